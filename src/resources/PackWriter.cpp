@@ -1,0 +1,92 @@
+// PackWriter: assembling resource packs and writing files safely.
+#include "resources/PackWriter.h"
+
+#include "resources/ByteOrder.h"
+#include "resources/ResFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+int PackWriter::AddLump(std::vector<unsigned char> bytes, uint32_t type, uint32_t option)
+{
+    lumps_.push_back({std::move(bytes), type, option});
+    return int(lumps_.size()) - 1;
+}
+
+std::vector<unsigned char> PackWriter::Build() const
+{
+    uint64_t dataBytes = 0;
+    for (const Lump& l : lumps_)
+        dataBytes += l.bytes.size();
+    const uint64_t total = RES_HEADER_BYTES + dataBytes + uint64_t(lumps_.size()) * RES_LUMP_BYTES;
+    if (total > UINT32_MAX)
+        throw std::length_error("pack would exceed 4 GiB");
+
+    std::vector<unsigned char> out(RES_HEADER_BYTES, 0);
+    out.reserve(size_t(total));
+    std::memcpy(out.data(), "PLMF", 4);
+    WriteU32LE(&out[12], uint32_t(lumps_.size()));
+    WriteU32LE(&out[16], ~uint32_t(total));
+    WriteU32LE(&out[20], uint32_t(RES_HEADER_BYTES + dataBytes));
+
+    std::vector<uint32_t> offsets;
+    for (const Lump& l : lumps_) {
+        offsets.push_back(uint32_t(out.size()));
+        out.insert(out.end(), l.bytes.begin(), l.bytes.end());
+    }
+    for (size_t i = 0; i < lumps_.size(); i++) {
+        AppendU32LE(out, uint32_t(lumps_[i].bytes.size()));
+        AppendU32LE(out, offsets[i]);
+        AppendU32LE(out, lumps_[i].type);
+        AppendU32LE(out, lumps_[i].option);
+        for (int w = 0; w < 3; w++)
+            AppendU32LE(out, 0);
+    }
+    return out;
+}
+
+bool PackWriter::Write(const std::string& path, std::string* error) const
+{
+    std::vector<unsigned char> bytes;
+    try {
+        bytes = Build();
+    } catch (const std::exception& e) {
+        if (error)
+            *error = e.what();
+        return false;
+    }
+    return WriteFileAtomically(path, bytes, error);
+}
+
+bool WriteFileAtomically(const std::string& path, const std::vector<unsigned char>& bytes, std::string* error)
+{
+    const std::string temp = path + ".tmp";
+    FILE* f = std::fopen(temp.c_str(), "wb");
+    if (!f) {
+        if (error)
+            *error = temp + ": " + std::strerror(errno);
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const bool closed = std::fclose(f) == 0;
+    if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
+        if (error)
+            *error = path + ": " + std::strerror(errno);
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}

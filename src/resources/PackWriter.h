@@ -1,0 +1,37 @@
+// PackWriter: builds resource packs that RESFILE reads.
+//
+// Lumps are stored in the order they are added, right after the header, and the
+// lump table follows them. The reserved words are written as zero.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class PackWriter {
+public:
+    // Returns the new lump's number.
+    int AddLump(std::vector<unsigned char> bytes, uint32_t type = 0, uint32_t option = 0);
+
+    // The whole pack as it goes on disk.
+    std::vector<unsigned char> Build() const;
+
+    // Writes the pack to a temporary file beside the path, then renames it, so a
+    // failed write never leaves half a pack behind. On failure *error says why.
+    bool Write(const std::string& path, std::string* error = nullptr) const;
+
+private:
+    struct Lump {
+        std::vector<unsigned char> bytes;
+        uint32_t type;
+        uint32_t option;
+    };
+    std::vector<Lump> lumps_;
+};
+
+// Writes bytes to a file through a temporary and a rename.
+bool WriteFileAtomically(const std::string& path, const std::vector<unsigned char>& bytes,
+                         std::string* error = nullptr);
+
+// Reads a whole file; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes);

@@ -1,0 +1,74 @@
+// Tests of the larkspur-pack tool, run as a program.
+#include "fixtures/TempDir.h"
+#include "resources/PackWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace {
+
+const std::string kTool = LARKSPUR_PACK_TOOL;
+
+std::vector<unsigned char> ReadBytes(const std::string& path)
+{
+    std::vector<unsigned char> bytes;
+    EXPECT_TRUE(ReadWholeFile(path, &bytes)) << path;
+    return bytes;
+}
+
+TEST(LarkspurPackTool, BuildListExtractRoundTripsBytes)
+{
+    TempDir dir;
+    std::vector<unsigned char> binary(1000);
+    for (size_t i = 0; i < binary.size(); i++)
+        binary[i] = static_cast<unsigned char>(255 - i % 256);
+    dir.Write("a.bin", binary);
+    dir.Write("empty", {});
+    // A colon in a file name must not confuse the FILE:TYPE:OPTION split.
+    dir.Write("odd:name", {'z'});
+
+    const std::string pack = dir.File("out.pack");
+    ASSERT_EQ(RunCommand(kTool + " build " + pack + " " + dir.File("a.bin") + ":3:1 " + dir.File("empty") + ":0:0 '" +
+                         dir.File("odd:name") + ":1:2'"),
+              0);
+
+    std::string out;
+    ASSERT_EQ(RunCommand(kTool + " list " + pack, &out), 0);
+    EXPECT_EQ(out, "0 offset=24 size=1000 type=3 option=1\n"
+                   "1 offset=1024 size=0 type=0 option=0\n"
+                   "2 offset=1024 size=1 type=1 option=2\n");
+
+    ASSERT_EQ(RunCommand(kTool + " extract " + pack + " 0 " + dir.File("a.out")), 0);
+    EXPECT_EQ(ReadBytes(dir.File("a.out")), binary);
+    ASSERT_EQ(RunCommand(kTool + " extract " + pack + " 1 " + dir.File("e.out")), 0);
+    EXPECT_TRUE(ReadBytes(dir.File("e.out")).empty());
+    ASSERT_EQ(RunCommand(kTool + " extract " + pack + " 2 " + dir.File("z.out")), 0);
+    EXPECT_EQ(ReadBytes(dir.File("z.out")), std::vector<unsigned char>{'z'});
+}
+
+TEST(LarkspurPackTool, UsageErrorsExitTwoAndBadPacksExitOne)
+{
+    TempDir dir;
+    std::string err;
+    EXPECT_EQ(RunCommand(kTool, nullptr, &err), 2);
+    EXPECT_NE(err.find("usage:"), std::string::npos);
+    EXPECT_EQ(RunCommand(kTool + " frobnicate x"), 2);
+    EXPECT_EQ(RunCommand(kTool + " build " + dir.File("p") + " nocolons"), 2);
+    EXPECT_EQ(RunCommand(kTool + " build " + dir.File("p") + " f:x:1"), 2);
+    EXPECT_EQ(RunCommand(kTool + " extract p -1 o"), 2);
+
+    dir.Write("junk", {'n', 'o', 'p', 'e'});
+    EXPECT_EQ(RunCommand(kTool + " list " + dir.File("junk"), nullptr, &err), 1);
+    EXPECT_EQ(err, "larkspur-pack: " + dir.File("junk") + ": file too short for a pack header\n");
+    EXPECT_EQ(RunCommand(kTool + " build " + dir.File("p") + " " + dir.File("missing") + ":1:0", nullptr, &err), 1);
+    EXPECT_FALSE(std::ifstream(dir.File("p")).good()) << "no pack is left behind after a failed build";
+
+    PackWriter w;
+    w.AddLump({'a'});
+    ASSERT_TRUE(w.Write(dir.File("one.pack")));
+    EXPECT_EQ(RunCommand(kTool + " extract " + dir.File("one.pack") + " 1 " + dir.File("o"), nullptr, &err), 1);
+    EXPECT_NE(err.find("no such lump"), std::string::npos);
+}
+
+} // namespace
