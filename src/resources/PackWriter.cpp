@@ -71,7 +71,8 @@ bool WriteFileAtomically(const std::string& path, const std::vector<unsigned cha
             *error = temp + ": " + std::strerror(errno);
         return false;
     }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    // fwrite must not see the null data() of an empty vector.
+    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     const bool closed = std::fclose(f) == 0;
     if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
         if (error)

@@ -1,0 +1,23 @@
+// Small shared helpers: the error hook, the user alert, in-place rotation
+// of a vector by Euler angles, and the 2D screen point.
+#pragma once
+
+#include "maths/NiftyMaths.h"
+
+// Screen-space position used by the overlay.
+struct point2d {
+    float x, y;
+};
+
+// Error hook for allocation and model-header failures. Callers handle the
+// failure themselves, so this deliberately does nothing.
+void ERRORCLOSE(const char* message);
+
+// Tells the user about a failure; owner and style are accepted for the
+// callers' sake and ignored.
+void MessageBox(void* owner, const char* text, const char* caption, int style);
+
+// Turns v about X, then Y, then Z (degrees, right-handed), in place.
+void Rotate(VECTOR3D* v, float ax, float ay, float az);
+
+point2d Make2DPoint(float x, float y);
