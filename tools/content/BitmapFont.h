@@ -1,0 +1,18 @@
+// BitmapFont: a small 5x7 capital-letter font of our own for the overlay
+// pictures. Lower-case letters are drawn as capitals; characters without a
+// glyph are drawn as blanks.
+#pragma once
+
+#include "Canvas.h"
+
+#include <string>
+
+enum { GLYPH_W = 5, GLYPH_H = 7 };
+
+// Width in pixels of text drawn at the given scale (one blank column between letters).
+int TextWidth(const std::string& text, int scale);
+
+// Draws text with its top-left corner at (x, y), each font pixel a scale x scale
+// block with slightly softened corners, plus a drop shadow when shadow.a > 0.
+void DrawText(Canvas& canvas, const std::string& text, int x, int y, int scale, Colour colour,
+              Colour shadow = {0, 0, 0, 0});

@@ -1,0 +1,106 @@
+// SceneArt: drawing the scene pack's pictures.
+#include "SceneArt.h"
+
+#include "BitmapFont.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const Colour kPlateTop = Rgb(0x4a3a8c, 0.88f);
+const Colour kPlateBottom = Rgb(0x221a48, 0.88f);
+const Colour kInk = Rgb(0xf2eeff);
+const Colour kShadow = Rgb(0x000000, 0.7f);
+
+// A rounded translucent plate over the whole picture with a thin light rim.
+Canvas Plate(int w, int h)
+{
+    Canvas c(w, h);
+    c.RoundedRect(0.5f, 0.5f, w - 0.5f, h - 0.5f, 9, Rgb(0xb9a8ff, 0.9f));
+    c.RoundedRect(1.5f, 1.5f, w - 1.5f, h - 1.5f, 8, kPlateTop);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            if (x > 1 && y > 1 && x < w - 2 && y < h - 2) {
+                Colour& p = c.At(x, y);
+                const Colour g = Mix(kPlateTop, kPlateBottom, float(y) / (h - 1));
+                p = {g.r, g.g, g.b, p.a};
+            }
+    return c;
+}
+
+// A flower spike: florets getting smaller towards the tip, on a green stem.
+void FlowerSpike(Canvas& c, float x, float baseY, float height)
+{
+    const Colour stem = Rgb(0x3f7a3a);
+    for (float y = baseY - height; y <= baseY; y += 0.5f)
+        c.Ellipse(x, y, 0.9f, 0.9f, stem, 0.8f);
+    const int florets = 6;
+    for (int i = 0; i < florets; i++) {
+        const float t = float(i) / (florets - 1);
+        const float y = baseY - height * (0.25f + 0.7f * t);
+        const float r = height * (0.11f - 0.05f * t);
+        const float side = (i % 2 ? 1.0f : -1.0f) * r * 0.6f;
+        c.Ellipse(x + side, y, r, r * 0.9f, Rgb(0x6f5bd6), 1.0f);
+        c.Ellipse(x + side - r * 0.25f, y - r * 0.25f, r * 0.45f, r * 0.4f, Rgb(0xb3a6ff), 1.0f);
+    }
+}
+
+} // namespace
+
+Canvas MakeBadge()
+{
+    Canvas c = Plate(256, 32);
+    FlowerSpike(c, 20, 28, 24);
+    const int scale = 3;
+    const std::string name = "LARKSPUR";
+    const int x = 38 + (256 - 38 - TextWidth(name, scale)) / 2;
+    DrawText(c, name, x, (32 - GLYPH_H * scale) / 2, scale, kInk, kShadow);
+    return c;
+}
+
+Canvas MakeCaption(const std::string& text)
+{
+    Canvas c = Plate(512, 32);
+    const int scale = TextWidth(text, 3) <= 480 ? 3 : 2;
+    DrawText(c, text, (512 - TextWidth(text, scale)) / 2, (32 - GLYPH_H * scale) / 2, scale, kInk, kShadow);
+    return c;
+}
+
+Canvas MakeFootprint()
+{
+    Canvas c(64, 64, {0, 0, 0, 0});
+    const Colour ink = {0, 0, 0, 1};
+    // The main pad: a rounded triangle made of three overlapping ellipses.
+    c.Ellipse(32, 44, 13, 10, ink, 2.5f);
+    c.Ellipse(25, 47, 8, 8, ink, 2.5f);
+    c.Ellipse(39, 47, 8, 8, ink, 2.5f);
+    // Four toes fanned above it; the outer ones sit lower.
+    c.Ellipse(14, 30, 5.5f, 7, ink, 2.0f);
+    c.Ellipse(25, 19, 5.5f, 7.5f, ink, 2.0f);
+    c.Ellipse(39, 19, 5.5f, 7.5f, ink, 2.0f);
+    c.Ellipse(50, 30, 5.5f, 7, ink, 2.0f);
+    return c;
+}
+
+Canvas MakeSpark()
+{
+    Canvas c(64, 64, {0, 0, 0, 1});
+    for (int y = 0; y < 64; y++)
+        for (int x = 0; x < 64; x++) {
+            const float dx = (x + 0.5f - 32) / 30, dy = (y + 0.5f - 32) / 30;
+            const float d = std::sqrt(dx * dx + dy * dy);
+            const float glow = std::max(0.0f, 1 - d);
+            // A hot core inside a wide, soft halo.
+            const float v = std::min(1.0f, glow * glow * 0.8f + std::pow(glow, 8.0f) * 0.6f);
+            c.At(x, y) = {v, v, v, 1};
+        }
+    return c;
+}
+
+Canvas MakeFlowerIcon(int size, Colour ground)
+{
+    Canvas c(size, size, ground);
+    FlowerSpike(c, size * 0.5f, size * 0.92f, size * 0.84f);
+    return c;
+}

@@ -1,0 +1,18 @@
+// SceneArt: the pictures of the scene pack: overlay badge and captions,
+// footprint, spark, and the small pictures that are loaded but not drawn.
+#pragma once
+
+#include "Canvas.h"
+
+#include <string>
+
+// 256x32: the program's name on a rounded violet plate with a flower mark.
+Canvas MakeBadge();
+// 512x32: a caption in the badge's style.
+Canvas MakeCaption(const std::string& text);
+// 64x64: a paw print whose alpha is its shape, toes towards the top.
+Canvas MakeFootprint();
+// 64x64: a soft round glow, white in the middle, black at the rim.
+Canvas MakeSpark();
+// A small larkspur flower spike on a plain ground, for the unused lumps.
+Canvas MakeFlowerIcon(int size, Colour ground);
