@@ -3,10 +3,12 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build run test asan bench clean
+.PHONY: all deps configure build run test asan bench fuzz clean
 
 all: build
 
@@ -19,8 +21,10 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
+# Until the display modes arrive the screensaver runs headless: 20 simulated
+# seconds, a frame every 5 s written into out/ (the program says where).
 run: build
-	$(BUILD)/bin/larkspur-pack --help
+	$(BUILD)/bin/larkspur --headless --seconds 20 --every 200 --out out
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -39,5 +43,23 @@ bench: deps
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/bin/bench_*; do [ -x "$$b" ] || continue; echo "== $$b"; "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; done
 
+# Each libFuzzer target for FUZZ_SECONDS from a corpus of generated seeds (kept
+# in $(FUZZ_BUILD)/corpus between runs); a finding stops with its crash file.
+# The targets' own alerts are silenced (-close_fd_mask=2); libFuzzer's and the
+# sanitizers' reports still show.
+fuzz: deps
+	@cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPUR_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+	@$(FUZZ_BUILD)/bin/fuzz_seeds $(FUZZ_BUILD)/seeds
+	@for f in $(FUZZ_BUILD)/bin/fuzz_*; do \
+	  name=$${f##*/fuzz_}; [ "$$name" = seeds ] && continue; \
+	  corpus=$(FUZZ_BUILD)/corpus/$$name; mkdir -p $$corpus $(FUZZ_BUILD)/findings; \
+	  seeds=; [ -d $(FUZZ_BUILD)/seeds/$$name ] && seeds=$(FUZZ_BUILD)/seeds/$$name; \
+	  echo "== fuzz_$$name for $(FUZZ_SECONDS) s"; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -close_fd_mask=2 -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/findings/$$name- $$corpus $$seeds || exit 1; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

@@ -3,14 +3,37 @@
 //   larkspur-pack list PACK
 //   larkspur-pack extract PACK N OUT
 //   larkspur-pack build OUT FILE:TYPE:OPTION ...
+//   larkspur-pack decode IN OUT.png
+//   larkspur-pack model-info FILE
+//   larkspur-pack contact-sheet PACK OUT.png [COATS.png]
 //
-// Usage errors exit with status 2, a pack that cannot be read with status 1.
+// decode shows a picture as the program will: IN is a picture file, a TGA
+// file (named *.tga) or PACK:N for a lump; it is decoded with the program's own
+// decoders and written as a PNG, top row first as it shows on screen.
+//
+// model-info prints a creature model's version, counts, animation and joint
+// tree; FILE is a creature pack (the model is lump 0) or a bare .ms3d file.
+//
+// Usage errors exit with status 2, a pack or picture that cannot be read with
+// status 1.
+#include "model/MilkshapeModel.h"
+#include "ContactSheet.h"
 #include "resources/PackWriter.h"
+#include "resources/PictureDecoder.h"
 #include "resources/ResFile.h"
+#include "resources/TGALoader.h"
+#include "resources/Texture.h"
 
+#include <GL/gl.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,7 +43,10 @@ namespace {
 const char* const kUsage =
     "usage: larkspur-pack list PACK\n"
     "       larkspur-pack extract PACK N OUT\n"
-    "       larkspur-pack build OUT FILE:TYPE:OPTION ...\n";
+    "       larkspur-pack build OUT FILE:TYPE:OPTION ...\n"
+    "       larkspur-pack decode IN OUT.png   (IN: picture, TGA file or PACK:N)\n"
+    "       larkspur-pack model-info FILE     (FILE: creature pack or .ms3d model)\n"
+    "       larkspur-pack contact-sheet PACK OUT.png [COATS.png]\n";
 
 int Usage(const char* why = nullptr)
 {
@@ -104,6 +130,253 @@ int Build(const std::string& out, const std::vector<std::string>& items)
     return 0;
 }
 
+// Reads the model of a pack's lump 0, or of a whole file that is not a pack.
+bool ReadModel(const char* path, MS3D* model, std::string* why)
+{
+    std::ifstream file(path, std::ios::binary);
+    char magic[4] = {};
+    if (!file.read(magic, sizeof magic) && file.gcount() == 0) {
+        *why = "cannot read file";
+        return false;
+    }
+    if (std::memcmp(magic, "PLMF", 4) == 0) {
+        RESFILE pack;
+        if (!pack.Open(path) || !pack.SeekLump(0)) {
+            *why = pack.failure;
+            return false;
+        }
+        if (!model->LoadFromFStream(&pack.stream, pack.lumps[0].size)) {
+            *why = std::string("lump 0: ") + model->failure;
+            return false;
+        }
+        return true;
+    }
+    file.clear();
+    file.seekg(0, std::ios::end);
+    const std::streamoff length = file.tellg();
+    file.seekg(0);
+    if (length < 0 || !model->LoadFromFStream(&file, uint64_t(length))) {
+        *why = model->failure;
+        return false;
+    }
+    return true;
+}
+
+// A joint's name within its 32 bytes, terminated or not.
+std::string JointName(const char (&name)[MS3D_NAME_BYTES])
+{
+    return std::string(name, strnlen(name, sizeof name));
+}
+
+// Joints under their parents, depth first in index order. Joints that name
+// themselves or no joint are roots; what hangs from a parent cycle is listed
+// at the end, from the first joint of the cycle.
+void PrintJointTree(const MS3D& model)
+{
+    const size_t n = model.joints.size();
+    const int count = int(n);
+    std::vector<int> parent(n, -1);
+    std::vector<std::vector<int>> children(n);
+    std::vector<int> roots;
+    for (int i = 0; i < count; i++) {
+        const MS3D_JOINT& j = model.joints[size_t(i)];
+        parent[size_t(i)] = j.parentName[0] ? model.FindJoint(j.parentName) : -1;
+        if (parent[size_t(i)] < 0 || parent[size_t(i)] == i)
+            roots.push_back(i);
+        else
+            children[size_t(parent[size_t(i)])].push_back(i);
+    }
+    std::vector<bool> shown(n, false);
+    auto line = [&](int i, int depth, const char* note) {
+        const MS3D_JOINT& j = model.joints[size_t(i)];
+        // Deep chains stay readable: indentation stops growing at 16 levels.
+        std::printf("%*s%d %s  parent %d  rotation keys %u  translation keys %u%s\n", 2 * std::min(depth, 16) + 2,
+                    "", i, JointName(j.name).c_str(), parent[size_t(i)], unsigned(j.numRotationKeys),
+                    unsigned(j.numTranslationKeys), note);
+        shown[size_t(i)] = true;
+    };
+    // Depth first with an explicit stack, since a chain may be 65535 joints
+    // deep; a joint already shown is not followed again.
+    auto walk = [&](int start, const char* note) {
+        std::vector<std::pair<int, int>> stack = {{start, 0}};
+        while (!stack.empty()) {
+            const auto [i, depth] = stack.back();
+            stack.pop_back();
+            if (shown[size_t(i)])
+                continue;
+            line(i, depth, i == start ? note : "");
+            for (auto c = children[size_t(i)].rbegin(); c != children[size_t(i)].rend(); ++c)
+                stack.push_back({*c, depth + 1});
+        }
+    };
+    for (int root : roots)
+        walk(root, "");
+    for (int i = 0; i < count; i++)
+        walk(i, "  (in a parent cycle)");
+}
+
+int ModelInfo(const char* path)
+{
+    MS3D model;
+    std::string why;
+    if (!ReadModel(path, &model, &why))
+        return Failure(path, why);
+    size_t rotationKeys = 0, translationKeys = 0;
+    for (const MS3D_JOINT& j : model.joints) {
+        rotationKeys += j.rotationKeys.size();
+        translationKeys += j.translationKeys.size();
+    }
+    std::printf("version %d\n", model.version);
+    std::printf("vertices %u\ntriangles %u\ngroups %u\nmaterials %u\njoints %u\n", unsigned(model.numVertices),
+                unsigned(model.numTriangles), unsigned(model.numGroups), unsigned(model.numMaterials),
+                unsigned(model.numJoints));
+    std::printf("keys %zu rotation, %zu translation\n", rotationKeys, translationKeys);
+    std::printf("frame rate %g\ntotal frames %d\ntotal time %g ms\n", double(model.animationFPS),
+                int(model.totalFrames), double(model.totalTime));
+    if (!model.joints.empty()) {
+        std::printf("joint tree:\n");
+        PrintJointTree(model);
+    }
+    return 0;
+}
+
+// Pixels to write out: rows from the top, `stride` bytes apart.
+struct Decoded {
+    int width = 0;
+    int height = 0;
+    int channels = 3;
+    std::vector<unsigned char> pixels;
+};
+
+// A decoded TGA's rows are in file order, which is bottom-up on screen.
+void FromTga(Texture* texture, Decoded* decoded)
+{
+    decoded->width = int(texture->width);
+    decoded->height = int(texture->height);
+    decoded->channels = texture->type == GL_RGBA ? 4 : 3;
+    const size_t rowBytes = size_t(decoded->width) * decoded->channels;
+    decoded->pixels.resize(rowBytes * decoded->height);
+    for (int y = 0; y < decoded->height; y++)
+        std::memcpy(&decoded->pixels[size_t(y) * rowBytes],
+                    texture->imageData + size_t(decoded->height - 1 - y) * rowBytes, rowBytes);
+}
+
+void FromPicture(const Picture& picture, Decoded* decoded)
+{
+    decoded->width = picture.width();
+    decoded->height = picture.height();
+    decoded->channels = picture.channels();
+    const size_t rowBytes = size_t(decoded->width) * decoded->channels;
+    decoded->pixels.resize(rowBytes * decoded->height);
+    for (int y = 0; y < decoded->height; y++)
+        std::memcpy(&decoded->pixels[size_t(y) * rowBytes], picture.Row(y), rowBytes);
+}
+
+bool EndsWithTga(const std::string& path)
+{
+    if (path.size() < 4)
+        return false;
+    std::string tail = path.substr(path.size() - 4);
+    for (char& c : tail)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".tga";
+}
+
+// Decodes lump N of a pack: TGA lumps with the TGA decoder, others with the
+// picture decoder.
+int DecodeLump(const std::string& packPath, const std::string& lumpText, Decoded* decoded)
+{
+    unsigned long lump;
+    if (!ParseNumber(lumpText, 0x7fffffff, &lump))
+        return Usage("the lump number must be a whole number");
+    RESFILE pack;
+    if (!pack.Open(packPath.c_str()))
+        return Failure(packPath, pack.failure);
+    const std::string what = packPath + " lump " + lumpText;
+    if (lump >= pack.header.numLumps)
+        return Failure(what, "no such lump");
+    if (pack.lumps[lump].type == LUMP_TGA) {
+        Texture texture;
+        if (!pack.SeekLump(int(lump)))
+            return Failure(what, pack.failure);
+        if (!LoadTGA2(&texture, &pack.stream))
+            return Failure(what, "not a TGA the program accepts");
+        FromTga(&texture, decoded);
+        return 0;
+    }
+    unsigned char* raw = nullptr;
+    if (!pack.LoadData(int(lump), &raw))
+        return Failure(what, pack.failure);
+    const std::unique_ptr<unsigned char[]> bytes(raw);
+    Picture picture;
+    std::string why;
+    if (!DecodePictureBytes(bytes.get(), pack.lumps[lump].size, &picture, &why))
+        return Failure(what, why);
+    FromPicture(picture, decoded);
+    return 0;
+}
+
+int DecodeFile(const std::string& path, Decoded* decoded)
+{
+    if (EndsWithTga(path)) {
+        std::ifstream file(path, std::ios::binary);
+        Texture texture;
+        if (!LoadTGA2(&texture, &file))
+            return Failure(path, "not a TGA the program accepts");
+        FromTga(&texture, decoded);
+        return 0;
+    }
+    Picture picture;
+    std::string why;
+    if (!DecodePictureFile(path.c_str(), &picture, &why))
+        return Failure(path, why);
+    FromPicture(picture, decoded);
+    return 0;
+}
+
+bool WritePng(const Decoded& decoded, const std::string& out, std::string* error)
+{
+    GdkPixbuf* pixbuf =
+        gdk_pixbuf_new_from_data(decoded.pixels.data(), GDK_COLORSPACE_RGB, decoded.channels == 4, 8, decoded.width,
+                                 decoded.height, decoded.width * decoded.channels, nullptr, nullptr);
+    if (!pixbuf) {
+        *error = "out of memory";
+        return false;
+    }
+    gchar* png = nullptr;
+    gsize size = 0;
+    GError* gerror = nullptr;
+    const bool encoded = gdk_pixbuf_save_to_buffer(pixbuf, &png, &size, "png", &gerror, nullptr);
+    g_object_unref(pixbuf);
+    if (!encoded) {
+        *error = gerror ? gerror->message : "cannot encode PNG";
+        g_clear_error(&gerror);
+        return false;
+    }
+    const std::vector<unsigned char> bytes(png, png + size);
+    g_free(png);
+    return WriteFileAtomically(out, bytes, error);
+}
+
+int Decode(const std::string& in, const std::string& out)
+{
+    Decoded decoded;
+    // IN names a file when one exists by that name, else PACK:N.
+    std::ifstream probe(in);
+    const size_t colon = in.rfind(':');
+    int status;
+    if (!probe.is_open() && colon != std::string::npos && colon > 0)
+        status = DecodeLump(in.substr(0, colon), in.substr(colon + 1), &decoded);
+    else
+        status = DecodeFile(in, &decoded);
+    if (status != 0)
+        return status;
+    std::string error;
+    if (!WritePng(decoded, out, &error))
+        return Failure(out, error);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -120,6 +393,16 @@ int main(int argc, char** argv)
         return List(args[1].c_str());
     if (command == "extract" && args.size() == 4)
         return Extract(args[1].c_str(), args[2], args[3]);
+    if (command == "decode" && args.size() == 3)
+        return Decode(args[1], args[2]);
+    if (command == "contact-sheet" && (args.size() == 3 || args.size() == 4)) {
+        std::string error;
+        if (!WriteContactSheets(args[1], args[2], args.size() == 4 ? args[3] : "", &error))
+            return Failure("contact-sheet", error);
+        return 0;
+    }
+    if (command == "model-info" && args.size() == 2)
+        return ModelInfo(args[1].c_str());
     if (command == "build" && args.size() >= 2)
         return Build(args[1], std::vector<std::string>(args.begin() + 2, args.end()));
     return Usage(("unknown command or wrong arguments: " + command).c_str());

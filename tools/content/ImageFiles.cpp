@@ -104,3 +104,13 @@ std::vector<unsigned char> EncodeJpeg(const Canvas& canvas, int quality)
     g_free(buffer);
     return out;
 }
+
+bool SavePng(const Canvas& canvas, const std::string& path)
+{
+    std::vector<unsigned char> rgba = canvas.Rgba8();
+    GdkPixbuf* pixbuf = gdk_pixbuf_new_from_data(rgba.data(), GDK_COLORSPACE_RGB, TRUE, 8, canvas.width(),
+                                                 canvas.height(), canvas.width() * 4, nullptr, nullptr);
+    const gboolean ok = gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, nullptr);
+    g_object_unref(pixbuf);
+    return ok;
+}

@@ -1,29 +1,20 @@
 // larkspur-content: writes the packs the program ships, generated from code.
 //
-//   larkspur-content OUTDIR            writes OUTDIR/pellmore.works
+//   larkspur-content OUTDIR            writes OUTDIR/pellmore.works and OUTDIR/b.oak
 //   larkspur-content --preview OUTDIR  also writes every picture as a PNG
 //
 // The output is the same, byte for byte, on every run.
 #include "Coats.h"
+#include "ImageFiles.h"
+#include "CreaturePack.h"
 #include "SceneArt.h"
 #include "ScenePack.h"
 
-#include <gdk-pixbuf/gdk-pixbuf.h>
-
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 namespace {
-
-bool SavePng(const Canvas& c, const std::string& path)
-{
-    std::vector<unsigned char> rgba = c.Rgba8();
-    GdkPixbuf* p = gdk_pixbuf_new_from_data(rgba.data(), GDK_COLORSPACE_RGB, TRUE, 8, c.width(), c.height(),
-                                            c.width() * 4, nullptr, nullptr);
-    const gboolean ok = gdk_pixbuf_save(p, path.c_str(), "png", nullptr, nullptr);
-    g_object_unref(p);
-    return ok;
-}
 
 void WritePreviews(const std::string& dir)
 {
@@ -59,8 +50,14 @@ int main(int argc, char** argv)
         return 2;
     }
     std::string error;
-    if (!BuildScenePack().Write(out + "/pellmore.works", &error)) {
-        std::fprintf(stderr, "larkspur-content: %s\n", error.c_str());
+    try {
+        if (!BuildScenePack().Write(out + "/pellmore.works", &error) ||
+            !BuildCreaturePack().Write(out + "/b.oak", &error)) {
+            std::fprintf(stderr, "larkspur-content: %s\n", error.c_str());
+            return 1;
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "larkspur-content: %s\n", e.what());
         return 1;
     }
     if (preview)

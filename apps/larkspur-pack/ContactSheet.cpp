@@ -1,0 +1,222 @@
+// ContactSheet: posing the creature frame by frame and composing the cells.
+#include "ContactSheet.h"
+
+#include "BitmapFont.h"
+#include "Canvas.h"
+#include "ImageFiles.h"
+#include "creatures/DogTables.h"
+#include "model/MilkshapeModel.h"
+#include "model/ModelMain.h"
+#include "platform/headless/HeadlessGL.h"
+#include "resources/ResFile.h"
+#include "resources/Texture.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const int kCell = 200;
+const int kLabelWidth = 150;
+const int kHeader = 28;
+const char* const kRowNames[NUM_DOG_ANIMS] = {"WALK", "RUN", "PANT", "SIT DOWN", "SIT", "STAND UP", "LIE DOWN",
+                                              "LIE", "GET UP", "LOOK AROUND", "SNIFF", "PLAY BOW", "WAG"};
+
+// The creature loaded the way the herd loads it, at size 100 %.
+struct LoadedCreature {
+    MS3D model;
+    ANIMATIONTEMPLATE animTemplate;
+    ONEMODEL instance;
+    std::vector<std::unique_ptr<Texture>> coats;
+};
+
+bool Load(const std::string& path, LoadedCreature* c, std::string* error)
+{
+    RESFILE pack;
+    if (!pack.Open(path.c_str()) || pack.header.numLumps < 2 || !pack.SeekLump(0)) {
+        *error = path + ": not a creature pack (" + pack.failure + ")";
+        return false;
+    }
+    if (!c->model.LoadFromFStream(&pack.stream, pack.lumps[0].size)) {
+        *error = path + ": the model in lump 0 does not load (" + c->model.failure + ")";
+        return false;
+    }
+    c->model.Scale(0.25f);
+    c->model.InitialSetup();
+    for (uint32_t lump = 1; lump < pack.header.numLumps; lump++) {
+        auto coat = std::make_unique<Texture>();
+        if (!LoadTextureLump(&pack, int(lump), coat.get())) {
+            *error = path + ": coat in lump " + std::to_string(lump) + " does not load";
+            return false;
+        }
+        c->coats.push_back(std::move(coat));
+    }
+    const unsigned int first = c->coats[0]->texID;
+    if (!c->animTemplate.Setup(&c->model) || !c->instance.Setup(&c->animTemplate, &c->model, &first)) {
+        *error = path + ": the model cannot be animated";
+        return false;
+    }
+    return true;
+}
+
+// Shows the frame `frame` of the row running from start to end.
+void Pose(ONEMODEL& m, int start, int end, int frame)
+{
+    m.SetAnimation(start, end, 1000.0, false, false);
+    m.RevertPoints(m.joints.data());
+    m.Animate(double(frame - start) / m.animTemplate->animationFPS);
+    m.UpdateSkeleton();
+    m.UpdatePoints(m.joints.data());
+}
+
+void SetCoat(ONEMODEL& m, unsigned int texture)
+{
+    for (MODELMATERIAL& mat : m.materials)
+        mat.texture = texture;
+}
+
+// Draws the ground and the creature, seen from `eye` relative to its root.
+void Render(ONEMODEL& m, double eyeX, double eyeY, double eyeZ)
+{
+    const double rootZ = m.joints.empty() ? 0 : m.joints[0].absolute.m[14];
+    glViewport(0, 0, kCell, kCell);
+    glClearColor(0.78f, 0.84f, 0.9f, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(32, 1, 0.1, 60);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    gluLookAt(eyeX, eyeY, rootZ + 0.25 + eyeZ, 0, 0.6, rootZ + 0.25, 0, 1, 0);
+
+    const GLfloat light[4] = {0.4f, 1.0f, 0.7f, 0}, ambient[4] = {0.55f, 0.55f, 0.55f, 1},
+                  diffuse[4] = {0.85f, 0.85f, 0.85f, 1};
+    glLightfv(GL_LIGHT0, GL_POSITION, light);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_DEPTH_TEST);
+
+    // The ground, with lines across every world unit so strides can be judged.
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glColor3f(0.55f, 0.62f, 0.5f);
+    glBegin(GL_QUADS);
+    glVertex3d(-40, 0, rootZ + 40);
+    glVertex3d(40, 0, rootZ + 40);
+    glVertex3d(40, 0, rootZ - 40);
+    glVertex3d(-40, 0, rootZ - 40);
+    glEnd();
+    glColor3f(0.42f, 0.48f, 0.38f);
+    glBegin(GL_LINES);
+    for (int z = -40; z <= 40; z++) {
+        glVertex3d(-40, 0.002, std::floor(rootZ) + z);
+        glVertex3d(40, 0.002, std::floor(rootZ) + z);
+    }
+    glEnd();
+
+    glColor3f(1, 1, 1);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_CULL_FACE);
+    glEnable(GL_NORMALIZE);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    const char* base = reinterpret_cast<const char*>(m.vertices.data());
+    glVertexPointer(3, GL_FLOAT, MODELVERTEX_STRIDE, base);
+    glNormalPointer(GL_FLOAT, MODELVERTEX_STRIDE, base + MODELVERTEX_NORMAL_OFFSET);
+    glTexCoordPointer(2, GL_FLOAT, MODELVERTEX_STRIDE, base + MODELVERTEX_TEXCOORD_OFFSET);
+    for (int g = 0; g < m.numGroups; g++)
+        m.DrawGroup(g);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisable(GL_CULL_FACE);
+    glFinish();
+}
+
+// Copies the rendered cell (bottom row first) into the sheet at (x, y).
+void Paste(Canvas& sheet, const std::vector<unsigned char>& rgba, int x, int y)
+{
+    for (int row = 0; row < kCell; row++)
+        for (int col = 0; col < kCell; col++) {
+            const unsigned char* p = &rgba[(size_t(kCell - 1 - row) * kCell + col) * 4];
+            sheet.At(x + col, y + row) = {p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f, 1};
+        }
+}
+
+const Colour kInk = {0.1f, 0.1f, 0.15f, 1};
+
+bool AnimationSheet(HeadlessGL& gl, LoadedCreature& c, const std::string& out, std::string* error)
+{
+    Canvas sheet(kLabelWidth + 6 * kCell, kHeader + NUM_DOG_ANIMS * kCell, {0.95f, 0.95f, 0.93f, 1});
+    const char* headings[3] = {"FIRST", "MIDDLE", "LAST"};
+    for (int i = 0; i < 3; i++) {
+        DrawText(sheet, std::string(headings[i]) + " SIDE", kLabelWidth + i * 2 * kCell + 8, 8, 2, kInk);
+        DrawText(sheet, "3/4", kLabelWidth + (i * 2 + 1) * kCell + 8, 8, 2, kInk);
+    }
+    SetCoat(c.instance, c.coats[0]->texID);
+    for (int r = 0; r < NUM_DOG_ANIMS; r++) {
+        const DOGANIMATION& row = dogAnims[r];
+        const int y = kHeader + r * kCell;
+        DrawText(sheet, std::to_string(r) + " " + kRowNames[r], 8, y + kCell / 2 - 7, 2, kInk);
+        DrawText(sheet, std::to_string(row.startFrame) + "-" + std::to_string(row.endFrame), 8, y + kCell / 2 + 12, 2,
+                 kInk);
+        const int frames[3] = {row.startFrame, (row.startFrame + row.endFrame) / 2, row.endFrame};
+        for (int i = 0; i < 3; i++) {
+            Pose(c.instance, row.startFrame, row.endFrame, frames[i]);
+            Render(c.instance, 4.8, 0.9, 0);
+            Paste(sheet, gl.ReadPixels(), kLabelWidth + i * 2 * kCell, y);
+            Render(c.instance, 2.9, 1.7, 2.9);
+            Paste(sheet, gl.ReadPixels(), kLabelWidth + (i * 2 + 1) * kCell, y);
+        }
+    }
+    if (!SavePng(sheet, out)) {
+        *error = out + ": cannot write";
+        return false;
+    }
+    return true;
+}
+
+bool CoatSheet(HeadlessGL& gl, LoadedCreature& c, const std::string& out, std::string* error)
+{
+    const int columns = 4, rows = int(c.coats.size() + columns - 1) / columns;
+    Canvas sheet(columns * kCell, rows * (kCell + 24), {0.95f, 0.95f, 0.93f, 1});
+    Pose(c.instance, 0, 0, 0);
+    for (size_t k = 0; k < c.coats.size(); k++) {
+        const int x = int(k % columns) * kCell, y = int(k / columns) * (kCell + 24);
+        SetCoat(c.instance, c.coats[k]->texID);
+        Render(c.instance, 2.8, 1.5, 2.8);
+        Paste(sheet, gl.ReadPixels(), x, y + 24);
+        DrawText(sheet, "COAT " + std::to_string(k) + " LUMP " + std::to_string(k + 1), x + 8, y + 6, 2, kInk);
+    }
+    if (!SavePng(sheet, out)) {
+        *error = out + ": cannot write";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool WriteContactSheets(const std::string& pack, const std::string& out, const std::string& coatsOut,
+                        std::string* error)
+{
+    HeadlessGL gl;
+    if (!gl.Create(kCell, kCell, error))
+        return false;
+    bool ok;
+    {
+        // Everything that owns OpenGL names goes before the context does.
+        LoadedCreature creature;
+        ok = Load(pack, &creature, error) && AnimationSheet(gl, creature, out, error) &&
+             (coatsOut.empty() || CoatSheet(gl, creature, coatsOut, error));
+        SetCoat(creature.instance, 0);
+    }
+    return ok;
+}

@@ -1,0 +1,399 @@
+// Options: parsing and checking the command line.
+#include "Options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+const char* const kHelp =
+    "usage: larkspur [OPTION]...\n"
+    "A herd of animated creatures wandering over your desktop picture.\n"
+    "Options take one or two dashes; a value follows as the next argument or after '='.\n"
+    "\n"
+    "Where to draw:\n"
+    "  --root                  the window in $XSCREENSAVER_WINDOW, else the root window\n"
+    "  --window-id ID          an existing window (hex 0x... or decimal)\n"
+    "  --fullscreen            a borderless window on every monitor\n"
+    "  --monitors WxH+X+Y,...  the monitor layout to use instead of the detected one (first is primary)\n"
+    "  --preview               draw as the small preview (no overlay, low-detail pictures)\n"
+    "  --headless              draw without a display, on a simulated clock\n"
+    "\n"
+    "Frame loop:\n"
+    "  --delay MICROSECONDS    time between frame calls (default 25000)\n"
+    "  --fps                   show frames per second; with --headless, print them at the end\n"
+    "  --verbose               report events on stderr\n"
+    "\n"
+    "Headless runs:\n"
+    "  --frames N              run N timer ticks\n"
+    "  --seconds S             run S simulated seconds (default 20)\n"
+    "  --step S                simulated seconds per tick (default 0.025)\n"
+    "  --size WxH              frame size (default 1280x720)\n"
+    "  --out DIR               write frames as PNG files into DIR\n"
+    "  --every K               write every K-th tick's frame (default 1)\n"
+    "  --seed N                fixed random seed instead of the time (every mode)\n"
+    "\n"
+    "Settings for this run (the saved settings stay as they are):\n"
+    "  --num-dogs N            creature slots, 0 to 500\n"
+    "  --dog-size PERCENT      creature size, 10 to 1000\n"
+    "  --num-footprints N      footprints kept, 0 to 100000\n"
+    "  --bg-type 0|1|2         background: desktop capture, desktop picture, picture from a folder\n"
+    "  --bg-res 0|1|2          background resolution: 512, 1024, the picture's own size\n"
+    "  --bg-path DIR           folder of background pictures\n"
+    "  --tile-bg, --no-tile-bg tile the background under fog, or fill the view with it\n"
+    "  --main-monitor-only     draw only on the primary monitor\n"
+    "\n"
+    "Resources:\n"
+    "  --resources DIR         folder holding pellmore.works and b.oak\n"
+    "  --desktop-picture FILE  the desktop picture to use, ahead of the desktop's own setting\n"
+    "\n"
+    "  --register              add Larkspur to your XScreenSaver programs\n"
+    "  --help                  show this help\n";
+
+namespace {
+
+using Apply = bool (*)(Options*, const std::string&, std::string*);
+
+struct OptionSpec {
+    const char* name;
+    bool takesValue;
+    Apply apply;
+};
+
+bool Fail(std::string* error, const std::string& message)
+{
+    *error = message;
+    return false;
+}
+
+// A whole decimal number in [low, high], nothing around it.
+bool ParseInteger(const std::string& text, int64_t low, int64_t high, int64_t* value)
+{
+    if (text.empty() || text.find_first_not_of("-0123456789") != std::string::npos)
+        return false;
+    errno = 0;
+    char* end = nullptr;
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    if (errno == ERANGE || *end != '\0' || v < low || v > high)
+        return false;
+    *value = v;
+    return true;
+}
+
+bool ParseReal(const std::string& text, double high, double* value)
+{
+    if (text.empty() || text.find_first_not_of("0123456789.eE+-") != std::string::npos)
+        return false;
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(v) || v <= 0 || v > high)
+        return false;
+    *value = v;
+    return true;
+}
+
+std::string Range(int64_t low, int64_t high)
+{
+    return "a whole number from " + std::to_string(low) + " to " + std::to_string(high);
+}
+
+bool Integer(const char* name, const std::string& text, int64_t low, int64_t high, int64_t* value,
+             std::string* error)
+{
+    if (ParseInteger(text, low, high, value))
+        return true;
+    return Fail(error, std::string("--") + name + " needs " + Range(low, high) + ", not '" + text + "'");
+}
+
+bool Real(const char* name, const std::string& text, double high, double* value, std::string* error)
+{
+    if (ParseReal(text, high, value))
+        return true;
+    char limit[32];
+    std::snprintf(limit, sizeof limit, "%g", high);
+    return Fail(error, std::string("--") + name + " needs a number above 0 and at most " + limit + ", not '" +
+                           text + "'");
+}
+
+bool Text(const char* name, const std::string& text, size_t limit, std::string* value, std::string* error)
+{
+    if (text.empty() || text.size() >= limit)
+        return Fail(error, std::string("--") + name + " needs a path of 1 to " + std::to_string(limit - 1) +
+                               " bytes");
+    *value = text;
+    return true;
+}
+
+bool SetMode(Options* o, DrawMode mode, std::string* error)
+{
+    if (o->mode != DrawMode::Window && o->mode != mode)
+        return Fail(error, "choose only one of --root, --window-id, --fullscreen and --headless");
+    o->mode = mode;
+    return true;
+}
+
+// "WxH" with both sides in 1..limit.
+bool ParseSize(const std::string& text, int limit, int* width, int* height)
+{
+    const size_t x = text.find('x');
+    int64_t w, h;
+    if (x == std::string::npos || !ParseInteger(text.substr(0, x), 1, limit, &w) ||
+        !ParseInteger(text.substr(x + 1), 1, limit, &h))
+        return false;
+    *width = int(w);
+    *height = int(h);
+    return true;
+}
+
+// "WxH+X+Y" or with "-" signs for the offsets.
+bool ParseMonitor(const std::string& text, Options::Monitor* monitor)
+{
+    const size_t sign = text.find_first_of("+-");
+    if (sign == std::string::npos || !ParseSize(text.substr(0, sign), kMaxFrameSide, &monitor->width,
+                                                &monitor->height))
+        return false;
+    const size_t second = text.find_first_of("+-", sign + 1);
+    if (second == std::string::npos)
+        return false;
+    int64_t x, y;
+    const std::string xs = text.substr(sign, second - sign);
+    const std::string ys = text.substr(second);
+    // strtoll takes "+5" but the digit check must see only the sign's absence.
+    if (!ParseInteger(xs[0] == '+' ? xs.substr(1) : xs, -1000000, 1000000, &x) ||
+        !ParseInteger(ys[0] == '+' ? ys.substr(1) : ys, -1000000, 1000000, &y))
+        return false;
+    monitor->x = int(x);
+    monitor->y = int(y);
+    return true;
+}
+
+bool ParseWindowId(const std::string& text, uint32_t* id)
+{
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    if (digits.empty() || digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") !=
+                              std::string::npos)
+        return false;
+    errno = 0;
+    const unsigned long long v = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
+    if (errno == ERANGE || v == 0 || v > 0xffffffffULL)
+        return false;
+    *id = uint32_t(v);
+    return true;
+}
+
+const OptionSpec kOptions[] = {
+    {"help", false, [](Options* o, const std::string&, std::string*) { return o->help = true; }},
+    {"root", false, [](Options* o, const std::string&, std::string* e) { return SetMode(o, DrawMode::Root, e); }},
+    {"window-id", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         if (!ParseWindowId(v, &o->windowId))
+             return Fail(e, "--window-id needs a window number (hex 0x... or decimal), not '" + v + "'");
+         return SetMode(o, DrawMode::WindowId, e);
+     }},
+    {"fullscreen", false,
+     [](Options* o, const std::string&, std::string* e) { return SetMode(o, DrawMode::Fullscreen, e); }},
+    {"monitors", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         o->monitors.clear();
+         size_t start = 0;
+         while (start <= v.size()) {
+             const size_t comma = v.find(',', start);
+             const std::string one = v.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+             Options::Monitor monitor{};
+             if (!ParseMonitor(one, &monitor))
+                 return Fail(e, "--monitors needs WxH+X+Y rectangles separated by commas, not '" + one + "'");
+             o->monitors.push_back(monitor);
+             if (comma == std::string::npos)
+                 break;
+             start = comma + 1;
+         }
+         return true;
+     }},
+    {"preview", false, [](Options* o, const std::string&, std::string*) { return o->preview = true; }},
+    {"headless", false,
+     [](Options* o, const std::string&, std::string* e) { return SetMode(o, DrawMode::Headless, e); }},
+    {"delay", true,
+     [](Options* o, const std::string& v, std::string* e) { return Integer("delay", v, 0, 10000000, &o->delay, e); }},
+    {"fps", false, [](Options* o, const std::string&, std::string*) { return o->fps = true; }},
+    {"verbose", false, [](Options* o, const std::string&, std::string*) { return o->verbose = true; }},
+    {"frames", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         int64_t n;
+         if (!Integer("frames", v, 0, kMaxFrames, &n, e))
+             return false;
+         o->frames = n;
+         return true;
+     }},
+    {"seconds", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         double s;
+         if (!Real("seconds", v, kMaxSeconds, &s, e))
+             return false;
+         o->seconds = s;
+         return true;
+     }},
+    {"step", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         double s;
+         if (!Real("step", v, kMaxStep, &s, e))
+             return false;
+         o->step = s;
+         return true;
+     }},
+    {"size", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         int w, h;
+         if (!ParseSize(v, kMaxFrameSide, &w, &h))
+             return Fail(e, "--size needs WxH with sides from 1 to " + std::to_string(kMaxFrameSide) + ", not '" +
+                                v + "'");
+         o->width = w;
+         o->height = h;
+         return true;
+     }},
+    {"out", true, [](Options* o, const std::string& v, std::string* e) { return Text("out", v, 4096, &o->out, e); }},
+    {"every", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         int64_t k;
+         if (!Integer("every", v, 1, kMaxFrames, &k, e))
+             return false;
+         o->every = k;
+         return true;
+     }},
+    {"seed", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         int64_t n;
+         if (!Integer("seed", v, 0, 4294967295LL, &n, e))
+             return false;
+         o->seed = n;
+         return true;
+     }},
+    {"num-dogs", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         int64_t n;
+         if (!Integer("num-dogs", v, kMinNumDogs, kMaxNumDogs, &n, e))
+             return false;
+         o->settings.numDogs = n;
+         return true;
+     }},
+    {"dog-size", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         int64_t n;
+         if (!Integer("dog-size", v, kMinDogSize, kMaxDogSize, &n, e))
+             return false;
+         o->settings.dogSize = n;
+         return true;
+     }},
+    {"num-footprints", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         int64_t n;
+         if (!Integer("num-footprints", v, kMinNumFootprints, kMaxNumFootprints, &n, e))
+             return false;
+         o->settings.numFootprints = n;
+         return true;
+     }},
+    {"bg-type", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         int64_t n;
+         if (!Integer("bg-type", v, 0, 2, &n, e))
+             return false;
+         o->settings.bgType = int32_t(n);
+         return true;
+     }},
+    {"bg-res", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         int64_t n;
+         if (!Integer("bg-res", v, 0, 2, &n, e))
+             return false;
+         o->settings.bgRes = int32_t(n);
+         return true;
+     }},
+    {"bg-path", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         std::string path;
+         if (!Text("bg-path", v, kBGPathBytes, &path, e))
+             return false;
+         o->settings.bgPath = path;
+         return true;
+     }},
+    {"tile-bg", false,
+     [](Options* o, const std::string&, std::string*) {
+         o->settings.tileBG = true;
+         return true;
+     }},
+    {"no-tile-bg", false,
+     [](Options* o, const std::string&, std::string*) {
+         o->settings.tileBG = false;
+         return true;
+     }},
+    {"main-monitor-only", false,
+     [](Options* o, const std::string&, std::string*) {
+         o->settings.mainMonitorOnly = true;
+         return true;
+     }},
+    {"resources", true,
+     [](Options* o, const std::string& v, std::string* e) { return Text("resources", v, 1000, &o->resources, e); }},
+    {"desktop-picture", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         return Text("desktop-picture", v, 1024, &o->desktopPicture, e);
+     }},
+    {"register", false, [](Options* o, const std::string&, std::string*) { return o->registerSaver = true; }},
+};
+
+const OptionSpec* FindOption(const std::string& name)
+{
+    for (const OptionSpec& spec : kOptions)
+        if (name == spec.name)
+            return &spec;
+    return nullptr;
+}
+
+// Options that only mean something without a display.
+bool CheckHeadlessOnly(const Options& o, std::string* error)
+{
+    if (o.frames && o.seconds)
+        return Fail(error, "give --frames or --seconds, not both");
+    if (o.mode == DrawMode::Headless)
+        return true;
+    const char* given = o.frames ? "--frames"
+                        : o.seconds ? "--seconds"
+                        : o.step    ? "--step"
+                        : o.width   ? "--size"
+                        : !o.out.empty() ? "--out"
+                        : o.every ? "--every"
+                                  : nullptr;
+    if (given)
+        return Fail(error, std::string(given) + " works only with --headless");
+    return true;
+}
+
+} // namespace
+
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error)
+{
+    for (size_t i = 0; i < args.size(); i++) {
+        const std::string& arg = args[i];
+        if (arg.size() < 2 || arg[0] != '-')
+            return Fail(error, "unexpected argument '" + arg + "'");
+        const size_t dashes = arg[1] == '-' ? 2 : 1;
+        std::string name = arg.substr(dashes);
+        std::optional<std::string> value;
+        if (const size_t equals = name.find('='); equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.erase(equals);
+        }
+        const OptionSpec* spec = FindOption(name);
+        if (!spec)
+            return Fail(error, "unknown option '" + arg + "'");
+        if (!spec->takesValue && value)
+            return Fail(error, "--" + name + " takes no value");
+        if (spec->takesValue && !value) {
+            if (i + 1 >= args.size())
+                return Fail(error, "--" + name + " needs a value");
+            value = args[++i];
+        }
+        if (!spec->apply(options, value ? *value : std::string(), error))
+            return false;
+    }
+    return CheckHeadlessOnly(*options, error);
+}

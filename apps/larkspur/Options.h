@@ -1,0 +1,55 @@
+// Options: the command line of larkspur, every option in one table.
+//
+// Options take one or two dashes; a value follows as the next argument or
+// after "=". Unknown options, missing or bad values and conflicting choices
+// are errors with a message that names the option.
+#pragma once
+
+#include "host/Settings.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class DrawMode { Window, Root, WindowId, Fullscreen, Headless };
+
+struct Options {
+    bool help = false;
+    DrawMode mode = DrawMode::Window;
+    uint32_t windowId = 0;
+    // Monitor rectangles given by --monitors, the first the primary.
+    struct Monitor {
+        int width, height, x, y;
+    };
+    std::vector<Monitor> monitors;
+    bool preview = false;
+    int64_t delay = 25000;
+    bool fps = false;
+    bool verbose = false;
+    std::optional<int64_t> frames;
+    std::optional<double> seconds;
+    std::optional<double> step;
+    std::optional<int> width;
+    std::optional<int> height;
+    std::string out;
+    std::optional<int64_t> every;
+    std::optional<int64_t> seed;
+    SettingsOverrides settings;
+    std::string resources;
+    std::string desktopPicture;
+    bool registerSaver = false;
+};
+
+// Size limits of a headless frame, in pixels per side.
+constexpr int kMaxFrameSide = 16384;
+// Simulated seconds per tick: above 0, at most this.
+constexpr double kMaxStep = 60.0;
+constexpr double kMaxSeconds = 10000000.0;
+constexpr int64_t kMaxFrames = 1000000000;
+
+// False with *error set on a bad command line.
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
+
+// The --help text.
+extern const char* const kHelp;

@@ -1,0 +1,140 @@
+// fuzz_seeds DIR: writes a starting corpus for the fuzz targets, made on the
+// spot: DIR/tga/ gets TGA images of each accepted variant, DIR/picture/ small
+// PNG, JPEG and GIF pictures, DIR/ms3d/ a small skinned model in versions 3
+// and 4.
+#include "model/MS3DWriter.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+bool Write(const std::string& path, const Bytes& bytes)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+Bytes TgaHeader(unsigned char type, int bpp)
+{
+    return {0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 2, 0, static_cast<unsigned char>(bpp), 0};
+}
+
+bool SavePixbuf(const std::string& path, const char* format)
+{
+    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 6, 5);
+    guchar* p = gdk_pixbuf_get_pixels(pixbuf);
+    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+    for (int y = 0; y < 5; y++)
+        for (int x = 0; x < 18; x++)
+            p[y * stride + x] = static_cast<guchar>(x * 13 + y * 40);
+    const bool ok = gdk_pixbuf_save(pixbuf, path.c_str(), format, nullptr, nullptr);
+    g_object_unref(pixbuf);
+    return ok;
+}
+
+// Two joints, the second under the first, each with keys; four vertices,
+// one on no joint; two triangles in one group with one material.
+MS3D SeedModel()
+{
+    MS3D m;
+    m.animationFPS = 24;
+    m.totalFrames = 12;
+    m.vertices.resize(4);
+    for (int i = 0; i < 4; i++) {
+        m.vertices[size_t(i)].position = VECTOR3D(float(i), float(i % 2), 0.5f);
+        m.vertices[size_t(i)].boneId = int8_t(i < 3 ? i % 2 : -1);
+    }
+    m.triangles.resize(2);
+    for (int t = 0; t < 2; t++)
+        for (int c = 0; c < 3; c++) {
+            m.triangles[size_t(t)].vertexIndices[c] = uint16_t(t + c);
+            m.triangles[size_t(t)].vertexNormals[c] = VECTOR3D(0, 0, 1);
+            m.triangles[size_t(t)].s[c] = 0.5f * float(c);
+        }
+    m.groups.resize(1);
+    m.groups[0].triangleIndices = {0, 1};
+    m.groups[0].materialIndex = 0;
+    m.materials.resize(1);
+    m.joints.resize(2);
+    std::snprintf(m.joints[0].name, sizeof m.joints[0].name, "root");
+    std::snprintf(m.joints[1].name, sizeof m.joints[1].name, "tip");
+    std::snprintf(m.joints[1].parentName, sizeof m.joints[1].parentName, "root");
+    m.joints[1].position = VECTOR3D(0, 1, 0);
+    for (MS3D_JOINT& j : m.joints)
+        for (float time : {0.0f, 0.25f, 0.5f}) {
+            MS3D_KEYFRAME k;
+            k.time = time;
+            k.value = VECTOR3D(time, 0, time * 2);
+            j.rotationKeys.push_back(k);
+            j.translationKeys.push_back(k);
+        }
+    m.joints[1].translationKeys.pop_back();
+    return m;
+}
+
+bool WriteModelSeeds(const std::string& dir)
+{
+    bool ok = true;
+    for (int version : {3, 4}) {
+        MS3DWriteOptions options;
+        options.version = version;
+        options.modelComment = "seed";
+        Bytes bytes;
+        ok &= WriteMS3D(SeedModel(), &bytes, nullptr, options) &&
+              Write(dir + "/ms3d/v" + std::to_string(version), bytes);
+    }
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fputs("usage: fuzz_seeds DIR\n", stderr);
+        return 2;
+    }
+    const std::string dir = argv[1];
+    mkdir(dir.c_str(), 0755);
+    mkdir((dir + "/tga").c_str(), 0755);
+    mkdir((dir + "/picture").c_str(), 0755);
+    mkdir((dir + "/ms3d").c_str(), 0755);
+    bool ok = true;
+    for (int bpp : {24, 32}) {
+        const size_t pixel = size_t(bpp / 8);
+        Bytes raw = TgaHeader(2, bpp);
+        for (size_t i = 0; i < 6 * pixel; i++)
+            raw.push_back(static_cast<unsigned char>(i * 17));
+        ok &= Write(dir + "/tga/raw" + std::to_string(bpp), raw);
+        // A run of 4 and a raw packet of 2.
+        Bytes rle = TgaHeader(10, bpp);
+        rle.push_back(0x83);
+        rle.insert(rle.end(), pixel, 0x40);
+        rle.push_back(0x01);
+        for (size_t i = 0; i < 2 * pixel; i++)
+            rle.push_back(static_cast<unsigned char>(i * 29));
+        ok &= Write(dir + "/tga/rle" + std::to_string(bpp), rle);
+    }
+    ok &= SavePixbuf(dir + "/picture/a.png", "png");
+    ok &= SavePixbuf(dir + "/picture/a.jpg", "jpeg");
+    // A 2x2 GIF with a 4-colour table and uncompressed LZW data.
+    ok &= Write(dir + "/picture/a.gif",
+                {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0xF1, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255,
+                 255, 0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0x40, 2, 3, 0x44, 0xA8, 0x15, 0, 0x3B});
+    ok &= WriteModelSeeds(dir);
+    if (!ok) {
+        std::fprintf(stderr, "fuzz_seeds: cannot write into %s\n", dir.c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,22 @@
+// DogTables: the animation rows, idle openers and foot joints of the creature.
+#include "creatures/DogTables.h"
+
+const DOGANIMATION dogAnims[NUM_DOG_ANIMS] = {
+    {2, 18, true, true, -1},     // slow stride
+    {24, 40, true, true, -1},    // fast stride
+    {50, 58, true, true, -1},    // idle
+    {60, 64, false, true, 4},    // opens a sequence
+    {64, 72, true, false, 5},    // its middle
+    {72, 76, false, false, -1},  // closes it
+    {80, 85, false, true, 7},    // opens a sequence
+    {85, 109, true, false, 8},   // its middle
+    {109, 114, false, false, -1}, // closes it
+    {115, 125, true, true, -1},
+    {130, 145, true, true, -1},
+    {150, 180, false, true, -1},
+    {184, 192, true, true, -1},
+};
+
+const int32_t dsAnims[NUM_DS_ANIMS] = {2, 3, 6, 9, 10, 11, 12};
+
+const int32_t dogFeet[NUM_DOG_FEET] = {12, 16, 25, 26};

@@ -1,0 +1,72 @@
+// HostServices: everything the view asks of the platform it runs on, and the
+// preferences store it reads its settings from.
+//
+// The view's logic (LarkspurView) sees Linux only through these two
+// interfaces; src/platform/ implements them for X11 and for headless runs, and
+// tests implement them with fakes. All calls come from the thread that draws.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// A per-module key/value store. Absent or unreadable keys read as no string,
+// false or 0; writes stay in memory until Synchronize.
+class PreferencesStore {
+public:
+    virtual ~PreferencesStore() = default;
+
+    // False, leaving *value alone, when the key is absent.
+    virtual bool ReadString(const char* key, std::string* value) const = 0;
+    virtual bool ReadBool(const char* key) const = 0;
+    virtual int64_t ReadInteger(const char* key) const = 0;
+
+    virtual void WriteString(const char* key, const char* value) = 0;
+    virtual void WriteBool(const char* key, bool value) = 0;
+    virtual void WriteInteger(const char* key, int64_t value) = 0;
+
+    // Writes the store through; false when it could not be saved.
+    virtual bool Synchronize() = 0;
+};
+
+// The size of a view in pixels, as doubles the way the host reports it.
+struct ViewSize {
+    double width = 0;
+    double height = 0;
+};
+
+class HostServices {
+public:
+    virtual ~HostServices() = default;
+
+    // Steady seconds for measuring gaps between frames; only differences count.
+    virtual double SteadySeconds() = 0;
+    // Wall-clock seconds (or a fixed seed) for seeding rand().
+    virtual int64_t WallClockSeconds() = 0;
+
+    // The view's OpenGL surface.
+    virtual void MakeCurrent() = 0;
+    virtual void FlushBuffer() = 0;
+    virtual void ResizeSurface(double width, double height) = 0;
+
+    virtual ViewSize Bounds() = 0;
+    virtual bool IsPreview() = 0;
+    // Two views are on the same screen when these numbers are equal.
+    virtual int ScreenNumber() = 0;
+    virtual int MainScreenNumber() = 0;
+
+    // The folder holding the resource packs (with or without a final "/").
+    virtual std::string ResourcesPath() = 0;
+    // The desktop picture of the view's screen; empty when there is none.
+    virtual std::string DesktopPicturePath() = 0;
+    // The main display as top-down rows of R, G, B bytes; false when the
+    // display cannot be captured.
+    virtual bool CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height) = 0;
+
+    // Opens the preferences of a module; never null.
+    virtual std::unique_ptr<PreferencesStore> OpenPreferences(const char* module) = 0;
+
+    // Stops the timer that drives this view's frames.
+    virtual void StopAnimationTimer() = 0;
+};

@@ -1,0 +1,190 @@
+// LarkspurView: creation, the frame loop, scene setup and teardown.
+#include "host/LarkspurView.h"
+
+#include "host/DesktopCapture.h"
+#include "resources/Pics.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+const char* const kFallbackBackground = "/Library/Desktop Pictures/Aqua Blue.jpg";
+const char* const kSystemBackground = "/usr/share/images/desktop-base/default";
+
+LarkspurView::LarkspurView(HostServices* host, const SettingsOverrides& overrides) : host_(host)
+{
+    const std::unique_ptr<PreferencesStore> store = host_->OpenPreferences(kPreferencesModule);
+    viewAllocated = true;
+    glReady = false;
+    LoadSettings(store.get(), &mySettings, &MainMonitorOnly);
+    overrides.Apply(&mySettings, &MainMonitorOnly);
+
+    Scrn = host_->Bounds();
+    ThisScreenIsOn = true;
+    initialized = false;
+
+    if (mySettings.BGTYPE == 0) {
+        DeskTex.texID = 0;
+        captureDesktop(host_, &DeskTex.texID, BackgroundDetail());
+        // No capture: this view shows the desktop picture instead; the stored
+        // preference stays as it is.
+        if (DeskTex.texID == 0)
+            mySettings.BGTYPE = 1;
+    }
+}
+
+LarkspurView::~LarkspurView()
+{
+    // Texture deletions must reach this view's context.
+    host_->MakeCurrent();
+    if (ssMain) {
+        ssMain->Cleanup();
+        ssMain.reset();
+    }
+}
+
+int LarkspurView::BackgroundDetail()
+{
+    return host_->IsPreview() ? 0 : mySettings.BGRES;
+}
+
+void LarkspurView::startAnimation()
+{
+    ThisScreenIsOn = true;
+    if (MainMonitorOnly && host_->ScreenNumber() != host_->MainScreenNumber())
+        ThisScreenIsOn = false;
+    // Every view, drawing or not, starts as an opaque black screen.
+    host_->MakeCurrent();
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    host_->FlushBuffer();
+}
+
+void LarkspurView::stopAnimation()
+{
+    host_->StopAnimationTimer();
+}
+
+void LarkspurView::setFrameSize(double width, double height)
+{
+    if (viewAllocated)
+        host_->ResizeSurface(width, height);
+    glReady = false;
+}
+
+void LarkspurView::animateOneFrame()
+{
+    if (!ThisScreenIsOn) {
+        stopAnimation();
+        return;
+    }
+    host_->MakeCurrent();
+    if (!glReady) {
+        glInit();
+        glReady = true;
+    }
+    if (!initialized) {
+        mainSetup();
+        initialized = true;
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+
+    const double gap = host_->SteadySeconds() - animtime;
+    if (gap > kLongestGap) {
+        // A long pause is never fed to the scene as one step.
+        animtime = host_->SteadySeconds();
+        return;
+    }
+    if (gap > kShortestGap) {
+        animtime = host_->SteadySeconds();
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        if (ssMain)
+            ssMain->Update(gap);
+        glReshape();
+        if (ssMain)
+            ssMain->Draw();
+        host_->FlushBuffer();
+    }
+    // A shorter gap keeps animtime, so the next drawn step is the whole gap.
+}
+
+bool LarkspurView::mainSetup()
+{
+    const ViewSize rect = host_->Bounds();
+    std::srand(unsigned(host_->WallClockSeconds()));
+
+    if (ssMain) {
+        ssMain->Cleanup();
+        ssMain.reset();
+    }
+    ssMain.reset(new (std::nothrow) SSMAIN);
+    if (!ssMain)
+        return false;
+
+    std::string folder = host_->ResourcesPath();
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    const int width = int(rect.width);
+    const int height = int(rect.height);
+    // A folder too long for the scene's buffer is refused, not cut short.
+    if (folder.size() >= kResourcePathBytes ||
+        !ssMain->Setup(host_->IsPreview(), width, height, &mySettings, folder.c_str())) {
+        // A scene without its pictures would draw nothing useful: drop it, so
+        // every later frame is just the cleared surface.
+        ssMain->Cleanup();
+        ssMain.reset();
+        return false;
+    }
+
+    LoadBackground();
+    ssMain->bgTexture = DeskTex.texID;
+    DeskTex.texID = 0;
+    animtime = host_->SteadySeconds();
+    return true;
+}
+
+void LarkspurView::LoadBackground()
+{
+    const int detail = BackgroundDetail();
+    if (mySettings.BGTYPE == 1) {
+        const std::string picture = host_->DesktopPicturePath();
+        loadPicFile(picture.c_str(), &DeskTex, detail);
+    } else if (mySettings.BGTYPE == 2) {
+        if (!LoadPicture(mySettings.BGPath, &DeskTex, detail) &&
+            !loadPicFile(kFallbackBackground, &DeskTex, detail))
+            loadPicFile(kSystemBackground, &DeskTex, detail);
+    }
+    // Type 0 already holds the capture.
+}
+
+void LarkspurView::glInit()
+{
+    Scrn = host_->Bounds();
+    const int width = int(Scrn.width);
+    const int height = int(Scrn.height);
+    glViewport(0, 0, width, height);
+    if (ssMain)
+        ssMain->SetSize(width, height);
+    glShadeModel(GL_SMOOTH);
+    glClearColor(0, 0, 0, 0);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glReshape();
+}
+
+void LarkspurView::glReshape()
+{
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    // A view without a size keeps the identity rather than divide by zero.
+    if (Scrn.width >= 1 && Scrn.height >= 1)
+        gluPerspective(45.0, float(Scrn.width) / float(Scrn.height), 1.0, 120.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}

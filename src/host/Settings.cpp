@@ -1,0 +1,124 @@
+// Settings: reading the preference keys into SETTINGS, the defaults and the
+// version rule.
+#include "host/Settings.h"
+
+#include "host/HostServices.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <cstring>
+
+const char* const kPreferencesModule = "LarkspurSS";
+const char* const kSettingsVersion = "1.1";
+
+const char* const kKeyVersion = "version";
+const char* const kKeyMainMonitorOnly = "MainMonitorOnly";
+const char* const kKeyDogSize = "DogSize";
+const char* const kKeyNumDogs = "NumDogs";
+const char* const kKeyNumFootprints = "NumFootprints";
+const char* const kKeyBGType = "BGType";
+const char* const kKeyBGRes = "BGRes";
+const char* const kKeyBGPath = "BGPath";
+const char* const kKeyTileBG = "TileBG";
+
+namespace {
+
+void ClampNumbers(SETTINGS* settings)
+{
+    settings->NUM_DOGS = std::clamp(settings->NUM_DOGS, kMinNumDogs, kMaxNumDogs);
+    settings->NUM_FOOTPRINTS = std::clamp(settings->NUM_FOOTPRINTS, kMinNumFootprints, kMaxNumFootprints);
+    settings->LDOGSIZE = std::clamp(settings->LDOGSIZE, kMinDogSize, kMaxDogSize);
+    settings->dogSize = float(double(settings->LDOGSIZE) / 100.0);
+}
+
+void UseDefaults(SETTINGS* settings, bool* mainMonitorOnly)
+{
+    *mainMonitorOnly = kDefaultMainMonitorOnly;
+    settings->LDOGSIZE = kDefaultDogSize;
+    settings->NUM_DOGS = kDefaultNumDogs;
+    settings->NUM_FOOTPRINTS = kDefaultNumFootprints;
+    settings->BGTYPE = kDefaultBGType;
+    settings->BGRES = kDefaultBGRes;
+    SetBGPath(settings, DefaultBGPath().c_str());
+    settings->TILEBG = kDefaultTileBG;
+}
+
+} // namespace
+
+std::string DefaultBGPath()
+{
+    const char* pictures = g_get_user_special_dir(G_USER_DIRECTORY_PICTURES);
+    if (pictures && g_file_test(pictures, G_FILE_TEST_IS_DIR)) {
+        std::string path = pictures;
+        if (path.back() != '/')
+            path += '/';
+        if (path.size() < kBGPathBytes)
+            return path;
+    }
+    return "/usr/share/backgrounds/";
+}
+
+void SetBGPath(SETTINGS* settings, const char* path)
+{
+    g_strlcpy(settings->BGPath, path, sizeof settings->BGPath);
+}
+
+bool StoreDefaultSettings(PreferencesStore* store)
+{
+    store->WriteString(kKeyVersion, kSettingsVersion);
+    store->WriteBool(kKeyMainMonitorOnly, kDefaultMainMonitorOnly);
+    store->WriteInteger(kKeyDogSize, kDefaultDogSize);
+    store->WriteInteger(kKeyNumDogs, kDefaultNumDogs);
+    store->WriteInteger(kKeyNumFootprints, kDefaultNumFootprints);
+    store->WriteInteger(kKeyBGType, kDefaultBGType);
+    store->WriteInteger(kKeyBGRes, kDefaultBGRes);
+    store->WriteString(kKeyBGPath, DefaultBGPath().c_str());
+    store->WriteBool(kKeyTileBG, kDefaultTileBG);
+    return store->Synchronize();
+}
+
+void LoadSettings(PreferencesStore* store, SETTINGS* settings, bool* mainMonitorOnly)
+{
+    std::string version;
+    const bool hasVersion = store->ReadString(kKeyVersion, &version);
+    *mainMonitorOnly = store->ReadBool(kKeyMainMonitorOnly);
+    settings->LDOGSIZE = store->ReadInteger(kKeyDogSize);
+    settings->NUM_DOGS = store->ReadInteger(kKeyNumDogs);
+    settings->NUM_FOOTPRINTS = store->ReadInteger(kKeyNumFootprints);
+    // Both are 32-bit fields: keep the low 32 bits, as a narrower read would.
+    settings->BGTYPE = int32_t(uint32_t(uint64_t(store->ReadInteger(kKeyBGType))));
+    settings->BGRES = int32_t(uint32_t(uint64_t(store->ReadInteger(kKeyBGRes))));
+    std::string path;
+    if (store->ReadString(kKeyBGPath, &path))
+        SetBGPath(settings, path.c_str());
+    settings->TILEBG = store->ReadBool(kKeyTileBG);
+
+    if (!hasVersion || version != kSettingsVersion) {
+        // A store that cannot be saved still gives this view the defaults.
+        StoreDefaultSettings(store);
+        UseDefaults(settings, mainMonitorOnly);
+    }
+    ClampNumbers(settings);
+}
+
+void SettingsOverrides::Apply(SETTINGS* settings, bool* mainMonitor) const
+{
+    if (numDogs)
+        settings->NUM_DOGS = *numDogs;
+    if (dogSize)
+        settings->LDOGSIZE = *dogSize;
+    if (numFootprints)
+        settings->NUM_FOOTPRINTS = *numFootprints;
+    if (bgType)
+        settings->BGTYPE = *bgType;
+    if (bgRes)
+        settings->BGRES = *bgRes;
+    if (bgPath)
+        SetBGPath(settings, bgPath->c_str());
+    if (tileBG)
+        settings->TILEBG = *tileBG;
+    if (mainMonitorOnly)
+        *mainMonitor = *mainMonitorOnly;
+    ClampNumbers(settings);
+}

@@ -1,0 +1,96 @@
+// Settings: the user's choices as the scene and the herd read them
+// (SETTINGS), the preference keys of module "LarkspurSS" with their defaults,
+// loading them with the version rule, and per-run overrides.
+//
+// Limits: "NumDogs", "NumFootprints" and "DogSize" are clamped into the
+// ranges below when read, since values outside them would exhaust memory or
+// make the herd's arithmetic degenerate; every other value is kept as stored.
+// "BGPath" holds at most kBGPathBytes - 1 bytes; longer folders are cut.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class PreferencesStore;
+
+enum { kBGPathBytes = 1024 };
+
+class SETTINGS {
+public:
+    int64_t NUM_FOOTPRINTS = 0;
+    int64_t NUM_DOGS = 0;
+    // Creature size in percent.
+    int64_t LDOGSIZE = 0;
+    bool TILEBG = false;
+    // LDOGSIZE / 100.
+    float dogSize = 0;
+    // 0: capture of the desktop, 1: the desktop picture, 2: a folder's picture.
+    int32_t BGTYPE = 0;
+    char BGPath[kBGPathBytes] = {};
+    // 0: 512, 1: 1024, other: the picture's own size.
+    int32_t BGRES = 0;
+};
+
+extern const char* const kPreferencesModule;
+extern const char* const kSettingsVersion;
+
+// Keys of the store, in the order the defaults are written.
+extern const char* const kKeyVersion;
+extern const char* const kKeyMainMonitorOnly;
+extern const char* const kKeyDogSize;
+extern const char* const kKeyNumDogs;
+extern const char* const kKeyNumFootprints;
+extern const char* const kKeyBGType;
+extern const char* const kKeyBGRes;
+extern const char* const kKeyBGPath;
+extern const char* const kKeyTileBG;
+
+constexpr bool kDefaultMainMonitorOnly = false;
+constexpr int64_t kDefaultDogSize = 100;
+constexpr int64_t kDefaultNumDogs = 25;
+constexpr int64_t kDefaultNumFootprints = 2000;
+constexpr int32_t kDefaultBGType = 0;
+constexpr int32_t kDefaultBGRes = 1;
+constexpr bool kDefaultTileBG = true;
+
+// Every creature slot owns a skinned copy of the model, so the slot count is
+// what can exhaust memory; footprints are small records drawn every frame.
+constexpr int64_t kMinNumDogs = 0;
+constexpr int64_t kMaxNumDogs = 500;
+constexpr int64_t kMinNumFootprints = 0;
+constexpr int64_t kMaxNumFootprints = 100000;
+constexpr int64_t kMinDogSize = 10;
+constexpr int64_t kMaxDogSize = 1000;
+
+// The default pictures folder: the user's Pictures folder when it exists,
+// else "/usr/share/backgrounds/"; always ending in "/".
+std::string DefaultBGPath();
+
+// Reads the settings at a view's creation. A store whose "version" is absent
+// or not "1.1" is rewritten with every default first, and the defaults are
+// used. Out-of-range numbers are clamped.
+void LoadSettings(PreferencesStore* store, SETTINGS* settings, bool* mainMonitorOnly);
+
+// Writes every key with its default, version first, and writes the store
+// through. False when the store could not be saved.
+bool StoreDefaultSettings(PreferencesStore* store);
+
+// Copies a folder into BGPath, cut to fit.
+void SetBGPath(SETTINGS* settings, const char* path);
+
+// Values given for one run (on the command line), overriding the store
+// without changing it.
+struct SettingsOverrides {
+    std::optional<int64_t> numDogs;
+    std::optional<int64_t> dogSize;
+    std::optional<int64_t> numFootprints;
+    std::optional<int32_t> bgType;
+    std::optional<int32_t> bgRes;
+    std::optional<std::string> bgPath;
+    std::optional<bool> tileBG;
+    std::optional<bool> mainMonitorOnly;
+
+    // Numbers are clamped as stored ones are; dogSize follows LDOGSIZE.
+    void Apply(SETTINGS* settings, bool* mainMonitorOnly) const;
+};

@@ -1,0 +1,15 @@
+// ModelPack: LoadModel, the loader of a creature pack: lump 0 is the model in
+// MilkShape 3D form, every later lump a coat (TGA or JPEG) for the creatures.
+//
+// The coats are uploaded, so a current OpenGL context is needed whenever the
+// pack holds any.
+#pragma once
+
+#include "model/MilkshapeModel.h"
+#include "resources/Texture.h"
+
+// Reads lump 0 into *model (bounded by the lump's size) and lumps 1 onward
+// into a new array of count - 1 textures, texture i from lump i + 1. The
+// array and its count are handed over as soon as they exist, so after a
+// failing coat the caller owns, and must delete[], what was built so far.
+bool LoadModel(const char* path, MS3D* model, Texture** textures, int* count);

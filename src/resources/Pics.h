@@ -1,0 +1,30 @@
+// Pics: background pictures, loaded from a file or chosen at random from a
+// folder, resampled to a texture size set by the resolution setting.
+//
+// Resolution 0 gives 512x512, 1 gives 1024x1024, any other value each side's
+// nearest power of two (on a log scale) up to GL_MAX_TEXTURE_SIZE. After a
+// load the record's width and height are the picture's own size, not the
+// texture's. Loading needs a current OpenGL context. Folder entries count
+// when their lower-cased name ends in ".jpg", ".gif" or ".png"; paths and
+// names live in buffers of kPicPathBytes bytes.
+#pragma once
+
+#include "resources/Texture.h"
+
+enum { kPicPathBytes = 1024 };
+
+// Decodes the file, resamples and uploads it; on failure the texture is left
+// as it was.
+bool loadPicFile(const char* path, Texture* texture, int resolution);
+// Loads a random picture of the folder; a folder and name that together do not
+// fit in kPicPathBytes are refused.
+bool LoadPicture(const char* folder, Texture* texture, int resolution);
+// Writes a random picture's name (as the folder lists it) into out, which holds
+// kPicPathBytes bytes. Draws one number from rand().
+bool ChooseRandomImageFile(const char* folder, char* out);
+// Number of entries whose lower-cased name ends in the extension (given in
+// lower case with its dot) and is longer than it.
+int CountFiles(const char* folder, const char* extension);
+// Writes the name of the n-th such entry, counted from 0 in listing order,
+// into out (kPicPathBytes bytes).
+bool FindNthFile(const char* folder, char* out, const char* extension, int n);

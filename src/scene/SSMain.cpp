@@ -1,0 +1,340 @@
+// SSMain: the scene's setup, frame and teardown, and the overlay.
+#include "scene/SSMain.h"
+
+#include "host/Settings.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+const char* const kScenePackName = "pellmore.works";
+
+namespace {
+
+const GLfloat kLightAmbient[] = {0.0f, 0.0f, 0.0f, 0.0f};
+const GLfloat kLightDiffuse[] = {1.0f, 1.0f, 1.0f, 1.0f};
+const GLfloat kLightSpecular[] = {0.3f, 0.3f, 0.3f, 1.0f};
+const GLfloat kLightStart[] = {0.0f, 45.0f, 0.0f, 1.0f};
+const GLfloat kFogColour[] = {0.0f, 0.0f, 0.0f, 1.0f};
+
+// The light sits this far above the camera's eye.
+constexpr float kLightLift = 5.0f;
+// Tiles run from -kTileReach to kTileReach on both axes.
+constexpr int kTileReach = 2;
+
+// Banner and card timing, in seconds, and their layout in pixels or card units.
+constexpr float kBannerShown = 20.0f;
+constexpr float kBannerHidden = 30.0f;
+constexpr float kBannerEdgeGap = 40.0f;
+constexpr float kBannerBottomRest = 5.0f;
+constexpr float kBadgeWidth = 256.0f;
+constexpr float kCaptionWidth = 512.0f;
+constexpr float kBannerHeight = 32.0f;
+constexpr float kCardHold = -20.0f;
+constexpr float kCardCountdown = 40.0f;
+constexpr double kCardFadeRate = 0.5;
+constexpr float kCardWidth = 1024.0f;
+constexpr float kCardHeight = 768.0f;
+constexpr float kCardCaptionY = 352.0f;
+constexpr float kCardCaptionHeight = 64.0f;
+
+// A w x h quad from the origin, the picture upright (t = 0 at the bottom).
+void TexturedQuad(float w, float h)
+{
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(0, 0);
+    glTexCoord2f(1, 0);
+    glVertex2f(w, 0);
+    glTexCoord2f(1, 1);
+    glVertex2f(w, h);
+    glTexCoord2f(0, 1);
+    glVertex2f(0, h);
+    glEnd();
+}
+
+} // namespace
+
+bool SSMAIN::Setup(bool preview, int viewWidth, int viewHeight, SETTINGS* viewSettings, const char* resources)
+{
+    isPreview = preview;
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    if (herd) {
+        herd->Cleanup();
+        herd.reset();
+    }
+    herd.reset(new (std::nothrow) DOGCONTROL);
+    if (!herd)
+        return false;
+
+    ReleaseTextures();
+    const std::string pack = std::string(resources ? resources : "") + kScenePackName;
+    if (!LoadTexturesFromDataFile(pack.c_str(), &textures, &numTextures) || !HasSceneTextures()) {
+        // The scene draws pictures by number, so a short pack is no pack.
+        ReleaseTextures();
+        return false;
+    }
+
+    width = viewWidth;
+    height = viewHeight;
+
+    glLightfv(GL_LIGHT0, GL_AMBIENT, kLightAmbient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, kLightDiffuse);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, kLightSpecular);
+    glLightfv(GL_LIGHT0, GL_POSITION, kLightStart);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glCullFace(GL_BACK);
+
+    std::snprintf(resourcePath, sizeof resourcePath, "%s", resources ? resources : "");
+    settings = viewSettings;
+    return true;
+}
+
+void SSMAIN::SetSize(int viewWidth, int viewHeight)
+{
+    width = viewWidth;
+    height = viewHeight;
+}
+
+void SSMAIN::ReshapeAndZoom(float zoom)
+{
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    // A view without a size has no aspect ratio; it keeps the identity.
+    if (width > 0 && height > 0)
+        gluPerspective(zoom * 45.0f, float(width) / float(height), 0.5, 3000.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void SSMAIN::SetupFog(DOGCONTROL* fogHerd)
+{
+    fogReady = true;
+    glFogi(GL_FOG_MODE, GL_LINEAR);
+    glFogfv(GL_FOG_COLOR, kFogColour);
+    glHint(GL_FOG_HINT, GL_DONT_CARE);
+    const float reach = std::min(fogHerd->bounds.x, fogHerd->bounds.z);
+    glFogf(GL_FOG_START, reach * 4.0f);
+    glFogf(GL_FOG_END, reach * 5.5f);
+}
+
+void SSMAIN::Update(double dt)
+{
+    frameTime = dt;
+}
+
+void SSMAIN::Draw()
+{
+    glLoadIdentity();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_TEXTURE_2D);
+    // Until the view has a size there is nothing to see and no ground to
+    // measure: the bounds would come from a division by zero.
+    if (width <= 0 || height <= 0)
+        return;
+    ReshapeAndZoom(1.0f);
+    // A scene whose Setup failed has no pictures to draw with.
+    if (!herd || !HasSceneTextures())
+        return;
+
+    if (!herdReady && herd->boundsKnown) {
+        herd->footprintTexture = textures[kFootprintTexture].texID;
+        herd->sparkTexture = textures[kSparkTexture].texID;
+        herdReady = herd->Setup(settings, resourcePath);
+    }
+    herd->GetBounds();
+    herd->camera.Move(herd.get(), frameTime);
+    const VECTOR3D eye = herd->camera.pos;
+    const GLfloat light[] = {eye.x, eye.y + kLightLift, eye.z, 1.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, light);
+    herd->frustum.ExtractFrustumFaster();
+
+    glEnable(GL_CULL_FACE);
+    glColor4f(1, 1, 1, 1);
+    const bool tiled = settings && settings->TILEBG;
+    if (tiled && !fogReady && herd->boundsKnown)
+        SetupFog(herd.get());
+    if (fogReady)
+        glEnable(GL_FOG);
+
+    // The ground neither tests nor writes depth, so it hides nothing.
+    glDisable(GL_DEPTH_TEST);
+    glNormal3f(0, 1, 0);
+    glBindTexture(GL_TEXTURE_2D, bgTexture);
+    glBegin(GL_QUADS);
+    DrawGround();
+    glEnd();
+    glDisable(GL_FOG);
+    glEnable(GL_DEPTH_TEST);
+
+    if (herdReady) {
+        herd->Move(frameTime);
+        glPushMatrix();
+        herd->Draw(frameTime);
+        glPopMatrix();
+    }
+    glDisable(GL_CULL_FACE);
+    if (!isPreview)
+        DoOverlay();
+    glDisable(GL_TEXTURE_2D);
+}
+
+void SSMAIN::DrawGround() const
+{
+    const float bx = herd->bounds.x;
+    const float bz = herd->bounds.z;
+    const bool tiled = settings && settings->TILEBG;
+    const int reach = tiled ? kTileReach : 0;
+    // Counter-clockwise seen from above, so culling keeps them; t = 1 lies
+    // toward -z, which is screen-up from the home view.
+    for (int i = -reach; i <= reach; i++) {
+        for (int j = -reach; j <= reach; j++) {
+            const float xo = float(i) * 2.0f * bx;
+            const float zo = float(j) * 2.0f * bz;
+            glTexCoord2f(0, 0);
+            glVertex3f(xo - bx, 0, zo + bz);
+            glTexCoord2f(1, 0);
+            glVertex3f(xo + bx, 0, zo + bz);
+            glTexCoord2f(1, 1);
+            glVertex3f(xo + bx, 0, zo - bz);
+            glTexCoord2f(0, 1);
+            glVertex3f(xo - bx, 0, zo - bz);
+        }
+    }
+}
+
+void SSMAIN::DoOverlay()
+{
+    if (!HasSceneTextures())
+        return;
+    const double dt = frameTime;
+    AdvanceBanner(dt);
+
+    // Pixel space over the whole view.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, width, 0, height, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glColor4f(1, 1, 1, 1);
+    glNormal3f(0, 0, 1);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+    DrawBanner();
+    glDisable(GL_BLEND);
+
+    // From here on the card's 1024 x 768 units cover the view.
+    glScalef(float(width) * 0.0009765625f, float(height) / 768.0f, 1);
+    if (AdvanceCard(dt))
+        DrawCard();
+    glEnable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+}
+
+void SSMAIN::AdvanceBanner(double dt)
+{
+    bannerTimer = float(double(bannerTimer) - dt);
+    if (bannerTimer < 0) {
+        bannerTimer = kBannerHidden;
+        if (!bannerOn) {
+            captionIndex = uint32_t(std::rand() % 2 + kFirstCaptionTexture);
+            bannerPos.x = std::rand() % 2 != 0 ? float(width) - kBadgeWidth : 0.0f;
+            bannerFromTop = !bannerFromTop;
+            bannerPos.y = bannerFromTop ? float(height) + kBannerEdgeGap : -kBannerEdgeGap;
+            bannerTimer = kBannerShown;
+        }
+        bannerOn = !bannerOn;
+    }
+    double target;
+    if (bannerOn)
+        target = bannerFromTop ? double(height) - kBannerEdgeGap : kBannerBottomRest;
+    else
+        target = bannerFromTop ? double(height) + kBannerEdgeGap : -kBannerEdgeGap;
+    bannerPos.y = float(double(bannerPos.y) + (target - double(bannerPos.y)) * dt);
+}
+
+bool SSMAIN::AdvanceCard(double dt)
+{
+    cardTimer = float(double(cardTimer) - dt);
+    if (cardTimer < 0) {
+        cardAlpha = cardAlpha < 1.0f ? float(double(cardAlpha) + dt * kCardFadeRate) : 1.0f;
+        if (cardTimer < kCardHold)
+            cardTimer = kCardCountdown;
+    } else if (cardAlpha > 0) {
+        // The last step of a fade may leave it below 0 for one frame.
+        cardAlpha = float(double(cardAlpha) - dt * kCardFadeRate);
+    } else {
+        cardAlpha = 0;
+    }
+    return cardAlpha > 0;
+}
+
+void SSMAIN::DrawBanner() const
+{
+    glPushMatrix();
+    glTranslatef(bannerPos.x, bannerPos.y, 0);
+    glBindTexture(GL_TEXTURE_2D, textures[kBadgeTexture].texID);
+    TexturedQuad(kBadgeWidth, kBannerHeight);
+    glPopMatrix();
+
+    glPushMatrix();
+    glTranslatef(float(width) * 0.5f - kBadgeWidth, bannerPos.y, 0);
+    glBindTexture(GL_TEXTURE_2D, textures[captionIndex].texID);
+    TexturedQuad(kCaptionWidth, kBannerHeight);
+    glPopMatrix();
+}
+
+void SSMAIN::DrawCard() const
+{
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_BLEND);
+    // The veil darkens the whole scene.
+    glColor4f(0, 0, 0, cardAlpha);
+    glDisable(GL_TEXTURE_2D);
+    TexturedQuad(kCardWidth, kCardHeight);
+    glEnable(GL_TEXTURE_2D);
+
+    glColor4f(1, 1, 1, cardAlpha);
+    glPushMatrix();
+    glTranslatef(0, kCardCaptionY, 0);
+    glBindTexture(GL_TEXTURE_2D, textures[captionIndex].texID);
+    TexturedQuad(kCardWidth, kCardCaptionHeight);
+    glPopMatrix();
+    glDisable(GL_BLEND);
+    glColor4f(1, 1, 1, 1);
+}
+
+void SSMAIN::ReleaseTextures()
+{
+    // delete[] destroys the last texture first.
+    delete[] textures;
+    textures = nullptr;
+    numTextures = 0;
+}
+
+void SSMAIN::Cleanup()
+{
+    if (herd) {
+        herd->Cleanup();
+        herd.reset();
+    }
+    ReleaseTextures();
+    if (bgTexture != 0) {
+        const GLuint name = bgTexture;
+        glDeleteTextures(1, &name);
+    }
+    bgTexture = 0;
+    glDisable(GL_LIGHTING);
+    glDisable(GL_LIGHT0);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_NORMALIZE);
+}

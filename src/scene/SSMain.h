@@ -1,0 +1,86 @@
+// SSMain: one view's scene (SSMAIN): projection, light, fog, the textured
+// ground, the herd, and the timed overlay of banner and card drawn on top.
+//
+// The scene owns the pack's textures, the herd and the background texture.
+// Every call needs the view's OpenGL context current. A scene whose pack had
+// fewer than kSceneTextureCount pictures fails Setup, and a scene that is not
+// set up never reads its texture array. A view without a size (width or
+// height 0) draws nothing and measures no ground until it has one.
+#pragma once
+
+#include "creatures/DogControl.h"
+#include "maths/Misc.h"
+#include "resources/Texture.h"
+
+#include <cstdint>
+#include <memory>
+
+class SETTINGS;
+
+// Pictures of the scene pack that the scene uses by number.
+enum {
+    kBadgeTexture = 1,
+    kFirstCaptionTexture = 4,
+    kFootprintTexture = 6,
+    kSparkTexture = 7,
+    kSceneTextureCount = 8,
+};
+enum { kResourcePathBytes = 1024 };
+
+extern const char* const kScenePackName;
+
+class SSMAIN {
+public:
+    SSMAIN() = default;
+    ~SSMAIN() { Cleanup(); }
+    SSMAIN(const SSMAIN&) = delete;
+    SSMAIN& operator=(const SSMAIN&) = delete;
+
+    // resourcePath ends in "/". False when the herd cannot be created or the
+    // scene pack cannot be loaded or holds too few pictures.
+    bool Setup(bool isPreview, int width, int height, SETTINGS* settings, const char* resourcePath);
+    void SetSize(int width, int height);
+    // Viewport and perspective projection; leaves the model-view selected.
+    void ReshapeAndZoom(float zoom);
+    void SetupFog(DOGCONTROL* herd);
+    // Records the frame's step in seconds; nothing moves here.
+    void Update(double dt);
+    // One frame; the caller has cleared the buffers and flushes afterwards.
+    void Draw();
+    // The banner and card on top of the frame, timed by frameTime.
+    void DoOverlay();
+    // Releases everything the scene owns; safe to run more than once.
+    void Cleanup();
+
+    double frameTime = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    bool isPreview = false;
+    float bannerTimer = 90.0f;
+    bool bannerOn = false;
+    bool bannerFromTop = false;
+    point2d bannerPos{-256.0f, -35.0f};
+    uint32_t captionIndex = 5;
+    float cardTimer = 60.0f;
+    float cardAlpha = 0;
+    bool fogReady = false;
+    int32_t numTextures = 0;
+    // One per lump of the scene pack, from new[].
+    Texture* textures = nullptr;
+    std::unique_ptr<DOGCONTROL> herd;
+    char resourcePath[kResourcePathBytes] = {};
+    bool herdReady = false;
+    SETTINGS* settings = nullptr;
+    // OpenGL name of the ground picture, owned; 0 for none.
+    uint32_t bgTexture = 0;
+
+private:
+    bool HasSceneTextures() const { return textures && numTextures >= kSceneTextureCount; }
+    void ReleaseTextures();
+    void DrawGround() const;
+    void AdvanceBanner(double dt);
+    // Returns whether the card shows.
+    bool AdvanceCard(double dt);
+    void DrawBanner() const;
+    void DrawCard() const;
+};

@@ -1,0 +1,167 @@
+// Tests of the settings: defaults, the version rule, clamping and overrides,
+// read through the real key-file store.
+#include "fixtures/TempDir.h"
+#include "host/Settings.h"
+#include "platform/prefs/KeyFilePreferences.h"
+#include "resources/PackWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    ASSERT_TRUE(WriteFileAtomically(path, std::vector<unsigned char>(text.begin(), text.end())));
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::vector<unsigned char> bytes;
+    ReadWholeFile(path, &bytes);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+struct Loaded {
+    SETTINGS settings;
+    bool mainMonitorOnly = true;
+};
+
+Loaded Load(const std::string& path)
+{
+    Loaded loaded;
+    KeyFilePreferences store(path, kPreferencesModule);
+    LoadSettings(&store, &loaded.settings, &loaded.mainMonitorOnly);
+    return loaded;
+}
+
+void ExpectDefaults(const Loaded& loaded)
+{
+    EXPECT_FALSE(loaded.mainMonitorOnly);
+    EXPECT_EQ(loaded.settings.LDOGSIZE, 100);
+    EXPECT_EQ(loaded.settings.NUM_DOGS, 25);
+    EXPECT_EQ(loaded.settings.NUM_FOOTPRINTS, 2000);
+    EXPECT_EQ(loaded.settings.BGTYPE, 0);
+    EXPECT_EQ(loaded.settings.BGRES, 1);
+    EXPECT_EQ(std::string(loaded.settings.BGPath), DefaultBGPath());
+    EXPECT_TRUE(loaded.settings.TILEBG);
+    EXPECT_EQ(loaded.settings.dogSize, 1.0f);
+}
+
+TEST(Settings, EmptyStoreIsWrittenWithEveryDefaultVersionFirst)
+{
+    TempDir dir;
+    const std::string path = dir.File("config/larkspur/LarkspurSS.ini");
+    ExpectDefaults(Load(path));
+    const std::string text = ReadText(path);
+    const std::string expected = "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=false\nDogSize=100\nNumDogs=25\n"
+                                 "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" +
+                                 DefaultBGPath() + "\nTileBG=true\n";
+    EXPECT_EQ(text, expected);
+}
+
+TEST(Settings, StoreOfAnotherVersionIsRewrittenAndItsValuesIgnored)
+{
+    for (const char* version : {"1.0", "", "1.10", "1.1 "}) {
+        TempDir dir;
+        const std::string path = dir.File("LarkspurSS.ini");
+        WriteText(path, std::string("[LarkspurSS]\nversion=") + version +
+                            "\nNumDogs=7\nDogSize=300\nTileBG=false\nBGPath=/elsewhere/\n[Other]\nkept=yes\n");
+        const Loaded loaded = Load(path);
+        SCOPED_TRACE(version);
+        ExpectDefaults(loaded);
+        const std::string text = ReadText(path);
+        EXPECT_NE(text.find("NumDogs=25"), std::string::npos);
+        EXPECT_NE(text.find("version=1.1\n"), std::string::npos);
+        // Another program's group in the same file survives.
+        EXPECT_NE(text.find("[Other]\nkept=yes"), std::string::npos);
+    }
+}
+
+TEST(Settings, CurrentVersionIsReadAsStoredWithoutRewriting)
+{
+    TempDir dir;
+    const std::string path = dir.File("LarkspurSS.ini");
+    const std::string text = "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nDogSize=150\nNumDogs=40\n"
+                             "NumFootprints=12\nBGType=2\nBGRes=7\nTileBG=false\n";
+    WriteText(path, text);
+    const Loaded loaded = Load(path);
+    EXPECT_TRUE(loaded.mainMonitorOnly);
+    EXPECT_EQ(loaded.settings.LDOGSIZE, 150);
+    EXPECT_EQ(loaded.settings.dogSize, 1.5f);
+    EXPECT_EQ(loaded.settings.NUM_DOGS, 40);
+    EXPECT_EQ(loaded.settings.NUM_FOOTPRINTS, 12);
+    EXPECT_EQ(loaded.settings.BGTYPE, 2);
+    EXPECT_EQ(loaded.settings.BGRES, 7);
+    EXPECT_FALSE(loaded.settings.TILEBG);
+    // No "BGPath": the field stays as a new view has it, empty.
+    EXPECT_STREQ(loaded.settings.BGPath, "");
+    EXPECT_EQ(ReadText(path), text);
+}
+
+TEST(Settings, NumbersThatWouldExhaustMemoryAreClampedToTheLimits)
+{
+    TempDir dir;
+    const std::string path = dir.File("LarkspurSS.ini");
+    const std::string text = "[LarkspurSS]\nversion=1.1\nNumDogs=-5\nNumFootprints=2000000000\nDogSize=0\n";
+    WriteText(path, text);
+    Loaded loaded = Load(path);
+    EXPECT_EQ(loaded.settings.NUM_DOGS, kMinNumDogs);
+    EXPECT_EQ(loaded.settings.NUM_FOOTPRINTS, kMaxNumFootprints);
+    EXPECT_EQ(loaded.settings.LDOGSIZE, kMinDogSize);
+    EXPECT_EQ(loaded.settings.dogSize, 0.1f);
+
+    WriteText(path, "[LarkspurSS]\nversion=1.1\nNumDogs=2000000000\nNumFootprints=-1\nDogSize=99999\n");
+    loaded = Load(path);
+    EXPECT_EQ(loaded.settings.NUM_DOGS, kMaxNumDogs);
+    EXPECT_EQ(loaded.settings.NUM_FOOTPRINTS, kMinNumFootprints);
+    EXPECT_EQ(loaded.settings.LDOGSIZE, kMaxDogSize);
+    // Clamping is for this run; the user's file is not touched.
+    EXPECT_EQ(ReadText(path), "[LarkspurSS]\nversion=1.1\nNumDogs=2000000000\nNumFootprints=-1\nDogSize=99999\n");
+}
+
+TEST(Settings, MalformedValuesReadAsAbsentKeys)
+{
+    TempDir dir;
+    const std::string path = dir.File("LarkspurSS.ini");
+    WriteText(path, "[LarkspurSS]\nversion=1.1\nNumDogs=many\nTileBG=perhaps\nBGType=99999999999\n");
+    const Loaded loaded = Load(path);
+    EXPECT_EQ(loaded.settings.NUM_DOGS, 0);
+    EXPECT_FALSE(loaded.settings.TILEBG);
+    // A 32-bit field keeps the low 32 bits of a larger stored number.
+    EXPECT_EQ(loaded.settings.BGTYPE, int32_t(uint32_t(99999999999LL & 0xffffffff)));
+}
+
+TEST(Settings, OverridesReplaceStoredValuesAndAreClamped)
+{
+    SETTINGS settings;
+    bool mainMonitorOnly = false;
+    SettingsOverrides overrides;
+    overrides.numDogs = 100000;
+    overrides.dogSize = 250;
+    overrides.bgType = 2;
+    overrides.bgPath = "/pictures/";
+    overrides.tileBG = false;
+    overrides.mainMonitorOnly = true;
+    settings.NUM_FOOTPRINTS = 300;
+    settings.TILEBG = true;
+    overrides.Apply(&settings, &mainMonitorOnly);
+    EXPECT_EQ(settings.NUM_DOGS, kMaxNumDogs);
+    EXPECT_EQ(settings.LDOGSIZE, 250);
+    EXPECT_EQ(settings.dogSize, 2.5f);
+    EXPECT_EQ(settings.NUM_FOOTPRINTS, 300);
+    EXPECT_EQ(settings.BGTYPE, 2);
+    EXPECT_STREQ(settings.BGPath, "/pictures/");
+    EXPECT_FALSE(settings.TILEBG);
+    EXPECT_TRUE(mainMonitorOnly);
+}
+
+TEST(Settings, OverlongFolderIsCutToFitTheField)
+{
+    SETTINGS settings;
+    SetBGPath(&settings, std::string(5000, 'a').c_str());
+    EXPECT_EQ(std::string(settings.BGPath), std::string(kBGPathBytes - 1, 'a'));
+}
+
+} // namespace

@@ -1,0 +1,571 @@
+// Tests of the animation template and instances: key conversion, the vertex
+// buffer and its index list, copies, playback with its cursors, clamping and
+// looping, the blend, joint matrices and skinning there and back.
+#include "fixtures/GLContext.h"
+#include "fixtures/TestModels.h"
+#include "fixtures/TestPictures.h"
+#include "model/ModelMain.h"
+
+#include <GL/gl.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+MS3D SetUpModel(const MS3D& built)
+{
+    MS3D m;
+    EXPECT_TRUE(LoadBytes(ModelBytes(built), &m)) << m.failure;
+    m.InitialSetup();
+    return m;
+}
+
+void ExpectNear(VECTOR3D v, float x, float y, float z, float tolerance = 1e-5f)
+{
+    EXPECT_NEAR(v.x, x, tolerance);
+    EXPECT_NEAR(v.y, y, tolerance);
+    EXPECT_NEAR(v.z, z, tolerance);
+}
+
+void ExpectSameQuat(const QUAT& a, const QUAT& b)
+{
+    EXPECT_EQ(a.x, b.x);
+    EXPECT_EQ(a.y, b.y);
+    EXPECT_EQ(a.z, b.z);
+    EXPECT_EQ(a.w, b.w);
+}
+
+// A template and one instance of a model, built the way the herd does.
+class ModelInstance : public ::testing::Test {
+protected:
+    void Build(const MS3D& built, unsigned int texture = 0)
+    {
+        model = SetUpModel(built);
+        ASSERT_TRUE(animation.Setup(&model));
+        ASSERT_TRUE(instance.Setup(&animation, &model, &texture));
+    }
+
+    // One frame in the order the creature runs it.
+    void Step(ONEMODEL& m, double seconds)
+    {
+        m.RevertPoints(m.joints.data());
+        m.Animate(seconds);
+        m.UpdateSkeleton();
+        m.UpdatePoints(m.joints.data());
+    }
+
+    MS3D model;
+    ANIMATIONTEMPLATE animation;
+    ONEMODEL instance;
+};
+
+} // namespace
+
+TEST_F(ModelInstance, TemplateHoldsKeysInMillisecondsAndRotationsAsQuaternions)
+{
+    Build(ArmModel());
+    EXPECT_EQ(animation.numJoints, 2);
+    EXPECT_EQ(animation.totalFrames, 30);
+    EXPECT_EQ(animation.animationFPS, 24.0f);
+    EXPECT_EQ(animation.totalTime, 1250.0f);
+    const TEMPLATE_JOINT& upper = animation.joints[0];
+    EXPECT_EQ(upper.translationKeys[1].time, 100.0f);
+    EXPECT_EQ(upper.rotationKeys[1].time, 1000.0f);
+    ASSERT_EQ(upper.keyQuats.size(), 2u);
+    ExpectSameQuat(upper.keyQuats[1], RotationToQuat(VECTOR3D(0, 0, 1.5707964f * 57.29578f)));
+    EXPECT_NEAR(upper.keyQuats[1].z, std::sqrt(0.5), 1e-7);
+    EXPECT_EQ(animation.joints[1].parent, 0);
+    // The bind matrix is the skeleton's bind-pose relative matrix.
+    for (int i = 0; i < 16; i++)
+        EXPECT_EQ(animation.joints[1].bindMatrix.m[i], model.skeleton[1].relative.m[i]);
+    EXPECT_EQ(animation.joints[1].bindMatrix.m[13], 3.0);
+
+    // No skeleton, no template.
+    MS3D raw = ArmModel();
+    ANIMATIONTEMPLATE other;
+    EXPECT_FALSE(other.Setup(&raw));
+    EXPECT_TRUE(other.joints.empty());
+}
+
+TEST_F(ModelInstance, QuadSharesCornersThatAgreeAndSplitsThoseThatDiffer)
+{
+    MS3D quad = QuadModel();
+    quad.triangles[0].t[0] = 0.25f;
+    quad.triangles[0].s[0] = 0.5f;
+    Build(quad);
+    EXPECT_EQ(instance.numVertices, 4);
+    EXPECT_EQ(instance.numTriangles, 2);
+    EXPECT_EQ(instance.indices, (std::vector<uint16_t>{0, 1, 2, 2, 1, 3}));
+    EXPECT_EQ(instance.vertices[0].t, 0.75f);
+    EXPECT_EQ(instance.vertices[0].s, 0.5f);
+    EXPECT_EQ(instance.vertices[3].t, 0.0f);
+    EXPECT_EQ(instance.vertices[3].joint, -1);
+    // Without joints the positions are those of the file.
+    ExpectNear(instance.vertices[3].position, 1, 1, 0, 0);
+    EXPECT_TRUE(instance.joints.empty());
+
+    ONEMODEL split;
+    MS3D splitModel = SetUpModel(QuadModel(true));
+    unsigned int texture = 0;
+    ASSERT_TRUE(split.Setup(&animation, &splitModel, &texture));
+    EXPECT_EQ(split.numVertices, 6);
+    EXPECT_EQ(split.indices, (std::vector<uint16_t>{0, 1, 2, 3, 4, 5}));
+}
+
+TEST_F(ModelInstance, GroupsPointAtTheirFirstIndexAndMaterialsShareTheTexture)
+{
+    MS3D built = QuadModel();
+    built.triangles.resize(8, built.triangles[0]);
+    built.groups[0].triangleIndices = {0, 1, 2};
+    MS3D_GROUP second;
+    second.triangleIndices = {3, 4, 5, 6, 7};
+    second.materialIndex = 2;
+    built.groups.push_back(second);
+    built.materials.resize(3);
+    built.materials[2].mode = 0x80;
+    built.materials[2].transparency = 0.5f;
+    built.materials[2].ambient[1] = 0.25f;
+    Build(built, 0);
+    ASSERT_EQ(instance.numGroups, 2);
+    EXPECT_EQ(instance.groups[0].firstIndex, 0);
+    EXPECT_EQ(instance.groups[1].firstIndex, 9);
+    EXPECT_EQ(instance.groups[1].numTriangles, 5);
+    EXPECT_EQ(instance.groups[1].materialIndex, 2);
+    EXPECT_EQ(instance.indices.size(), 24u);
+    ASSERT_EQ(instance.numMaterials, 3);
+    EXPECT_EQ(instance.materials[2].mode, 0x80);
+    EXPECT_EQ(instance.materials[2].transparency, 0.5f);
+    EXPECT_EQ(instance.materials[2].ambient[1], 0.25f);
+
+    ONEMODEL textured;
+    const unsigned int name = 42;
+    ASSERT_TRUE(textured.Setup(&animation, &model, &name));
+    for (const MODELMATERIAL& m : textured.materials)
+        EXPECT_EQ(m.texture, 42u);
+    // The name belongs to the herd's skins, not to this test.
+    for (MODELMATERIAL& m : textured.materials)
+        m.texture = 0;
+}
+
+TEST_F(ModelInstance, InstanceRefusesATemplateOfAnotherModel)
+{
+    Build(ArmModel());
+    MS3D quad = SetUpModel(QuadModel());
+    ONEMODEL wrong;
+    unsigned int texture = 0;
+    EXPECT_FALSE(wrong.Setup(&animation, &quad, &texture));
+    EXPECT_TRUE(wrong.vertices.empty());
+}
+
+TEST_F(ModelInstance, CopySharesOnlyTheTemplate)
+{
+    Build(ArmModel());
+    instance.currentTime = 500;
+    instance.position = VECTOR3D(1, 2, 3);
+    const std::vector<MODELVERTEX> bindBuffer = instance.vertices;
+    {
+        ONEMODEL copy;
+        ASSERT_TRUE(copy.CopyFrom(instance));
+        EXPECT_EQ(copy.animTemplate, &animation);
+        EXPECT_EQ(copy.numVertices, instance.numVertices);
+        EXPECT_EQ(copy.indices, instance.indices);
+        EXPECT_NE(copy.vertices.data(), instance.vertices.data());
+        EXPECT_EQ(copy.currentTime, 0.0f);
+        ExpectNear(copy.position, 0, 0, 0, 0);
+        ASSERT_EQ(copy.joints.size(), 2u);
+        EXPECT_EQ(copy.joints[1].parent, 0);
+        EXPECT_EQ(copy.joints[1].lastRotationKey, -1);
+
+        copy.SetAnimation(0, 24, 1000, false, false);
+        for (int i = 0; i < 10; i++)
+            Step(copy, 0.05);
+        EXPECT_NE(copy.vertices[0].position.x, bindBuffer[0].position.x);
+    }
+    // The source's buffer and the template are untouched by the copy's life.
+    EXPECT_EQ(instance.vertices[0].position.x, bindBuffer[0].position.x);
+    EXPECT_EQ(animation.joints[0].keyQuats.size(), 2u);
+    ONEMODEL another;
+    EXPECT_TRUE(another.CopyFrom(instance));
+    EXPECT_FALSE(another.CopyFrom(another));
+}
+
+TEST_F(ModelInstance, SetAnimationTurnsFramesIntoMilliseconds)
+{
+    Build(ArmModel());
+    instance.joints[0].rotation = RotationToQuat(VECTOR3D(10, 0, 0));
+    instance.joints[0].translation = VECTOR3D(1, 2, 3);
+    instance.joints[0].curRotationKey = 2;
+    instance.joints[0].lastRotationKey = 2;
+    instance.SetAnimation(2, 18, 1000, false, false);
+    EXPECT_EQ(instance.startTime, 83.333336f);
+    EXPECT_EQ(instance.endTime, 750.0f);
+    EXPECT_EQ(instance.currentTime, instance.startTime);
+    EXPECT_EQ(instance.joints[0].curRotationKey, 0);
+    EXPECT_EQ(instance.joints[0].lastRotationKey, 2);
+    ExpectSameQuat(instance.joints[0].blendFromRotation, instance.joints[0].rotation);
+    ExpectNear(instance.joints[0].blendFromTranslation, 1, 2, 3, 0);
+}
+
+TEST_F(ModelInstance, TranslationInterpolatesBetweenKeysAndHoldsAfterTheLast)
+{
+    Build(ArmModel());
+    instance.SetAnimation(0, 30, 1000, false, false);
+    instance.Animate(0.025);
+    EXPECT_EQ(instance.currentTime, 25.0f);
+    ExpectNear(instance.joints[0].translation, 2.5f, 0, 0, 0);
+    instance.Animate(0.075);
+    EXPECT_EQ(instance.currentTime, 100.0f);
+    ExpectNear(instance.joints[0].translation, 10, 0, 0, 0);
+    EXPECT_EQ(instance.joints[0].curTranslationKey, 1);
+    instance.Animate(0.05);
+    ExpectNear(instance.joints[0].translation, 10, 0, 0, 0);
+    EXPECT_EQ(instance.joints[0].curTranslationKey, 2);
+    // The lower joint has no translation keys and keeps its translation.
+    ExpectNear(instance.joints[1].translation, 0, 0, 0, 0);
+}
+
+TEST_F(ModelInstance, PlaybackClampsAtTheEndOrLoopsBackToTheStart)
+{
+    Build(ArmModel());
+    instance.SetAnimation(0, 6, 1000, false, false);
+    instance.Animate(0.2);
+    EXPECT_EQ(instance.currentTime, 200.0f);
+    instance.Animate(0.1);
+    EXPECT_EQ(instance.currentTime, 250.0f);
+    const QUAT clamped = instance.joints[0].rotation;
+    ExpectSameQuat(clamped, QuatSlerp(&animation.joints[0].keyQuats[0], &animation.joints[0].keyQuats[1], 0.25));
+    instance.Animate(1.0);
+    EXPECT_EQ(instance.currentTime, 250.0f);
+    ExpectSameQuat(instance.joints[0].rotation, clamped);
+
+    instance.SetAnimation(0, 6, 1000, true, false);
+    instance.Animate(0.2);
+    ExpectNear(instance.joints[0].translation, 10, 0, 0, 0);
+    instance.Animate(0.1);
+    // Back at exactly the start, with the cursors reset.
+    EXPECT_EQ(instance.currentTime, 0.0f);
+    ExpectNear(instance.joints[0].translation, 0, 0, 0, 0);
+    EXPECT_EQ(instance.joints[0].curTranslationKey, 0);
+}
+
+TEST_F(ModelInstance, ZeroSpeedAndEmptyRangesHoldThePose)
+{
+    Build(ArmModel());
+    instance.SetAnimation(3, 30, 0, false, false);
+    instance.Animate(0.5);
+    EXPECT_EQ(instance.currentTime, 125.0f);
+    ExpectNear(instance.joints[0].translation, 10, 0, 0, 0);
+
+    // Start equal to end: nothing moves without a blend...
+    instance.SetAnimation(12, 12, 1000, false, false);
+    instance.joints[0].translation = VECTOR3D(7, 7, 7);
+    instance.Animate(0.5);
+    EXPECT_EQ(instance.currentTime, 500.0f);
+    ExpectNear(instance.joints[0].translation, 7, 7, 7, 0);
+    // ...but a blend still heads for the keys at or after that time.
+    instance.SetAnimation(12, 12, 1000, false, true);
+    instance.Animate(0.5);
+    EXPECT_FALSE(instance.blending);
+    ExpectNear(instance.joints[0].translation, 10, 0, 0, 0);
+    ExpectSameQuat(instance.joints[0].rotation, animation.joints[0].keyQuats[1]);
+}
+
+TEST_F(ModelInstance, BlendProgressesAtItsRateWithoutMovingTheClock)
+{
+    Build(ArmModel());
+    instance.joints[0].translation = VECTOR3D(0, 5, 0);
+    instance.SetAnimation(0, 30, 1000, false, true);
+    const float expected[] = {0.4f, 0.8f, 1.0f};
+    for (float progress : expected) {
+        instance.Animate(0.1);
+        EXPECT_EQ(instance.blendProgress, progress);
+        EXPECT_EQ(instance.currentTime, 0.0f);
+    }
+    EXPECT_FALSE(instance.blending);
+    EXPECT_EQ(instance.joints[0].curTranslationKey, 0);
+    // At progress 1 the pose is that of the first keys.
+    ExpectNear(instance.joints[0].translation, 0, 0, 0, 0);
+    ExpectSameQuat(instance.joints[0].rotation, animation.joints[0].keyQuats[0]);
+
+    // Halfway, the translation is halfway from the captured one.
+    instance.joints[0].translation = VECTOR3D(0, 5, 0);
+    instance.SetAnimation(0, 30, 1000, false, true);
+    instance.Animate(0.125);
+    ExpectNear(instance.joints[0].translation, 0, 2.5f, 0, 0);
+    // Playback starts with the first step after the blend.
+    instance.Animate(0.125);
+    instance.Animate(0.025);
+    EXPECT_EQ(instance.currentTime, 25.0f);
+}
+
+TEST_F(ModelInstance, RotationHeldAtTheFirstKeyIsNotRecomputed)
+{
+    Build(ArmModel());
+    // The lower joint's keys start at 0; with the clock at 0 the search stops
+    // on key 0 and, once lastRotationKey says so, leaves the rotation alone.
+    instance.SetAnimation(0, 30, 0, false, false);
+    instance.Animate(0.1);
+    EXPECT_EQ(instance.joints[1].lastRotationKey, 0);
+    const QUAT marker = RotationToQuat(VECTOR3D(0, 45, 0));
+    instance.joints[1].rotation = marker;
+    instance.Animate(0.1);
+    ExpectSameQuat(instance.joints[1].rotation, marker);
+}
+
+TEST_F(ModelInstance, PoseAtAKeyTimeIsTheKeysPose)
+{
+    Build(ArmModel());
+    instance.SetAnimation(0, 24, 1000, false, false);
+    for (int i = 0; i < 40 && instance.currentTime < instance.endTime; i++)
+        Step(instance, 0.025);
+    ASSERT_EQ(instance.currentTime, 1000.0f);
+    ExpectSameQuat(instance.joints[0].rotation, animation.joints[0].keyQuats[1]);
+    ExpectSameQuat(instance.joints[1].rotation, animation.joints[1].keyQuats[1]);
+    // Upper: turned 90 about Z, moved to (15, 0, 0): (1, 1, 0) goes to (14, 1, 0).
+    ExpectNear(instance.vertices[0].position, 14, 1, 0, 1e-4f);
+    // Lower: a further 90 about its origin 3 up the upper joint, at (12, 0, 0):
+    // (1, 2, 0) in its frame goes to (11, -2, 0).
+    ExpectNear(instance.vertices[2].position, 11, -2, 0, 1e-4f);
+    ExpectNear(instance.vertices[3].position, 0, 0, 0, 0);
+}
+
+TEST_F(ModelInstance, SkinningThereAndBackReturnsTheJointSpaceBuffer)
+{
+    Build(ArmModel());
+    const std::vector<MODELVERTEX> jointSpace = instance.vertices;
+    instance.SetAnimation(0, 30, 1000, false, false);
+    instance.Animate(0.6);
+    instance.UpdateSkeleton();
+    instance.UpdatePoints(instance.joints.data());
+    EXPECT_GT(std::fabs(instance.vertices[0].position.x - jointSpace[0].position.x), 1.0f);
+    instance.RevertPoints(instance.joints.data());
+    for (size_t i = 0; i < jointSpace.size(); i++) {
+        ExpectNear(instance.vertices[i].position, jointSpace[i].position.x, jointSpace[i].position.y,
+                   jointSpace[i].position.z);
+        ExpectNear(instance.vertices[i].normal, jointSpace[i].normal.x, jointSpace[i].normal.y,
+                   jointSpace[i].normal.z);
+        EXPECT_EQ(instance.vertices[i].s, jointSpace[i].s);
+    }
+}
+
+namespace {
+
+// A quad filling the view, textured from a 2x1 texture: red on the left half
+// of texture space, green on the right. Every corner has s = 0.25 (red), so
+// green shows only when texture coordinates are generated (s = 0.75 by the
+// plane set below).
+class ModelDrawing : public GLContextTest {
+protected:
+    void SetUp() override
+    {
+        GLContextTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);
+        const unsigned char texels[] = {255, 0, 0, 255, 0, 255, 0, 255};
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        glEnable(GL_TEXTURE_2D);
+        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+        const GLfloat planeS[] = {0, 0, 0, 0.75f};
+        const GLfloat planeT[] = {0, 0, 0, 0.5f};
+        glTexGenfv(GL_S, GL_OBJECT_PLANE, planeS);
+        glTexGenfv(GL_T, GL_OBJECT_PLANE, planeT);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(0, 1, 0, 1, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+    }
+
+    void Build(uint8_t mode)
+    {
+        MS3D built = QuadModel();
+        for (MS3D_TRIANGLE& t : built.triangles)
+            for (int c = 0; c < 3; c++) {
+                t.s[c] = 0.25f;
+                t.t[c] = 0.5f;
+            }
+        built.materials.resize(1);
+        built.materials[0].mode = mode;
+        built.groups[0].materialIndex = 0;
+        model = SetUpModel(built);
+        ASSERT_TRUE(animation.Setup(&model));
+        ASSERT_TRUE(instance.Setup(&animation, &model, &texture));
+    }
+
+    // Draws group `group` the way a creature does and returns the centre pixel.
+    std::vector<unsigned char> Draw(int group)
+    {
+        glClearColor(0, 0, 1, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glEnableClientState(GL_NORMAL_ARRAY);
+        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        const char* base = reinterpret_cast<const char*>(instance.vertices.data());
+        glVertexPointer(3, GL_FLOAT, MODELVERTEX_STRIDE, base);
+        glNormalPointer(GL_FLOAT, MODELVERTEX_STRIDE, base + MODELVERTEX_NORMAL_OFFSET);
+        glTexCoordPointer(2, GL_FLOAT, MODELVERTEX_STRIDE, base + MODELVERTEX_TEXCOORD_OFFSET);
+        instance.DrawGroup(group);
+        glDisableClientState(GL_VERTEX_ARRAY);
+        glDisableClientState(GL_NORMAL_ARRAY);
+        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        glFinish();
+        const std::vector<unsigned char> pixels = gl.ReadPixels();
+        const size_t centre = (size_t(gl.height() / 2) * gl.width() + gl.width() / 2) * 4;
+        return std::vector<unsigned char>(pixels.begin() + centre, pixels.begin() + centre + 4);
+    }
+
+    void TearDown() override
+    {
+        // The materials release the texture with the instance.
+        instance.materials.clear();
+    }
+
+    GLuint texture = 0;
+    MS3D model;
+    ANIMATIONTEMPLATE animation;
+    ONEMODEL instance;
+};
+
+GLint Bound()
+{
+    GLint name = -1;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
+    return name;
+}
+
+} // namespace
+
+TEST_F(ModelDrawing, GroupDrawsWithItsMaterialsTexture)
+{
+    Build(0);
+    EXPECT_TRUE(Near(Draw(0).data(), kRed, 0));
+    EXPECT_EQ(Bound(), GLint(texture));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(ModelDrawing, GeneratedCoordinatesOnlyForTheGroupsOwnDraw)
+{
+    Build(0x80);
+    EXPECT_TRUE(Near(Draw(0).data(), kGreen, 0));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_T));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(ModelDrawing, GroupIndexOutsideTheGroupsDrawsNothingAndLeavesState)
+{
+    Build(0x80);
+    for (int group : {-1, 1}) {
+        EXPECT_TRUE(Near(Draw(group).data(), kBlue, 0));
+        EXPECT_EQ(Bound(), 0);
+    }
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+namespace {
+
+// A long chain of 40 joints with 100 rotation and 100 translation keys each,
+// 2000 vertices spread over them, written as version 4 with a comment, the
+// size of what modelling tools export for a skinned creature.
+MS3D ChainModel()
+{
+    const int joints = 40, keys = 100, vertices = 2000;
+    MS3D m;
+    // Key times of 1/32 s are exact in binary, so steps can land on them.
+    m.animationFPS = 32;
+    m.totalFrames = 100;
+    for (int v = 0; v < vertices; v++) {
+        MS3D_VERTEX vertex;
+        const int bone = v % joints;
+        vertex.boneId = int8_t(bone);
+        vertex.position = VECTOR3D(std::sin(float(v)), 0.5f * float(bone) + 0.1f * std::cos(float(v)), 0.3f);
+        m.vertices.push_back(vertex);
+    }
+    MS3D_GROUP group;
+    group.materialIndex = 0;
+    for (int t = 0; t < vertices; t++) {
+        MS3D_TRIANGLE tri;
+        for (int c = 0; c < 3; c++) {
+            tri.vertexIndices[c] = uint16_t((t + c) % vertices);
+            tri.vertexNormals[c] = VECTOR3D(0, 0, 1);
+            tri.s[c] = float(c) / 2;
+        }
+        m.triangles.push_back(tri);
+        group.triangleIndices.push_back(uint16_t(t));
+    }
+    m.groups = {group};
+    m.materials.resize(1);
+    for (int j = 0; j < joints; j++) {
+        MS3D_JOINT joint;
+        SetName(joint.name, "bone" + std::to_string(j));
+        if (j > 0) {
+            SetName(joint.parentName, "bone" + std::to_string(j - 1));
+            joint.position = VECTOR3D(0, 0.5f, 0);
+        }
+        joint.rotation = VECTOR3D(0.01f * float(j), 0, 0);
+        for (int k = 0; k < keys; k++) {
+            MS3D_KEYFRAME key;
+            key.time = float(k) / 32;
+            key.value = VECTOR3D(0.2f * std::sin(0.1f * float(k + j)), 0.1f * std::cos(0.2f * float(k)), 0.05f);
+            joint.rotationKeys.push_back(key);
+            key.value = VECTOR3D(0.01f * float(k % 7), 0, 0.02f * float(k % 5));
+            joint.translationKeys.push_back(key);
+        }
+        m.joints.push_back(joint);
+    }
+    return m;
+}
+
+} // namespace
+
+TEST_F(ModelInstance, SkinnedChainHoldsKeyPosesAndStaysFiniteOverAThousandSteps)
+{
+    MS3D big;
+    ASSERT_TRUE(LoadBytes(ModelBytes(ChainModel(), 4, "exported by the tests"), &big)) << big.failure;
+    EXPECT_EQ(big.numJoints, 40);
+    big.Scale(0.25f);
+    big.InitialSetup();
+    ASSERT_TRUE(animation.Setup(&big));
+    const unsigned int texture = 0;
+    ASSERT_TRUE(instance.Setup(&animation, &big, &texture));
+    const std::vector<MODELVERTEX> jointSpace = instance.vertices;
+
+    // Ten steps of 31.25 ms land exactly on key 10 of every joint.
+    instance.SetAnimation(0, 100, 1000, false, false);
+    for (int i = 0; i < 10; i++)
+        Step(instance, 1.0 / 32);
+    ASSERT_EQ(instance.currentTime, 312.5f);
+    std::vector<MATRIX> absolute(animation.joints.size());
+    for (size_t j = 0; j < animation.joints.size(); j++) {
+        const TEMPLATE_JOINT& tj = animation.joints[j];
+        ExpectSameQuat(instance.joints[j].rotation, tj.keyQuats[10]);
+        ExpectNear(instance.joints[j].translation, tj.translationKeys[10].value.x, tj.translationKeys[10].value.y,
+                   tj.translationKeys[10].value.z, 1e-6f);
+        // The key's pose built from scratch down the chain.
+        MATRIX local = QuatToRotationMatrix(tj.keyQuats[10]);
+        local.SetTranslation(tj.translationKeys[10].value);
+        const MATRIX relative = MultiplyMatrix(tj.bindMatrix, local);
+        absolute[j] = tj.parent < 0 ? relative : MultiplyMatrix(absolute[size_t(tj.parent)], relative);
+    }
+    for (size_t v = 0; v < jointSpace.size(); v++) {
+        const MATRIX& a = absolute[size_t(jointSpace[v].joint)];
+        const VECTOR3D expected = MatrixTranslatePoint(a, MatrixRotatePoint(a, jointSpace[v].position));
+        ExpectNear(instance.vertices[v].position, expected.x, expected.y, expected.z, 1e-4f);
+    }
+
+    instance.SetAnimation(0, 100, 1000, true, true);
+    for (int i = 0; i < 1000; i++)
+        Step(instance, 0.025 + (i % 5) * 0.01);
+    for (const MODELVERTEX& v : instance.vertices)
+        ASSERT_TRUE(std::isfinite(v.position.x) && std::isfinite(v.position.y) && std::isfinite(v.position.z) &&
+                    std::isfinite(v.normal.x) && std::isfinite(v.normal.y) && std::isfinite(v.normal.z));
+}

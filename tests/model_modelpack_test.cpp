@@ -1,0 +1,112 @@
+// Tests of LoadModel: the model from lump 0, bounded by that lump's size, and
+// the coats from the later lumps, in the headless GL context.
+#include "fixtures/GLContext.h"
+#include "fixtures/TempDir.h"
+#include "fixtures/TestModels.h"
+#include "fixtures/TestPictures.h"
+#include "model/ModelPack.h"
+#include "resources/PackWriter.h"
+#include "resources/ResFile.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+// An uncompressed 24-bit TGA of one colour.
+std::vector<unsigned char> SolidTga(int width, int height, Colour c)
+{
+    std::vector<unsigned char> bytes = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                        static_cast<unsigned char>(width), static_cast<unsigned char>(width >> 8),
+                                        static_cast<unsigned char>(height), static_cast<unsigned char>(height >> 8),
+                                        24, 0};
+    for (int i = 0; i < width * height; i++)
+        bytes.insert(bytes.end(), {c.b, c.g, c.r});
+    return bytes;
+}
+
+class ModelPack : public GLContextTest {
+protected:
+    // Loads the pack and takes ownership of whatever array it hands over.
+    bool Load(const PackWriter& pack, MS3D* model)
+    {
+        const std::string path = dir.File("b.oak");
+        EXPECT_TRUE(pack.Write(path));
+        Texture* raw = nullptr;
+        count = -1;
+        const bool ok = LoadModel(path.c_str(), model, &raw, &count);
+        coats.reset(raw);
+        return ok;
+    }
+
+    TempDir dir;
+    std::unique_ptr<Texture[]> coats;
+    int count = -1;
+};
+
+} // namespace
+
+TEST_F(ModelPack, LoadsTheModelFromLumpZeroAndCoatsFromTheRest)
+{
+    PackWriter pack;
+    pack.AddLump(ModelBytes(ArmModel()));
+    pack.AddLump(SolidTga(4, 2, kRed), LUMP_TGA, 0);
+    pack.AddLump({'n', 'o', 't', 'e'}, 0, 0);
+    pack.AddLump(QuadrantPictureBytes("jpeg", 8, 8), LUMP_JPEG, 0);
+    MS3D model;
+    ASSERT_TRUE(Load(pack, &model)) << model.failure;
+    EXPECT_EQ(model.numJoints, 2);
+    EXPECT_EQ(model.numVertices, 4);
+    ASSERT_EQ(count, 3);
+    EXPECT_NE(coats[0].texID, 0u);
+    EXPECT_EQ(coats[0].width, 4u);
+    EXPECT_EQ(coats[1].texID, 0u);
+    EXPECT_NE(coats[2].texID, 0u);
+    int width = 0;
+    const std::vector<unsigned char> texels = ReadTexture(coats[0].texID, &width);
+    EXPECT_EQ(width, 4);
+    EXPECT_TRUE(Near(texels.data(), kRed, 0));
+}
+
+TEST_F(ModelPack, PackWithOnlyTheModelGivesNoCoats)
+{
+    PackWriter pack;
+    pack.AddLump(ModelBytes(QuadModel(), 3));
+    MS3D model;
+    ASSERT_TRUE(Load(pack, &model));
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(model.numTriangles, 2);
+}
+
+TEST_F(ModelPack, ModelIsBoundedByItsLumpAndFailuresStopTheLoad)
+{
+    // The model lacks its last bytes; the next lump must not stand in for them.
+    std::vector<unsigned char> cut = ModelBytes(ArmModel(), 3);
+    cut.resize(cut.size() - 4);
+    PackWriter truncated;
+    truncated.AddLump(cut);
+    truncated.AddLump(SolidTga(64, 64, kBlue), LUMP_TGA, 0);
+    MS3D model;
+    EXPECT_FALSE(Load(truncated, &model));
+    EXPECT_EQ(model.numJoints, 0);
+    EXPECT_EQ(count, -1) << "no coats are handed over without a model";
+
+    PackWriter empty;
+    EXPECT_FALSE(Load(empty, &model));
+
+    // A coat that does not decode fails the load after the array is handed over.
+    PackWriter badCoat;
+    badCoat.AddLump(ModelBytes(ArmModel()));
+    badCoat.AddLump(SolidTga(2, 2, kGreen), LUMP_TGA, 0);
+    badCoat.AddLump({1, 2, 3}, LUMP_TGA, 0);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(Load(badCoat, &model));
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(count, 2);
+    EXPECT_NE(coats[0].texID, 0u);
+
+    Texture* none = nullptr;
+    EXPECT_FALSE(LoadModel(dir.File("missing").c_str(), &model, &none, &count));
+    EXPECT_FALSE(LoadModel(dir.File("b.oak").c_str(), nullptr, &none, &count));
+}

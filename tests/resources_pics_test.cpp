@@ -1,0 +1,186 @@
+// Tests of background pictures: folder listing rules, the random choice,
+// texture sizes, orientation and refusals.
+#include "fixtures/GLContext.h"
+#include "fixtures/TempDir.h"
+#include "fixtures/TestPictures.h"
+#include "resources/PackWriter.h"
+#include "resources/Pics.h"
+
+#include <GL/gl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <set>
+#include <string>
+
+namespace {
+
+void WriteQuadrantPng(const std::string& path, int width, int height)
+{
+    WritePixbufPicture(path, "png", width, height, 3, QuadrantPixels(width, height, 3));
+}
+
+} // namespace
+
+TEST(Pics, FolderRulesKeepCaseAndNeedANameBeforeTheExtension)
+{
+    TempDir dir;
+    for (const char* name : {"A.JPG", "b.png", "notes.txt", ".jpg", "c.jpeg", "d.Gif"})
+        dir.Write(name, {1});
+    EXPECT_EQ(CountFiles(dir.path().c_str(), ".jpg"), 1);
+    EXPECT_EQ(CountFiles(dir.path().c_str(), ".gif"), 1);
+    EXPECT_EQ(CountFiles(dir.path().c_str(), ".png"), 1);
+    EXPECT_EQ(CountFiles(dir.path().c_str(), ".bmp"), 0);
+    EXPECT_EQ(CountFiles((dir.path() + "/missing").c_str(), ".jpg"), 0);
+
+    char name[kPicPathBytes] = "";
+    ASSERT_TRUE(FindNthFile(dir.path().c_str(), name, ".jpg", 0));
+    EXPECT_STREQ(name, "A.JPG");
+    EXPECT_FALSE(FindNthFile(dir.path().c_str(), name, ".jpg", 1));
+    EXPECT_FALSE(FindNthFile(dir.path().c_str(), name, ".jpg", -1));
+    EXPECT_FALSE(FindNthFile(dir.path().c_str(), name, ".tif", 0));
+}
+
+TEST(Pics, RandomChoiceReachesEveryPictureAndNothingElse)
+{
+    TempDir dir;
+    for (const char* name : {"a.jpg", "b.gif", "c.png", "d.PNG", "e.txt"})
+        dir.Write(name, {1});
+    std::set<std::string> chosen;
+    std::srand(7);
+    for (int i = 0; i < 200; i++) {
+        char name[kPicPathBytes] = "";
+        ASSERT_TRUE(ChooseRandomImageFile(dir.path().c_str(), name));
+        chosen.insert(name);
+    }
+    EXPECT_EQ(chosen, (std::set<std::string>{"a.jpg", "b.gif", "c.png", "d.PNG"}));
+
+    TempDir empty;
+    char name[kPicPathBytes] = "";
+    EXPECT_FALSE(ChooseRandomImageFile(empty.path().c_str(), name));
+}
+
+class PicsTest : public GLContextTest {};
+
+TEST_F(PicsTest, ResolutionSetsTheTextureSizeAndTheRecordKeepsThePictures)
+{
+    TempDir dir;
+    WriteQuadrantPng(dir.File("small.png"), 6, 4);
+    WriteQuadrantPng(dir.File("one.png"), 1, 1);
+    WriteQuadrantPng(dir.File("wide.png"), 1500, 2);
+    WriteQuadrantPng(dir.File("narrow.png"), 1400, 3);
+    const struct {
+        const char* file;
+        unsigned pictureWidth, pictureHeight;
+        int resolution;
+        int width, height;
+    } cases[] = {
+        {"small.png", 6, 4, 0, 512, 512},  {"small.png", 6, 4, 1, 1024, 1024}, {"one.png", 1, 1, 2, 1, 1},
+        {"wide.png", 1500, 2, 2, 2048, 2}, {"narrow.png", 1400, 3, 7, 1024, 4}, {"small.png", 6, 4, 2, 8, 4},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " at " + std::to_string(c.resolution));
+        Texture t;
+        ASSERT_TRUE(loadPicFile(dir.File(c.file).c_str(), &t, c.resolution));
+        int w = 0, h = 0;
+        ReadTexture(t.texID, &w, &h);
+        EXPECT_EQ(w, c.width);
+        EXPECT_EQ(h, c.height);
+        EXPECT_EQ(t.imageData, nullptr);
+        EXPECT_EQ(t.width, c.pictureWidth);
+        EXPECT_EQ(t.height, c.pictureHeight);
+    }
+}
+
+TEST_F(PicsTest, PicturesAreUprightAndOpaque)
+{
+    TempDir dir;
+    WritePixbufPicture(dir.File("q.png"), "png", 20, 10, 4, QuadrantPixels(20, 10, 4));
+    Texture t;
+    ASSERT_TRUE(loadPicFile(dir.File("q.png").c_str(), &t, 0));
+    EXPECT_EQ(t.width, 20u);
+    EXPECT_EQ(t.height, 10u);
+    const std::vector<unsigned char> read = ReadTexture(t.texID);
+    auto texel = [&](int x, int y) { return &read[(size_t(y) * 512 + x) * 4]; };
+    // The top-left quarter of the picture is red: last rows, left columns.
+    EXPECT_TRUE(Near(texel(0, 511), kRed, 0));
+    EXPECT_TRUE(Near(texel(100, 300), kRed, 0));
+    EXPECT_TRUE(Near(texel(511, 511), kGreen, 0));
+    EXPECT_TRUE(Near(texel(0, 0), kBlue, 0));
+    EXPECT_TRUE(Near(texel(511, 0), kWhite, 0));
+    EXPECT_EQ(texel(3, 3)[3], 255);
+    // Nearest neighbour with truncation: 20 / 512 per texel, so texel 255 is
+    // source column 9 (red) and texel 256 source column 10 (green).
+    EXPECT_TRUE(Near(texel(255, 511), kRed, 0));
+    EXPECT_TRUE(Near(texel(256, 511), kGreen, 0));
+}
+
+TEST_F(PicsTest, BrokenPicturesLeaveTheTextureUntouched)
+{
+    TempDir dir;
+    WriteQuadrantPng(dir.File("q.png"), 32, 32);
+    std::vector<unsigned char> bytes;
+    ASSERT_TRUE(ReadWholeFile(dir.File("q.png"), &bytes));
+    bytes.resize(bytes.size() / 2);
+    dir.Write("cut.png", bytes);
+    dir.Write("text.jpg", {'n', 'o', 'p', 'e'});
+    for (const char* name : {"cut.png", "text.jpg", "missing.png"}) {
+        Texture t;
+        EXPECT_FALSE(loadPicFile(dir.File(name).c_str(), &t, 0)) << name;
+        EXPECT_EQ(t.texID, 0u);
+        EXPECT_EQ(t.imageData, nullptr);
+        EXPECT_EQ(t.width, 0u);
+    }
+    Texture t;
+    EXPECT_FALSE(LoadPicture(dir.File("nothing-here").c_str(), &t, 0));
+}
+
+TEST_F(PicsTest, LoadPictureJoinsFolderAndNameByTheRules)
+{
+    TempDir dir;
+    ASSERT_EQ(mkdir(dir.File("d").c_str(), 0700), 0);
+    WriteQuadrantPng(dir.File("d/x.png"), 4, 2);
+    Texture t;
+    // With and without a trailing slash.
+    ASSERT_TRUE(LoadPicture(dir.File("d").c_str(), &t, 2));
+    EXPECT_EQ(t.width, 4u);
+    Texture again;
+    ASSERT_TRUE(LoadPicture((dir.File("d") + "/").c_str(), &again, 2));
+
+    // A folder path under 3 characters gets no "/": "d" and "x.png" make
+    // "dx.png", here a picture of a different size.
+    WriteQuadrantPng(dir.File("dx.png"), 2, 2);
+    char* previous = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    Texture shortPath;
+    const bool loaded = LoadPicture("d", &shortPath, 2);
+    ASSERT_EQ(chdir(previous), 0);
+    std::free(previous);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(shortPath.width, 2u);
+}
+
+TEST_F(PicsTest, PathsThatDoNotFitAreRefused)
+{
+    TempDir dir;
+    // Nested folders make a folder path of about 1000 bytes; with the name
+    // it no longer fits in 1024.
+    std::string folder = dir.path();
+    while (folder.size() < 1000 - 100) {
+        folder += "/" + std::string(90, 'f');
+        ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+    }
+    const std::string name(1024 - folder.size() - 1 + 4, 'n');
+    WriteQuadrantPng(folder + "/" + name + ".png", 2, 2);
+    Texture t;
+    EXPECT_FALSE(LoadPicture(folder.c_str(), &t, 0));
+    EXPECT_EQ(t.texID, 0u);
+
+    // One that just fits loads.
+    const std::string shorter(1024 - folder.size() - 1 - 4 - 1, 's');
+    std::remove((folder + "/" + name + ".png").c_str());
+    WriteQuadrantPng(folder + "/" + shorter + ".png", 2, 2);
+    EXPECT_EQ(folder.size() + 1 + shorter.size() + 4 + 1, 1024u);
+    EXPECT_TRUE(LoadPicture(folder.c_str(), &t, 0));
+}

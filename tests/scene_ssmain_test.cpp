@@ -1,0 +1,311 @@
+// Tests of the scene: setup, the ground and its bounds, fog, the lazy herd,
+// cleanup, and the overlay's timing.
+#include "fixtures/FakeHost.h"
+#include "fixtures/GLContext.h"
+#include "fixtures/TempDir.h"
+#include "fixtures/TestPictures.h"
+#include "host/Settings.h"
+#include "resources/Pics.h"
+#include "scene/SSMain.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+class SceneTest : public GLContextTest {
+protected:
+    void SetUp() override
+    {
+        GLContextTest::SetUp();
+        WriteScenePack(dir.File(kScenePackName), kSceneTextureCount);
+        settings.TILEBG = false;
+    }
+
+    // A fresh context of the view's size and a scene set up in it.
+    void MakeScene(int width, int height, bool preview)
+    {
+        gl.Destroy();
+        std::string error;
+        ASSERT_TRUE(gl.Create(width, height, &error)) << error;
+        // The view's state between frames: colour tracks the material.
+        glEnable(GL_COLOR_MATERIAL);
+        glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+        glEnable(GL_DEPTH_TEST);
+        ASSERT_TRUE(scene.Setup(preview, width, height, &settings, (dir.path() + "/").c_str()));
+    }
+
+    void Frame(double dt)
+    {
+        scene.Update(dt);
+        scene.Draw();
+    }
+
+    // Polygons the ground sends down the pipeline, counted in feedback mode.
+    int FedBackPolygons()
+    {
+        std::vector<GLfloat> buffer(1 << 16);
+        glFeedbackBuffer(GLsizei(buffer.size()), GL_3D, buffer.data());
+        glRenderMode(GL_FEEDBACK);
+        Frame(0.025);
+        const GLint used = glRenderMode(GL_RENDER);
+        EXPECT_GT(used, 0);
+        int polygons = 0;
+        for (GLint i = 0; i < used;) {
+            const GLint token = GLint(buffer[size_t(i++)]);
+            if (token == GL_POLYGON_TOKEN) {
+                polygons++;
+                i += 3 * GLint(buffer[size_t(i)]) + 1;
+            } else if (token == GL_PASS_THROUGH_TOKEN) {
+                i += 1;
+            } else {
+                ADD_FAILURE() << "unexpected feedback token " << token;
+                break;
+            }
+        }
+        return polygons;
+    }
+
+    TempDir dir;
+    SETTINGS settings;
+    SSMAIN scene;
+};
+
+constexpr float kHalfDepth = 16.568542f; // 40 * tan(22.5 degrees)
+
+TEST_F(SceneTest, FirstFrameMeasuresTheGroundAndTheSecondTriesTheHerd)
+{
+    MakeScene(160, 90, true);
+    Frame(0.025);
+    ASSERT_TRUE(scene.herd->boundsKnown);
+    EXPECT_NEAR(scene.herd->bounds.z, kHalfDepth, 1e-3);
+    EXPECT_NEAR(scene.herd->bounds.x, kHalfDepth * 16.0f / 9.0f, 1e-3);
+    // The herd is only handed its textures once the bounds are known.
+    EXPECT_EQ(scene.herd->footprintTexture, 0u);
+    Frame(0.025);
+    EXPECT_EQ(scene.herd->footprintTexture, scene.textures[kFootprintTexture].texID);
+    EXPECT_EQ(scene.herd->sparkTexture, scene.textures[kSparkTexture].texID);
+    EXPECT_NE(scene.herd->sparkTexture, 0u);
+}
+
+TEST_F(SceneTest, UntiledGroundFillsA16By9ViewFromHomeUprightAndUnmirrored)
+{
+    // A 4 x 4 grid: red steps with the column, green with the row from the top.
+    const int side = 64;
+    const unsigned char levels[] = {0, 80, 160, 240};
+    std::vector<unsigned char> pixels(size_t(side) * side * 3);
+    for (int y = 0; y < side; y++)
+        for (int x = 0; x < side; x++) {
+            unsigned char* p = &pixels[(size_t(y) * side + x) * 3];
+            p[0] = levels[x * 4 / side];
+            p[1] = levels[y * 4 / side];
+            p[2] = 128;
+        }
+    const std::string picture = dir.File("grid.png");
+    WritePixbufPicture(picture, "png", side, side, 3, pixels);
+
+    MakeScene(160, 90, true);
+    Texture background;
+    ASSERT_TRUE(loadPicFile(picture.c_str(), &background, 0));
+    scene.bgTexture = background.texID;
+    background.texID = 0;
+    Frame(0.025);
+
+    const std::vector<unsigned char> frame = gl.ReadPixels();
+    // Lighting brightens by up to a fifth, so levels are told apart by ranges.
+    auto level = [](unsigned char v) { return v < 40 ? 0 : v < 128 ? 1 : v < 216 ? 2 : 3; };
+    for (int cellY = 0; cellY < 4; cellY++)
+        for (int cellX = 0; cellX < 4; cellX++) {
+            for (double at : {0.15, 0.5, 0.85}) {
+                const int x = int((cellX + at) * 160 / 4);
+                // Screen rows from the top; OpenGL reads from the bottom.
+                const int yTop = int((cellY + at) * 90 / 4);
+                const unsigned char* p = &frame[(size_t(89 - yTop) * 160 + x) * 4];
+                EXPECT_EQ(level(p[0]), cellX) << "column " << cellX << " at pixel " << x << "," << yTop;
+                EXPECT_EQ(level(p[1]), cellY) << "row " << cellY << " at pixel " << x << "," << yTop;
+            }
+        }
+    // The very corner pixels belong to the corner cells: nothing is cut off or left black.
+    const unsigned char* bottomLeft = &frame[0];
+    const unsigned char* topRight = &frame[(size_t(89) * 160 + 159) * 4];
+    EXPECT_EQ(level(bottomLeft[0]), 0);
+    EXPECT_EQ(level(bottomLeft[1]), 3);
+    EXPECT_EQ(level(topRight[0]), 3);
+    EXPECT_EQ(level(topRight[1]), 0);
+    EXPECT_GT(bottomLeft[2], 100);
+}
+
+TEST_F(SceneTest, GroundIsOneQuadUntiledAndTwentyFiveTiled)
+{
+    int polygons[2] = {0, 0};
+    for (bool tiled : {false, true}) {
+        settings.TILEBG = tiled;
+        MakeScene(64, 64, true);
+        // From high above the whole 5 x 5 field is in view.
+        scene.herd->camera.pos = scene.herd->camera.targetPos = VECTOR3D(0, 400, 0);
+        polygons[tiled] = FedBackPolygons();
+        scene.Cleanup();
+    }
+    EXPECT_GE(polygons[0], 1);
+    EXPECT_EQ(polygons[1], 25 * polygons[0]);
+}
+
+TEST_F(SceneTest, FogIsConfiguredOnlyWhenTiledAndOnlyOnce)
+{
+    MakeScene(160, 90, true);
+    for (int i = 0; i < 3; i++)
+        Frame(0.025);
+    EXPECT_FALSE(scene.fogReady);
+    GLfloat start = -1;
+    glGetFloatv(GL_FOG_START, &start);
+    EXPECT_EQ(start, 0.0f);
+    scene.Cleanup();
+
+    settings.TILEBG = true;
+    MakeScene(160, 90, true);
+    Frame(0.025);
+    ASSERT_TRUE(scene.fogReady);
+    GLfloat end = 0;
+    GLint mode = 0;
+    glGetFloatv(GL_FOG_START, &start);
+    glGetFloatv(GL_FOG_END, &end);
+    glGetIntegerv(GL_FOG_MODE, &mode);
+    // The smaller half-extent of a wide view is its depth.
+    EXPECT_NEAR(start, 4.0f * kHalfDepth, 1e-2);
+    EXPECT_NEAR(end, 5.5f * kHalfDepth, 1e-2);
+    EXPECT_EQ(mode, GL_LINEAR);
+    // Fog covers the ground only.
+    EXPECT_FALSE(glIsEnabled(GL_FOG));
+    glFogf(GL_FOG_START, 1.0f);
+    Frame(0.025);
+    glGetFloatv(GL_FOG_START, &start);
+    EXPECT_EQ(start, 1.0f);
+}
+
+TEST_F(SceneTest, PackWithFewerThanEightPicturesFailsSetupAndDrawsNothing)
+{
+    WriteScenePack(dir.File(kScenePackName), kSceneTextureCount - 1);
+    EXPECT_FALSE(scene.Setup(false, 64, 64, &settings, (dir.path() + "/").c_str()));
+    EXPECT_EQ(scene.textures, nullptr);
+    EXPECT_EQ(scene.numTextures, 0);
+    glClearColor(0.5f, 0.5f, 0.5f, 1);
+    Frame(0.025);
+    EXPECT_FALSE(scene.herd->boundsKnown);
+    const std::vector<unsigned char> frame = gl.ReadPixels();
+    EXPECT_NEAR(frame[0], 128, 1);
+    EXPECT_EQ(scene.bannerTimer, 90.0f);
+}
+
+TEST_F(SceneTest, MissingPackFailsSetup)
+{
+    EXPECT_FALSE(scene.Setup(false, 64, 64, &settings, (dir.path() + "/absent/").c_str()));
+    EXPECT_EQ(scene.textures, nullptr);
+}
+
+TEST_F(SceneTest, ViewWithoutSizeMeasuresNoGroundUntilItHasOne)
+{
+    ASSERT_TRUE(scene.Setup(true, 0, 0, &settings, (dir.path() + "/").c_str()));
+    Frame(0.025);
+    Frame(0.025);
+    EXPECT_FALSE(scene.herd->boundsKnown);
+    scene.SetSize(64, 32);
+    Frame(0.025);
+    ASSERT_TRUE(scene.herd->boundsKnown);
+    EXPECT_NEAR(scene.herd->bounds.x, 2 * kHalfDepth, 1e-3);
+}
+
+TEST_F(SceneTest, CleanupTwiceReleasesEverythingOnce)
+{
+    MakeScene(64, 64, false);
+    GLuint background = 0;
+    glGenTextures(1, &background);
+    glBindTexture(GL_TEXTURE_2D, background);
+    scene.bgTexture = background;
+    const GLuint badge = scene.textures[kBadgeTexture].texID;
+    ASSERT_TRUE(glIsTexture(badge));
+    scene.Cleanup();
+    EXPECT_FALSE(glIsTexture(background));
+    EXPECT_FALSE(glIsTexture(badge));
+    EXPECT_EQ(scene.bgTexture, 0u);
+    EXPECT_EQ(scene.textures, nullptr);
+    EXPECT_EQ(scene.herd, nullptr);
+    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+    scene.Cleanup();
+    EXPECT_EQ(scene.bgTexture, 0u);
+}
+
+TEST_F(SceneTest, BannerFirstComesFromTheTopAt90SecondsThenAlternates)
+{
+    MakeScene(64, 64, false);
+    std::vector<int> changes;
+    std::vector<bool> fromTop;
+    bool wasOn = false;
+    for (int step = 1; step <= 300; step++) {
+        Frame(0.5);
+        if (scene.bannerOn != wasOn) {
+            changes.push_back(step);
+            fromTop.push_back(scene.bannerFromTop);
+            wasOn = scene.bannerOn;
+            if (wasOn) {
+                EXPECT_TRUE(scene.captionIndex == 4 || scene.captionIndex == 5);
+                EXPECT_TRUE(scene.bannerPos.x == 0.0f || scene.bannerPos.x == 64.0f - 256.0f);
+            }
+        }
+        // While shown from the top it eases in from beyond the top edge.
+        if (step == 181) {
+            EXPECT_EQ(scene.bannerPos.y, 104.0f + (24.0f - 104.0f) * 0.5f);
+        }
+        if (step == 221) {
+            EXPECT_NEAR(scene.bannerPos.y, 24.0f, 1e-3);
+        }
+    }
+    // 90 s of 0.5 s steps, shown 20 s, hidden 30 s.
+    ASSERT_EQ(changes, (std::vector<int>{181, 222, 283}));
+    EXPECT_TRUE(fromTop[0]);
+    EXPECT_FALSE(fromTop[2]);
+    EXPECT_NEAR(scene.bannerPos.y, 5.0f, 1e-3);
+}
+
+TEST_F(SceneTest, CardFadesInFrom60SecondsHoldsAndReturnsEveryMinute)
+{
+    MakeScene(64, 64, false);
+    int firstShown = 0, fullAt = 0, goneAt = 0, againAt = 0;
+    for (int step = 1; step <= 250; step++) {
+        Frame(0.5);
+        if (!firstShown && scene.cardAlpha > 0)
+            firstShown = step;
+        if (firstShown && !fullAt && scene.cardAlpha >= 1.0f) {
+            fullAt = step;
+            // The veil covers the white ground.
+            EXPECT_LT(gl.ReadPixels()[0], 10);
+        }
+        if (fullAt && !goneAt && scene.cardAlpha <= 0)
+            goneAt = step;
+        if (goneAt && !againAt && scene.cardAlpha > 0)
+            againAt = step;
+        // Before the card the white ground shows.
+        if (step == 120) {
+            EXPECT_GT(gl.ReadPixels()[0], 200);
+        }
+    }
+    EXPECT_EQ(firstShown, 121);
+    EXPECT_EQ(fullAt, 124);
+    // Held until 20 s after the timer ran out, then 2 s of fading.
+    EXPECT_EQ(goneAt, 165);
+    EXPECT_EQ(againAt, 242);
+}
+
+TEST_F(SceneTest, PreviewNeverRunsTheOverlay)
+{
+    MakeScene(64, 64, true);
+    for (int step = 0; step < 300; step++)
+        Frame(0.5);
+    EXPECT_EQ(scene.bannerTimer, 90.0f);
+    EXPECT_EQ(scene.cardTimer, 60.0f);
+    EXPECT_FALSE(scene.bannerOn);
+    EXPECT_EQ(scene.cardAlpha, 0.0f);
+}
+
+} // namespace

@@ -1,0 +1,40 @@
+// CreatureRig: the creature's skeleton, shared by the mesh builder and the
+// animation author.
+//
+// Model units, facing +z, standing on y = 0, about 8 units from nose to tail
+// tip and 4 at the shoulder. The root sits on the ground under the middle of
+// the body and only carries the stride forward (the program commits its
+// travel at the end of each stride); the body hangs from the pelvis.
+// Every joint is bound without rotation, so a
+// joint's local axes are the model's axes in the bind pose: rotating about +x
+// swings a hanging leg backwards (towards -z) for positive angles.
+#pragma once
+
+#include "creatures/DogTables.h"
+#include "maths/NiftyMaths.h"
+
+enum CreatureJoint {
+    J_ROOT, J_PELVIS, J_CHEST, J_NECK, J_HEAD, J_JAW, J_EAR_L, J_EAR_R, J_TONGUE,
+    J_SHOULDER_L, J_ELBOW_L, J_WRIST_L, J_PAW_FL,
+    J_SHOULDER_R, J_ELBOW_R, J_WRIST_R, J_PAW_FR,
+    J_HIP_L, J_HIP_R, J_STIFLE_L, J_STIFLE_R, J_HOCK_L, J_HOCK_R,
+    J_TAIL_1, J_TAIL_2, J_PAW_HL, J_PAW_HR, J_TAIL_3,
+    J_COUNT
+};
+
+struct RigJoint {
+    const char* name;
+    int parent;
+    VECTOR3D position; // model space, bind pose
+};
+
+const RigJoint& Rig(int joint);
+
+// The model's frame rate, and its length in frames: enough to hold every
+// row of dogAnims.
+constexpr int kCreatureFPS = 30;
+constexpr int kCreatureFrames = 193;
+
+// The program finds the feet by joint number.
+static_assert(J_PAW_FL == 12 && J_PAW_FR == 16 && J_PAW_HL == 25 && J_PAW_HR == 26,
+              "the paw joints must be the ones the program's foot table names");
