@@ -7,8 +7,8 @@
 #include "creatures/DogTables.h"
 #include "model/MilkshapeModel.h"
 #include "model/ModelMain.h"
+#include "model/ModelPack.h"
 #include "platform/headless/HeadlessGL.h"
-#include "resources/ResFile.h"
 #include "resources/Texture.h"
 
 #include <GL/gl.h>
@@ -31,31 +31,24 @@ struct LoadedCreature {
     MS3D model;
     ANIMATIONTEMPLATE animTemplate;
     ONEMODEL instance;
-    std::vector<std::unique_ptr<Texture>> coats;
+    std::unique_ptr<Texture[]> coats;
+    int numCoats = 0;
 };
 
 bool Load(const std::string& path, LoadedCreature* c, std::string* error)
 {
-    RESFILE pack;
-    if (!pack.Open(path.c_str()) || pack.header.numLumps < 2 || !pack.SeekLump(0)) {
-        *error = path + ": not a creature pack (" + pack.failure + ")";
-        return false;
-    }
-    if (!c->model.LoadFromFStream(&pack.stream, pack.lumps[0].size)) {
-        *error = path + ": the model in lump 0 does not load (" + c->model.failure + ")";
+    Texture* coats = nullptr;
+    int count = 0;
+    const bool loaded = LoadModel(path.c_str(), &c->model, &coats, &count);
+    c->coats.reset(coats);
+    c->numCoats = count;
+    if (!loaded || c->numCoats < 1) {
+        *error = path + ": not a creature pack with a model and coats";
         return false;
     }
     c->model.Scale(0.25f);
     c->model.InitialSetup();
-    for (uint32_t lump = 1; lump < pack.header.numLumps; lump++) {
-        auto coat = std::make_unique<Texture>();
-        if (!LoadTextureLump(&pack, int(lump), coat.get())) {
-            *error = path + ": coat in lump " + std::to_string(lump) + " does not load";
-            return false;
-        }
-        c->coats.push_back(std::move(coat));
-    }
-    const unsigned int first = c->coats[0]->texID;
+    const unsigned int first = c->coats[0].texID;
     if (!c->animTemplate.Setup(&c->model) || !c->instance.Setup(&c->animTemplate, &c->model, &first)) {
         *error = path + ": the model cannot be animated";
         return false;
@@ -160,7 +153,7 @@ bool AnimationSheet(HeadlessGL& gl, LoadedCreature& c, const std::string& out, s
         DrawText(sheet, std::string(headings[i]) + " SIDE", kLabelWidth + i * 2 * kCell + 8, 8, 2, kInk);
         DrawText(sheet, "3/4", kLabelWidth + (i * 2 + 1) * kCell + 8, 8, 2, kInk);
     }
-    SetCoat(c.instance, c.coats[0]->texID);
+    SetCoat(c.instance, c.coats[0].texID);
     for (int r = 0; r < NUM_DOG_ANIMS; r++) {
         const DOGANIMATION& row = dogAnims[r];
         const int y = kHeader + r * kCell;
@@ -185,12 +178,12 @@ bool AnimationSheet(HeadlessGL& gl, LoadedCreature& c, const std::string& out, s
 
 bool CoatSheet(HeadlessGL& gl, LoadedCreature& c, const std::string& out, std::string* error)
 {
-    const int columns = 4, rows = int(c.coats.size() + columns - 1) / columns;
+    const int columns = 4, rows = (c.numCoats + columns - 1) / columns;
     Canvas sheet(columns * kCell, rows * (kCell + 24), {0.95f, 0.95f, 0.93f, 1});
     Pose(c.instance, 0, 0, 0);
-    for (size_t k = 0; k < c.coats.size(); k++) {
-        const int x = int(k % columns) * kCell, y = int(k / columns) * (kCell + 24);
-        SetCoat(c.instance, c.coats[k]->texID);
+    for (int k = 0; k < c.numCoats; k++) {
+        const int x = (k % columns) * kCell, y = (k / columns) * (kCell + 24);
+        SetCoat(c.instance, c.coats[k].texID);
         Render(c.instance, 2.8, 1.5, 2.8);
         Paste(sheet, gl.ReadPixels(), x, y + 24);
         DrawText(sheet, "COAT " + std::to_string(k) + " LUMP " + std::to_string(k + 1), x + 8, y + 6, 2, kInk);

@@ -1,0 +1,220 @@
+// Tests of the packs the content generator ships: they load through the
+// program's own loaders, and the creature does what the herd code relies on.
+#include "fixtures/GLContext.h"
+#include "fixtures/TempDir.h"
+#include "creatures/DogTables.h"
+#include "model/ModelMain.h"
+#include "model/ModelPack.h"
+#include "resources/PackWriter.h"
+#include "resources/ResFile.h"
+#include "resources/Texture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+
+namespace {
+
+const std::string kResources = LARKSPUR_RESOURCES_DIR;
+
+// The creature as the herd sets it up for a given size (1.0 = 100 %).
+struct Creature {
+    MS3D model;
+    ANIMATIONTEMPLATE animTemplate;
+    ONEMODEL instance;
+    std::unique_ptr<Texture[]> coats;
+    int numCoats = 0;
+
+    bool Load(float dogSize)
+    {
+        Texture* raw = nullptr;
+        const bool ok = LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats);
+        coats.reset(raw);
+        if (!ok)
+            return false;
+        model.Scale(dogSize * 0.25f);
+        model.InitialSetup();
+        const unsigned int texture = coats[0].texID;
+        return animTemplate.Setup(&model) && instance.Setup(&animTemplate, &model, &texture);
+    }
+
+    // One frame of the creature's update, in the order the herd runs it.
+    void Step(double dt)
+    {
+        instance.RevertPoints(instance.joints.data());
+        instance.Animate(dt);
+        instance.UpdateSkeleton();
+        instance.UpdatePoints(instance.joints.data());
+    }
+
+    void ShowFrame(int frame)
+    {
+        instance.SetAnimation(frame, frame + 1, 1000.0, false, false);
+        Step(0);
+    }
+
+    VECTOR3D Joint(int j) const { return MatrixPointMultiply(instance.joints[j].absolute, MakePoint(0, 0, 0)); }
+};
+
+class ContentTest : public GLContextTest {};
+
+TEST_F(ContentTest, ScenePackHoldsThePicturesTheSceneDraws)
+{
+    Texture* raw = nullptr;
+    int count = 0;
+    ASSERT_TRUE(LoadTexturesFromDataFile((kResources + "/pellmore.works").c_str(), &raw, &count));
+    std::unique_ptr<Texture[]> textures(raw);
+    ASSERT_EQ(count, 8);
+    for (int i = 0; i < count; i++)
+        EXPECT_NE(textures[i].texID, 0u) << "picture " << i;
+    EXPECT_EQ(textures[1].width, 256u);
+    EXPECT_EQ(textures[1].height, 32u);
+    for (int caption : {4, 5}) {
+        EXPECT_EQ(textures[caption].width, 512u);
+        EXPECT_EQ(textures[caption].height, 32u);
+    }
+
+    // The footprint's shape is in its alpha: clear around the pads, solid in them.
+    int w = 0, h = 0;
+    const std::vector<unsigned char> print = ReadTexture(textures[6].texID, &w, &h);
+    ASSERT_EQ(size_t(w) * h * 4, print.size());
+    EXPECT_EQ(print[3], 0) << "corner of the footprint";
+    EXPECT_GT(print[(size_t(h) / 3 * w + w / 2) * 4 + 3], 200) << "main pad";
+
+    // The spark is brightest, and most opaque, in the middle.
+    const std::vector<unsigned char> spark = ReadTexture(textures[7].texID, &w, &h);
+    const size_t middle = (size_t(h) / 2 * w + w / 2) * 4;
+    EXPECT_GT(spark[middle + 3], 200);
+    EXPECT_LT(spark[3], 10);
+}
+
+TEST_F(ContentTest, CreaturePackHasTheModelTheHerdExpects)
+{
+    Creature c;
+    ASSERT_TRUE(c.Load(1.0f));
+    EXPECT_GE(c.numCoats, 16);
+    for (int i = 0; i < c.numCoats; i++) {
+        EXPECT_NE(c.coats[i].texID, 0u) << "coat " << i;
+        EXPECT_EQ(c.coats[i].width, 256u);
+    }
+    EXPECT_LE(c.model.numTriangles, 4000);
+    EXPECT_EQ(c.model.numMaterials, 1);
+    for (const MS3D_GROUP& g : c.model.groups)
+        EXPECT_EQ(g.materialIndex, 0);
+
+    ASSERT_GE(c.model.numJoints, 27);
+    for (int j = 0; j < c.model.numJoints; j++)
+        EXPECT_LT(c.model.skeleton[j].parent, j) << "joint " << j << " comes before its parent";
+    EXPECT_EQ(c.model.skeleton[0].parent, -1);
+
+    // Paw joints sit at the soles, on the ground, at full size.
+    c.ShowFrame(0);
+    for (int foot : dogFeet)
+        EXPECT_NEAR(c.Joint(foot).y, 0.0f, 1e-4f) << "paw joint " << foot;
+    // It faces +z: the head is ahead of the tail.
+    EXPECT_GT(c.Joint(4).z, c.Joint(c.model.numJoints - 1).z);
+
+    // Both strides start inside the window in which they may steer.
+    const float fps = c.animTemplate.animationFPS;
+    EXPECT_LT(float(dogAnims[0].startFrame * 1000.0 / fps), 333.33331f);
+    EXPECT_LT(float(dogAnims[1].startFrame * 1000.0 / fps), 999.99994f);
+}
+
+// Plays a stride the way a travelling creature does and counts, per foot,
+// how often it comes down, with the herd's threshold of 0.125 world units.
+void CheckStride(float dogSize, int row)
+{
+    SCOPED_TRACE("size " + std::to_string(dogSize) + ", row " + std::to_string(row));
+    Creature c;
+    ASSERT_TRUE(c.Load(dogSize));
+    const DOGANIMATION& r = dogAnims[row];
+    c.instance.SetAnimation(r.startFrame, r.endFrame, 1000.0, false, true);
+    int strides = 0;
+    int touchdowns[4] = {0, 0, 0, 0};
+    bool down[4] = {true, true, true, true};
+    float lowest[4] = {1e9f, 1e9f, 1e9f, 1e9f}, highest[4] = {-1e9f, -1e9f, -1e9f, -1e9f};
+    float travelled = 0;
+    while (strides < 3) {
+        c.Step(1.0 / 60);
+        for (int f = 0; f < 4; f++) {
+            const float y = c.Joint(dogFeet[f]).y;
+            lowest[f] = std::min(lowest[f], y);
+            highest[f] = std::max(highest[f], y);
+            const bool nowDown = y < 0.125f;
+            if (nowDown && !down[f])
+                touchdowns[f]++;
+            down[f] = nowDown;
+        }
+        if (!c.instance.blending && c.instance.currentTime >= c.instance.endTime) {
+            // The stride's travel is what the herd commits before restarting.
+            const VECTOR3D root = c.Joint(0);
+            EXPECT_NEAR(root.x, 0.0f, 1e-3f);
+            travelled += root.z;
+            c.instance.SetAnimation(r.startFrame, r.endFrame, 1000.0, false, false);
+            strides++;
+        }
+    }
+    for (int f = 0; f < 4; f++) {
+        EXPECT_GE(touchdowns[f], 2) << "foot " << f << " never comes down again";
+        EXPECT_LE(touchdowns[f], 3) << "foot " << f << " stutters";
+        EXPECT_LT(lowest[f], 0.1f * 0.25f * dogSize) << "foot " << f << " is never planted";
+        EXPECT_GE(highest[f], 0.125f) << "foot " << f << " never lifts";
+    }
+    EXPECT_GT(travelled, 3 * 0.25f * dogSize) << "the stride does not carry the creature forward";
+}
+
+TEST_F(ContentTest, FeetPlantAndLiftOnEveryStrideAtSmallAndLargeSizes)
+{
+    for (float size : {0.5f, 4.0f})
+        for (int row : {0, 1})
+            CheckStride(size, row);
+}
+
+TEST_F(ContentTest, IdlesStayInPlaceAndSequencesEndStanding)
+{
+    Creature c;
+    ASSERT_TRUE(c.Load(1.0f));
+    for (int row = 2; row < NUM_DOG_ANIMS; row++)
+        for (int f = dogAnims[row].startFrame; f <= dogAnims[row].endFrame; f++) {
+            c.ShowFrame(f);
+            const VECTOR3D root = c.Joint(0);
+            ASSERT_NEAR(root.x, 0.0f, 1e-4f) << "frame " << f;
+            ASSERT_NEAR(root.z, 0.0f, 1e-4f) << "frame " << f;
+        }
+
+    // Sit down, sit, stand up and lie down, lie, get up: joined at their
+    // shared frames and back on four feet at the end, in the standing pose.
+    c.ShowFrame(0);
+    std::vector<VECTOR3D> standing;
+    for (int j = 0; j < c.model.numJoints; j++)
+        standing.push_back(c.Joint(j));
+    for (int last : {dogAnims[5].endFrame, dogAnims[8].endFrame}) {
+        c.ShowFrame(last);
+        for (int j = 0; j < c.model.numJoints; j++) {
+            EXPECT_NEAR(c.Joint(j).y, standing[j].y, 1e-3f) << "joint " << j << " at frame " << last;
+            EXPECT_NEAR(c.Joint(j).z, standing[j].z, 1e-3f) << "joint " << j << " at frame " << last;
+        }
+    }
+    EXPECT_EQ(dogAnims[3].endFrame, dogAnims[4].startFrame);
+    EXPECT_EQ(dogAnims[4].endFrame, dogAnims[5].startFrame);
+    EXPECT_EQ(dogAnims[6].endFrame, dogAnims[7].startFrame);
+    EXPECT_EQ(dogAnims[7].endFrame, dogAnims[8].startFrame);
+}
+
+TEST(ContentGenerator, WritesTheSameBytesOnEveryRun)
+{
+    TempDir a, b;
+    ASSERT_EQ(RunCommand(std::string(LARKSPUR_CONTENT_TOOL) + " " + a.path()), 0);
+    ASSERT_EQ(RunCommand(std::string(LARKSPUR_CONTENT_TOOL) + " " + b.path()), 0);
+    for (const char* pack : {"pellmore.works", "b.oak"}) {
+        std::vector<unsigned char> first, second;
+        ASSERT_TRUE(ReadWholeFile(a.File(pack), &first)) << pack;
+        ASSERT_TRUE(ReadWholeFile(b.File(pack), &second)) << pack;
+        EXPECT_FALSE(first.empty());
+        EXPECT_TRUE(first == second) << pack << " differs between runs";
+    }
+}
+
+} // namespace
