@@ -21,7 +21,7 @@
 namespace {
 
 const int kCell = 200;
-const int kLabelWidth = 150;
+const int kLabelWidth = 170;
 const int kHeader = 28;
 const char* const kRowNames[NUM_DOG_ANIMS] = {"WALK", "RUN", "PANT", "SIT DOWN", "SIT", "STAND UP", "LIE DOWN",
                                               "LIE", "GET UP", "LOOK AROUND", "SNIFF", "PLAY BOW", "WAG"};

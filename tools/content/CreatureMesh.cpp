@@ -59,8 +59,8 @@ std::vector<Segment> Segments()
         // Torso: haunch, belly and a deep chest, all on the torso patch.
         {J_PELVIS, {0, 3.62f, -2.3f}, {0, 3.55f, -0.9f}, 0.8f, 0.84f, 0.95f, 1.08f, 16, 4, U::AlongBody, kCoatTorso, 0.0f, 0.4f},
         {J_PELVIS, {0, 3.52f, -1.3f}, {0, 3.5f, 0.5f}, 0.82f, 0.9f, 0.92f, 1.1f, 16, 4, U::AlongBody, kCoatTorso, 0.3f, 0.7f},
-        {J_CHEST, {0, 3.45f, 0.1f}, {0, 3.7f, 1.55f}, 0.92f, 0.8f, 0.9f, 1.22f, 16, 4, U::AlongBody, kCoatTorso, 0.62f, 0.92f},
-        {J_NECK, {0, 3.95f, 1.3f}, {0, 5.0f, 2.15f}, 0.66f, 0.5f, 0.9f, 1.05f, 14, 3, U::AlongBody, kCoatTorso, 0.88f, 1.0f},
+        {J_CHEST, {0, 3.45f, 0.1f}, {0, 3.55f, 1.45f}, 0.92f, 0.74f, 0.9f, 1.18f, 16, 4, U::AlongBody, kCoatTorso, 0.62f, 0.92f},
+        {J_NECK, {0, 4.15f, 1.6f}, {0, 5.0f, 2.15f}, 0.64f, 0.5f, 0.9f, 1.05f, 14, 3, U::AlongBody, kCoatTorso, 0.88f, 1.0f},
         // Head: skull, muzzle and lower jaw.
         {J_HEAD, {0, 5.3f, 1.95f}, {0, 5.2f, 2.65f}, 0.6f, 0.54f, 1.0f, 0.92f, 14, 4, U::AlongBody, kCoatHead, 0.0f, 0.6f},
         {J_HEAD, {0, 5.08f, 2.65f}, {0, 5.0f, 3.45f}, 0.38f, 0.27f, 1.0f, 0.9f, 12, 3, U::AlongBody, kCoatHead, 0.55f, 1.0f},

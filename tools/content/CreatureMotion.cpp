@@ -292,10 +292,11 @@ CreaturePose Sniff(float u)
     CreaturePose p = Standing();
     // Nose to the ground: the whole front dips from the chest, the neck
     // reaches down and the head follows the scent from side to side.
-    p.rotation[J_CHEST] = {22, 0, 0};
-    p.rotation[J_NECK] = {46, 10 * Wave(u), 0};
-    p.rotation[J_HEAD] = {18 + 4 * Wave(u, 3), 8 * Wave(u, 2), 0};
-    p.bodyShift = {0, -0.15f, 0};
+    p.rotation[J_PELVIS] = {4, 0, 0};
+    p.rotation[J_CHEST] = {8, 0, 0};
+    p.rotation[J_NECK] = {98, 10 * Wave(u), 0};
+    p.rotation[J_HEAD] = {-6 + 4 * Wave(u, 3), 8 * Wave(u, 2), 0};
+    p.bodyShift = {0, -0.2f, 0};
     for (int leg = 0; leg < 2; leg++)
         p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 0.2f});
     Tail(p, 12, 16 * Wave(u, 2));
