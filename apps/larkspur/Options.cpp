@@ -54,7 +54,7 @@ namespace {
 
 using Apply = bool (*)(Options*, const std::string&, std::string*);
 
-struct OptionSpec {
+struct OptionRule {
     const char* name;
     bool takesValue;
     Apply apply;
@@ -149,7 +149,7 @@ bool ParseSize(const std::string& text, int limit, int* width, int* height)
 bool ParseMonitor(const std::string& text, Options::Monitor* monitor)
 {
     const size_t sign = text.find_first_of("+-");
-    if (sign == std::string::npos || !ParseSize(text.substr(0, sign), kMaxFrameSide, &monitor->width,
+    if (sign == std::string::npos || !ParseSize(text.substr(0, sign), kMaxMonitorSide, &monitor->width,
                                                 &monitor->height))
         return false;
     const size_t second = text.find_first_of("+-", sign + 1);
@@ -182,7 +182,7 @@ bool ParseWindowId(const std::string& text, uint32_t* id)
     return true;
 }
 
-const OptionSpec kOptions[] = {
+const OptionRule kOptions[] = {
     {"help", false, [](Options* o, const std::string&, std::string*) { return o->help = true; }},
     {"root", false, [](Options* o, const std::string&, std::string* e) { return SetMode(o, DrawMode::Root, e); }},
     {"window-id", true,
@@ -340,11 +340,11 @@ const OptionSpec kOptions[] = {
     {"register", false, [](Options* o, const std::string&, std::string*) { return o->registerSaver = true; }},
 };
 
-const OptionSpec* FindOption(const std::string& name)
+const OptionRule* FindOption(const std::string& name)
 {
-    for (const OptionSpec& spec : kOptions)
-        if (name == spec.name)
-            return &spec;
+    for (const OptionRule& rule : kOptions)
+        if (name == rule.name)
+            return &rule;
     return nullptr;
 }
 
@@ -382,17 +382,17 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
             value = name.substr(equals + 1);
             name.erase(equals);
         }
-        const OptionSpec* spec = FindOption(name);
-        if (!spec)
+        const OptionRule* rule = FindOption(name);
+        if (!rule)
             return Fail(error, "unknown option '" + arg + "'");
-        if (!spec->takesValue && value)
+        if (!rule->takesValue && value)
             return Fail(error, "--" + name + " takes no value");
-        if (spec->takesValue && !value) {
+        if (rule->takesValue && !value) {
             if (i + 1 >= args.size())
                 return Fail(error, "--" + name + " needs a value");
             value = args[++i];
         }
-        if (!spec->apply(options, value ? *value : std::string(), error))
+        if (!rule->apply(options, value ? *value : std::string(), error))
             return false;
     }
     return CheckHeadlessOnly(*options, error);

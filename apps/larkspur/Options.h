@@ -41,8 +41,11 @@ struct Options {
     bool registerSaver = false;
 };
 
-// Size limits of a headless frame, in pixels per side.
-constexpr int kMaxFrameSide = 16384;
+// Size limit of a headless frame, in pixels per side: a frame is read back
+// whole, so its memory grows with the square of this.
+constexpr int kMaxFrameSide = 8192;
+// Size limit of a monitor given by --monitors, in pixels per side.
+constexpr int kMaxMonitorSide = 65535;
 // Simulated seconds per tick: above 0, at most this.
 constexpr double kMaxStep = 60.0;
 constexpr double kMaxSeconds = 10000000.0;

@@ -1,0 +1,149 @@
+// ConfigureSheet: the sheet's actions on its controls, the view's values and
+// the preferences store.
+#include "host/ConfigureSheet.h"
+
+const char* const kSheetInterfaceName = "Larkspur";
+const char* const kFolderPanelTitle = "Select Folder To Load Random Background Images From";
+// The project has no web page of its own yet; this is where it will live.
+const char* const kWebsiteAddress = "https://larkspur.example.org/";
+
+namespace {
+
+const int kFolderBackground = 2;
+const int kBackgroundTypes = 3;
+// The pop-up's last item stands for every resolution other than 512 and 1024.
+const int kOwnSizeResolution = 2;
+
+int BackgroundTypeItem(int32_t bgType)
+{
+    return bgType >= 0 && bgType < kBackgroundTypes ? bgType : -1;
+}
+
+int ResolutionItem(int32_t bgRes)
+{
+    return bgRes == 0 || bgRes == 1 ? bgRes : kOwnSizeResolution;
+}
+
+} // namespace
+
+ConfigureSheet::ConfigureSheet(SheetHost* host, SETTINGS* settings, bool* mainMonitorOnly)
+    : host_(host), settings_(settings), mainMonitorOnly_(mainMonitorOnly)
+{
+}
+
+bool ConfigureSheet::OutletsConnected() const
+{
+    return configureSheetWindow && oMainMonitorOnly && oDogSize && oNumDogs && oNumFootprints && oTileBG &&
+           oBGType && oBGRes && oBGPath;
+}
+
+SheetWindow* ConfigureSheet::configureSheet()
+{
+    if (!configureSheetWindow)
+        configureSheetWindow = host_->LoadInterface(kSheetInterfaceName, this);
+    if (!OutletsConnected())
+        return nullptr;
+    FillControls();
+    configureSheet_updatestates();
+    return configureSheetWindow;
+}
+
+void ConfigureSheet::FillControls()
+{
+    oMainMonitorOnly->setState(*mainMonitorOnly_);
+    oDogSize->setIntValue(int32_t(settings_->LDOGSIZE));
+    oNumDogs->setIntValue(int32_t(settings_->NUM_DOGS));
+    oNumFootprints->setIntValue(int32_t(settings_->NUM_FOOTPRINTS));
+    oTileBG->setState(settings_->TILEBG);
+    // A stored type the sheet does not know selects nothing rather than a
+    // background the user did not choose.
+    oBGType->selectItemAtIndex(BackgroundTypeItem(settings_->BGTYPE));
+    oBGRes->selectItemAtIndex(ResolutionItem(settings_->BGRES));
+    oBGPath->setTitle(settings_->BGPath);
+}
+
+void ConfigureSheet::configureSheet_updatestates()
+{
+    oBGPath->setEnabled(oBGType->indexOfSelectedItem() == kFolderBackground);
+}
+
+void ConfigureSheet::configureSheet_update()
+{
+    configureSheet_updatestates();
+}
+
+void ConfigureSheet::configureSheet_defaults()
+{
+    oMainMonitorOnly->setState(kDefaultMainMonitorOnly);
+    oDogSize->setIntValue(int32_t(kDefaultDogSize));
+    oNumDogs->setIntValue(int32_t(kDefaultNumDogs));
+    oNumFootprints->setIntValue(int32_t(kDefaultNumFootprints));
+    oTileBG->setState(kDefaultTileBG);
+    oBGType->selectItemAtIndex(kDefaultBGType);
+    oBGRes->selectItemAtIndex(kDefaultBGRes);
+    // The folder is the user's own choice and is not reset.
+    oBGPath->setTitle(settings_->BGPath);
+    configureSheet_updatestates();
+}
+
+bool ConfigureSheet::configureSheet_save()
+{
+    const std::unique_ptr<PreferencesStore> store = host_->OpenPreferences(kPreferencesModule);
+    *mainMonitorOnly_ = oMainMonitorOnly->state();
+    store->WriteBool(kKeyMainMonitorOnly, *mainMonitorOnly_);
+
+    settings_->LDOGSIZE = oDogSize->intValue();
+    settings_->NUM_DOGS = oNumDogs->intValue();
+    settings_->NUM_FOOTPRINTS = oNumFootprints->intValue();
+    settings_->TILEBG = oTileBG->state();
+    settings_->BGTYPE = oBGType->indexOfSelectedItem();
+    settings_->BGRES = oBGRes->indexOfSelectedItem();
+
+    // The version is left as the view's creation wrote it.
+    store->WriteInteger(kKeyDogSize, settings_->LDOGSIZE);
+    store->WriteInteger(kKeyNumDogs, settings_->NUM_DOGS);
+    store->WriteInteger(kKeyNumFootprints, settings_->NUM_FOOTPRINTS);
+    store->WriteBool(kKeyTileBG, settings_->TILEBG);
+    store->WriteInteger(kKeyBGType, settings_->BGTYPE);
+    store->WriteInteger(kKeyBGRes, settings_->BGRES);
+    store->WriteString(kKeyBGPath, oBGPath->title().c_str());
+    if (!store->Synchronize()) {
+        host_->ShowError("The settings could not be saved. Check that your settings folder can be written, "
+                         "then press Save again.");
+        return false;
+    }
+    host_->EndSheet(configureSheetWindow);
+    return true;
+}
+
+void ConfigureSheet::configureSheet_cancel()
+{
+    host_->EndSheet(configureSheetWindow);
+}
+
+void ConfigureSheet::configureSheet_bgpath()
+{
+    FolderPanelRequest request;
+    request.title = kFolderPanelTitle;
+    request.fileTypes = {"jpg", "gif", "png", "JPG", "GIF", "PNG"};
+    request.startFolder = settings_->BGPath;
+    std::string folder;
+    if (!host_->RunFolderPanel(request, &folder) || folder.empty())
+        return;
+    // A cut path would name another folder, so one that does not fit is
+    // refused and the current folder stays.
+    if (folder.size() >= sizeof settings_->BGPath) {
+        host_->ShowError("That folder's path is too long (at most " + std::to_string(kBGPathBytes - 1) +
+                         " bytes); choose another folder.");
+        return;
+    }
+    SetBGPath(settings_, folder.c_str());
+    oBGPath->setTitle(settings_->BGPath);
+}
+
+void ConfigureSheet::configureSheet_openwebsite()
+{
+    std::string error;
+    if (!host_->OpenAddress(kWebsiteAddress, &error))
+        host_->ShowError(std::string("The web page ") + kWebsiteAddress + " could not be opened: " + error);
+}
