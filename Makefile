@@ -7,8 +7,10 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
+PREFIX     ?= /usr/local
+DESTDIR    ?=
 
-.PHONY: all deps configure build run test asan bench fuzz clean
+.PHONY: all deps configure build run test install asan bench fuzz clean
 
 all: build
 
@@ -21,13 +23,26 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# Until the display modes arrive the screensaver runs headless: 20 simulated
-# seconds, a frame every 5 s written into out/ (the program says where).
+# In a window when a display can be reached (q or Escape ends it); else
+# headless: 20 simulated seconds, a frame every 5 s written into out/.
 run: build
-	$(BUILD)/bin/larkspur --headless --seconds 20 --every 200 --out out
+	@if [ -n "$$DISPLAY" ] && xdpyinfo >/dev/null 2>&1; then \
+	  $(BUILD)/bin/larkspur; \
+	else \
+	  echo "make run: no display reachable, rendering headless"; \
+	  $(BUILD)/bin/larkspur --headless --seconds 20 --every 200 --out out; \
+	fi
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The programs, packs, man page, XScreenSaver's settings description and
+# MATE's screensaver entry under $(DESTDIR)$(PREFIX). The prefix is built in,
+# since larkspur looks for its packs there.
+install: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD)
 
 # Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer; any report fails.
 asan: deps

@@ -355,6 +355,11 @@ TEST_F(SheetTest, ACancelledOrUnfittingFolderChoiceChangesNothing)
     EXPECT_EQ(host.bgPath.text, "/home/me/Pictures/");
     EXPECT_EQ(host.errors.size(), 1u);
 
+    host.panelAnswer = "/pictures/\xff\xfe";
+    sheet.configureSheet_bgpath();
+    EXPECT_STREQ(settings.BGPath, "/home/me/Pictures/");
+    EXPECT_EQ(host.errors.size(), 2u);
+
     // The longest path that fits is taken whole.
     host.panelAnswer = "/" + std::string(kBGPathBytes - 2, 'p');
     sheet.configureSheet_bgpath();

@@ -167,21 +167,6 @@ bool ParseMonitor(const std::string& text, Options::Monitor* monitor)
     return true;
 }
 
-bool ParseWindowId(const std::string& text, uint32_t* id)
-{
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    const std::string digits = hex ? text.substr(2) : text;
-    if (digits.empty() || digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") !=
-                              std::string::npos)
-        return false;
-    errno = 0;
-    const unsigned long long v = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
-    if (errno == ERANGE || v == 0 || v > 0xffffffffULL)
-        return false;
-    *id = uint32_t(v);
-    return true;
-}
-
 const OptionRule kOptions[] = {
     {"help", false, [](Options* o, const std::string&, std::string*) { return o->help = true; }},
     {"root", false, [](Options* o, const std::string&, std::string* e) { return SetMode(o, DrawMode::Root, e); }},
@@ -368,6 +353,21 @@ bool CheckHeadlessOnly(const Options& o, std::string* error)
 }
 
 } // namespace
+
+bool ParseWindowId(const std::string& text, uint32_t* id)
+{
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    if (digits.empty() || digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") !=
+                              std::string::npos)
+        return false;
+    errno = 0;
+    const unsigned long long v = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
+    if (errno == ERANGE || v == 0 || v > 0xffffffffULL)
+        return false;
+    *id = uint32_t(v);
+    return true;
+}
 
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error)
 {

@@ -54,5 +54,8 @@ constexpr int64_t kMaxFrames = 1000000000;
 // False with *error set on a bad command line.
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
 
+// A window number in hex (0x...) or decimal, 1 to 0xffffffff.
+bool ParseWindowId(const std::string& text, uint32_t* id);
+
 // The --help text.
 extern const char* const kHelp;

@@ -1,12 +1,15 @@
 // larkspur: the screensaver program. Reads the command line and runs the
-// view in the chosen mode; this build draws only headless (EGL), the display
-// modes are parsed and refused.
+// view in the chosen mode: on the X display (XScreenSaver's window, a window
+// id, the root, a window per monitor, or its own window), or headless (EGL).
 //
-// Exit status: 0 on success, 1 when the run fails (no OpenGL context, a frame
-// that cannot be written), 2 for a bad command line.
+// Exit status: 0 on success, 1 when the run fails (no display, window or
+// OpenGL context, an X error, a frame that cannot be written), 2 for a bad
+// command line or a bad $XSCREENSAVER_WINDOW.
 #include "Options.h"
 
+#include "platform/desktop/XScreenSaverRegistration.h"
 #include "platform/headless/HeadlessHost.h"
+#include "platform/x11/X11Session.h"
 
 #include <unistd.h>
 
@@ -74,6 +77,52 @@ HeadlessRun MakeRun(const Options& options)
     return run;
 }
 
+X11Run MakeX11Run(const Options& options)
+{
+    X11Run run;
+    run.target = options.mode == DrawMode::Fullscreen ? X11Run::Target::Fullscreen
+                 : options.mode == DrawMode::Window   ? X11Run::Target::OwnWindow
+                                                      : X11Run::Target::GivenWindow;
+    run.window = options.mode == DrawMode::WindowId ? Window(options.windowId) : None;
+    run.preview = options.preview;
+    for (const Options::Monitor& m : options.monitors)
+        run.monitors.push_back(MonitorRect{m.x, m.y, m.width, m.height, ""});
+    run.delayMicroseconds = options.delay;
+    run.fps = options.fps;
+    run.verbose = options.verbose;
+    run.seed = options.seed;
+    run.resources = ResourcesFolder(options);
+    run.desktopPicture = options.desktopPicture;
+    return run;
+}
+
+// --root draws into the window XScreenSaver (and the lockers that follow its
+// conventions) names in $XSCREENSAVER_WINDOW, else into the root window.
+bool SaverWindow(X11Run* run, std::string* error)
+{
+    const char* text = std::getenv("XSCREENSAVER_WINDOW");
+    if (!text || !text[0])
+        return true;
+    uint32_t id = 0;
+    if (!ParseWindowId(text, &id)) {
+        *error = std::string("$XSCREENSAVER_WINDOW needs a window number (hex 0x... or decimal), not '") + text +
+                 "'";
+        return false;
+    }
+    run->window = Window(id);
+    return true;
+}
+
+int Register()
+{
+    const char* home = std::getenv("HOME");
+    if (!home || !home[0]) {
+        std::fprintf(stderr, "larkspur: $HOME is not set\n");
+        return 1;
+    }
+    return RegisterWithXScreenSaver(home);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -87,8 +136,11 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.registerSaver)
-        return Usage("--register is not available in this build yet");
-    if (options.mode != DrawMode::Headless)
-        return Usage("this build cannot draw on a display yet; use --headless");
-    return RunHeadless(MakeRun(options), options.settings);
+        return Register();
+    if (options.mode == DrawMode::Headless)
+        return RunHeadless(MakeRun(options), options.settings);
+    X11Run run = MakeX11Run(options);
+    if (options.mode == DrawMode::Root && !SaverWindow(&run, &error))
+        return Usage(error);
+    return RunX11(run, options.settings);
 }

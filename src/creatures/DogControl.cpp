@@ -1,12 +1,181 @@
-// DogControl: the herd's construction, ground bounds and teardown.
+// DogControl: building the herd from the creature pack, its ground bounds,
+// its frame step and drawing, births, the footprint ring, the spark pool and
+// teardown.
 #include "creatures/DogControl.h"
+
+#include "host/Settings.h"
+#include "model/ModelPack.h"
+#include "resources/ResFile.h"
 
 #include <GL/gl.h>
 
-bool DOGCONTROL::Setup(SETTINGS* /*settings*/, const char* /*resourcePath*/)
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <new>
+#include <string>
+
+const char* const kCreaturePackName = "b.oak";
+
+namespace {
+
+// Footprint slots kept per creature slot beyond the prints shown at full
+// strength, so that fading prints vanish before they are overwritten.
+constexpr int64_t kFadingPrintsPerSlot = 5;
+// Creatures are culled with a sphere of this many creature sizes.
+constexpr float kCullRadius = 2.75f;
+// Out of view means the sphere reaches at most this far inside the near plane.
+constexpr float kUnseenDepth = 0.01f;
+
+// The low 32 bits of a stored count; negative counts mean none.
+int32_t Count32(int64_t value)
 {
-    // No creature can be built yet; the scene retries on later frames.
-    return false;
+    const int32_t low = int32_t(uint32_t(uint64_t(value)));
+    return std::max(low, 0);
+}
+
+} // namespace
+
+DOGTEMPLATE::~DOGTEMPLATE()
+{
+    model.reset();
+    animation.reset();
+    loaded = false;
+}
+
+void DOGCONTROL::ReleaseArrays()
+{
+    // Creatures point into the template's animation data and hold the coats'
+    // texture names, so they go first; delete[] runs from the last to the first.
+    dogs.reset();
+    templates.reset();
+    skins.reset();
+    numSkins = 0;
+    footprints.reset();
+    sparks.reset();
+}
+
+void DOGCONTROL::Cleanup()
+{
+    ReleaseArrays();
+    footprintTexture = 0;
+    sparkTexture = 0;
+}
+
+bool DOGCONTROL::Setup(SETTINGS* settings, const char* resourcePath)
+{
+    ReleaseArrays();
+    if (!settings || !resourcePath)
+        return false;
+
+    maxDogs = Count32(settings->NUM_DOGS);
+    dogSize = settings->dogSize;
+    // A herd of fewer than 3 slots starts with every slot it has.
+    numActive = std::min(int32_t(float(maxDogs) * 0.1f) + 2, maxDogs);
+
+    const int64_t ring = int64_t(Count32(settings->NUM_FOOTPRINTS)) + kFadingPrintsPerSlot * maxDogs;
+    if (ring > INT32_MAX)
+        return false;
+    numFootprints = int32_t(ring);
+    // With no prints kept at full strength the fade index meets the write
+    // index; the modulo keeps it inside the ring.
+    footprintFade = numFootprints > 0 ? int32_t(kFadingPrintsPerSlot * maxDogs % numFootprints) : 0;
+    footprints.reset(new (std::nothrow) FOOTPRINT[size_t(numFootprints)]);
+    if (!footprints)
+        return false;
+
+    const std::string packPath = std::string(resourcePath) + kCreaturePackName;
+    RESFILE pack;
+    if (!pack.Open(packPath.c_str()))
+        return false;
+    if (!BuildTemplate(packPath.c_str()))
+        return false;
+    pack.Close();
+
+    if (!BuildSlots())
+        return false;
+
+    sparks.reset(new (std::nothrow) SPARKCLASS[kSparkPoolSize]);
+    return sparks != nullptr;
+}
+
+bool DOGCONTROL::BuildTemplate(const char* packPath)
+{
+    templates.reset(new (std::nothrow) DOGTEMPLATE[1]);
+    if (!templates)
+        return false;
+    DOGTEMPLATE& kind0 = templates[0];
+
+    std::unique_ptr<MS3D> ms3d(new (std::nothrow) MS3D);
+    if (!ms3d)
+        return false;
+    Texture* coats = nullptr;
+    int coatCount = 0;
+    const bool loaded = LoadModel(packPath, ms3d.get(), &coats, &coatCount);
+    // The coats built so far are ours even when loading failed.
+    skins.reset(coats);
+    numSkins = coats ? coatCount : 0;
+    if (!loaded)
+        return false;
+    // Joint 0 carries the root motion; every foot must be a joint.
+    const int neededJoints = *std::max_element(dogFeet, dogFeet + NUM_DOG_FEET) + 1;
+    if (ms3d->numJoints < neededJoints)
+        return false;
+
+    ms3d->Scale(dogSize * 0.25f);
+    ms3d->InitialSetup();
+    kind0.animation.reset(new (std::nothrow) ANIMATIONTEMPLATE);
+    if (!kind0.animation || !kind0.animation->Setup(ms3d.get()))
+        return false;
+    kind0.model.reset(new (std::nothrow) ONEDOG);
+    if (!kind0.model)
+        return false;
+    const int skin = std::rand() % kChosenSkins;
+    const unsigned int texture = numSkins > 0 ? skins[skin % numSkins].texID : 0;
+    if (!kind0.model->Setup(kind0.animation.get(), ms3d.get(), &texture))
+        return false;
+    kind0.model->kind = 0;
+    return true;
+}
+
+int DOGCONTROL::StartingSkin(int slot) const
+{
+    if (maxDogs >= kChosenSkins)
+        return slot % kChosenSkins;
+    // A small herd has no two creatures alike.
+    for (;;) {
+        const int skin = std::rand() % kChosenSkins;
+        bool taken = false;
+        for (int i = 0; i < slot && !taken; i++)
+            taken = dogs[size_t(i)].skin == skin;
+        if (!taken)
+            return skin;
+    }
+}
+
+void DOGCONTROL::Dress(ONEDOG& dog, int skin) const
+{
+    dog.skin = skin;
+    if (!dog.materials.empty())
+        dog.materials[0].texture = numSkins > 0 ? skins[skin % numSkins].texID : 0;
+}
+
+bool DOGCONTROL::BuildSlots()
+{
+    dogs.reset(new (std::nothrow) ONEDOG[size_t(maxDogs)]);
+    if (!dogs)
+        return false;
+    for (int i = 0; i < maxDogs; i++) {
+        ONEDOG& dog = dogs[size_t(i)];
+        if (!dog.CopyFrom(templates.get()))
+            return false;
+        Dress(dog, StartingSkin(i));
+    }
+    for (int i = 0; i < numActive; i++) {
+        dogs[size_t(i)].Reset(this);
+        dogs[size_t(i)].action = DOG_WAITING;
+    }
+    return true;
 }
 
 void DOGCONTROL::GetBounds()
@@ -26,18 +195,210 @@ void DOGCONTROL::GetBounds()
     boundsKnown = true;
 }
 
-void DOGCONTROL::Move(double /*step*/)
+int DOGCONTROL::SlotsInPlay() const
 {
-    // Nothing moves until Setup has built creatures, which it cannot yet.
+    return dogs ? std::clamp(numActive, 0, maxDogs) : 0;
 }
 
-void DOGCONTROL::Draw(double /*step*/)
+void DOGCONTROL::Move(double dt)
 {
-    // Nothing to draw until Setup has built creatures.
+    GetBounds();
+    for (int i = 0; dogs && i < maxDogs; i++) {
+        ONEDOG& dog = dogs[size_t(i)];
+        if (dog.action >= 0)
+            dog.Move(dt, this);
+        else if (dog.action == DOG_WAITING && (std::rand() & 3) == 0)
+            dog.Reset(this);
+    }
+    if (log.Advance(dt))
+        log.Counts(Count());
 }
 
-void DOGCONTROL::Cleanup()
+bool DOGCONTROL::InView(const ONEDOG& dog) const
 {
-    footprintTexture = 0;
-    sparkTexture = 0;
+    return frustum.SphereInFrustum(dog.currentPos, dogSize * kCullRadius) > 0;
+}
+
+void DOGCONTROL::Draw(double dt)
+{
+    glEnable(GL_NORMALIZE);
+    for (int i = 0; dogs && i < maxDogs; i++) {
+        ONEDOG& dog = dogs[size_t(i)];
+        if (dog.action > 0 && InView(dog))
+            dog.Draw();
+    }
+    glDisable(GL_NORMALIZE);
+    DrawFootPrints(dt);
+    DrawSparks(dt);
+}
+
+int DOGCONTROL::FreeSlot() const
+{
+    for (int i = 0; dogs && i < maxDogs; i++)
+        if (dogs[size_t(i)].action <= 0)
+            return i;
+    return -1;
+}
+
+int DOGCONTROL::UnseenSlot() const
+{
+    for (int i = 0; dogs && i < maxDogs; i++)
+        if (frustum.SphereInFrustum(dogs[size_t(i)].currentPos, dogSize * kCullRadius) <= kUnseenDepth)
+            return i;
+    return -1;
+}
+
+bool DOGCONTROL::Breed(VECTOR3D p)
+{
+    int slot = FreeSlot();
+    // A full herd takes over a creature nobody sees, one time in three.
+    if (slot < 0 && std::rand() % 3 == 1)
+        slot = UnseenSlot();
+    if (slot < 0)
+        return false;
+
+    ONEDOG& baby = dogs[size_t(slot)];
+    const bool recycled = baby.action > 0;
+    baby.Reset(this);
+    baby.position = p;
+    baby.currentPos = p;
+    baby.SetAction(DOG_IDLING);
+    baby.scale = 0.3f;
+    Dress(baby, std::rand() % kChosenSkins);
+    NewSparks(p, VECTOR3D(0, 1, 0), 100 + std::rand() % 100, SPARK_BURST);
+
+    numActive = 0;
+    for (int i = 0; i < maxDogs; i++)
+        numActive += dogs[size_t(i)].action > 0 ? 1 : 0;
+    log.Birth(p, slot, recycled);
+    return true;
+}
+
+void DOGCONTROL::AddFootPrint(VECTOR3D p, MATRIX orientation, const ONEDOG* dog)
+{
+    if (!footprints || numFootprints <= 0)
+        return;
+    const int32_t w = footprintWrite;
+    const int32_t f = footprintFade;
+    footprintWrite = w + 1 == numFootprints ? 0 : w + 1;
+    footprintFade = f + 1 == numFootprints ? 0 : f + 1;
+
+    // The new print is laid before the old one is aged: the two are different
+    // slots unless no print is kept at full strength, and then the new print
+    // starts to fade at once.
+    FOOTPRINT& print = footprints[size_t(w)];
+    print.life = 1.0f;
+    FOOTPRINT& fading = footprints[size_t(f)];
+    fading.life = float(fading.life - 0.016666666666666666);
+
+    static const VECTOR3D kSquare[4] = {{-1, 0, 1}, {1, 0, 1}, {1, 0, -1}, {-1, 0, -1}};
+    const float s = dog ? dog->scale : 1.0f;
+    for (int k = 0; k < 4; k++) {
+        const VECTOR3D c(kSquare[k].x * s, kSquare[k].y * s, kSquare[k].z * s);
+        const VECTOR3D r = MatrixRotatePoint(orientation, c);
+        print.corners[k] = VECTOR3D(p.x + r.x * 0.2f * dogSize, 0, p.z + r.z * 0.2f * dogSize);
+    }
+    log.footprintsLaid++;
+}
+
+void DOGCONTROL::DrawFootPrints(double dt)
+{
+    if (!footprints)
+        return;
+    glBindTexture(GL_TEXTURE_2D, footprintTexture);
+    glEnable(GL_BLEND);
+    glDepthMask(GL_FALSE);
+    glDisable(GL_CULL_FACE);
+    glBegin(GL_QUADS);
+    static const float kTexCoords[4][2] = {{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    for (int i = 0; i < numFootprints; i++) {
+        FOOTPRINT& print = footprints[size_t(i)];
+        if (print.life <= 0)
+            continue;
+        // A fresh print (exactly 1.0) stays; a fading one fades by the frame.
+        if (print.life < 1.0f)
+            print.life = float(print.life - dt);
+        glColor4f(0, 0, 0, print.life * 0.2f);
+        for (int k = 0; k < 4; k++) {
+            glTexCoord2f(kTexCoords[k][0], kTexCoords[k][1]);
+            glVertex3f(print.corners[k].x, print.corners[k].y, print.corners[k].z);
+        }
+    }
+    glEnd();
+    glEnable(GL_CULL_FACE);
+    glDisable(GL_BLEND);
+    glDepthMask(GL_TRUE);
+    glColor4f(1, 1, 1, 1);
+}
+
+void DOGCONTROL::NewSparks(VECTOR3D p, VECTOR3D /*direction*/, int count, int type)
+{
+    if (!sparks || count <= 0)
+        return;
+    int started = 0;
+    for (int i = 0; i < kSparkPoolSize && started < count; i++) {
+        SPARKCLASS& spark = sparks[size_t(i)];
+        if (spark.life <= 0) {
+            spark.Reset(p, type);
+            started++;
+        }
+    }
+}
+
+void DOGCONTROL::DrawSparks(double dt)
+{
+    if (!sparks)
+        return;
+    for (int i = 0; i < kSparkPoolSize; i++)
+        sparks[size_t(i)].Move(dt, this);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+
+    // One billboard for every spark: the corners turned to face the camera.
+    const MATRIX b = MatrixAngleBetweenVectors(camera.look, camera.pos);
+    static const VECTOR3D kCorners[4] = {{-1, -1, 0}, {-1, 1, 0}, {1, 1, 0}, {1, -1, 0}};
+    static const float kTexCoords[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
+    VECTOR3D turned[4];
+    for (int k = 0; k < 4; k++)
+        turned[k] = MatrixRotatePoint(b, kCorners[k]);
+
+    glEnable(GL_BLEND);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_DEPTH_TEST);
+    glBindTexture(GL_TEXTURE_2D, sparkTexture);
+    glBegin(GL_QUADS);
+    for (int i = 0; i < kSparkPoolSize; i++) {
+        const SPARKCLASS& spark = sparks[size_t(i)];
+        if (spark.life <= 0)
+            continue;
+        glColor4f(spark.colour[0], spark.colour[1], spark.colour[2], spark.life * 0.8f);
+        for (int k = 0; k < 4; k++) {
+            glTexCoord2f(kTexCoords[k][0], kTexCoords[k][1]);
+            glVertex3f(spark.pos.x + turned[k].x * spark.size, spark.pos.y + turned[k].y * spark.size,
+                       spark.pos.z + turned[k].z * spark.size);
+        }
+    }
+    glEnd();
+    glEnable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glEnable(GL_LIGHTING);
+    glColor4f(1, 1, 1, 1);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+HerdCounts DOGCONTROL::Count() const
+{
+    HerdCounts c;
+    c.slots = maxDogs;
+    c.inPlay = numActive;
+    for (int i = 0; dogs && i < maxDogs; i++) {
+        const int32_t a = dogs[size_t(i)].action;
+        c.waiting += a == DOG_WAITING ? 1 : 0;
+        c.travelling += a == DOG_TRAVELLING ? 1 : 0;
+        c.idling += a == DOG_IDLING ? 1 : 0;
+    }
+    for (int i = 0; sparks && i < kSparkPoolSize; i++)
+        c.sparksAlive += sparks[size_t(i)].life > 0 ? 1 : 0;
+    c.footprintsLaid = log.footprintsLaid;
+    c.births = log.births;
+    return c;
 }

@@ -1,19 +1,47 @@
-// DogControl: the herd (DOGCONTROL), which holds the scene's camera and view
-// frustum and measures the visible ground.
+// DogControl: the herd (DOGCONTROL) and its creature template (DOGTEMPLATE).
+// The herd owns the creature slots, their coats, the footprint ring and the
+// spark pool, and holds the scene's camera and view frustum; it measures the
+// visible ground, builds every creature from the creature pack, moves and
+// draws them, places newborns and lays and draws footprints and sparks.
 //
-// Limits: this is the herd as the scene first needs it: constructed with its
-// camera and frustum, with the ground bounds. Building the creatures from the
-// creature pack is not there yet, so Setup reports failure and the scene,
-// which only moves and draws a herd that was set up, shows the ground alone.
+// Limits: every array is sized once in Setup from the settings, which bound
+// the slot and footprint counts; nothing is allocated per frame. Setup needs
+// a current OpenGL context (the coats are uploaded) and so do Draw and
+// Cleanup. The pack must hold the creature with joint 0 and the foot joints;
+// fewer than 15 coats are reused in turn.
 #pragma once
 
+#include "creatures/Effects.h"
+#include "creatures/HerdLog.h"
+#include "creatures/OneDog.h"
 #include "maths/NiftyMaths.h"
+#include "resources/Texture.h"
 #include "scene/Camera.h"
 #include "scene/Frustum.h"
 
 #include <cstdint>
+#include <memory>
 
 class SETTINGS;
+
+// One creature kind: the template creature every slot is cloned from, and
+// the animation data all of them share.
+struct DOGTEMPLATE {
+    DOGTEMPLATE() = default;
+    // The template creature points into the animation data, so it goes first.
+    ~DOGTEMPLATE();
+    DOGTEMPLATE(const DOGTEMPLATE&) = delete;
+    DOGTEMPLATE& operator=(const DOGTEMPLATE&) = delete;
+
+    std::unique_ptr<ONEDOG> model;
+    std::unique_ptr<ANIMATIONTEMPLATE> animation;
+    bool loaded = false;
+};
+
+extern const char* const kCreaturePackName;
+
+// Coats that creatures are dressed in (the pack may hold more).
+enum { kChosenSkins = 15 };
 
 class DOGCONTROL {
 public:
@@ -23,24 +51,64 @@ public:
     DOGCONTROL& operator=(const DOGCONTROL&) = delete;
 
     // Builds the herd from the creature pack in resourcePath (ending in "/").
+    // A retry first releases what a failed attempt left.
     bool Setup(SETTINGS* settings, const char* resourcePath);
     // Computes the ground's half-extents once, from the projection alone.
     void GetBounds();
-    void Move(double step);
-    void Draw(double step);
+    void Move(double dt);
+    // Draws the visible creatures, then the footprints and the sparks, which
+    // it ages by dt.
+    void Draw(double dt);
+    // Places a newborn at p; false when no slot could be had.
+    bool Breed(VECTOR3D p);
+    void AddFootPrint(VECTOR3D p, MATRIX orientation, const ONEDOG* dog);
+    void DrawFootPrints(double dt);
+    // Starts up to count free sparks at p; direction is not used.
+    void NewSparks(VECTOR3D p, VECTOR3D direction, int count, int type);
+    void DrawSparks(double dt);
     // Releases what Setup built; safe to run more than once.
     void Cleanup();
 
+    // Slots the collision scans and the camera may look at: numActive, never
+    // more than the slots that exist.
+    int SlotsInPlay() const;
+    HerdCounts Count() const;
+
+    std::unique_ptr<DOGTEMPLATE[]> templates;
     FRUSTUM frustum;
     CAMERA camera;
-    // Creature slots in play and in all.
+    std::unique_ptr<ONEDOG[]> dogs;
+    // Creature slots in play (a count, not a highest index) and in all.
     int32_t numActive = 0;
     int32_t maxDogs = 0;
+    std::unique_ptr<Texture[]> skins;
+    int32_t numSkins = 0;
     // Owned by the scene; written before Setup.
     uint32_t footprintTexture = 0;
     uint32_t sparkTexture = 0;
     float dogSize = 1.0f;
+    std::unique_ptr<FOOTPRINT[]> footprints;
+    int32_t numFootprints = 1000;
+    int32_t footprintWrite = 0;
+    // Runs 5 x maxDogs slots ahead of footprintWrite: the print it points at
+    // starts to fade when the next one is laid.
+    int32_t footprintFade = 5;
     // x: half-width, z: half-depth of the ground; y unused.
     VECTOR3D bounds{0, 0, 0};
     bool boundsKnown = false;
+    std::unique_ptr<SPARKCLASS[]> sparks;
+    HerdLog log;
+
+private:
+    // Releases the arrays in teardown order; keeps the scene's texture names.
+    void ReleaseArrays();
+    bool BuildTemplate(const char* packPath);
+    bool BuildSlots();
+    // Slot i's coat when the herd is set up.
+    int StartingSkin(int slot) const;
+    // Sets a creature's coat; the index wraps when the pack has fewer coats.
+    void Dress(ONEDOG& dog, int skin) const;
+    int FreeSlot() const;
+    int UnseenSlot() const;
+    bool InView(const ONEDOG& dog) const;
 };

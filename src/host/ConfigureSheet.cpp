@@ -2,6 +2,8 @@
 // the preferences store.
 #include "host/ConfigureSheet.h"
 
+#include <glib.h>
+
 const char* const kSheetInterfaceName = "Larkspur";
 const char* const kFolderPanelTitle = "Select Folder To Load Random Background Images From";
 // The project has no web page of its own yet; this is where it will live.
@@ -130,11 +132,15 @@ void ConfigureSheet::configureSheet_bgpath()
     std::string folder;
     if (!host_->RunFolderPanel(request, &folder) || folder.empty())
         return;
-    // A cut path would name another folder, so one that does not fit is
-    // refused and the current folder stays.
+    // A cut path would name another folder, and the store holds only UTF-8
+    // text, so such folders are refused and the current folder stays.
     if (folder.size() >= sizeof settings_->BGPath) {
         host_->ShowError("That folder's path is too long (at most " + std::to_string(kBGPathBytes - 1) +
                          " bytes); choose another folder.");
+        return;
+    }
+    if (!g_utf8_validate(folder.data(), folder.size(), nullptr)) {
+        host_->ShowError("That folder's name is not UTF-8 text and cannot be saved; choose another folder.");
         return;
     }
     SetBGPath(settings_, folder.c_str());

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,4 +70,8 @@ public:
 
     // Stops the timer that drives this view's frames.
     virtual void StopAnimationTimer() = 0;
+
+    // Where the herd reports births, camera modes and its counts (--verbose);
+    // null for no report. The stream stays open while the view lives.
+    virtual std::FILE* EventLog() { return nullptr; }
 };

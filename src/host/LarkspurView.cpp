@@ -139,6 +139,8 @@ bool LarkspurView::mainSetup()
         return false;
     }
 
+    if (ssMain->herd)
+        ssMain->herd->log.out = host_->EventLog();
     LoadBackground();
     ssMain->bgTexture = DeskTex.texID;
     DeskTex.texID = 0;

@@ -3,6 +3,7 @@
 // quaternion slerp and the two aiming helpers.
 #include "maths/NiftyMaths.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -103,7 +104,10 @@ VECTOR3D AngleBetweenVectors(VECTOR3D a, VECTOR3D b) {
     }
 
     float dot = u.x * d.x + u.y * d.y + u.z * d.z;
-    double angle = std::acos(dot / Length(d)) * 180.0 / NIFTY_PI;
+    // Rounding can carry the cosine of a target straight ahead or behind just
+    // past 1 in magnitude, where acos has no answer.
+    const double cosine = std::max(-1.0, std::min(1.0, dot / Length(d)));
+    double angle = std::acos(cosine) * 180.0 / NIFTY_PI;
 
     return VECTOR3D(static_cast<float>(axis.x * angle), static_cast<float>(axis.y * angle),
                     static_cast<float>(axis.z * angle));

@@ -1,13 +1,14 @@
-// BitmapFont: a small 5x7 capital-letter font of our own for the overlay
-// pictures. Lower-case letters are drawn as capitals; characters without a
-// glyph are drawn as blanks.
+// BitmapFont: text on a canvas in the program's own 5x7 font (scene/Glyphs),
+// for the overlay pictures. Lower-case letters are drawn as capitals;
+// characters without a glyph are drawn as blanks.
 #pragma once
 
 #include "Canvas.h"
+#include "scene/Glyphs.h"
 
 #include <string>
 
-enum { GLYPH_W = 5, GLYPH_H = 7 };
+enum { GLYPH_W = kGlyphWidth, GLYPH_H = kGlyphHeight };
 
 // Width in pixels of text drawn at the given scale (one blank column between letters).
 int TextWidth(const std::string& text, int scale);

@@ -26,11 +26,7 @@ void HeadlessHost::FlushBuffer()
 
 std::unique_ptr<PreferencesStore> HeadlessHost::OpenPreferences(const char* module)
 {
-    auto store = std::make_unique<KeyFilePreferences>(PreferencesPath(module), module);
-    if (!store->problem().empty())
-        std::fprintf(stderr, "larkspur: %s: %s; using the defaults (the file is kept as %s.bad)\n",
-                     store->path().c_str(), store->problem().c_str(), store->path().c_str());
-    return store;
+    return OpenModulePreferences(module);
 }
 
 bool HeadlessHost::WriteFrame(const std::string& path, std::string* error)

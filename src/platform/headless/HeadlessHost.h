@@ -12,6 +12,7 @@
 #include "platform/headless/HeadlessGL.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,7 +34,7 @@ struct HeadlessRun {
     std::string desktopPicture;
     // Frame counts and rate on stderr at the end.
     bool fps = false;
-    // A line per written frame on stderr.
+    // A line per written frame, and the herd's and the camera's events, on stderr.
     bool verbose = false;
 };
 
@@ -63,6 +64,7 @@ public:
     bool CaptureMainDisplay(std::vector<unsigned char>*, int*, int*) override { return false; }
     std::unique_ptr<PreferencesStore> OpenPreferences(const char* module) override;
     void StopAnimationTimer() override { timerStopped_ = true; }
+    std::FILE* EventLog() override { return run_.verbose ? stderr : nullptr; }
 
 private:
     static constexpr double kClockStart = 1000.0;

@@ -4,6 +4,7 @@
 #include <glib.h>
 #include <glib/gstdio.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -125,4 +126,13 @@ std::string PreferencesPath(const char* module)
     else
         folder = g_get_user_config_dir();
     return folder + "/larkspur/" + module + ".ini";
+}
+
+std::unique_ptr<PreferencesStore> OpenModulePreferences(const char* module)
+{
+    auto store = std::make_unique<KeyFilePreferences>(PreferencesPath(module), module);
+    if (!store->problem().empty())
+        std::fprintf(stderr, "larkspur: %s: %s; using the defaults (the file is kept as %s.bad)\n",
+                     store->path().c_str(), store->problem().c_str(), store->path().c_str());
+    return store;
 }

@@ -11,6 +11,7 @@
 
 #include "host/HostServices.h"
 
+#include <memory>
 #include <string>
 
 struct _GKeyFile;
@@ -49,3 +50,7 @@ private:
 
 // $XDG_CONFIG_HOME/larkspur/<module>.ini, or ~/.config/larkspur/<module>.ini.
 std::string PreferencesPath(const char* module);
+
+// The store of a module at PreferencesPath; when its file exists but cannot
+// be read, says so on stderr (the defaults will replace it).
+std::unique_ptr<PreferencesStore> OpenModulePreferences(const char* module);

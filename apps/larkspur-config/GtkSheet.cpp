@@ -1,0 +1,245 @@
+// GtkSheet: GTK 3 widgets behind the sheet's control interfaces, the folder
+// chooser, the browser and the message box.
+#include "GtkSheet.h"
+
+#include "platform/prefs/KeyFilePreferences.h"
+
+#include <cstdio>
+
+namespace {
+
+class GtkCheckBox : public SheetCheckBox {
+public:
+    explicit GtkCheckBox(GtkToggleButton* widget) : widget_(widget) {}
+    bool state() const override { return gtk_toggle_button_get_active(widget_); }
+    void setState(bool on) override { gtk_toggle_button_set_active(widget_, on); }
+
+private:
+    GtkToggleButton* widget_;
+};
+
+class GtkIntegerField : public SheetIntegerField {
+public:
+    GtkIntegerField(GtkSpinButton* widget, int64_t low, int64_t high) : widget_(widget)
+    {
+        // The range comes from the settings' own limits, whatever the layout file says.
+        gtk_spin_button_set_range(widget_, double(low), double(high));
+        gtk_spin_button_set_digits(widget_, 0);
+        gtk_spin_button_set_numeric(widget_, TRUE);
+    }
+    int32_t intValue() const override
+    {
+        // Takes in a number still being typed, as the user expects on Save.
+        gtk_spin_button_update(widget_);
+        return gtk_spin_button_get_value_as_int(widget_);
+    }
+    void setIntValue(int32_t value) override { gtk_spin_button_set_value(widget_, value); }
+
+private:
+    GtkSpinButton* widget_;
+};
+
+class GtkPopUp : public SheetPopUp {
+public:
+    explicit GtkPopUp(GtkComboBox* widget) : widget_(widget) {}
+    int indexOfSelectedItem() const override { return gtk_combo_box_get_active(widget_); }
+    void selectItemAtIndex(int index) override { gtk_combo_box_set_active(widget_, index); }
+
+private:
+    GtkComboBox* widget_;
+};
+
+// The folder button shows the folder in its label, shortened in the middle
+// when long, and whole in its tooltip.
+class GtkFolderButton : public SheetButton {
+public:
+    GtkFolderButton(GtkWidget* button, GtkLabel* label) : button_(button), label_(label) {}
+    std::string title() const override { return gtk_label_get_text(label_); }
+    void setTitle(const std::string& title) override
+    {
+        gtk_label_set_text(label_, title.c_str());
+        gtk_widget_set_tooltip_text(button_, title.c_str());
+    }
+    bool isEnabled() const override { return gtk_widget_get_sensitive(button_); }
+    void setEnabled(bool enabled) override { gtk_widget_set_sensitive(button_, enabled); }
+
+private:
+    GtkWidget* button_;
+    GtkLabel* label_;
+};
+
+ConfigureSheet* Sheet(gpointer data)
+{
+    return static_cast<ConfigureSheet*>(data);
+}
+
+// The actions, by the handler names the layout file uses.
+void Save(GtkWidget*, gpointer sheet)
+{
+    Sheet(sheet)->configureSheet_save();
+}
+void Cancel(GtkWidget*, gpointer sheet)
+{
+    Sheet(sheet)->configureSheet_cancel();
+}
+void Defaults(GtkWidget*, gpointer sheet)
+{
+    Sheet(sheet)->configureSheet_defaults();
+}
+void Update(GtkWidget*, gpointer sheet)
+{
+    Sheet(sheet)->configureSheet_update();
+}
+void ChooseFolder(GtkWidget*, gpointer sheet)
+{
+    Sheet(sheet)->configureSheet_bgpath();
+}
+void OpenWebsite(GtkWidget*, gpointer sheet)
+{
+    Sheet(sheet)->configureSheet_openwebsite();
+}
+// Closing the window is Cancel.
+gboolean CloseWindow(GtkWidget*, GdkEvent*, gpointer sheet)
+{
+    Sheet(sheet)->configureSheet_cancel();
+    return TRUE;
+}
+
+} // namespace
+
+GtkSheetHost::GtkSheetHost(std::string interfaceFile) : interfaceFile_(std::move(interfaceFile)) {}
+
+GtkSheetHost::~GtkSheetHost()
+{
+    if (window_.window)
+        gtk_widget_destroy(GTK_WIDGET(window_.window));
+    if (builder_)
+        g_object_unref(builder_);
+}
+
+GObject* GtkSheetHost::Find(const char* id) const
+{
+    return builder_ ? gtk_builder_get_object(builder_, id) : nullptr;
+}
+
+// The interface's name is "Larkspur"; this host was given its file.
+SheetWindow* GtkSheetHost::LoadInterface(const char*, ConfigureSheet* owner)
+{
+    builder_ = gtk_builder_new();
+    GError* error = nullptr;
+    if (!gtk_builder_add_from_file(builder_, interfaceFile_.c_str(), &error)) {
+        loadError_ = error->message;
+        g_error_free(error);
+        return nullptr;
+    }
+    // Every outlet must be there and of its kind.
+    const auto widget = [this](const char* id, GType type) -> gpointer {
+        GObject* object = Find(id);
+        if (object && G_TYPE_CHECK_INSTANCE_TYPE(object, type))
+            return object;
+        if (loadError_.empty())
+            loadError_ = interfaceFile_ + " has no " + g_type_name(type) + " with the id '" + id + "'";
+        return nullptr;
+    };
+    const auto check = [&](const char* id) -> SheetCheckBox* {
+        auto* w = static_cast<GtkToggleButton*>(widget(id, GTK_TYPE_TOGGLE_BUTTON));
+        return w ? checkBoxes_.emplace_back(std::make_unique<GtkCheckBox>(w)).get() : nullptr;
+    };
+    const auto field = [&](const char* id, int64_t low, int64_t high) -> SheetIntegerField* {
+        auto* w = static_cast<GtkSpinButton*>(widget(id, GTK_TYPE_SPIN_BUTTON));
+        return w ? fields_.emplace_back(std::make_unique<GtkIntegerField>(w, low, high)).get() : nullptr;
+    };
+    const auto popUp = [&](const char* id) -> SheetPopUp* {
+        auto* w = static_cast<GtkComboBox*>(widget(id, GTK_TYPE_COMBO_BOX));
+        return w ? popUps_.emplace_back(std::make_unique<GtkPopUp>(w)).get() : nullptr;
+    };
+
+    auto* window = static_cast<GtkWindow*>(widget("configureSheet", GTK_TYPE_WINDOW));
+    owner->oMainMonitorOnly = check("oMainMonitorOnly");
+    owner->oDogSize = field("oDogSize", kMinDogSize, kMaxDogSize);
+    owner->oNumDogs = field("oNumDogs", kMinNumDogs, kMaxNumDogs);
+    owner->oNumFootprints = field("oNumFootprints", kMinNumFootprints, kMaxNumFootprints);
+    owner->oTileBG = check("oTileBG");
+    owner->oBGType = popUp("oBGType");
+    owner->oBGRes = popUp("oBGRes");
+    auto* button = static_cast<GtkButton*>(widget("oBGPath", GTK_TYPE_BUTTON));
+    GtkWidget* label = button ? gtk_bin_get_child(GTK_BIN(button)) : nullptr;
+    if (label && GTK_IS_LABEL(label)) {
+        folderButton_ = std::make_unique<GtkFolderButton>(GTK_WIDGET(button), GTK_LABEL(label));
+        owner->oBGPath = folderButton_.get();
+    } else if (loadError_.empty()) {
+        loadError_ = interfaceFile_ + ": the button 'oBGPath' must hold a label";
+    }
+    if (!window)
+        return nullptr;
+
+    gtk_builder_add_callback_symbols(builder_, "configureSheet_save", G_CALLBACK(Save), "configureSheet_cancel",
+                                     G_CALLBACK(Cancel), "configureSheet_defaults", G_CALLBACK(Defaults),
+                                     "configureSheet_update", G_CALLBACK(Update), "configureSheet_bgpath",
+                                     G_CALLBACK(ChooseFolder), "configureSheet_openwebsite", G_CALLBACK(OpenWebsite),
+                                     "configureSheet_close", G_CALLBACK(CloseWindow), nullptr);
+    gtk_builder_connect_signals(builder_, owner);
+    window_.window = window;
+    owner->configureSheetWindow = &window_;
+    return &window_;
+}
+
+void GtkSheetHost::EndSheet(SheetWindow* window)
+{
+    if (window && window->window)
+        gtk_widget_hide(GTK_WIDGET(window->window));
+    if (gtk_main_level() > 0)
+        gtk_main_quit();
+}
+
+bool GtkSheetHost::RunFolderPanel(const FolderPanelRequest& request, std::string* folder)
+{
+    GtkWidget* dialog = gtk_file_chooser_dialog_new(request.title.c_str(), window_.window,
+                                                    GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "_Cancel",
+                                                    GTK_RESPONSE_CANCEL, "_Select", GTK_RESPONSE_ACCEPT, nullptr);
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    gtk_file_chooser_set_select_multiple(chooser, FALSE);
+    gtk_file_chooser_set_local_only(chooser, TRUE);
+    // The picture types are not used as a filter: GTK's folder mode shows no
+    // files, and a filter would only grey out the folders themselves.
+    gtk_window_set_default_size(GTK_WINDOW(dialog), 760, 520);
+    if (!request.startFolder.empty())
+        gtk_file_chooser_set_current_folder(chooser, request.startFolder.c_str());
+
+    bool chosen = false;
+    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+        if (gchar* name = gtk_file_chooser_get_filename(chooser)) {
+            *folder = name;
+            g_free(name);
+            chosen = true;
+        }
+    }
+    gtk_widget_destroy(dialog);
+    return chosen;
+}
+
+bool GtkSheetHost::OpenAddress(const char* address, std::string* error)
+{
+    GError* problem = nullptr;
+    if (g_app_info_launch_default_for_uri(address, nullptr, &problem))
+        return true;
+    *error = problem->message;
+    g_error_free(problem);
+    return false;
+}
+
+void GtkSheetHost::ShowError(const std::string& message)
+{
+    // Also on stderr, for people who started the program from a terminal.
+    std::fprintf(stderr, "larkspur-config: %s\n", message.c_str());
+    GtkWidget* box = gtk_message_dialog_new(window_.window, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+                                            GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", message.c_str());
+    gtk_window_set_title(GTK_WINDOW(box), "Larkspur Settings");
+    gtk_dialog_run(GTK_DIALOG(box));
+    gtk_widget_destroy(box);
+}
+
+std::unique_ptr<PreferencesStore> GtkSheetHost::OpenPreferences(const char* module)
+{
+    return OpenModulePreferences(module);
+}

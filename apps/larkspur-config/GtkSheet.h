@@ -1,0 +1,50 @@
+// GtkSheet: the settings sheet's controls and host in GTK 3: the window and
+// its widgets come from a GtkBuilder file whose widget ids are the sheet's
+// outlet names and whose signal handlers are its action names.
+//
+// Ending the sheet hides the window and leaves the GTK main loop. Errors are
+// shown in a message box over the window.
+#pragma once
+
+#include "host/ConfigureSheet.h"
+
+#include <gtk/gtk.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class SheetWindow {
+public:
+    GtkWindow* window = nullptr;
+};
+
+class GtkSheetHost : public SheetHost {
+public:
+    explicit GtkSheetHost(std::string interfaceFile);
+    ~GtkSheetHost() override;
+    GtkSheetHost(const GtkSheetHost&) = delete;
+    GtkSheetHost& operator=(const GtkSheetHost&) = delete;
+
+    SheetWindow* LoadInterface(const char* name, ConfigureSheet* owner) override;
+    void EndSheet(SheetWindow* window) override;
+    bool RunFolderPanel(const FolderPanelRequest& request, std::string* folder) override;
+    bool OpenAddress(const char* address, std::string* error) override;
+    void ShowError(const std::string& message) override;
+    std::unique_ptr<PreferencesStore> OpenPreferences(const char* module) override;
+
+    // A widget of the loaded interface by id; null when there is none.
+    GObject* Find(const char* id) const;
+    // Why LoadInterface failed.
+    const std::string& loadError() const { return loadError_; }
+
+private:
+    std::string interfaceFile_;
+    GtkBuilder* builder_ = nullptr;
+    SheetWindow window_;
+    std::vector<std::unique_ptr<SheetCheckBox>> checkBoxes_;
+    std::vector<std::unique_ptr<SheetIntegerField>> fields_;
+    std::vector<std::unique_ptr<SheetPopUp>> popUps_;
+    std::unique_ptr<SheetButton> folderButton_;
+    std::string loadError_;
+};

@@ -1,0 +1,24 @@
+// XScreenSaverRegistration: adding Larkspur to the programs list of the
+// user's ~/.xscreensaver, so that it shows in XScreenSaver's list.
+//
+// The line added is "GL: larkspur --root", first in the list. A list that
+// already runs larkspur (enabled or not) is left alone. The old file is kept
+// as ~/.xscreensaver.bak and the new one replaces it in one rename. A file
+// without a programs list is not changed: XScreenSaver would then take the
+// list as the user's whole choice and drop its own programs; opening
+// XScreenSaver's settings once writes the full list.
+#pragma once
+
+#include <string>
+
+enum class Registration { Added, AlreadyListed, NoProgramsList };
+
+extern const char* const kXScreenSaverEntry;
+
+// The file's text with the entry added to its programs list, in *updated
+// when the outcome is Added.
+Registration AddToProgramsList(const std::string& text, std::string* updated);
+
+// Registers in <home>/.xscreensaver, saying on stdout or stderr what was done;
+// returns the exit status (0 done or already listed, 1 not possible).
+int RegisterWithXScreenSaver(const std::string& home);

@@ -1,0 +1,92 @@
+// X11Host: the per-view services and the shared capture.
+#include "platform/x11/X11Host.h"
+
+#include "platform/desktop/DesktopPicture.h"
+#include "platform/prefs/KeyFilePreferences.h"
+#include "platform/x11/ScreenCapture.h"
+#include "scene/GLText.h"
+
+#include <chrono>
+#include <ctime>
+
+namespace {
+
+// Font pixels of the frame-rate text: larger on large views.
+int FpsTextScale(const ViewSize& size)
+{
+    return size.height >= 480 ? 2 : 1;
+}
+
+} // namespace
+
+bool X11Shared::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height)
+{
+    if (!captureTaken_) {
+        captureTaken_ = true;
+        captured_ = saverWindow != None &&
+                    CaptureScreenshotProperty(display, saverWindow, &capture_, &captureWidth_, &captureHeight_);
+        if (!captured_ && !layout.monitors.empty()) {
+            const MonitorRect& main = layout.monitors[size_t(layout.primary)];
+            captured_ = CaptureRootArea(display, main.x, main.y, main.width, main.height, &capture_,
+                                        &captureWidth_, &captureHeight_);
+        }
+    }
+    if (!captured_)
+        return false;
+    *rgb = capture_;
+    *width = captureWidth_;
+    *height = captureHeight_;
+    return true;
+}
+
+X11Host::X11Host(X11Shared* shared, std::unique_ptr<GlxSurface> surface, int width, int height, bool preview)
+    : shared_(shared), surface_(std::move(surface)), size_{double(width), double(height)}, preview_(preview)
+{
+}
+
+double X11Host::SteadySeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+int64_t X11Host::WallClockSeconds()
+{
+    return shared_->seed ? *shared_->seed : int64_t(std::time(nullptr));
+}
+
+void X11Host::MakeCurrent()
+{
+    surface_->MakeCurrent();
+}
+
+void X11Host::FlushBuffer()
+{
+    if (shared_->showFps)
+        DrawGLTextBottomLeft(meter_.OverlayLines(), FpsTextScale(size_), 8, int(size_.width), int(size_.height));
+    surface_->Swap();
+    flushes_++;
+}
+
+void X11Host::ResizeSurface(double width, double height)
+{
+    // The GLX drawable follows its window; only the size the view reads changes.
+    size_ = ViewSize{width, height};
+}
+
+std::string X11Host::DesktopPicturePath()
+{
+    const bool onMonitor = screen_ >= 0 && screen_ < int(shared_->layout.monitors.size());
+    const std::string monitor = onMonitor ? shared_->layout.monitors[size_t(screen_)].name : std::string();
+    GioDesktopSettings settings;
+    return FindDesktopPicture(SessionSources(shared_->givenDesktopPicture, monitor), &settings);
+}
+
+bool X11Host::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height)
+{
+    return shared_->CaptureMainDisplay(rgb, width, height);
+}
+
+std::unique_ptr<PreferencesStore> X11Host::OpenPreferences(const char* module)
+{
+    return OpenModulePreferences(module);
+}

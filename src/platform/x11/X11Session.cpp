@@ -1,0 +1,430 @@
+// X11Session: setting up the views, the frame loop, events and the end.
+#include "platform/x11/X11Session.h"
+
+#include "host/LarkspurView.h"
+#include "platform/x11/GlxSurface.h"
+#include "platform/x11/X11Errors.h"
+#include "platform/x11/X11Host.h"
+
+#include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cinttypes>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+volatile sig_atomic_t gSignalFd = -1;
+
+void OnQuitSignal(int)
+{
+    const int saved = errno;
+    const char byte = 1;
+    const ssize_t ignored = write(gSignalFd, &byte, 1);
+    (void)ignored;
+    errno = saved;
+}
+
+// SIGTERM and SIGINT, turned into a byte on a pipe that the frame loop polls
+// together with the X connection. A second signal while the run is ending
+// takes the default action.
+class QuitSignals {
+public:
+    QuitSignals()
+    {
+        if (pipe2(fds_, O_NONBLOCK | O_CLOEXEC) != 0)
+            fds_[0] = fds_[1] = -1;
+        gSignalFd = fds_[1];
+        struct sigaction action = {};
+        action.sa_handler = OnQuitSignal;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGTERM, &action, &oldTerm_);
+        sigaction(SIGINT, &action, &oldInt_);
+    }
+    ~QuitSignals()
+    {
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+        sigaction(SIGINT, &oldInt_, nullptr);
+        gSignalFd = -1;
+        for (int fd : fds_)
+            if (fd >= 0)
+                close(fd);
+    }
+    QuitSignals(const QuitSignals&) = delete;
+    QuitSignals& operator=(const QuitSignals&) = delete;
+
+    int fd() const { return fds_[0]; }
+
+private:
+    int fds_[2];
+    struct sigaction oldTerm_ = {}, oldInt_ = {};
+};
+
+double Now()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+struct DisplayCloser {
+    void operator()(Display* display) const { XCloseDisplay(display); }
+};
+
+// The host is declared first so that the view, which uses it, goes first.
+struct View {
+    std::unique_ptr<X11Host> host;
+    std::unique_ptr<LarkspurView> view;
+};
+
+enum class End { Running, Asked, WindowGone, Failed };
+
+class Session {
+public:
+    Session(const X11Run& run, const SettingsOverrides& overrides) : run_(run), overrides_(overrides) {}
+    ~Session()
+    {
+        // Scenes and contexts go before the connection they live on.
+        views_.clear();
+    }
+
+    int Run();
+
+private:
+    bool Open();
+    bool AddGivenWindowView();
+    bool AddOwnWindowView();
+    bool AddFullscreenView(size_t monitor);
+    void AddView(std::unique_ptr<GlxSurface> surface, int width, int height, bool preview, int screen);
+    void StartView(View& view);
+    void Frame();
+    void WaitAndHandleEvents(double until);
+    void Handle(const XEvent& event);
+    void Resize(View& view, int width, int height);
+    void OnMonitorChange();
+    void CheckErrors();
+    int ScreenOfWindow(Window window);
+    View* ViewOf(Window window);
+    void Report();
+
+    const X11Run& run_;
+    const SettingsOverrides& overrides_;
+    QuitSignals signals_;
+    std::unique_ptr<Display, DisplayCloser> display_;
+    X11Shared shared_;
+    std::vector<View> views_;
+    End end_ = End::Running;
+    int randrEvents_ = -1;
+    Atom wmProtocols_ = None;
+    Atom deleteWindow_ = None;
+};
+
+bool Session::Open()
+{
+    const char* name = run_.displayName.empty() ? nullptr : run_.displayName.c_str();
+    display_.reset(XOpenDisplay(name));
+    if (!display_) {
+        std::fprintf(stderr, "larkspur: cannot open the display %s\n", name ? name : XDisplayName(nullptr));
+        return false;
+    }
+    InstallX11ErrorHandlers();
+    Display* display = display_.get();
+    shared_.display = display;
+    shared_.layout = run_.monitors.empty() ? DetectMonitors(display) : LayoutFromList(run_.monitors);
+    shared_.resources = run_.resources;
+    shared_.givenDesktopPicture = run_.desktopPicture;
+    shared_.seed = run_.seed;
+    shared_.showFps = run_.fps;
+    shared_.verbose = run_.verbose;
+    wmProtocols_ = XInternAtom(display, "WM_PROTOCOLS", False);
+    deleteWindow_ = DeleteWindowAtom(display);
+    int errorBase = 0;
+    if (run_.monitors.empty() && XRRQueryExtension(display, &randrEvents_, &errorBase))
+        XRRSelectInput(display, DefaultRootWindow(display), RRScreenChangeNotifyMask);
+    else
+        randrEvents_ = -1;
+    return true;
+}
+
+int Session::ScreenOfWindow(Window window)
+{
+    Display* display = display_.get();
+    XWindowAttributes attributes;
+    int x = 0, y = 0;
+    Window child;
+    X11ErrorTrap trap(display);
+    if (!XGetWindowAttributes(display, window, &attributes) ||
+        !XTranslateCoordinates(display, window, attributes.root, 0, 0, &x, &y, &child) || trap.Failed())
+        return -1;
+    return MonitorOfRect(shared_.layout, x, y, attributes.width, attributes.height);
+}
+
+void Session::AddView(std::unique_ptr<GlxSurface> surface, int width, int height, bool preview, int screen)
+{
+    View view;
+    view.host = std::make_unique<X11Host>(&shared_, std::move(surface), width, height, preview);
+    view.host->SetScreen(screen);
+    // The view captures the desktop as it is made, before any window maps.
+    view.view = std::make_unique<LarkspurView>(view.host.get(), overrides_);
+    views_.push_back(std::move(view));
+}
+
+bool Session::AddGivenWindowView()
+{
+    Display* display = display_.get();
+    const Window window = run_.window != None ? run_.window : DefaultRootWindow(display);
+    std::string error;
+    std::unique_ptr<GlxSurface> surface = GlxSurface::ForWindow(display, window, &error);
+    if (!surface) {
+        std::fprintf(stderr, "larkspur: cannot draw into window 0x%lx: %s\n", window, error.c_str());
+        return false;
+    }
+    XWindowAttributes attributes;
+    XGetWindowAttributes(display, window, &attributes);
+    XSelectInput(display, window, StructureNotifyMask);
+    const bool preview = run_.preview || IsPreviewSize(attributes.width, attributes.height);
+    shared_.saverWindow = window;
+    const int screen = ScreenOfWindow(window);
+    if (run_.verbose)
+        std::fprintf(stderr, "larkspur: drawing into window 0x%lx, %dx%d on monitor %d%s\n", window,
+                     attributes.width, attributes.height, screen, preview ? ", as the preview" : "");
+    AddView(std::move(surface), attributes.width, attributes.height, preview, screen);
+    return true;
+}
+
+bool Session::AddOwnWindowView()
+{
+    const MonitorRect& main = shared_.layout.monitors[size_t(shared_.layout.primary)];
+    const int x = main.x + std::max(0, (main.width - kOwnWindowWidth) / 2);
+    const int y = main.y + std::max(0, (main.height - kOwnWindowHeight) / 2);
+    std::string error;
+    std::unique_ptr<GlxSurface> surface =
+        GlxSurface::NewWindow(display_.get(), x, y, kOwnWindowWidth, kOwnWindowHeight, false, &error);
+    if (!surface) {
+        std::fprintf(stderr, "larkspur: cannot open a window: %s\n", error.c_str());
+        return false;
+    }
+    const int screen = MonitorOfRect(shared_.layout, x, y, kOwnWindowWidth, kOwnWindowHeight);
+    AddView(std::move(surface), kOwnWindowWidth, kOwnWindowHeight, run_.preview, screen);
+    return true;
+}
+
+bool Session::AddFullscreenView(size_t monitor)
+{
+    const MonitorRect& m = shared_.layout.monitors[monitor];
+    std::string error;
+    std::unique_ptr<GlxSurface> surface =
+        GlxSurface::NewWindow(display_.get(), m.x, m.y, m.width, m.height, true, &error);
+    if (!surface) {
+        std::fprintf(stderr, "larkspur: cannot open a window on monitor %zu: %s\n", monitor, error.c_str());
+        return false;
+    }
+    if (run_.verbose)
+        std::fprintf(stderr, "larkspur: monitor %zu at %dx%d%+d%+d%s\n", monitor, m.width, m.height, m.x, m.y,
+                     int(monitor) == shared_.layout.primary ? ", primary" : "");
+    AddView(std::move(surface), m.width, m.height, run_.preview, int(monitor));
+    return true;
+}
+
+void Session::StartView(View& view)
+{
+    view.host->surface().Map();
+    view.view->startAnimation();
+}
+
+View* Session::ViewOf(Window window)
+{
+    for (View& view : views_)
+        if (view.host->surface().window() == window)
+            return &view;
+    return nullptr;
+}
+
+void Session::Frame()
+{
+    for (View& view : views_) {
+        if (view.host->timerStopped())
+            continue;
+        const int64_t flushes = view.host->flushes();
+        const double start = Now();
+        view.view->animateOneFrame();
+        view.host->meter().Record(start, Now(), view.host->flushes() != flushes);
+    }
+}
+
+void Session::Resize(View& view, int width, int height)
+{
+    const ViewSize size = view.host->Bounds();
+    if (int(size.width) == width && int(size.height) == height)
+        return;
+    view.view->setFrameSize(width, height);
+}
+
+void Session::OnMonitorChange()
+{
+    shared_.layout = DetectMonitors(display_.get());
+    if (run_.target != X11Run::Target::Fullscreen) {
+        for (View& view : views_)
+            view.host->SetScreen(ScreenOfWindow(view.host->surface().window()));
+        return;
+    }
+    // One window per monitor: move the ones that stay, add or drop the rest.
+    const size_t count = shared_.layout.monitors.size();
+    while (views_.size() > count)
+        views_.pop_back();
+    for (size_t i = 0; i < views_.size(); i++) {
+        const MonitorRect& m = shared_.layout.monitors[i];
+        XMoveResizeWindow(display_.get(), views_[i].host->surface().window(), m.x, m.y, unsigned(m.width),
+                          unsigned(m.height));
+    }
+    for (size_t i = views_.size(); i < count; i++)
+        if (AddFullscreenView(i))
+            StartView(views_.back());
+}
+
+void Session::Handle(const XEvent& event)
+{
+    if (randrEvents_ >= 0 && event.type == randrEvents_ + RRScreenChangeNotify) {
+        XEvent copy = event;
+        XRRUpdateConfiguration(&copy);
+        OnMonitorChange();
+        return;
+    }
+    View* view = ViewOf(event.xany.window);
+    if (!view)
+        return;
+    switch (event.type) {
+    case ConfigureNotify:
+        Resize(*view, event.xconfigure.width, event.xconfigure.height);
+        if (!view->host->surface().ownWindow())
+            view->host->SetScreen(ScreenOfWindow(event.xconfigure.window));
+        break;
+    case DestroyNotify:
+        view->host->surface().MarkGone();
+        end_ = End::WindowGone;
+        break;
+    case KeyPress: {
+        XKeyEvent key = event.xkey;
+        char text[8];
+        KeySym symbol = NoSymbol;
+        XLookupString(&key, text, sizeof text, &symbol, nullptr);
+        if (symbol == XK_q || symbol == XK_Q || symbol == XK_Escape)
+            end_ = End::Asked;
+        break;
+    }
+    case ClientMessage:
+        if (event.xclient.message_type == wmProtocols_ && Atom(event.xclient.data.l[0]) == deleteWindow_)
+            end_ = End::Asked;
+        break;
+    default:
+        break;
+    }
+}
+
+void Session::CheckErrors()
+{
+    X11Error error;
+    if (!TakeX11Error(&error))
+        return;
+    // An error about one of our windows means it was destroyed under us.
+    if (View* view = ViewOf(Window(error.resource))) {
+        view->host->surface().MarkGone();
+        end_ = End::WindowGone;
+        return;
+    }
+    std::fprintf(stderr, "larkspur: X error: %s (request %d, resource 0x%lx)\n", error.text.c_str(), error.request,
+                 error.resource);
+    end_ = End::Failed;
+}
+
+void Session::WaitAndHandleEvents(double until)
+{
+    Display* display = display_.get();
+    while (end_ == End::Running) {
+        while (XPending(display) > 0 && end_ == End::Running) {
+            XEvent event;
+            XNextEvent(display, &event);
+            Handle(event);
+        }
+        const double left = until - Now();
+        if (end_ != End::Running || left <= 0)
+            return;
+        pollfd fds[2] = {{ConnectionNumber(display), POLLIN, 0}, {signals_.fd(), POLLIN, 0}};
+        const int timeout = int(std::ceil(left * 1000.0));
+        if (poll(fds, 2, timeout) < 0 && errno != EINTR)
+            return;
+        if (fds[1].revents & POLLIN)
+            end_ = End::Asked;
+    }
+}
+
+void Session::Report()
+{
+    if (!run_.fps)
+        return;
+    for (size_t i = 0; i < views_.size(); i++) {
+        const FpsMeter& meter = views_[i].host->meter();
+        if (views_.size() > 1)
+            std::fprintf(stderr, "larkspur: monitor %zu: %s\n", i, meter.Summary().c_str());
+        else
+            std::fprintf(stderr, "larkspur: %s\n", meter.Summary().c_str());
+    }
+}
+
+int Session::Run()
+{
+    if (!Open())
+        return 1;
+    bool made = false;
+    switch (run_.target) {
+    case X11Run::Target::GivenWindow:
+        made = AddGivenWindowView();
+        break;
+    case X11Run::Target::OwnWindow:
+        made = AddOwnWindowView();
+        break;
+    case X11Run::Target::Fullscreen:
+        made = true;
+        for (size_t i = 0; i < shared_.layout.monitors.size() && made; i++)
+            made = AddFullscreenView(i);
+        break;
+    }
+    if (!made)
+        return 1;
+    for (View& view : views_)
+        StartView(view);
+
+    const double period = double(run_.delayMicroseconds) / 1e6;
+    double next = Now();
+    while (end_ == End::Running) {
+        Frame();
+        CheckErrors();
+        next = std::max(next + period, Now());
+        WaitAndHandleEvents(next);
+        CheckErrors();
+    }
+    Report();
+    return end_ == End::Failed ? 1 : 0;
+}
+
+} // namespace
+
+bool IsPreviewSize(int width, int height)
+{
+    return width <= 640 && height <= 480;
+}
+
+int RunX11(const X11Run& run, const SettingsOverrides& overrides)
+{
+    Session session(run, overrides);
+    return session.Run();
+}

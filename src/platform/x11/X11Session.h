@@ -1,0 +1,51 @@
+// X11Session: a whole run of larkspur on an X display: the views, one per
+// window, the frame loop and the end of the run.
+//
+// Where the views go: into an existing window (XScreenSaver's, a window id,
+// the root), one view; one borderless window per monitor (--fullscreen), a
+// view each; or one ordinary 1280x720 window. A given window of at most
+// 640x480 is the small preview of a settings dialog. Every view's frame is
+// called on a steady timer, X events are handled between frames, and the
+// run ends cleanly (every scene torn down) on SIGTERM or SIGINT, when the
+// window is destroyed, on an X error, and in our own windows on q, Escape or
+// closing the window.
+#pragma once
+
+#include "host/Settings.h"
+#include "platform/x11/Monitors.h"
+
+#include <X11/Xlib.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct X11Run {
+    enum class Target { OwnWindow, GivenWindow, Fullscreen };
+    Target target = Target::OwnWindow;
+    // GivenWindow: the window to draw into; None means the root window.
+    Window window = None;
+    bool preview = false;
+    // The layout to use instead of the detected one, first is primary.
+    std::vector<MonitorRect> monitors;
+    int64_t delayMicroseconds = 25000;
+    bool fps = false;
+    bool verbose = false;
+    std::optional<int64_t> seed;
+    std::string resources;
+    std::string desktopPicture;
+    // The display to open; empty for $DISPLAY.
+    std::string displayName;
+};
+
+constexpr int kOwnWindowWidth = 1280;
+constexpr int kOwnWindowHeight = 720;
+
+// A given window of this size or smaller is a settings dialog's preview.
+bool IsPreviewSize(int width, int height);
+
+// The whole run; returns the exit status: 0 for a run that ended as asked
+// (signal, key, window closed or destroyed), 1 when the display, the window
+// or an OpenGL context cannot be had, or on an X error.
+int RunX11(const X11Run& run, const SettingsOverrides& overrides);

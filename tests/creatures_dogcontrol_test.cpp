@@ -1,0 +1,324 @@
+// Tests of the herd: setup from the creature pack and its retry rule, coats,
+// small and empty herds, teardown, births and recycling, drawing, the report,
+// and ten simulated minutes of a default herd.
+#include "creatures/DogControl.h"
+#include "fixtures/Herd.h"
+#include "fixtures/TempDir.h"
+#include "resources/PackWriter.h"
+#include "resources/ResFile.h"
+
+#include <gtest/gtest.h>
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+
+namespace {
+
+class Herd : public HerdTest {};
+
+TEST_F(Herd, DefaultSetupHas25SlotsWith4Waiting)
+{
+    Build(25, 2000, 100);
+    EXPECT_EQ(herd.maxDogs, 25);
+    EXPECT_EQ(herd.numActive, 4);
+    EXPECT_EQ(herd.dogSize, 1.0f);
+    for (int i = 0; i < 25; i++) {
+        const ONEDOG& dog = herd.dogs[size_t(i)];
+        EXPECT_EQ(dog.action, i < 4 ? DOG_WAITING : DOG_EMPTY) << "slot " << i;
+        EXPECT_EQ(dog.skin, i % 15) << "slot " << i;
+        ASSERT_FALSE(dog.materials.empty());
+        EXPECT_EQ(dog.materials[0].texture, herd.skins[size_t(i % 15)].texID);
+        EXPECT_EQ(dog.animTemplate, herd.templates[0].animation.get()) << "shared animation";
+        EXPECT_NE(dog.vertices.data(), herd.templates[0].model->vertices.data()) << "own vertices";
+    }
+    // The starting creatures wait beyond the edges.
+    for (int i = 0; i < 4; i++) {
+        const VECTOR3D p = herd.dogs[size_t(i)].position;
+        EXPECT_TRUE(std::fabs(p.x) > herd.bounds.x || std::fabs(p.z) > herd.bounds.z);
+    }
+    EXPECT_EQ(herd.numFootprints, 2125);
+    EXPECT_EQ(herd.footprintFade, 125);
+    EXPECT_EQ(herd.footprintWrite, 0);
+    EXPECT_EQ(herd.footprints[0].life, -1.0f);
+    EXPECT_GE(herd.numSkins, 16);
+    EXPECT_EQ(herd.Count().sparksAlive, 0);
+    EXPECT_EQ(herd.templates[0].model->kind, 0);
+}
+
+TEST_F(Herd, SmallHerdHasNoTwoCoatsAlike)
+{
+    for (int seed : {1, 2, 3}) {
+        std::srand(unsigned(seed));
+        Build(14);
+        std::set<int> coats;
+        for (int i = 0; i < 14; i++)
+            coats.insert(herd.dogs[size_t(i)].skin);
+        EXPECT_EQ(coats.size(), 14u);
+        EXPECT_EQ(herd.numActive, 3);
+    }
+}
+
+TEST_F(Herd, FewerThanThreeSlotsStartWithEverySlot)
+{
+    for (int slots : {2, 1, 0}) {
+        Build(slots);
+        EXPECT_EQ(herd.numActive, slots);
+        for (int frame = 0; frame < 200; frame++)
+            herd.Move(0.05);
+        herd.Draw(0.05);
+        for (int i = 0; i < slots; i++)
+            EXPECT_GT(herd.dogs[size_t(i)].action, 0);
+    }
+    EXPECT_FALSE(herd.Breed(VECTOR3D(0, 0, 0))) << "no slots, no birth";
+}
+
+TEST_F(Herd, MissingPackFailsOnEveryRetryAndKeepsTheSceneTextures)
+{
+    settings = HerdSettings(25);
+    ApplyView(&herd);
+    herd.footprintTexture = 6;
+    herd.sparkTexture = 7;
+    TempDir empty;
+    const std::string folder = empty.path() + "/";
+    for (int attempt = 0; attempt < 3; attempt++) {
+        EXPECT_FALSE(herd.Setup(&settings, folder.c_str()));
+        EXPECT_EQ(herd.footprintTexture, 6u);
+        EXPECT_EQ(herd.sparkTexture, 7u);
+        EXPECT_TRUE(herd.dogs == nullptr);
+    }
+    EXPECT_TRUE(herd.Setup(&settings, ResourcesFolder().c_str())) << "a later retry can succeed";
+    EXPECT_EQ(herd.maxDogs, 25);
+}
+
+// A copy of the creature pack with only the first coats.
+std::string PackWithCoats(const TempDir& dir, int coats)
+{
+    RESFILE source;
+    EXPECT_TRUE(source.Open((ResourcesFolder() + kCreaturePackName).c_str()));
+    PackWriter pack;
+    for (int lump = 0; lump <= coats; lump++) {
+        unsigned char* data = nullptr;
+        EXPECT_TRUE(source.LoadData(lump, &data));
+        const RESLUMP& l = source.lumps[size_t(lump)];
+        pack.AddLump(std::vector<unsigned char>(data, data + l.size), l.type, l.option);
+        delete[] data;
+    }
+    EXPECT_TRUE(pack.Write(dir.File(kCreaturePackName)));
+    return dir.path() + "/";
+}
+
+TEST_F(Herd, PackWithFewCoatsDressesTheHerdInTurn)
+{
+    TempDir dir;
+    const std::string folder = PackWithCoats(dir, 3);
+    settings = HerdSettings(20);
+    ApplyView(&herd);
+    ASSERT_TRUE(herd.Setup(&settings, folder.c_str()));
+    ASSERT_EQ(herd.numSkins, 3);
+    for (int i = 0; i < 20; i++) {
+        const ONEDOG& dog = herd.dogs[size_t(i)];
+        EXPECT_EQ(dog.skin, i % 15);
+        EXPECT_EQ(dog.materials[0].texture, herd.skins[size_t(dog.skin % 3)].texID);
+    }
+    for (int i = 0; i < 20; i++)
+        ASSERT_TRUE(herd.Breed(VECTOR3D(0, 0, 0)));
+}
+
+TEST_F(Herd, PackWithoutTheModelFails)
+{
+    TempDir dir;
+    PackWriter pack;
+    pack.AddLump({1, 2, 3, 4});
+    ASSERT_TRUE(pack.Write(dir.File(kCreaturePackName)));
+    settings = HerdSettings(25);
+    ApplyView(&herd);
+    EXPECT_FALSE(herd.Setup(&settings, (dir.path() + "/").c_str()));
+    EXPECT_FALSE(herd.Setup(&settings, (dir.path() + "/").c_str()));
+}
+
+TEST_F(Herd, CleanupIsHarmlessTwiceAndOnAHerdNeverSetUp)
+{
+    DOGCONTROL blank;
+    blank.Cleanup();
+    blank.Cleanup();
+    blank.Move(0.1);
+    blank.Draw(0.1);
+
+    Build(25);
+    herd.footprintTexture = 6;
+    herd.Cleanup();
+    EXPECT_TRUE(herd.dogs == nullptr);
+    EXPECT_TRUE(herd.templates == nullptr);
+    EXPECT_TRUE(herd.skins == nullptr);
+    EXPECT_TRUE(herd.footprints == nullptr);
+    EXPECT_TRUE(herd.sparks == nullptr);
+    EXPECT_EQ(herd.footprintTexture, 0u);
+    EXPECT_EQ(herd.maxDogs, 25) << "counts are kept";
+    EXPECT_TRUE(herd.boundsKnown);
+    herd.Cleanup();
+    herd.Move(0.1);
+    herd.Draw(0.1);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// Fills every slot with a creature travelling in view, around the origin.
+void FillHerd(DOGCONTROL* herd)
+{
+    for (int i = 0; i < herd->maxDogs; i++) {
+        ONEDOG& dog = herd->dogs[size_t(i)];
+        dog.position = dog.currentPos = VECTOR3D(float(i % 5) * 3 - 6, 0, float(i / 5) * 3 - 6);
+        dog.SetAction(DOG_TRAVELLING);
+    }
+    herd->numActive = herd->maxDogs;
+}
+
+TEST_F(Herd, FullHerdRecyclesOnlyAnUnseenCreatureOneTimeInThree)
+{
+    Build(25);
+    FillHerd(&herd);
+    for (int seed = 1; seed <= 20; seed++) {
+        std::srand(unsigned(seed));
+        EXPECT_FALSE(herd.Breed(VECTOR3D(0, 0, 0))) << "everyone is in view";
+    }
+    int taken = 0;
+    for (int seed = 1; seed <= 30; seed++) {
+        ONEDOG& far = herd.dogs[7];
+        far.SetAction(DOG_TRAVELLING);
+        far.currentPos = VECTOR3D(500, 0, 0);
+        std::srand(unsigned(seed));
+        const bool expected = std::rand() % 3 == 1;
+        std::srand(unsigned(seed));
+        EXPECT_EQ(herd.Breed(VECTOR3D(1, 0, 2)), expected) << "seed " << seed;
+        if (expected) {
+            taken++;
+            EXPECT_EQ(far.action, DOG_IDLING);
+            EXPECT_EQ(far.scale, 0.3f);
+            EXPECT_EQ(far.currentPos.x, 1.0f);
+        }
+        EXPECT_EQ(herd.numActive, 25);
+    }
+    EXPECT_GT(taken, 5);
+    EXPECT_LT(taken, 20);
+}
+
+TEST_F(Herd, BirthTakesTheLowestFreeSlotAndRecountsThoseInPlay)
+{
+    Build(25);
+    // Slots 0 and 1 travel, 2 waits, 3 is placed, the rest are empty.
+    Travelling(0, VECTOR3D(0, 0, 0));
+    Travelling(1, VECTOR3D(5, 0, 0));
+    herd.dogs[3].Reset(&herd);
+    herd.numActive = 17;
+    ASSERT_TRUE(herd.Breed(VECTOR3D(3, 0, 3)));
+    EXPECT_EQ(herd.dogs[2].action, DOG_IDLING);
+    EXPECT_EQ(herd.numActive, 3);
+    EXPECT_GE(herd.Count().sparksAlive, 100);
+    EXPECT_LE(herd.Count().sparksAlive, 199);
+    ASSERT_TRUE(herd.Breed(VECTOR3D(3, 0, 3)));
+    EXPECT_EQ(herd.dogs[3].action, DOG_IDLING) << "a placed creature's slot is free";
+    EXPECT_EQ(herd.numActive, 4);
+    EXPECT_GE(herd.dogs[3].skin, 0);
+    EXPECT_LT(herd.dogs[3].skin, 15);
+}
+
+// Counts the pixels that differ from the clear colour.
+int LitPixels(const HeadlessGL& gl)
+{
+    const std::vector<unsigned char> px = gl.ReadPixels();
+    int lit = 0;
+    for (size_t i = 0; i + 3 < px.size(); i += 4)
+        lit += px[i] + px[i + 1] + px[i + 2] > 30;
+    return lit;
+}
+
+TEST_F(Herd, DrawShowsCreaturesInViewAndAdditiveSparks)
+{
+    // Large creatures, so that one covers a few pixels of the small view.
+    Build(25, 2000, 400);
+    glViewport(0, 0, 64, 64);
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_TEXTURE_2D);
+    ONEDOG& dog = Travelling(0, VECTOR3D(0, 0, 0));
+    dog.Move(0.02, &herd);
+
+    auto frame = [&]() {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        ApplyView(&herd);
+        herd.Draw(0.0);
+        return LitPixels(gl);
+    };
+    EXPECT_GT(frame(), 5) << "a creature at the origin is seen from home";
+    dog.position = dog.currentPos = VECTOR3D(300, 0, 0);
+    EXPECT_EQ(frame(), 0) << "one far outside is culled";
+
+    herd.sparkTexture = 0;
+    herd.NewSparks(VECTOR3D(0, 5, 0), VECTOR3D(0, 1, 0), 50, SPARK_STILL);
+    EXPECT_GT(frame(), 5) << "sparks add light";
+    EXPECT_FALSE(glIsEnabled(GL_NORMALIZE));
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(Herd, ReportNamesBirthsCameraModesAndCountsEachMinute)
+{
+    Build(25);
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    herd.log.out = out;
+    ASSERT_TRUE(herd.Breed(VECTOR3D(1.5f, 0, -2)));
+    herd.log.CameraMode(CAMERA_HOME, CAMERA_FOLLOW, 17);
+    for (int i = 0; i < 1300; i++)
+        herd.Move(0.05);
+    herd.log.out = nullptr;
+    std::rewind(out);
+    std::string text(4096, '\0');
+    text.resize(std::fread(&text[0], 1, text.size(), out));
+    std::fclose(out);
+    EXPECT_NE(text.find("birth at (1.50, -2.00) in slot 0 (free)"), std::string::npos) << text;
+    EXPECT_NE(text.find("camera home -> follow for 17 s"), std::string::npos) << text;
+    size_t minutes = 0;
+    for (size_t at = text.find("herd: 25 slots"); at != std::string::npos; at = text.find("herd: 25 slots", at + 1))
+        minutes++;
+    EXPECT_EQ(minutes, 1u) << text;
+    EXPECT_NE(text.find("footprints laid"), std::string::npos);
+}
+
+TEST_F(Herd, TenMinutesOfADefaultHerdStayWithinItsSlots)
+{
+    std::srand(7);
+    Build(25);
+    const double dt = 0.1;
+    int maxInPlay = 0;
+    bool travelled = false, idled = false;
+    for (int frame = 0; frame < 6000; frame++) {
+        herd.camera.Advance(&herd, dt);
+        Step(dt);
+        herd.DrawSparks(dt);
+        ASSERT_LE(herd.numActive, herd.maxDogs);
+        maxInPlay = std::max(maxInPlay, herd.numActive);
+        for (int i = 0; i < herd.maxDogs; i++) {
+            const ONEDOG& dog = herd.dogs[size_t(i)];
+            ASSERT_TRUE(std::isfinite(dog.position.x) && std::isfinite(dog.position.z) &&
+                        std::isfinite(dog.currentPos.x) && std::isfinite(dog.angles.y))
+                << "slot " << i << " at frame " << frame;
+            travelled |= dog.action == DOG_TRAVELLING;
+            idled |= dog.action == DOG_IDLING;
+        }
+        ASSERT_TRUE(std::isfinite(herd.camera.pos.x) && herd.camera.pos.y >= 0);
+    }
+    EXPECT_TRUE(travelled);
+    EXPECT_TRUE(idled);
+    EXPECT_GT(herd.log.births, 0);
+    EXPECT_GT(maxInPlay, 4);
+    EXPECT_GT(herd.log.footprintsLaid, 1000);
+}
+
+} // namespace

@@ -1,0 +1,187 @@
+// Tests of the desktop picture lookup: the order of the sources, GNOME's dark
+// scheme and background XML, XFCE's channel file, and GSettings itself on
+// schemas and a settings file made by the test.
+#include "fixtures/TempDir.h"
+#include "fixtures/TestPictures.h"
+#include "platform/desktop/DesktopPicture.h"
+
+#define G_SETTINGS_ENABLE_BACKEND
+#include <gio/gio.h>
+#include <gio/gsettingsbackend.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+class FakeSettings : public DesktopSettings {
+public:
+    std::optional<std::string> ReadString(const char* schema, const char* key) override
+    {
+        const auto found = values.find(std::string(schema) + " " + key);
+        if (found == values.end())
+            return std::nullopt;
+        return found->second;
+    }
+    std::map<std::string, std::string> values;
+};
+
+class DesktopPictureTest : public ::testing::Test {
+protected:
+    std::string Picture(const std::string& name)
+    {
+        const std::string path = dir.File(name);
+        WritePixbufPicture(path, "png", 8, 8, 3, QuadrantPixels(8, 8, 3));
+        return path;
+    }
+    std::string Uri(const std::string& path) { return "file://" + path; }
+    std::string Text(const std::string& name, const std::string& text)
+    {
+        return dir.Write(name, std::vector<unsigned char>(text.begin(), text.end()));
+    }
+    std::string Find() { return FindDesktopPicture(sources, &settings); }
+
+    TempDir dir;
+    FakeSettings settings;
+    DesktopPictureSources sources;
+};
+
+TEST_F(DesktopPictureTest, TheGivenPictureComesFirstAndMustLoad)
+{
+    sources.given = Picture("given.png");
+    settings.values["org.mate.background picture-filename"] = Picture("mate.png");
+    EXPECT_EQ(Find(), sources.given);
+    sources.given = Text("notes.png", "not a picture");
+    EXPECT_EQ(Find(), dir.File("mate.png"));
+}
+
+TEST_F(DesktopPictureTest, TheRunningDesktopIsAskedBeforeTheOthers)
+{
+    settings.values["org.gnome.desktop.background picture-uri"] = Uri(Picture("gnome.png"));
+    settings.values["org.mate.background picture-filename"] = Picture("mate.png");
+    settings.values["org.cinnamon.desktop.background picture-uri"] = Uri(Picture("cinnamon.png"));
+    EXPECT_EQ(Find(), dir.File("gnome.png"));
+    sources.currentDesktop = "MATE";
+    EXPECT_EQ(Find(), dir.File("mate.png"));
+    sources.currentDesktop = "X-Cinnamon";
+    EXPECT_EQ(Find(), dir.File("cinnamon.png"));
+    sources.currentDesktop = "ubuntu:GNOME";
+    EXPECT_EQ(Find(), dir.File("gnome.png"));
+}
+
+TEST_F(DesktopPictureTest, SettingsThatNameNoReadablePictureAreSkipped)
+{
+    settings.values["org.gnome.desktop.background picture-uri"] = Uri(dir.File("gone.jpg"));
+    settings.values["org.mate.background picture-filename"] = "";
+    settings.values["org.cinnamon.desktop.background picture-uri"] = "http://example.invalid/x.png";
+    sources.systemDefault = Picture("default.png");
+    EXPECT_EQ(Find(), sources.systemDefault);
+    sources.systemDefault = dir.File("missing.svg");
+    EXPECT_EQ(Find(), "");
+}
+
+TEST_F(DesktopPictureTest, ADarkSchemeUsesTheDarkPictureWhenItLoads)
+{
+    settings.values["org.gnome.desktop.background picture-uri"] = Uri(Picture("light.png"));
+    settings.values["org.gnome.desktop.background picture-uri-dark"] = Uri(Picture("dark.png"));
+    EXPECT_EQ(Find(), dir.File("light.png"));
+    settings.values["org.gnome.desktop.interface color-scheme"] = "prefer-dark";
+    EXPECT_EQ(Find(), dir.File("dark.png"));
+    settings.values["org.gnome.desktop.background picture-uri-dark"] = Uri(dir.File("nothing.png"));
+    EXPECT_EQ(Find(), dir.File("light.png"));
+}
+
+TEST_F(DesktopPictureTest, AGnomeBackgroundXmlStandsForItsFirstPicture)
+{
+    RunCommand("mkdir -p '" + dir.File("slides") + "'");
+    Picture("slides/morning.png");
+    Picture("slides/night.png");
+    const std::string xml = Text("slides/day.xml", "<background>\n"
+                                                   "  <starttime><year>2011</year></starttime>\n"
+                                                   "  <static><duration>60.0</duration>\n"
+                                                   "    <file>\n      morning.png\n    </file></static>\n"
+                                                   "  <transition><from>" +
+                                                       dir.File("slides/morning.png") + "</from><to>" +
+                                                       dir.File("slides/night.png") +
+                                                       "</to></transition>\n"
+                                                       "</background>\n");
+    EXPECT_EQ(PictureOfGnomeXml(xml), dir.File("slides/morning.png"));
+    settings.values["org.gnome.desktop.background picture-uri"] = Uri(xml);
+    EXPECT_EQ(Find(), dir.File("slides/morning.png"));
+
+    const std::string sized = Text("sized.xml", "<background><static><file><size width=\"8\" height=\"8\">" +
+                                                    dir.File("slides/night.png") +
+                                                    "</size></file></static></background>");
+    EXPECT_EQ(PictureOfGnomeXml(sized), dir.File("slides/night.png"));
+    EXPECT_EQ(PictureOfGnomeXml(Text("broken.xml", "<background><static><dura")), "");
+    EXPECT_EQ(PictureOfGnomeXml(dir.File("none.xml")), "");
+}
+
+TEST_F(DesktopPictureTest, XfcePrefersTheScreensOwnMonitor)
+{
+    Picture("left.png");
+    Picture("right.png");
+    sources.xfceChannelFile = Text(
+        "xfce4-desktop.xml",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
+        "  <property name=\"backdrop\" type=\"empty\">\n"
+        "    <property name=\"screen0\" type=\"empty\">\n"
+        "      <property name=\"monitorDP-1\" type=\"empty\">\n"
+        "        <property name=\"workspace0\" type=\"empty\">\n"
+        "          <property name=\"last-image\" type=\"string\" value=\"" +
+            dir.File("left.png") +
+            "\"/>\n"
+            "        </property>\n      </property>\n"
+            "      <property name=\"monitorHDMI-1\" type=\"empty\">\n"
+            "        <property name=\"workspace0\" type=\"empty\">\n"
+            "          <property name=\"last-image\" type=\"string\" value=\"" +
+            dir.File("right.png") +
+            "\"/>\n"
+            "        </property>\n      </property>\n"
+            "    </property>\n  </property>\n</channel>\n");
+    EXPECT_EQ(XfceLastImages(sources.xfceChannelFile, "HDMI-1"),
+              (std::vector<std::string>{dir.File("right.png"), dir.File("left.png")}));
+    sources.currentDesktop = "XFCE";
+    sources.monitorName = "HDMI-1";
+    EXPECT_EQ(Find(), dir.File("right.png"));
+    sources.monitorName = "";
+    EXPECT_EQ(Find(), dir.File("left.png"));
+    EXPECT_TRUE(XfceLastImages(dir.File("absent.xml"), "").empty());
+}
+
+// GSettings through a schema folder and a key file made here, as the desktops
+// store them; schemas that are not installed read as nothing, never abort.
+TEST_F(DesktopPictureTest, GSettingsAreReadOnlyFromInstalledSchemas)
+{
+    RunCommand("mkdir -p '" + dir.File("schemas") + "'");
+    Text("schemas/org.mate.background.gschema.xml",
+         "<schemalist><schema id=\"org.mate.background\" path=\"/org/mate/background/\">"
+         "<key name=\"picture-filename\" type=\"s\"><default>''</default></key>"
+         "<key name=\"show-desktop-icons\" type=\"b\"><default>true</default></key>"
+         "</schema></schemalist>");
+    std::string err;
+    ASSERT_EQ(RunCommand("glib-compile-schemas '" + dir.File("schemas") + "'", nullptr, &err), 0) << err;
+    const std::string picture = Picture("mate.png");
+    const std::string keyfile = Text("settings.ini", "[org/mate/background]\npicture-filename='" + picture + "'\n");
+
+    GError* error = nullptr;
+    GSettingsSchemaSource* source =
+        g_settings_schema_source_new_from_directory(dir.File("schemas").c_str(), nullptr, TRUE, &error);
+    ASSERT_NE(source, nullptr) << (error ? error->message : "");
+    GSettingsBackend* backend = g_keyfile_settings_backend_new(keyfile.c_str(), "/", nullptr);
+    {
+        GioDesktopSettings gio(source, backend);
+        EXPECT_EQ(gio.ReadString("org.mate.background", "picture-filename"), picture);
+        EXPECT_EQ(gio.ReadString("org.mate.background", "show-desktop-icons"), std::nullopt);
+        EXPECT_EQ(gio.ReadString("org.mate.background", "no-such-key"), std::nullopt);
+        EXPECT_EQ(gio.ReadString("org.gnome.desktop.background", "picture-uri"), std::nullopt);
+        sources.currentDesktop = "MATE";
+        EXPECT_EQ(FindDesktopPicture(sources, &gio), picture);
+    }
+    g_object_unref(backend);
+    g_settings_schema_source_unref(source);
+}
+
+} // namespace

@@ -1,0 +1,116 @@
+// Tests of the registration with XScreenSaver: the programs list edit, and
+// larkspur --register on a home folder made by the test.
+#include "fixtures/TempDir.h"
+#include "platform/desktop/XScreenSaverRegistration.h"
+#include "resources/PackWriter.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const char kTypical[] = "# XScreenSaver Preferences File\n"
+                        "mode:\t\trandom\n"
+                        "programs:\t\t\t\t\t\t\t\t      \\\n"
+                        "\t\t\t\tmaze -root\t\t\t\t    \\n\\\n"
+                        "  GL: \t\t\t\tsuperquadrics -root\t\t\t    \\n\\\n"
+                        "-\t\t\t\tdeco -root\t\t\t\t    \\n\n"
+                        "\n"
+                        "pointerPollTime:    0:00:05\n";
+
+// The entries of the programs resource as XScreenSaver joins its lines.
+std::vector<std::string> Entries(const std::string& text)
+{
+    const size_t start = text.find("programs:");
+    std::string value;
+    for (size_t i = start + 9; i < text.size(); i++) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '\n') {
+            i++;
+            continue;
+        }
+        if (text[i] == '\n')
+            break;
+        value += text[i];
+    }
+    std::vector<std::string> entries;
+    size_t from = 0;
+    for (size_t at = value.find("\\n"); ; at = value.find("\\n", from)) {
+        std::string entry = value.substr(from, at == std::string::npos ? std::string::npos : at - from);
+        const size_t a = entry.find_first_not_of(" \t"), b = entry.find_last_not_of(" \t");
+        if (a != std::string::npos)
+            entries.push_back(entry.substr(a, b - a + 1));
+        if (at == std::string::npos)
+            break;
+        from = at + 2;
+    }
+    return entries;
+}
+
+TEST(XScreenSaverRegistration, TheEntryGoesFirstAndEverythingElseStays)
+{
+    std::string updated;
+    ASSERT_EQ(AddToProgramsList(kTypical, &updated), Registration::Added);
+    const std::vector<std::string> entries = Entries(updated);
+    ASSERT_EQ(entries.size(), 4u) << updated;
+    EXPECT_EQ(entries[0], "GL: larkspur --root");
+    EXPECT_EQ(entries[1], "maze -root");
+    EXPECT_EQ(entries[3].substr(0, 1), "-");
+    EXPECT_EQ(updated.find("mode:\t\trandom\n"), std::string(kTypical).find("mode:"));
+    EXPECT_NE(updated.find("\npointerPollTime:    0:00:05\n"), std::string::npos);
+}
+
+TEST(XScreenSaverRegistration, OneLineListsAndEmptyListsKeepTheirEntries)
+{
+    std::string updated;
+    ASSERT_EQ(AddToProgramsList("programs: maze -root\nlock: False\n", &updated), Registration::Added);
+    EXPECT_EQ(Entries(updated), (std::vector<std::string>{"GL: larkspur --root", "maze -root"})) << updated;
+    EXPECT_NE(updated.find("\nlock: False\n"), std::string::npos);
+
+    ASSERT_EQ(AddToProgramsList("programs:\nlock: False", &updated), Registration::Added);
+    EXPECT_EQ(Entries(updated), (std::vector<std::string>{"GL: larkspur --root"})) << updated;
+    EXPECT_EQ(updated.back(), 'e');
+}
+
+TEST(XScreenSaverRegistration, AListThatRunsLarkspurIsLeftAlone)
+{
+    std::string updated;
+    std::string text = kTypical;
+    text.insert(text.find("\t\t\t\tmaze"), "-  GL: \t/usr/local/bin/larkspur --root --num-dogs 5 \\n\\\n");
+    EXPECT_EQ(AddToProgramsList(text, &updated), Registration::AlreadyListed);
+    // A different program whose name merely contains the word is no match.
+    text = kTypical;
+    text.insert(text.find("\t\t\t\tmaze"), "  larkspurish -root \\n\\\n");
+    EXPECT_EQ(AddToProgramsList(text, &updated), Registration::Added);
+    EXPECT_EQ(AddToProgramsList("mode: off\n", &updated), Registration::NoProgramsList);
+}
+
+TEST(XScreenSaverRegistration, RegisterTwiceAddsOneLineAndKeepsTheOldFile)
+{
+    TempDir home;
+    const std::string file = home.Write(".xscreensaver", std::vector<unsigned char>(kTypical, kTypical + sizeof kTypical - 1));
+    const std::string command = "HOME='" + home.path() + "' " + std::string(LARKSPUR_PROGRAM) + " --register";
+    std::string out, err;
+    ASSERT_EQ(RunCommand(command, &out, &err), 0) << err;
+    EXPECT_NE(out.find("added \"GL: larkspur --root\""), std::string::npos) << out;
+    std::vector<unsigned char> backup, first, second;
+    ASSERT_TRUE(ReadWholeFile(file + ".bak", &backup));
+    EXPECT_EQ(std::string(backup.begin(), backup.end()), kTypical);
+    ASSERT_TRUE(ReadWholeFile(file, &first));
+
+    ASSERT_EQ(RunCommand(command, &out, &err), 0) << err;
+    EXPECT_NE(out.find("already runs larkspur"), std::string::npos) << out;
+    ASSERT_TRUE(ReadWholeFile(file, &second));
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(Entries(std::string(second.begin(), second.end())).size(), 4u);
+}
+
+TEST(XScreenSaverRegistration, WithoutAFileNothingIsWrittenAndTheUserIsTold)
+{
+    TempDir home;
+    std::string err;
+    EXPECT_EQ(RunCommand("HOME='" + home.path() + "' " + std::string(LARKSPUR_PROGRAM) + " --register", nullptr, &err),
+              1);
+    EXPECT_NE(err.find("xscreensaver-settings"), std::string::npos) << err;
+    EXPECT_NE(RunCommand("test -e '" + home.File(".xscreensaver") + "'"), 0);
+}
+
+} // namespace
