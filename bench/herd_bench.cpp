@@ -103,6 +103,7 @@ void BM_DrawnFrame1280x720(benchmark::State& state)
     for (double t = 0; t < kWarmUpSeconds; t += kWarmUpStep) {
         scene->Update(kWarmUpStep);
         scene->Draw();
+        glFinish();
     }
     for (auto _ : state) {
         scene->Update(0.025);
@@ -112,6 +113,7 @@ void BM_DrawnFrame1280x720(benchmark::State& state)
     const HerdCounts c = scene->herd ? scene->herd->Count() : HerdCounts();
     state.counters["in_play"] = double(c.travelling + c.idling);
 }
-BENCHMARK(BM_DrawnFrame1280x720)->Unit(benchmark::kMillisecond);
+// The software renderer draws on its own threads, so wall time is what counts.
+BENCHMARK(BM_DrawnFrame1280x720)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

@@ -21,7 +21,7 @@ const char* const kHelp =
     "\n"
     "Frame loop:\n"
     "  --delay MICROSECONDS    time between frame calls (default 25000)\n"
-    "  --fps                   show frames per second; with --headless, print them at the end\n"
+    "  --fps                   frames per second and Load on screen and at exit (headless: at the end)\n"
     "  --verbose               report events on stderr\n"
     "\n"
     "Headless runs:\n"

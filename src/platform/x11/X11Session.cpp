@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cinttypes>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -373,10 +372,12 @@ void Session::Report()
         return;
     for (size_t i = 0; i < views_.size(); i++) {
         const FpsMeter& meter = views_[i].host->meter();
+        // A view that stopped at once (not the main monitor) has no figures.
+        const std::string figures = meter.RunFrames() > 0 ? meter.Summary() : "no frames drawn";
         if (views_.size() > 1)
-            std::fprintf(stderr, "larkspur: monitor %zu: %s\n", i, meter.Summary().c_str());
+            std::fprintf(stderr, "larkspur: monitor %zu: %s\n", i, figures.c_str());
         else
-            std::fprintf(stderr, "larkspur: %s\n", meter.Summary().c_str());
+            std::fprintf(stderr, "larkspur: %s\n", figures.c_str());
     }
 }
 
