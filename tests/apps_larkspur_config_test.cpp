@@ -1,13 +1,14 @@
 // Tests of the larkspur-config program: --list, --get and --set on a store in
-// a temporary folder, and the settings window under an Xvfb server of the
-// test's own, driven through its test steps, with a picture of the window.
+// a temporary folder, and its window under Xvfb, driven through test steps.
+// GoogleTest goes before Xlib, whose None and Bool macros it would trip on.
+#include <gtest/gtest.h>
+
 #include "fixtures/TempDir.h"
+#include "fixtures/Xvfb.h"
 #include "host/Settings.h"
-#include "platform/prefs/KeyFilePreferences.h"
 #include "resources/PackWriter.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
@@ -67,8 +68,6 @@ TEST(LarkspurConfigKeys, ListAndGetShowTheValuesInUseWithoutWriting)
     // Keys match whatever their case; one or two dashes, value after "=".
     ASSERT_EQ(Config(dir, "-get=bgpath", &out), 0);
     EXPECT_EQ(out, "/srv/pictures/\n");
-    ASSERT_EQ(Config(dir, "--get TileBG", &out), 0);
-    EXPECT_EQ(out, "false\n");
 
     // A number out of range shows as the screensaver clamps it; a store of
     // another version shows the defaults it would be replaced by.
@@ -87,15 +86,8 @@ TEST(LarkspurConfigKeys, SetWritesCheckedValuesThatTheScreensaverThenReads)
     ASSERT_EQ(Config(dir, "--set NumDogs=60 --set tilebg=off --set DogSize=250 --set BGPath=/home/me/Pictures "
                           "--set MainMonitorOnly=yes"),
               0);
-    KeyFilePreferences store(StoreFile(dir), kPreferencesModule);
-    SETTINGS settings;
-    bool mainMonitorOnly = false;
-    LoadSettings(&store, &settings, &mainMonitorOnly);
-    EXPECT_EQ(settings.NUM_DOGS, 60);
-    EXPECT_EQ(settings.LDOGSIZE, 250);
-    EXPECT_FALSE(settings.TILEBG);
-    EXPECT_STREQ(settings.BGPath, "/home/me/Pictures");
-    EXPECT_TRUE(mainMonitorOnly);
+    EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nDogSize=250\nNumDogs=60\n"
+                              "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=/home/me/Pictures\nTileBG=false\n");
 
     // A store of another version is first replaced by the defaults, as a
     // starting screensaver would, so the value set is the one used.
@@ -117,13 +109,10 @@ TEST(LarkspurConfigKeys, BadKeysAndValuesExitTwoAndLoseNothing)
         const char* reason;
     } cases[] = {
         {"--set NumDogs=501", "NumDogs needs a whole number from 0 to 500, not '501'"},
-        {"--set NumDogs=-1", "from 0 to 500"},
         {"--set NumDogs=12abc", "not '12abc'"},
         {"--set NumDogs=", "not ''"},
         {"--set DogSize=5", "DogSize needs a whole number from 10 to 1000"},
-        {"--set NumFootprints=100001", "from 0 to 100000"},
         {"--set BGType=3", "BGType needs a whole number from 0 to 2"},
-        {"--set BGRes=9", "BGRes needs"},
         {"--set TileBG=maybe", "TileBG needs true or false, not 'maybe'"},
         {"--set BGPath=", "BGPath needs a folder path"},
         {"--set version=2.0", "version cannot be set"},
@@ -131,7 +120,6 @@ TEST(LarkspurConfigKeys, BadKeysAndValuesExitTwoAndLoseNothing)
         {"--set NumDogs", "--set needs KEY=VALUE"},
         {"--get Herd", "unknown key 'Herd'"},
         {"--get", "--get needs a value"},
-        {"--get NumDogs --get DogSize", "--get takes one key"},
         {"--list --set NumDogs=3", "choose one of"},
         {"--list stray", "unknown option 'stray'"},
         // One bad value keeps the good ones from being written too.
@@ -156,22 +144,17 @@ TEST(LarkspurConfigKeys, AStoreThatCannotBeWrittenExitsOne)
     EXPECT_NE(err.find("cannot save"), std::string::npos) << err;
 }
 
-// Runs larkspur-config's window on an Xvfb server started for this call alone
-// (-displayfd picks a free display, so parallel tests never collide). Under
-// the sanitizers, leak reports are off for the window alone: GTK, fontconfig
-// and D-Bus keep caches for the life of the process, which LeakSanitizer
-// reports as leaks; memory errors are still caught.
+// Runs larkspur-config's window on an Xvfb server of its own. Leak reports
+// are off for the window alone: GTK, fontconfig and D-Bus keep caches for the
+// life of the process; memory errors are still caught.
 int ConfigWindow(const TempDir& dir, const std::string& steps, std::string* out, std::string* err)
 {
-    const std::string number = dir.File("display");
-    const std::string script = "Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>'" + number +
-                               "' 2>/dev/null & xvfb=$!; "
-                               "for i in $(seq 100); do [ -s '" + number + "' ] && break; sleep 0.1; done; "
-                               "DISPLAY=:$(cat '" + number + "') GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 " +
-                               "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" " +
-                               Environment(dir) + "timeout 60 " + kConfig + " --test-steps '" + steps +
-                               "'; status=$?; kill $xvfb; wait $xvfb; exit $status";
-    return RunCommand("(" + script + ")", out, err);
+    XvfbServer server(1024, 768);
+    EXPECT_TRUE(server.ok());
+    return RunCommand("DISPLAY=" + server.name() + " GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 " +
+                          "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" " + Environment(dir) + "timeout 60 " + kConfig +
+                          " --test-steps '" + steps + "'",
+                      out, err);
 }
 
 TEST(LarkspurConfigWindow, ShowsTheStoredValuesAndSaveWritesThemForTheNextRun)
@@ -194,38 +177,24 @@ TEST(LarkspurConfigWindow, ShowsTheStoredValuesAndSaveWritesThemForTheNextRun)
     EXPECT_NE(out.find("oBGType=0\noBGRes=0\noBGPath=/srv/pictures/\noBGPath.enabled=false\n"), std::string::npos)
         << out;
 
-    // The picture is the whole window, and not blank.
+    // The picture is the whole window, with text drawn.
     GError* error = nullptr;
     GdkPixbuf* picture = gdk_pixbuf_new_from_file(shot.c_str(), &error);
     ASSERT_TRUE(picture) << (error ? error->message : "");
     EXPECT_GT(gdk_pixbuf_get_width(picture), 300);
     EXPECT_GT(gdk_pixbuf_get_height(picture), 300);
     const guchar* pixels = gdk_pixbuf_get_pixels(picture);
-    const int stride = gdk_pixbuf_get_rowstride(picture);
     int dark = 0;
     for (int y = 0; y < gdk_pixbuf_get_height(picture); y++)
         for (int x = 0; x < gdk_pixbuf_get_width(picture); x++)
-            dark += pixels[y * stride + x * gdk_pixbuf_get_n_channels(picture)] < 100;
-    EXPECT_GT(dark, 500) << "no text drawn";
+            dark += pixels[y * gdk_pixbuf_get_rowstride(picture) + x * gdk_pixbuf_get_n_channels(picture)] < 100;
+    EXPECT_GT(dark, 500);
     g_object_unref(picture);
-    // Kept beside the tests for a person to look at.
-    std::error_code ignored;
-    std::filesystem::copy_file(shot, "larkspur-config-window.png", std::filesystem::copy_options::overwrite_existing,
-                               ignored);
 
-    // Saved, with the version kept, so the next screensaver run reads them.
+    // Saved with the version kept, and the next screensaver run takes it as it is.
     const std::string saved = StoreText(dir);
-    KeyFilePreferences store(StoreFile(dir), kPreferencesModule);
-    SETTINGS settings;
-    bool mainMonitorOnly = false;
-    LoadSettings(&store, &settings, &mainMonitorOnly);
-    EXPECT_EQ(settings.NUM_DOGS, 42);
-    EXPECT_EQ(settings.LDOGSIZE, 80);
-    EXPECT_EQ(settings.BGTYPE, 0);
-    EXPECT_TRUE(settings.TILEBG);
-    EXPECT_EQ(settings.NUM_FOOTPRINTS, 300);
-    EXPECT_STREQ(settings.BGPath, "/srv/pictures/");
-    EXPECT_TRUE(mainMonitorOnly);
+    EXPECT_EQ(saved, "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nDogSize=80\nNumDogs=42\nNumFootprints=300\n"
+                     "BGType=0\nBGRes=0\nBGPath=/srv/pictures/\nTileBG=true\n");
     ASSERT_EQ(RunCommand(Environment(dir) + LARKSPUR_PROGRAM + " --headless --frames 1 --size 16x16 --resources " +
                              dir.File("none"),
                          nullptr, &err),
@@ -233,21 +202,6 @@ TEST(LarkspurConfigWindow, ShowsTheStoredValuesAndSaveWritesThemForTheNextRun)
         << err;
     EXPECT_EQ(err.find("using the defaults"), std::string::npos) << err;
     EXPECT_EQ(StoreText(dir), saved);
-}
-
-TEST(LarkspurConfigWindow, DefaultsThenCancelOrCloseLeaveTheStoreAlone)
-{
-    TempDir dir;
-    WriteStore(dir, kStoredKeys);
-    const std::string before = StoreText(dir);
-    std::string out, err;
-    ASSERT_EQ(ConfigWindow(dir, "click:defaultsButton;print;click:cancelButton", &out, &err), 0) << err;
-    EXPECT_EQ(out, "oMainMonitorOnly=false\noDogSize=100\noNumDogs=25\noNumFootprints=2000\noTileBG=true\n"
-                   "oBGType=0\noBGRes=1\noBGPath=/srv/pictures/\noBGPath.enabled=false\n");
-    EXPECT_EQ(StoreText(dir), before);
-
-    ASSERT_EQ(ConfigWindow(dir, "set:oNumDogs=3;close", &out, &err), 0) << err;
-    EXPECT_EQ(StoreText(dir), before);
 }
 
 TEST(LarkspurConfigWindow, AStepThatCannotBeDoneFails)

@@ -8,48 +8,38 @@
 
 namespace {
 
-const std::string kTool = LARKSPUR_PACK_TOOL;
-
-const char* const kArmInfo = "vertices 4\n"
-                             "triangles 2\n"
-                             "groups 1\n"
-                             "materials 1\n"
-                             "joints 2\n"
-                             "keys 4 rotation, 2 translation\n"
-                             "frame rate 24\n"
-                             "total frames 30\n"
-                             "total time 1250 ms\n"
-                             "joint tree:\n"
-                             "  0 upper  parent -1  rotation keys 2  translation keys 2\n"
-                             "    1 lower  parent 0  rotation keys 2  translation keys 0\n";
+int ModelInfo(const std::string& path, std::string* out, std::string* err = nullptr)
+{
+    return RunCommand(std::string(LARKSPUR_PACK_TOOL) + " model-info " + path, out, err);
+}
 
 } // namespace
 
 TEST(LarkspurPackModelInfo, PrintsCountsAndJointTreeOfABareModelOrAPack)
 {
+    const std::string arm = "vertices 4\ntriangles 2\ngroups 1\nmaterials 1\njoints 2\n"
+                            "keys 4 rotation, 2 translation\nframe rate 24\ntotal frames 30\ntotal time 1250 ms\n"
+                            "joint tree:\n"
+                            "  0 upper  parent -1  rotation keys 2  translation keys 2\n"
+                            "    1 lower  parent 0  rotation keys 2  translation keys 0\n";
     TempDir dir;
     std::string out;
-    ASSERT_EQ(RunCommand(kTool + " model-info " + dir.Write("arm.ms3d", ModelBytes(ArmModel())), &out), 0);
-    EXPECT_EQ(out, std::string("version 4\n") + kArmInfo);
-
+    ASSERT_EQ(ModelInfo(dir.Write("arm.ms3d", ModelBytes(ArmModel())), &out), 0);
+    EXPECT_EQ(out, "version 4\n" + arm);
     PackWriter pack;
     pack.AddLump(ModelBytes(ArmModel(), 3));
     pack.AddLump({'x'}, 1, 0);
     ASSERT_TRUE(pack.Write(dir.File("b.oak")));
-    ASSERT_EQ(RunCommand(kTool + " model-info " + dir.File("b.oak"), &out), 0);
-    EXPECT_EQ(out, std::string("version 3\n") + kArmInfo);
-}
+    ASSERT_EQ(ModelInfo(dir.File("b.oak"), &out), 0);
+    EXPECT_EQ(out, "version 3\n" + arm);
 
-TEST(LarkspurPackModelInfo, ShowsWhatHangsFromAParentCycle)
-{
-    TempDir dir;
+    // What hangs from a parent cycle is shown under the joint that closes it.
     MS3D m = ArmModel();
     m.joints.push_back(m.joints[1]);
     SetName(m.joints[2].name, "hand");
     SetName(m.joints[2].parentName, "lower");
     SetName(m.joints[0].parentName, "lower");
-    std::string out;
-    ASSERT_EQ(RunCommand(kTool + " model-info " + dir.Write("loop.ms3d", ModelBytes(m)), &out), 0);
+    ASSERT_EQ(ModelInfo(dir.Write("loop.ms3d", ModelBytes(m)), &out), 0);
     EXPECT_NE(out.find("joint tree:\n"
                        "  0 upper  parent 1  rotation keys 2  translation keys 2  (in a parent cycle)\n"
                        "    1 lower  parent 0  rotation keys 2  translation keys 0\n"
@@ -64,14 +54,13 @@ TEST(LarkspurPackModelInfo, RefusedModelsExitOneWithTheReason)
     std::vector<unsigned char> bytes = ModelBytes(ArmModel());
     bytes.resize(100);
     std::string err;
-    EXPECT_EQ(RunCommand(kTool + " model-info " + dir.Write("cut.ms3d", bytes), nullptr, &err), 1);
+    EXPECT_EQ(ModelInfo(dir.Write("cut.ms3d", bytes), nullptr, &err), 1);
     EXPECT_EQ(err, "larkspur-pack: " + dir.File("cut.ms3d") + ": the triangle count runs past the end of the model\n");
-
     PackWriter pack;
     pack.AddLump({'M', 'S', '3', 'D'});
     ASSERT_TRUE(pack.Write(dir.File("b.oak")));
-    EXPECT_EQ(RunCommand(kTool + " model-info " + dir.File("b.oak"), nullptr, &err), 1);
+    EXPECT_EQ(ModelInfo(dir.File("b.oak"), nullptr, &err), 1);
     EXPECT_NE(err.find("lump 0: the model ends early"), std::string::npos) << err;
-    EXPECT_EQ(RunCommand(kTool + " model-info " + dir.File("missing"), nullptr, &err), 1);
-    EXPECT_EQ(RunCommand(kTool + " model-info"), 2);
+    EXPECT_EQ(ModelInfo(dir.File("missing"), nullptr, &err), 1);
+    EXPECT_EQ(RunCommand(std::string(LARKSPUR_PACK_TOOL) + " model-info"), 2);
 }

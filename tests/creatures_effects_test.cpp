@@ -12,47 +12,36 @@
 
 namespace {
 
-int SparksAlive(const DOGCONTROL& herd)
-{
-    return herd.Count().sparksAlive;
-}
-
-TEST(Spark, StartsIdleAndStill)
+TEST(Spark, OnlyASparkWhoseLifeIsNotNegativeMoves)
 {
     SPARKCLASS s;
-    EXPECT_EQ(s.life, -1.0f);
-    EXPECT_EQ(s.age, 0.0f);
-    EXPECT_EQ(s.type, SPARK_STILL);
     s.Move(0.5, nullptr);
-    EXPECT_EQ(s.pos.x, 0.0f);
-    EXPECT_EQ(s.pos.y, 0.0f);
-    EXPECT_EQ(s.velocity.y, 0.0f) << "a free spark does not fall";
+    EXPECT_TRUE(s.pos.x == 0 && s.pos.y == 0 && s.velocity.y == 0) << "a free spark does not fall";
+    s.Reset(VECTOR3D(0, 5, 0), SPARK_STILL);
+    s.life = 0;
+    s.Move(0.1, nullptr);
+    EXPECT_LT(s.pos.y, 5.0f) << "life 0 still moves";
+    const float y = s.pos.y;
+    s.Move(0.1, nullptr);
+    EXPECT_EQ(s.pos.y, y) << "below 0 it rests";
 }
 
 TEST(Spark, BurstLeavesSidewaysAtUnitSpeedAndUpward)
 {
+    auto within = [](float v, float lo, float hi) { return v >= lo && v <= hi + 1e-6f; };
     std::srand(4);
     for (int i = 0; i < 500; i++) {
         SPARKCLASS s;
         s.Reset(VECTOR3D(1, 2, 3), SPARK_BURST);
-        EXPECT_EQ(s.pos.x, 1.0f);
-        EXPECT_EQ(s.oldPos.y, 2.0f);
-        EXPECT_EQ(s.olderPos.z, 3.0f);
+        EXPECT_TRUE(s.pos.x == 1 && s.oldPos.y == 2 && s.olderPos.z == 3);
         const float sideways = std::hypot(s.velocity.x, s.velocity.z);
         EXPECT_TRUE(std::fabs(sideways - 1.0f) < 1e-5f || sideways == 0.0f) << sideways;
-        EXPECT_GE(s.velocity.y, 0.2f);
-        EXPECT_LE(s.velocity.y, 4.1f + 1e-6f);
-        EXPECT_GE(s.life, 2.0f);
-        EXPECT_LE(s.life, 6.9f + 1e-6f);
-        EXPECT_GE(s.size, 0.2f);
-        EXPECT_LE(s.size, 0.69f + 1e-6f);
-        for (float c : s.colour) {
-            EXPECT_GE(c, 0.0f);
-            EXPECT_LE(c, 0.99f + 1e-6f);
-        }
-        EXPECT_EQ(s.age, 0.01f);
-        EXPECT_FALSE(s.flag);
-        EXPECT_EQ(s.type, SPARK_BURST);
+        EXPECT_TRUE(within(s.velocity.y, 0.2f, 4.1f)) << s.velocity.y;
+        EXPECT_TRUE(within(s.life, 2.0f, 6.9f)) << s.life;
+        EXPECT_TRUE(within(s.size, 0.2f, 0.69f)) << s.size;
+        for (float c : s.colour)
+            EXPECT_TRUE(within(c, 0.0f, 0.99f)) << c;
+        EXPECT_TRUE(s.age == 0.01f && !s.flag && s.type == SPARK_BURST);
     }
 }
 
@@ -72,7 +61,7 @@ TEST(Spark, BouncesOffTheGroundWithoutLoss)
             bounced = true;
             EXPECT_EQ(s.pos.y, 0.0f);
             EXPECT_NEAR(s.velocity.y, 2.0f, 0.05f);
-            EXPECT_EQ(s.oldPos.y > 0, true);
+            EXPECT_GT(s.oldPos.y, 0.0f);
         }
     }
     EXPECT_TRUE(bounced);
@@ -80,30 +69,21 @@ TEST(Spark, BouncesOffTheGroundWithoutLoss)
     EXPECT_NEAR(s.life, 100 - 2 * t, 1e-3);
 }
 
-TEST(Spark, LivesWhileItsLifeIsNotNegative)
-{
-    SPARKCLASS s;
-    s.Reset(VECTOR3D(0, 5, 0), SPARK_STILL);
-    s.life = 0;
-    s.Move(0.1, nullptr);
-    EXPECT_LT(s.pos.y, 5.0f) << "life 0 still moves";
-    const float y = s.pos.y;
-    s.Move(0.1, nullptr);
-    EXPECT_EQ(s.pos.y, y) << "below 0 it rests";
-}
-
-class Effects : public HerdTest {};
+class Effects : public HerdTest {
+protected:
+    void Print(VECTOR3D p) { herd.AddFootPrint(p, MATRIX(), nullptr); }
+};
 
 TEST_F(Effects, NewSparksStartsOnlyTheFreeOnes)
 {
     Build(25);
     herd.NewSparks(VECTOR3D(0, 0, 0), VECTOR3D(0, 1, 0), -5, SPARK_BURST);
     herd.NewSparks(VECTOR3D(0, 0, 0), VECTOR3D(0, 1, 0), 0, SPARK_BURST);
-    EXPECT_EQ(SparksAlive(herd), 0);
+    EXPECT_EQ(herd.Count().sparksAlive, 0);
     herd.NewSparks(VECTOR3D(1, 0, 0), VECTOR3D(0, 1, 0), 960, SPARK_BURST);
-    EXPECT_EQ(SparksAlive(herd), 960);
+    EXPECT_EQ(herd.Count().sparksAlive, 960);
     herd.NewSparks(VECTOR3D(7, 0, 0), VECTOR3D(0, 1, 0), 150, SPARK_BURST);
-    EXPECT_EQ(SparksAlive(herd), 1000);
+    EXPECT_EQ(herd.Count().sparksAlive, 1000);
     int atSeven = 0;
     for (int i = 0; i < kSparkPoolSize; i++)
         atSeven += herd.sparks[size_t(i)].pos.x == 7.0f;
@@ -116,22 +96,21 @@ TEST_F(Effects, FootprintRingKeepsTheLast2000AtFullStrength)
     ASSERT_EQ(herd.numFootprints, 2125);
     EXPECT_EQ(herd.footprintFade, 125);
     EXPECT_EQ(herd.footprintWrite, 0);
-    MATRIX identity;
     for (int i = 0; i < 2000; i++)
-        herd.AddFootPrint(VECTOR3D(float(i), 0, 0), identity, nullptr);
+        Print(VECTOR3D(float(i), 0, 0));
     for (int i = 0; i < 2000; i++)
         ASSERT_EQ(herd.footprints[size_t(i)].life, 1.0f) << i;
     EXPECT_LT(herd.footprints[2000].life, 0.0f);
 
     // The 2001st starts the fade of the 1st.
-    herd.AddFootPrint(VECTOR3D(0, 0, 5), identity, nullptr);
+    Print(VECTOR3D(0, 0, 5));
     EXPECT_FLOAT_EQ(herd.footprints[0].life, float(1.0 - 1.0 / 60));
     EXPECT_EQ(herd.footprints[1].life, 1.0f);
     for (int i = 2001; i < 2125; i++)
-        herd.AddFootPrint(VECTOR3D(0, 0, 5), identity, nullptr);
+        Print(VECTOR3D(0, 0, 5));
     EXPECT_EQ(herd.footprintWrite, 0);
     // The 2126th overwrites the 1st.
-    herd.AddFootPrint(VECTOR3D(3, 0, 9), identity, nullptr);
+    Print(VECTOR3D(3, 0, 9));
     EXPECT_EQ(herd.footprints[0].life, 1.0f);
     EXPECT_FLOAT_EQ(herd.footprints[0].corners[0].x, 3 - 0.2f);
     EXPECT_FLOAT_EQ(herd.footprints[0].corners[0].z, 9 + 0.2f);
@@ -143,20 +122,17 @@ TEST_F(Effects, WithNoPrintsKeptEveryPrintFadesAsItIsLaid)
     Build(25, 0);
     ASSERT_EQ(herd.numFootprints, 125);
     EXPECT_EQ(herd.footprintFade, 0);
-    MATRIX identity;
     for (int i = 0; i < 300; i++) {
-        herd.AddFootPrint(VECTOR3D(0, 0, 0), identity, nullptr);
-        ASSERT_GE(herd.footprintFade, 0);
-        ASSERT_LT(herd.footprintFade, herd.numFootprints);
-        const int laid = (herd.footprintWrite + herd.numFootprints - 1) % herd.numFootprints;
-        EXPECT_LT(herd.footprints[size_t(laid)].life, 1.0f);
-        EXPECT_GT(herd.footprints[size_t(laid)].life, 0.98f);
+        Print(VECTOR3D(0, 0, 0));
+        ASSERT_TRUE(herd.footprintFade >= 0 && herd.footprintFade < herd.numFootprints) << herd.footprintFade;
+        const float life = herd.footprints[size_t((herd.footprintWrite + 124) % 125)].life;
+        EXPECT_TRUE(life < 1.0f && life > 0.98f) << life;
     }
 }
 
-TEST_F(Effects, APrintTurnsWithItsCreatureAndScalesWithIt)
+TEST_F(Effects, APrintTurnsAndScalesWithItsCreatureAndFadesWithinASecond)
 {
-    Build(4, 10, 200);
+    Build(4, 1, 200);
     ONEDOG& dog = herd.dogs[0];
     dog.scale = 0.5f;
     dog.angles = VECTOR3D(0, 90, 0);
@@ -169,21 +145,15 @@ TEST_F(Effects, APrintTurnsWithItsCreatureAndScalesWithIt)
     EXPECT_NEAR(p.corners[2].z, 3.8f, 1e-5f);
     for (const VECTOR3D& c : p.corners)
         EXPECT_EQ(c.y, 0.0f);
-}
 
-TEST_F(Effects, FadingPrintsVanishWithinASecondWhileFreshOnesStay)
-{
-    Build(4, 1);
-    MATRIX identity;
-    herd.AddFootPrint(VECTOR3D(0, 0, 0), identity, nullptr);
-    herd.AddFootPrint(VECTOR3D(1, 0, 0), identity, nullptr);
     // With one print kept at full strength the second starts the first's fade.
-    ASSERT_LT(herd.footprints[0].life, 1.0f);
+    Print(VECTOR3D(1, 0, 0));
+    ASSERT_LT(p.life, 1.0f);
     herd.DrawFootPrints(0.1);
-    EXPECT_NEAR(herd.footprints[0].life, 1.0f - 1.0f / 60 - 0.1f, 1e-5f);
+    EXPECT_NEAR(p.life, 1.0f - 1.0f / 60 - 0.1f, 1e-5f);
     for (int i = 0; i < 9; i++)
         herd.DrawFootPrints(0.1);
-    EXPECT_LE(herd.footprints[0].life, 0.0f);
+    EXPECT_LE(p.life, 0.0f);
     EXPECT_EQ(herd.footprints[1].life, 1.0f);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }

@@ -21,12 +21,10 @@ protected:
         GLContextTest::SetUp();
         host.gl = &gl;
         host.preferencesFile = dir.File("LarkspurSS.ini");
-        // Without the final "/" the view must add it.
         host.resources = dir.path();
         WriteScenePack(dir.File("pellmore.works"), 8);
-        picture = dir.File("desktop.png");
-        WritePixbufPicture(picture, "png", 40, 30, 3, QuadrantPixels(40, 30, 3));
-        host.desktopPicture = picture;
+        host.desktopPicture = dir.File("desktop.png");
+        WritePixbufPicture(host.desktopPicture, "png", 40, 30, 3, QuadrantPixels(40, 30, 3));
     }
 
     void Preferences(const std::string& keys)
@@ -44,6 +42,12 @@ protected:
         return view;
     }
 
+    void Step(LarkspurView* view, double seconds)
+    {
+        host.now += seconds;
+        view->animateOneFrame();
+    }
+
     int TextureWidth(GLuint name)
     {
         GLint width = 0;
@@ -54,60 +58,45 @@ protected:
 
     TempDir dir;
     FakeHost host;
-    std::string picture;
 };
 
-TEST_F(ViewTest, FirstFrameSetsUpWithoutDrawingAndTheResourcesPathEndsInASlash)
+TEST_F(ViewTest, FirstFrameSetsUpWithoutDrawingThenFramesArePaced)
 {
     auto view = StartedView();
     ASSERT_NE(view->ssMain, nullptr);
-    EXPECT_TRUE(view->initialized);
     EXPECT_TRUE(view->glReady);
     EXPECT_EQ(host.flushes, 1);
+    // Without the final "/" the view adds it.
     EXPECT_EQ(std::string(view->ssMain->resourcePath), dir.path() + "/");
     EXPECT_EQ(view->animtime, 100.0);
-}
 
-TEST_F(ViewTest, ViewDrawsAfterExactlyTwoSeconds)
-{
-    auto view = StartedView();
-    host.now += 2.0;
-    view->animateOneFrame();
-    EXPECT_EQ(host.flushes, 2);
-    EXPECT_EQ(view->ssMain->frameTime, 2.0);
-    EXPECT_EQ(view->animtime, host.now);
-}
-
-TEST_F(ViewTest, GapBeyondTwoSecondsOnlyRestartsTheClock)
-{
-    auto view = StartedView();
-    host.now += 2.0 + 1e-9;
-    view->animateOneFrame();
+    // A gap beyond two seconds only restarts the clock.
+    Step(view.get(), 2.0 + 1e-9);
     EXPECT_EQ(host.flushes, 1);
     EXPECT_EQ(view->animtime, host.now);
     EXPECT_EQ(view->ssMain->frameTime, 0.0);
-    host.now += 0.025;
-    view->animateOneFrame();
+    Step(view.get(), 0.025);
     EXPECT_EQ(host.flushes, 2);
     EXPECT_NEAR(view->ssMain->frameTime, 0.025, 1e-9);
-}
 
-TEST_F(ViewTest, ShortGapWaitsAndTheNextDrawnStepIsTheWholeGap)
-{
-    auto view = StartedView();
+    // Exactly two seconds draws that step.
+    Step(view.get(), 2.0);
+    EXPECT_EQ(host.flushes, 3);
+    EXPECT_EQ(view->ssMain->frameTime, 2.0);
+    EXPECT_EQ(view->animtime, host.now);
+
+    // A short gap waits, and the next drawn step is the whole gap.
     const double start = view->animtime;
-    host.now += 0.0166;
-    view->animateOneFrame();
-    EXPECT_EQ(host.flushes, 1);
+    Step(view.get(), 0.0166);
+    EXPECT_EQ(host.flushes, 3);
     EXPECT_EQ(view->animtime, start);
-    host.now += 0.0166;
-    view->animateOneFrame();
-    EXPECT_EQ(host.flushes, 2);
+    Step(view.get(), 0.0166);
+    EXPECT_EQ(host.flushes, 4);
     EXPECT_NEAR(view->ssMain->frameTime, 0.0332, 1e-9);
     // The threshold itself does not draw.
     host.now = view->animtime + LarkspurView::kShortestGap;
     view->animateOneFrame();
-    EXPECT_EQ(host.flushes, 2);
+    EXPECT_EQ(host.flushes, 4);
     EXPECT_EQ(LarkspurView::kShortestGap, 0.01666666753590107);
 }
 
@@ -142,10 +131,8 @@ TEST_F(ViewTest, FailedSetupLeavesNoSceneAndOnlyBlackFrames)
     auto view = StartedView();
     EXPECT_EQ(view->ssMain, nullptr);
     EXPECT_TRUE(view->initialized);
-    for (int i = 0; i < 5; i++) {
-        host.now += 0.025;
-        view->animateOneFrame();
-    }
+    for (int i = 0; i < 5; i++)
+        Step(view.get(), 0.025);
     EXPECT_GE(host.flushes, 5);
     for (unsigned char byte : gl.ReadPixels())
         ASSERT_EQ(byte, 0);
@@ -155,10 +142,8 @@ TEST_F(ViewTest, UnsizedViewMeasuresNothingAndResizingKeepsTheScene)
 {
     host.size = ViewSize{0, 0};
     auto view = StartedView();
-    for (int i = 0; i < 3; i++) {
-        host.now += 0.025;
-        view->animateOneFrame();
-    }
+    for (int i = 0; i < 3; i++)
+        Step(view.get(), 0.025);
     ASSERT_NE(view->ssMain, nullptr);
     EXPECT_FALSE(view->ssMain->herd->boundsKnown);
     SSMAIN* scene = view->ssMain.get();
@@ -166,8 +151,7 @@ TEST_F(ViewTest, UnsizedViewMeasuresNothingAndResizingKeepsTheScene)
     view->setFrameSize(64, 32);
     EXPECT_FALSE(view->glReady);
     EXPECT_EQ(host.size.width, 64);
-    host.now += 0.025;
-    view->animateOneFrame();
+    Step(view.get(), 0.025);
     EXPECT_EQ(view->ssMain.get(), scene);
     EXPECT_EQ(scene->width, 64);
     EXPECT_EQ(scene->height, 32);

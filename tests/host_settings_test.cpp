@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iomanip>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -36,29 +38,30 @@ Loaded Load(const std::string& path)
     return loaded;
 }
 
-void ExpectDefaults(const Loaded& loaded)
+// mainMonitorOnly, LDOGSIZE, dogSize, NUM_DOGS, NUM_FOOTPRINTS, BGTYPE, BGRES,
+// TILEBG and BGPath.
+std::string Summary(const Loaded& l)
 {
-    EXPECT_FALSE(loaded.mainMonitorOnly);
-    EXPECT_EQ(loaded.settings.LDOGSIZE, 100);
-    EXPECT_EQ(loaded.settings.NUM_DOGS, 25);
-    EXPECT_EQ(loaded.settings.NUM_FOOTPRINTS, 2000);
-    EXPECT_EQ(loaded.settings.BGTYPE, 0);
-    EXPECT_EQ(loaded.settings.BGRES, 1);
-    EXPECT_EQ(std::string(loaded.settings.BGPath), DefaultBGPath());
-    EXPECT_TRUE(loaded.settings.TILEBG);
-    EXPECT_EQ(loaded.settings.dogSize, 1.0f);
+    std::ostringstream s;
+    s << std::setprecision(9) << l.mainMonitorOnly << ' ' << l.settings.LDOGSIZE << ' ' << l.settings.dogSize << ' '
+      << l.settings.NUM_DOGS << ' ' << l.settings.NUM_FOOTPRINTS << ' ' << l.settings.BGTYPE << ' '
+      << l.settings.BGRES << ' ' << l.settings.TILEBG << ' ' << l.settings.BGPath;
+    return s.str();
+}
+
+std::string Defaults()
+{
+    return "0 100 1 25 2000 0 1 1 " + DefaultBGPath();
 }
 
 TEST(Settings, EmptyStoreIsWrittenWithEveryDefaultVersionFirst)
 {
     TempDir dir;
     const std::string path = dir.File("config/larkspur/LarkspurSS.ini");
-    ExpectDefaults(Load(path));
-    const std::string text = ReadText(path);
-    const std::string expected = "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=false\nDogSize=100\nNumDogs=25\n"
-                                 "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" +
-                                 DefaultBGPath() + "\nTileBG=true\n";
-    EXPECT_EQ(text, expected);
+    EXPECT_EQ(Summary(Load(path)), Defaults());
+    EXPECT_EQ(ReadText(path), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=false\nDogSize=100\nNumDogs=25\n"
+                              "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" +
+                                  DefaultBGPath() + "\nTileBG=true\n");
 }
 
 TEST(Settings, StoreOfAnotherVersionIsRewrittenAndItsValuesIgnored)
@@ -68,9 +71,7 @@ TEST(Settings, StoreOfAnotherVersionIsRewrittenAndItsValuesIgnored)
         const std::string path = dir.File("LarkspurSS.ini");
         WriteText(path, std::string("[LarkspurSS]\nversion=") + version +
                             "\nNumDogs=7\nDogSize=300\nTileBG=false\nBGPath=/elsewhere/\n[Other]\nkept=yes\n");
-        const Loaded loaded = Load(path);
-        SCOPED_TRACE(version);
-        ExpectDefaults(loaded);
+        EXPECT_EQ(Summary(Load(path)), Defaults()) << version;
         const std::string text = ReadText(path);
         EXPECT_NE(text.find("NumDogs=25"), std::string::npos);
         EXPECT_NE(text.find("version=1.1\n"), std::string::npos);
@@ -86,17 +87,8 @@ TEST(Settings, CurrentVersionIsReadAsStoredWithoutRewriting)
     const std::string text = "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nDogSize=150\nNumDogs=40\n"
                              "NumFootprints=12\nBGType=2\nBGRes=7\nTileBG=false\n";
     WriteText(path, text);
-    const Loaded loaded = Load(path);
-    EXPECT_TRUE(loaded.mainMonitorOnly);
-    EXPECT_EQ(loaded.settings.LDOGSIZE, 150);
-    EXPECT_EQ(loaded.settings.dogSize, 1.5f);
-    EXPECT_EQ(loaded.settings.NUM_DOGS, 40);
-    EXPECT_EQ(loaded.settings.NUM_FOOTPRINTS, 12);
-    EXPECT_EQ(loaded.settings.BGTYPE, 2);
-    EXPECT_EQ(loaded.settings.BGRES, 7);
-    EXPECT_FALSE(loaded.settings.TILEBG);
-    // No "BGPath": the field stays as a new view has it, empty.
-    EXPECT_STREQ(loaded.settings.BGPath, "");
+    // DogSize 150 is a scale of 1.5; without "BGPath" the field stays empty.
+    EXPECT_EQ(Summary(Load(path)), "1 150 1.5 40 12 2 7 0 ");
     EXPECT_EQ(ReadText(path), text);
 }
 
@@ -104,8 +96,7 @@ TEST(Settings, NumbersThatWouldExhaustMemoryAreClampedToTheLimits)
 {
     TempDir dir;
     const std::string path = dir.File("LarkspurSS.ini");
-    const std::string text = "[LarkspurSS]\nversion=1.1\nNumDogs=-5\nNumFootprints=2000000000\nDogSize=0\n";
-    WriteText(path, text);
+    WriteText(path, "[LarkspurSS]\nversion=1.1\nNumDogs=-5\nNumFootprints=2000000000\nDogSize=0\n");
     Loaded loaded = Load(path);
     EXPECT_EQ(loaded.settings.NUM_DOGS, kMinNumDogs);
     EXPECT_EQ(loaded.settings.NUM_FOOTPRINTS, kMaxNumFootprints);

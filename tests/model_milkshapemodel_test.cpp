@@ -7,29 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
+#include <functional>
+#include <iterator>
 #include <limits>
 #include <sstream>
 
 namespace {
-
-// Where each count of a written model lies, for cutting files short.
-struct Offsets {
-    size_t triangleCount, groupCount, materialCount, animation, jointCount;
-};
-
-Offsets OffsetsOf(const MS3D& m)
-{
-    Offsets o;
-    o.triangleCount = MS3D_HEADER_BYTES + 2 + MS3D_VERTEX_BYTES * m.vertices.size();
-    o.groupCount = o.triangleCount + 2 + MS3D_TRIANGLE_BYTES * m.triangles.size();
-    o.materialCount = o.groupCount + 2;
-    for (const MS3D_GROUP& g : m.groups)
-        o.materialCount += MS3D_GROUP_BYTES + 2 * g.triangleIndices.size();
-    o.animation = o.materialCount + 2 + MS3D_MATERIAL_BYTES * m.materials.size();
-    o.jointCount = o.animation + 12;
-    return o;
-}
 
 std::vector<unsigned char> Cut(std::vector<unsigned char> bytes, size_t length)
 {
@@ -76,7 +59,6 @@ TEST(ModelLoading, ReadsEveryRecordAsWritten)
     built.materials[0].mode = 0x80;
     built.joints[1].flags = 8;
     const MS3D m = Loaded(built);
-
     EXPECT_EQ(m.version, 4);
     EXPECT_EQ(m.numVertices, 4);
     EXPECT_EQ(m.numTriangles, 2);
@@ -105,6 +87,19 @@ TEST(ModelLoading, ReadsEveryRecordAsWritten)
     EXPECT_FLOAT_EQ(m.animationFPS, 24.0f);
     EXPECT_EQ(m.totalFrames, 30);
     EXPECT_FLOAT_EQ(m.totalTime, 1250.0f);
+
+    // No joints, a group without triangles, no materials: odd but valid.
+    MS3D quad = QuadModel();
+    quad.groups.push_back(MS3D_GROUP());
+    const MS3D q = Loaded(quad);
+    EXPECT_EQ(q.numJoints, 0);
+    EXPECT_EQ(q.numGroups, 2);
+    EXPECT_TRUE(q.groups[1].triangleIndices.empty());
+    EXPECT_EQ(q.groups[1].materialIndex, -1);
+    // A model of nothing but a header, an animation header and no joints.
+    MS3D bare;
+    bare.animationFPS = 30;
+    EXPECT_EQ(Loaded(bare).numVertices, 0);
 }
 
 TEST(ModelLoading, Version4SectionsAfterTheJointsAreIgnored)
@@ -114,126 +109,106 @@ TEST(ModelLoading, Version4SectionsAfterTheJointsAreIgnored)
     ASSERT_GT(v4.size(), v3.size());
     MS3D a, b;
     ASSERT_TRUE(LoadBytes(v3, &a));
-    ASSERT_TRUE(LoadBytes(v4, &b));
     EXPECT_EQ(a.version, 3);
-    // Everything but the version is byte for byte the same.
+    // The stream is left just after the last joint, at the comment sections,
+    // and everything but the version is byte for byte the same.
+    std::istringstream in(std::string(v4.begin(), v4.end()));
+    ASSERT_TRUE(b.LoadFromFStream(&in, v4.size()));
+    EXPECT_EQ(size_t(in.tellg()), v3.size());
     b.version = 3;
     EXPECT_EQ(ModelBytes(a, 3), ModelBytes(b, 3));
-
-    // The stream is left just after the last joint, at the comment sections.
-    std::istringstream in(std::string(v4.begin(), v4.end()));
-    MS3D c;
-    ASSERT_TRUE(c.LoadFromFStream(&in, v4.size()));
-    EXPECT_EQ(size_t(in.tellg()), v3.size());
-}
-
-TEST(ModelLoading, OddButValidModelsLoad)
-{
-    // No joints, a group without triangles, and no materials at all.
-    MS3D built = QuadModel();
-    MS3D_GROUP empty;
-    empty.materialIndex = -1;
-    built.groups.push_back(empty);
-    const MS3D m = Loaded(built);
-    EXPECT_EQ(m.numJoints, 0);
-    EXPECT_EQ(m.numGroups, 2);
-    EXPECT_TRUE(m.groups[1].triangleIndices.empty());
-    EXPECT_EQ(m.groups[1].materialIndex, -1);
-
-    // A model of nothing but a header, an animation header and no joints.
-    MS3D bare;
-    bare.animationFPS = 30;
-    EXPECT_EQ(Loaded(bare).numVertices, 0);
 }
 
 TEST(ModelLoading, LoadsFromTheStreamPositionWithinTheGivenSize)
 {
     const std::vector<unsigned char> model = ModelBytes(ArmModel(), 3);
-    std::string file = "lump before the model";
-    const size_t start = file.size();
-    file.append(model.begin(), model.end());
-    file += "and the next lump";
-
-    std::istringstream in(file);
-    in.seekg(std::streamoff(start));
+    const std::string before = "lump before the model";
+    std::istringstream in(before + std::string(model.begin(), model.end()) + "and the next lump");
+    in.seekg(std::streamoff(before.size()));
     MS3D m;
     ASSERT_TRUE(m.LoadFromFStream(&in, model.size())) << m.failure;
     EXPECT_EQ(m.numJoints, 2);
 
     // A size that stops short of the model is honoured, even though the
-    // stream goes on.
+    // stream goes on; a size larger than the stream is bounded by the stream.
     in.clear();
-    in.seekg(std::streamoff(start));
+    in.seekg(std::streamoff(before.size()));
     EXPECT_FALSE(m.LoadFromFStream(&in, model.size() - 1));
     EXPECT_STREQ(m.failure, "a joint's key counts run past the end of the model");
-
-    // A size larger than the stream is bounded by what the stream holds.
     std::istringstream shortStream(std::string(model.begin(), model.end() - 1));
     EXPECT_FALSE(m.LoadFromFStream(&shortStream, 1u << 30));
     EXPECT_STREQ(m.failure, "a joint's key counts run past the end of the model");
     EXPECT_EQ(m.numJoints, 2);
 }
 
-TEST(ModelLoading, RefusesWrongIdentifierAndVersions)
+TEST(ModelLoading, RefusesWrongIdentifierVersionsAndCountsThatRunPastTheEnd)
 {
     std::vector<unsigned char> bytes = ModelBytes(ArmModel());
-    bytes[10] = 2;
-    ExpectRefused(bytes, "unsupported MilkShape 3D version (only 3 and 4 are read)");
-    bytes[10] = 5;
-    ExpectRefused(bytes, "unsupported MilkShape 3D version (only 3 and 4 are read)");
+    for (int version : {2, 5}) {
+        bytes[10] = static_cast<unsigned char>(version);
+        ExpectRefused(bytes, "unsupported MilkShape 3D version (only 3 and 4 are read)");
+    }
     bytes[10] = 4;
     bytes[9] = '1';
     ExpectRefused(bytes, "not a MilkShape 3D model (wrong identifier)");
     ExpectRefused({}, "the model ends early");
-}
 
-TEST(ModelLoading, RefusesCountsThatRunPastTheEnd)
-{
-    MS3D arm = ArmModel();
-    const std::vector<unsigned char> bytes = ModelBytes(arm, 3);
-    const Offsets at = OffsetsOf(arm);
-    ExpectRefused(Cut(bytes, at.triangleCount - 1), "the vertex count runs past the end of the model");
-    ExpectRefused(Cut(bytes, at.groupCount - 1), "the triangle count runs past the end of the model");
-    ExpectRefused(Cut(bytes, at.groupCount + 2 + 35), "the group count runs past the end of the model");
-    ExpectRefused(Cut(bytes, at.groupCount + 2 + 35 + 4),
-                  "a group's triangle count runs past the end of the model");
-    ExpectRefused(Cut(bytes, at.animation - 1), "the material count runs past the end of the model");
-    ExpectRefused(Cut(bytes, at.animation + 8), "the model ends early");
+    // Where each count of the arm lies, for cutting the file short.
+    const MS3D arm = ArmModel();
+    bytes = ModelBytes(arm, 3);
+    const size_t triangleCount = MS3D_HEADER_BYTES + 2 + MS3D_VERTEX_BYTES * arm.vertices.size();
+    const size_t groupCount = triangleCount + 2 + MS3D_TRIANGLE_BYTES * arm.triangles.size();
+    const size_t animation = groupCount + 2 + MS3D_GROUP_BYTES + 2 * 2 + 2 + MS3D_MATERIAL_BYTES;
+    const size_t jointCount = animation + 12;
+    ExpectRefused(Cut(bytes, triangleCount - 1), "the vertex count runs past the end of the model");
+    ExpectRefused(Cut(bytes, groupCount - 1), "the triangle count runs past the end of the model");
+    ExpectRefused(Cut(bytes, groupCount + 2 + 35), "the group count runs past the end of the model");
+    ExpectRefused(Cut(bytes, groupCount + 2 + 35 + 4), "a group's triangle count runs past the end of the model");
+    ExpectRefused(Cut(bytes, animation - 1), "the material count runs past the end of the model");
+    ExpectRefused(Cut(bytes, animation + 8), "the model ends early");
     // The two joints need 186 bytes before their keys; the first has 4 keys,
     // the second 2.
-    ExpectRefused(Cut(bytes, at.jointCount + 2 + 185), "the joint count runs past the end of the model");
-    ExpectRefused(Cut(bytes, at.jointCount + 2 + 93 + 64 + 93 + 31),
-                  "a joint's key counts run past the end of the model");
-
+    ExpectRefused(Cut(bytes, jointCount + 2 + 185), "the joint count runs past the end of the model");
+    ExpectRefused(Cut(bytes, jointCount + 2 + 93 + 64 + 93 + 31), "a joint's key counts run past the end of the model");
     // A count of 65535 vertices in a tiny file is refused before anything is
     // sized by it.
-    std::vector<unsigned char> huge = bytes;
-    huge[14] = huge[15] = 0xff;
-    ExpectRefused(huge, "the vertex count runs past the end of the model");
+    bytes[14] = bytes[15] = 0xff;
+    ExpectRefused(bytes, "the vertex count runs past the end of the model");
 }
 
-TEST(ModelLoading, RefusesIndicesOutsideTheirArrays)
+TEST(ModelLoading, RefusesBadIndicesNonFiniteNumbersAndFrameRates)
 {
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const char* const notFinite = "the model holds a number that is not finite";
+    const char* const noMaterial = "a group uses a material that does not exist";
+    const char* const noJoint = "a vertex is bound to a joint that does not exist";
+    const std::pair<std::function<void(MS3D&)>, const char*> cases[] = {
+        {[](MS3D& m) { m.triangles[1].vertexIndices[2] = 4; }, "a triangle uses a vertex that does not exist"},
+        {[](MS3D& m) { m.groups[0].triangleIndices[1] = 2; }, "a group uses a triangle that does not exist"},
+        {[](MS3D& m) { m.groups[0].materialIndex = 1; }, noMaterial},
+        {[](MS3D& m) { m.groups[0].materialIndex = -2; }, noMaterial},
+        {[](MS3D& m) { m.vertices[3].boneId = 2; }, noJoint},
+        {[](MS3D& m) { m.vertices[3].boneId = -2; }, noJoint},
+        {[=](MS3D& m) { m.vertices[2].position.y = nan; }, notFinite},
+        {[=](MS3D& m) { m.triangles[0].t[1] = inf; }, notFinite},
+        {[=](MS3D& m) { m.joints[1].rotationKeys[1].time = -inf; }, notFinite},
+        {[=](MS3D& m) { m.materials[0].shininess = nan; }, notFinite},
+        {[](MS3D& m) { m.animationFPS = 0; }, "the frame rate is not positive"},
+        {[](MS3D& m) { m.animationFPS = -24; }, "the frame rate is not positive"},
+        {[](MS3D& m) {
+             m.animationFPS = 1e-38f;
+             m.totalFrames = 1000000;
+         },
+         "the animation length is not finite"},
+    };
+    for (size_t i = 0; i < std::size(cases); i++) {
+        SCOPED_TRACE(i);
+        MS3D m = ArmModel();
+        cases[i].first(m);
+        ExpectRefused(ModelBytes(m), cases[i].second);
+    }
+    // -1 is "none" for both material and joint, and loads.
     MS3D m = ArmModel();
-    m.triangles[1].vertexIndices[2] = 4;
-    ExpectRefused(ModelBytes(m), "a triangle uses a vertex that does not exist");
-
-    m = ArmModel();
-    m.groups[0].triangleIndices[1] = 2;
-    ExpectRefused(ModelBytes(m), "a group uses a triangle that does not exist");
-
-    for (int8_t material : {int8_t(1), int8_t(-2)}) {
-        m = ArmModel();
-        m.groups[0].materialIndex = material;
-        ExpectRefused(ModelBytes(m), "a group uses a material that does not exist");
-    }
-    for (int8_t bone : {int8_t(2), int8_t(-2)}) {
-        m = ArmModel();
-        m.vertices[3].boneId = bone;
-        ExpectRefused(ModelBytes(m), "a vertex is bound to a joint that does not exist");
-    }
-    // -1 is "none" for both, and loads.
-    m = ArmModel();
     m.groups[0].materialIndex = -1;
     m.vertices[0].boneId = -1;
     EXPECT_EQ(Loaded(m).numJoints, 2);
@@ -251,53 +226,22 @@ TEST(ModelLoading, RefusesModelsPastTheSixteenBitLimits)
     // 65538 corners that all differ (by their normals) need as many vertices.
     m = QuadModel();
     m.triangles.assign(21846, m.triangles[0]);
-    for (size_t i = 0; i < m.triangles.size(); i++)
+    m.groups[0].triangleIndices.resize(m.triangles.size());
+    for (size_t i = 0; i < m.triangles.size(); i++) {
+        m.groups[0].triangleIndices[i] = uint16_t(i);
         for (int c = 0; c < 3; c++)
             m.triangles[i].vertexNormals[c] = VECTOR3D(float(i), float(c), 1);
-    m.groups[0].triangleIndices.resize(m.triangles.size());
-    for (size_t i = 0; i < m.triangles.size(); i++)
-        m.groups[0].triangleIndices[i] = uint16_t(i);
+    }
     ExpectRefused(ModelBytes(m), "the model needs more than 65535 distinct vertices");
 
     // When the last triangle repeats the first, with -0 for 0, the corners
     // merge and exactly 65535 vertices remain.
-    for (VECTOR3D& n : m.triangles.back().vertexNormals)
-        n = VECTOR3D(-0.0f, n.y, n.z);
     for (int c = 0; c < 3; c++)
-        m.triangles.back().vertexNormals[c].y = float(c);
+        m.triangles.back().vertexNormals[c] = VECTOR3D(-0.0f, float(c), 1);
     EXPECT_EQ(Loaded(m).numTriangles, 21846);
 }
 
-TEST(ModelLoading, RefusesNonFiniteNumbersAndFrameRates)
-{
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
-    const char* const notFinite = "the model holds a number that is not finite";
-    MS3D m = ArmModel();
-    m.vertices[2].position.y = nan;
-    ExpectRefused(ModelBytes(m), notFinite);
-    m = ArmModel();
-    m.triangles[0].t[1] = inf;
-    ExpectRefused(ModelBytes(m), notFinite);
-    m = ArmModel();
-    m.joints[1].rotationKeys[1].time = -inf;
-    ExpectRefused(ModelBytes(m), notFinite);
-    m = ArmModel();
-    m.materials[0].shininess = nan;
-    ExpectRefused(ModelBytes(m), notFinite);
-
-    for (float fps : {0.0f, -24.0f}) {
-        m = ArmModel();
-        m.animationFPS = fps;
-        ExpectRefused(ModelBytes(m), "the frame rate is not positive");
-    }
-    m = ArmModel();
-    m.animationFPS = 1e-38f;
-    m.totalFrames = 1000000;
-    ExpectRefused(ModelBytes(m), "the animation length is not finite");
-}
-
-TEST(ModelSkeleton, ScaleChangesLengthsOnly)
+TEST(ModelSkeleton, ScaleChangesLengthsOnlyAndSetupConvertsUnits)
 {
     MS3D m = Loaded(ArmModel());
     m.Scale(0.5f);
@@ -307,14 +251,11 @@ TEST(ModelSkeleton, ScaleChangesLengthsOnly)
     EXPECT_EQ(m.joints[0].translationKeys[1].time, 0.1f);
     EXPECT_EQ(m.joints[1].rotationKeys[1].value.z, 1.5707964f);
     ExpectNear(m.triangles[0].vertexNormals[0], 0, 0, 1, 0);
-}
 
-TEST(ModelSkeleton, ConvertsRotationsToDegreesAndKeyTimesToMilliseconds)
-{
     MS3D built = ArmModel();
     built.joints[1].rotation = VECTOR3D(0, 1.5707964f, 0);
     built.joints[1].rotationKeys[1].time = 1.25f;
-    MS3D m = Loaded(built);
+    m = Loaded(built);
     m.SetupSkeleton();
     const float degrees = float(double(1.5707964f) * 57.29577951308232);
     EXPECT_EQ(m.skeleton[1].rotation.y, degrees);
@@ -329,28 +270,21 @@ TEST(ModelSkeleton, ConvertsRotationsToDegreesAndKeyTimesToMilliseconds)
 
 TEST(ModelSkeleton, ParentSearchTakesTheFirstNameAnywhereInTheList)
 {
-    MS3D built = ArmModel();
-    MS3D_JOINT extra = built.joints[1];
-    extra.rotationKeys.clear();
     // 2 names itself, 3 names a joint that does not exist, 4 names 5 (after
-    // it), 5 shares its name with 0 and has a 32-byte name with no terminator.
-    built.joints.assign(6, extra);
-    built.joints[0] = ArmModel().joints[0];
-    built.joints[1] = ArmModel().joints[1];
-    SetName(built.joints[2].name, "self");
-    SetName(built.joints[2].parentName, "self");
-    SetName(built.joints[3].name, "lost");
-    SetName(built.joints[3].parentName, "nobody");
-    SetName(built.joints[4].name, "early");
-    SetName(built.joints[4].parentName, "0123456789abcdef0123456789abcdef");
-    SetName(built.joints[5].name, "0123456789abcdef0123456789abcdef");
+    // it), 5 has a 32-byte name with no terminator.
+    const char* const long32 = "0123456789abcdef0123456789abcdef";
+    const char* const names[][2] = {{"self", "self"}, {"lost", "nobody"}, {"early", long32}, {long32, "upper"}};
+    MS3D built = ArmModel();
+    for (const auto& n : names) {
+        built.joints.emplace_back();
+        SetName(built.joints.back().name, n[0]);
+        SetName(built.joints.back().parentName, n[1]);
+    }
     MS3D m = Loaded(built);
     m.SetupSkeleton();
-    EXPECT_EQ(m.skeleton[0].parent, -1);
-    EXPECT_EQ(m.skeleton[1].parent, 0);
-    EXPECT_EQ(m.skeleton[2].parent, 2);
-    EXPECT_EQ(m.skeleton[3].parent, -1);
-    EXPECT_EQ(m.skeleton[4].parent, 5);
+    const int parents[] = {-1, 0, 2, -1, 5, 0};
+    for (int i = 0; i < 6; i++)
+        EXPECT_EQ(m.skeleton[size_t(i)].parent, parents[i]) << i;
 
     // Two joints named alike: the lower index wins.
     SetName(built.joints[3].name, "upper");
@@ -373,8 +307,8 @@ TEST(ModelSkeleton, BindPoseChainsParentsAndUsesIdentityForLaterOnes)
     EXPECT_NEAR(a.m[13], 0, 1e-6);
     EXPECT_NEAR(a.m[1], 1, 1e-6) << "x axis of the lower joint points along +y";
 
-    // A joint whose parent comes after it, or is itself, is combined with an
-    // identity: its absolute equals its relative.
+    // A joint whose parent comes after it is combined with an identity: its
+    // absolute equals its relative.
     built = ArmModel();
     std::swap(built.joints[0], built.joints[1]);
     for (MS3D_VERTEX& v : built.vertices)
@@ -405,11 +339,9 @@ TEST(ModelSkeleton, RevertsVerticesAndEachCornerNormalIntoJointSpace)
     // The vertex on no joint and its normals stay in model space.
     ExpectNear(m.vertices[3].position, 0, 0, 0, 0);
     ExpectNear(m.triangles[1].vertexNormals[2], 0, 0, 1, 0);
-}
 
-TEST(ModelSkeleton, ModelWithoutJointsIsLeftAsRead)
-{
-    MS3D m = Loaded(QuadModel());
+    // A model without joints is left exactly as read.
+    m = Loaded(QuadModel());
     const std::vector<unsigned char> before = ModelBytes(m);
     m.InitialSetup();
     EXPECT_TRUE(m.skeleton.empty());

@@ -63,12 +63,9 @@ protected:
 
 } // namespace
 
-TEST_F(ModelInstance, TemplateHoldsKeysInMillisecondsAndRotationsAsQuaternions)
+TEST_F(ModelInstance, TemplateConvertsKeysAndFitsOnlyItsOwnModel)
 {
     Build(ArmModel());
-    EXPECT_EQ(animation.numJoints, 2);
-    EXPECT_EQ(animation.totalFrames, 30);
-    EXPECT_EQ(animation.animationFPS, 24.0f);
     EXPECT_EQ(animation.totalTime, 1250.0f);
     const TEMPLATE_JOINT& upper = animation.joints[0];
     EXPECT_EQ(upper.translationKeys[1].time, 100.0f);
@@ -81,6 +78,12 @@ TEST_F(ModelInstance, TemplateHoldsKeysInMillisecondsAndRotationsAsQuaternions)
     for (int i = 0; i < 16; i++)
         EXPECT_EQ(animation.joints[1].bindMatrix.m[i], model.skeleton[1].relative.m[i]);
     EXPECT_EQ(animation.joints[1].bindMatrix.m[13], 3.0);
+
+    MS3D quad = SetUpModel(QuadModel());
+    ONEMODEL wrong;
+    unsigned int texture = 0;
+    EXPECT_FALSE(wrong.Setup(&animation, &quad, &texture));
+    EXPECT_TRUE(wrong.vertices.empty());
 
     // No skeleton, no template.
     MS3D raw = ArmModel();
@@ -119,15 +122,14 @@ TEST_F(ModelInstance, GroupsPointAtTheirFirstIndexAndMaterialsShareTheTexture)
     MS3D built = QuadModel();
     built.triangles.resize(8, built.triangles[0]);
     built.groups[0].triangleIndices = {0, 1, 2};
-    MS3D_GROUP second;
-    second.triangleIndices = {3, 4, 5, 6, 7};
-    second.materialIndex = 2;
-    built.groups.push_back(second);
+    built.groups.push_back(built.groups[0]);
+    built.groups[1].triangleIndices = {3, 4, 5, 6, 7};
+    built.groups[1].materialIndex = 2;
     built.materials.resize(3);
     built.materials[2].mode = 0x80;
     built.materials[2].transparency = 0.5f;
     built.materials[2].ambient[1] = 0.25f;
-    Build(built, 0);
+    Build(built);
     ASSERT_EQ(instance.numGroups, 2);
     EXPECT_EQ(instance.groups[0].firstIndex, 0);
     EXPECT_EQ(instance.groups[1].firstIndex, 9);
@@ -142,21 +144,10 @@ TEST_F(ModelInstance, GroupsPointAtTheirFirstIndexAndMaterialsShareTheTexture)
     ONEMODEL textured;
     const unsigned int name = 42;
     ASSERT_TRUE(textured.Setup(&animation, &model, &name));
-    for (const MODELMATERIAL& m : textured.materials)
+    for (MODELMATERIAL& m : textured.materials) {
         EXPECT_EQ(m.texture, 42u);
-    // The name belongs to the herd's skins, not to this test.
-    for (MODELMATERIAL& m : textured.materials)
-        m.texture = 0;
-}
-
-TEST_F(ModelInstance, InstanceRefusesATemplateOfAnotherModel)
-{
-    Build(ArmModel());
-    MS3D quad = SetUpModel(QuadModel());
-    ONEMODEL wrong;
-    unsigned int texture = 0;
-    EXPECT_FALSE(wrong.Setup(&animation, &quad, &texture));
-    EXPECT_TRUE(wrong.vertices.empty());
+        m.texture = 0; // The name belongs to the herd's skins, not to this test.
+    }
 }
 
 TEST_F(ModelInstance, CopySharesOnlyTheTemplate)
@@ -171,13 +162,11 @@ TEST_F(ModelInstance, CopySharesOnlyTheTemplate)
         EXPECT_EQ(copy.animTemplate, &animation);
         EXPECT_EQ(copy.numVertices, instance.numVertices);
         EXPECT_EQ(copy.indices, instance.indices);
-        EXPECT_NE(copy.vertices.data(), instance.vertices.data());
         EXPECT_EQ(copy.currentTime, 0.0f);
         ExpectNear(copy.position, 0, 0, 0, 0);
         ASSERT_EQ(copy.joints.size(), 2u);
         EXPECT_EQ(copy.joints[1].parent, 0);
         EXPECT_EQ(copy.joints[1].lastRotationKey, -1);
-
         copy.SetAnimation(0, 24, 1000, false, false);
         for (int i = 0; i < 10; i++)
             Step(copy, 0.05);
@@ -226,7 +215,7 @@ TEST_F(ModelInstance, TranslationInterpolatesBetweenKeysAndHoldsAfterTheLast)
     ExpectNear(instance.joints[1].translation, 0, 0, 0, 0);
 }
 
-TEST_F(ModelInstance, PlaybackClampsAtTheEndOrLoopsBackToTheStart)
+TEST_F(ModelInstance, PlaybackClampsLoopsAndHoldsWithoutSpeedOrRange)
 {
     Build(ArmModel());
     instance.SetAnimation(0, 6, 1000, false, false);
@@ -248,16 +237,11 @@ TEST_F(ModelInstance, PlaybackClampsAtTheEndOrLoopsBackToTheStart)
     EXPECT_EQ(instance.currentTime, 0.0f);
     ExpectNear(instance.joints[0].translation, 0, 0, 0, 0);
     EXPECT_EQ(instance.joints[0].curTranslationKey, 0);
-}
 
-TEST_F(ModelInstance, ZeroSpeedAndEmptyRangesHoldThePose)
-{
-    Build(ArmModel());
     instance.SetAnimation(3, 30, 0, false, false);
     instance.Animate(0.5);
     EXPECT_EQ(instance.currentTime, 125.0f);
     ExpectNear(instance.joints[0].translation, 10, 0, 0, 0);
-
     // Start equal to end: nothing moves without a blend...
     instance.SetAnimation(12, 12, 1000, false, false);
     instance.joints[0].translation = VECTOR3D(7, 7, 7);
@@ -277,8 +261,7 @@ TEST_F(ModelInstance, BlendProgressesAtItsRateWithoutMovingTheClock)
     Build(ArmModel());
     instance.joints[0].translation = VECTOR3D(0, 5, 0);
     instance.SetAnimation(0, 30, 1000, false, true);
-    const float expected[] = {0.4f, 0.8f, 1.0f};
-    for (float progress : expected) {
+    for (float progress : {0.4f, 0.8f, 1.0f}) {
         instance.Animate(0.1);
         EXPECT_EQ(instance.blendProgress, progress);
         EXPECT_EQ(instance.currentTime, 0.0f);
@@ -300,23 +283,10 @@ TEST_F(ModelInstance, BlendProgressesAtItsRateWithoutMovingTheClock)
     EXPECT_EQ(instance.currentTime, 25.0f);
 }
 
-TEST_F(ModelInstance, RotationHeldAtTheFirstKeyIsNotRecomputed)
+TEST_F(ModelInstance, PoseAtAKeyTimeIsTheKeysPoseAndRevertsToJointSpace)
 {
     Build(ArmModel());
-    // The lower joint's keys start at 0; with the clock at 0 the search stops
-    // on key 0 and, once lastRotationKey says so, leaves the rotation alone.
-    instance.SetAnimation(0, 30, 0, false, false);
-    instance.Animate(0.1);
-    EXPECT_EQ(instance.joints[1].lastRotationKey, 0);
-    const QUAT marker = RotationToQuat(VECTOR3D(0, 45, 0));
-    instance.joints[1].rotation = marker;
-    instance.Animate(0.1);
-    ExpectSameQuat(instance.joints[1].rotation, marker);
-}
-
-TEST_F(ModelInstance, PoseAtAKeyTimeIsTheKeysPose)
-{
-    Build(ArmModel());
+    const std::vector<MODELVERTEX> jointSpace = instance.vertices;
     instance.SetAnimation(0, 24, 1000, false, false);
     for (int i = 0; i < 40 && instance.currentTime < instance.endTime; i++)
         Step(instance, 0.025);
@@ -329,23 +299,12 @@ TEST_F(ModelInstance, PoseAtAKeyTimeIsTheKeysPose)
     // (1, 2, 0) in its frame goes to (11, -2, 0).
     ExpectNear(instance.vertices[2].position, 11, -2, 0, 1e-4f);
     ExpectNear(instance.vertices[3].position, 0, 0, 0, 0);
-}
 
-TEST_F(ModelInstance, SkinningThereAndBackReturnsTheJointSpaceBuffer)
-{
-    Build(ArmModel());
-    const std::vector<MODELVERTEX> jointSpace = instance.vertices;
-    instance.SetAnimation(0, 30, 1000, false, false);
-    instance.Animate(0.6);
-    instance.UpdateSkeleton();
-    instance.UpdatePoints(instance.joints.data());
-    EXPECT_GT(std::fabs(instance.vertices[0].position.x - jointSpace[0].position.x), 1.0f);
     instance.RevertPoints(instance.joints.data());
     for (size_t i = 0; i < jointSpace.size(); i++) {
-        ExpectNear(instance.vertices[i].position, jointSpace[i].position.x, jointSpace[i].position.y,
-                   jointSpace[i].position.z);
-        ExpectNear(instance.vertices[i].normal, jointSpace[i].normal.x, jointSpace[i].normal.y,
-                   jointSpace[i].normal.z);
+        const VECTOR3D &p = jointSpace[i].position, &n = jointSpace[i].normal;
+        ExpectNear(instance.vertices[i].position, p.x, p.y, p.z);
+        ExpectNear(instance.vertices[i].normal, n.x, n.y, n.z);
         EXPECT_EQ(instance.vertices[i].s, jointSpace[i].s);
     }
 }
@@ -373,8 +332,7 @@ protected:
         glEnable(GL_TEXTURE_2D);
         glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
         glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
-        const GLfloat planeS[] = {0, 0, 0, 0.75f};
-        const GLfloat planeT[] = {0, 0, 0, 0.5f};
+        const GLfloat planeS[] = {0, 0, 0, 0.75f}, planeT[] = {0, 0, 0, 0.5f};
         glTexGenfv(GL_S, GL_OBJECT_PLANE, planeS);
         glTexGenfv(GL_T, GL_OBJECT_PLANE, planeT);
         glMatrixMode(GL_PROJECTION);
@@ -400,32 +358,35 @@ protected:
         ASSERT_TRUE(instance.Setup(&animation, &model, &texture));
     }
 
-    // Draws group `group` the way a creature does and returns the centre pixel.
+    // Draws one group the way a creature does and returns the centre pixel.
     std::vector<unsigned char> Draw(int group)
     {
         glClearColor(0, 0, 1, 1);
         glClear(GL_COLOR_BUFFER_BIT);
-        glEnableClientState(GL_VERTEX_ARRAY);
-        glEnableClientState(GL_NORMAL_ARRAY);
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+        const GLenum arrays[] = {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_TEXTURE_COORD_ARRAY};
+        for (GLenum a : arrays)
+            glEnableClientState(a);
         const char* base = reinterpret_cast<const char*>(instance.vertices.data());
         glVertexPointer(3, GL_FLOAT, MODELVERTEX_STRIDE, base);
         glNormalPointer(GL_FLOAT, MODELVERTEX_STRIDE, base + MODELVERTEX_NORMAL_OFFSET);
         glTexCoordPointer(2, GL_FLOAT, MODELVERTEX_STRIDE, base + MODELVERTEX_TEXCOORD_OFFSET);
         instance.DrawGroup(group);
-        glDisableClientState(GL_VERTEX_ARRAY);
-        glDisableClientState(GL_NORMAL_ARRAY);
-        glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        for (GLenum a : arrays)
+            glDisableClientState(a);
         glFinish();
         const std::vector<unsigned char> pixels = gl.ReadPixels();
         const size_t centre = (size_t(gl.height() / 2) * gl.width() + gl.width() / 2) * 4;
         return std::vector<unsigned char>(pixels.begin() + centre, pixels.begin() + centre + 4);
     }
 
-    void TearDown() override
+    // The materials release the texture with the instance.
+    void TearDown() override { instance.materials.clear(); }
+
+    static GLint Bound()
     {
-        // The materials release the texture with the instance.
-        instance.materials.clear();
+        GLint name = -1;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
+        return name;
     }
 
     GLuint texture = 0;
@@ -434,11 +395,49 @@ protected:
     ONEMODEL instance;
 };
 
-GLint Bound()
+// A long chain of 40 joints with 100 rotation and 100 translation keys each,
+// 2000 vertices spread over them, the size of what modelling tools export
+// for a skinned creature. Key times of 1/32 s are exact in binary, so steps
+// can land on them.
+MS3D ChainModel()
 {
-    GLint name = -1;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
-    return name;
+    MS3D m;
+    m.animationFPS = 32;
+    m.totalFrames = 100;
+    m.materials.resize(1);
+    m.groups.resize(1);
+    m.groups[0].materialIndex = 0;
+    for (int v = 0; v < 2000; v++) {
+        MS3D_VERTEX vertex;
+        vertex.boneId = int8_t(v % 40);
+        vertex.position = VECTOR3D(std::sin(float(v)), 0.5f * float(v % 40) + 0.1f * std::cos(float(v)), 0.3f);
+        m.vertices.push_back(vertex);
+        MS3D_TRIANGLE tri;
+        for (int c = 0; c < 3; c++) {
+            tri.vertexIndices[c] = uint16_t((v + c) % 2000);
+            tri.vertexNormals[c] = VECTOR3D(0, 0, 1);
+            tri.s[c] = float(c) / 2;
+        }
+        m.triangles.push_back(tri);
+        m.groups[0].triangleIndices.push_back(uint16_t(v));
+    }
+    m.joints.resize(40);
+    for (int j = 0; j < 40; j++) {
+        MS3D_JOINT& joint = m.joints[size_t(j)];
+        SetName(joint.name, "bone" + std::to_string(j));
+        if (j > 0) {
+            SetName(joint.parentName, "bone" + std::to_string(j - 1));
+            joint.position = VECTOR3D(0, 0.5f, 0);
+        }
+        joint.rotation = VECTOR3D(0.01f * float(j), 0, 0);
+        for (int k = 0; k < 100; k++) {
+            const float time = float(k) / 32;
+            joint.rotationKeys.push_back(
+                {time, VECTOR3D(0.2f * std::sin(0.1f * float(k + j)), 0.1f * std::cos(0.2f * float(k)), 0.05f)});
+            joint.translationKeys.push_back({time, VECTOR3D(0.01f * float(k % 7), 0, 0.02f * float(k % 5))});
+        }
+    }
+    return m;
 }
 
 } // namespace
@@ -452,80 +451,18 @@ TEST_F(ModelDrawing, GroupDrawsWithItsMaterialsTexture)
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
-TEST_F(ModelDrawing, GeneratedCoordinatesOnlyForTheGroupsOwnDraw)
-{
-    Build(0x80);
-    EXPECT_TRUE(Near(Draw(0).data(), kGreen, 0));
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_T));
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-}
-
-TEST_F(ModelDrawing, GroupIndexOutsideTheGroupsDrawsNothingAndLeavesState)
+TEST_F(ModelDrawing, GroupsOutsideDrawNothingAndGeneratedCoordinatesAreOnlyForTheOwnDraw)
 {
     Build(0x80);
     for (int group : {-1, 1}) {
         EXPECT_TRUE(Near(Draw(group).data(), kBlue, 0));
         EXPECT_EQ(Bound(), 0);
     }
+    EXPECT_TRUE(Near(Draw(0).data(), kGreen, 0));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_S));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_GEN_T));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
-
-namespace {
-
-// A long chain of 40 joints with 100 rotation and 100 translation keys each,
-// 2000 vertices spread over them, written as version 4 with a comment, the
-// size of what modelling tools export for a skinned creature.
-MS3D ChainModel()
-{
-    const int joints = 40, keys = 100, vertices = 2000;
-    MS3D m;
-    // Key times of 1/32 s are exact in binary, so steps can land on them.
-    m.animationFPS = 32;
-    m.totalFrames = 100;
-    for (int v = 0; v < vertices; v++) {
-        MS3D_VERTEX vertex;
-        const int bone = v % joints;
-        vertex.boneId = int8_t(bone);
-        vertex.position = VECTOR3D(std::sin(float(v)), 0.5f * float(bone) + 0.1f * std::cos(float(v)), 0.3f);
-        m.vertices.push_back(vertex);
-    }
-    MS3D_GROUP group;
-    group.materialIndex = 0;
-    for (int t = 0; t < vertices; t++) {
-        MS3D_TRIANGLE tri;
-        for (int c = 0; c < 3; c++) {
-            tri.vertexIndices[c] = uint16_t((t + c) % vertices);
-            tri.vertexNormals[c] = VECTOR3D(0, 0, 1);
-            tri.s[c] = float(c) / 2;
-        }
-        m.triangles.push_back(tri);
-        group.triangleIndices.push_back(uint16_t(t));
-    }
-    m.groups = {group};
-    m.materials.resize(1);
-    for (int j = 0; j < joints; j++) {
-        MS3D_JOINT joint;
-        SetName(joint.name, "bone" + std::to_string(j));
-        if (j > 0) {
-            SetName(joint.parentName, "bone" + std::to_string(j - 1));
-            joint.position = VECTOR3D(0, 0.5f, 0);
-        }
-        joint.rotation = VECTOR3D(0.01f * float(j), 0, 0);
-        for (int k = 0; k < keys; k++) {
-            MS3D_KEYFRAME key;
-            key.time = float(k) / 32;
-            key.value = VECTOR3D(0.2f * std::sin(0.1f * float(k + j)), 0.1f * std::cos(0.2f * float(k)), 0.05f);
-            joint.rotationKeys.push_back(key);
-            key.value = VECTOR3D(0.01f * float(k % 7), 0, 0.02f * float(k % 5));
-            joint.translationKeys.push_back(key);
-        }
-        m.joints.push_back(joint);
-    }
-    return m;
-}
-
-} // namespace
 
 TEST_F(ModelInstance, SkinnedChainHoldsKeyPosesAndStaysFiniteOverAThousandSteps)
 {
@@ -547,12 +484,12 @@ TEST_F(ModelInstance, SkinnedChainHoldsKeyPosesAndStaysFiniteOverAThousandSteps)
     std::vector<MATRIX> absolute(animation.joints.size());
     for (size_t j = 0; j < animation.joints.size(); j++) {
         const TEMPLATE_JOINT& tj = animation.joints[j];
+        const VECTOR3D& key = tj.translationKeys[10].value;
         ExpectSameQuat(instance.joints[j].rotation, tj.keyQuats[10]);
-        ExpectNear(instance.joints[j].translation, tj.translationKeys[10].value.x, tj.translationKeys[10].value.y,
-                   tj.translationKeys[10].value.z, 1e-6f);
+        ExpectNear(instance.joints[j].translation, key.x, key.y, key.z, 1e-6f);
         // The key's pose built from scratch down the chain.
         MATRIX local = QuatToRotationMatrix(tj.keyQuats[10]);
-        local.SetTranslation(tj.translationKeys[10].value);
+        local.SetTranslation(key);
         const MATRIX relative = MultiplyMatrix(tj.bindMatrix, local);
         absolute[j] = tj.parent < 0 ? relative : MultiplyMatrix(absolute[size_t(tj.parent)], relative);
     }

@@ -47,19 +47,17 @@ protected:
     DesktopPictureSources sources;
 };
 
-TEST_F(DesktopPictureTest, TheGivenPictureComesFirstAndMustLoad)
+TEST_F(DesktopPictureTest, TheGivenPictureComesFirstAndMustLoadThenTheRunningDesktopIsAsked)
 {
     sources.given = Picture("given.png");
     settings.values["org.mate.background picture-filename"] = Picture("mate.png");
     EXPECT_EQ(Find(), sources.given);
     sources.given = Text("notes.png", "not a picture");
     EXPECT_EQ(Find(), dir.File("mate.png"));
-}
 
-TEST_F(DesktopPictureTest, TheRunningDesktopIsAskedBeforeTheOthers)
-{
+    // Then the running desktop is asked before the others.
+    sources.given = "";
     settings.values["org.gnome.desktop.background picture-uri"] = Uri(Picture("gnome.png"));
-    settings.values["org.mate.background picture-filename"] = Picture("mate.png");
     settings.values["org.cinnamon.desktop.background picture-uri"] = Uri(Picture("cinnamon.png"));
     EXPECT_EQ(Find(), dir.File("gnome.png"));
     sources.currentDesktop = "MATE";
@@ -97,15 +95,11 @@ TEST_F(DesktopPictureTest, AGnomeBackgroundXmlStandsForItsFirstPicture)
     RunCommand("mkdir -p '" + dir.File("slides") + "'");
     Picture("slides/morning.png");
     Picture("slides/night.png");
-    const std::string xml = Text("slides/day.xml", "<background>\n"
-                                                   "  <starttime><year>2011</year></starttime>\n"
-                                                   "  <static><duration>60.0</duration>\n"
-                                                   "    <file>\n      morning.png\n    </file></static>\n"
-                                                   "  <transition><from>" +
+    const std::string xml = Text("slides/day.xml", "<background><starttime><year>2011</year></starttime>\n"
+                                                   "<static><duration>60.0</duration>\n"
+                                                   "<file>\n      morning.png\n    </file></static>\n<transition><from>" +
                                                        dir.File("slides/morning.png") + "</from><to>" +
-                                                       dir.File("slides/night.png") +
-                                                       "</to></transition>\n"
-                                                       "</background>\n");
+                                                       dir.File("slides/night.png") + "</to></transition></background>\n");
     EXPECT_EQ(PictureOfGnomeXml(xml), dir.File("slides/morning.png"));
     settings.values["org.gnome.desktop.background picture-uri"] = Uri(xml);
     EXPECT_EQ(Find(), dir.File("slides/morning.png"));
@@ -120,27 +114,16 @@ TEST_F(DesktopPictureTest, AGnomeBackgroundXmlStandsForItsFirstPicture)
 
 TEST_F(DesktopPictureTest, XfcePrefersTheScreensOwnMonitor)
 {
-    Picture("left.png");
-    Picture("right.png");
-    sources.xfceChannelFile = Text(
-        "xfce4-desktop.xml",
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
-        "  <property name=\"backdrop\" type=\"empty\">\n"
-        "    <property name=\"screen0\" type=\"empty\">\n"
-        "      <property name=\"monitorDP-1\" type=\"empty\">\n"
-        "        <property name=\"workspace0\" type=\"empty\">\n"
-        "          <property name=\"last-image\" type=\"string\" value=\"" +
-            dir.File("left.png") +
-            "\"/>\n"
-            "        </property>\n      </property>\n"
-            "      <property name=\"monitorHDMI-1\" type=\"empty\">\n"
-            "        <property name=\"workspace0\" type=\"empty\">\n"
-            "          <property name=\"last-image\" type=\"string\" value=\"" +
-            dir.File("right.png") +
-            "\"/>\n"
-            "        </property>\n      </property>\n"
-            "    </property>\n  </property>\n</channel>\n");
+    auto monitor = [&](const std::string& name, const std::string& picture) {
+        return "<property name=\"monitor" + name + "\" type=\"empty\"><property name=\"workspace0\" type=\"empty\">"
+               "<property name=\"last-image\" type=\"string\" value=\"" + Picture(picture) + "\"/></property></property>\n";
+    };
+    sources.xfceChannelFile = Text("xfce4-desktop.xml",
+                                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                   "<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
+                                   "<property name=\"backdrop\" type=\"empty\"><property name=\"screen0\" type=\"empty\">\n" +
+                                       monitor("DP-1", "left.png") + monitor("HDMI-1", "right.png") +
+                                       "</property></property>\n</channel>\n");
     EXPECT_EQ(XfceLastImages(sources.xfceChannelFile, "HDMI-1"),
               (std::vector<std::string>{dir.File("right.png"), dir.File("left.png")}));
     sources.currentDesktop = "XFCE";

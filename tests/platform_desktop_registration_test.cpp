@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 const char kTypical[] = "# XScreenSaver Preferences File\n"
@@ -18,29 +20,19 @@ const char kTypical[] = "# XScreenSaver Preferences File\n"
                         "pointerPollTime:    0:00:05\n";
 
 // The entries of the programs resource as XScreenSaver joins its lines.
-std::vector<std::string> Entries(const std::string& text)
+std::vector<std::string> Entries(std::string text)
 {
-    const size_t start = text.find("programs:");
-    std::string value;
-    for (size_t i = start + 9; i < text.size(); i++) {
-        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '\n') {
-            i++;
-            continue;
-        }
-        if (text[i] == '\n')
-            break;
-        value += text[i];
-    }
+    text = text.substr(text.find("programs:") + 9);
+    for (size_t at; (at = text.find("\\\n")) != std::string::npos;)
+        text.erase(at, 2);
+    text = text.substr(0, text.find('\n'));
     std::vector<std::string> entries;
-    size_t from = 0;
-    for (size_t at = value.find("\\n"); ; at = value.find("\\n", from)) {
-        std::string entry = value.substr(from, at == std::string::npos ? std::string::npos : at - from);
-        const size_t a = entry.find_first_not_of(" \t"), b = entry.find_last_not_of(" \t");
-        if (a != std::string::npos)
-            entries.push_back(entry.substr(a, b - a + 1));
-        if (at == std::string::npos)
-            break;
-        from = at + 2;
+    for (size_t from = 0, at; from <= text.size(); from = at + 2) {
+        at = std::min(text.find("\\n", from), text.size());
+        const std::string entry = text.substr(from, at - from);
+        const size_t first = entry.find_first_not_of(" \t");
+        if (first != std::string::npos)
+            entries.push_back(entry.substr(first, entry.find_last_not_of(" \t") - first + 1));
     }
     return entries;
 }
@@ -56,15 +48,11 @@ TEST(XScreenSaverRegistration, TheEntryGoesFirstAndEverythingElseStays)
     EXPECT_EQ(entries[3].substr(0, 1), "-");
     EXPECT_EQ(updated.find("mode:\t\trandom\n"), std::string(kTypical).find("mode:"));
     EXPECT_NE(updated.find("\npointerPollTime:    0:00:05\n"), std::string::npos);
-}
 
-TEST(XScreenSaverRegistration, OneLineListsAndEmptyListsKeepTheirEntries)
-{
-    std::string updated;
+    // One-line and empty lists.
     ASSERT_EQ(AddToProgramsList("programs: maze -root\nlock: False\n", &updated), Registration::Added);
     EXPECT_EQ(Entries(updated), (std::vector<std::string>{"GL: larkspur --root", "maze -root"})) << updated;
     EXPECT_NE(updated.find("\nlock: False\n"), std::string::npos);
-
     ASSERT_EQ(AddToProgramsList("programs:\nlock: False", &updated), Registration::Added);
     EXPECT_EQ(Entries(updated), (std::vector<std::string>{"GL: larkspur --root"})) << updated;
     EXPECT_EQ(updated.back(), 'e');
@@ -86,9 +74,14 @@ TEST(XScreenSaverRegistration, AListThatRunsLarkspurIsLeftAlone)
 TEST(XScreenSaverRegistration, RegisterTwiceAddsOneLineAndKeepsTheOldFile)
 {
     TempDir home;
-    const std::string file = home.Write(".xscreensaver", std::vector<unsigned char>(kTypical, kTypical + sizeof kTypical - 1));
     const std::string command = "HOME='" + home.path() + "' " + std::string(LARKSPUR_PROGRAM) + " --register";
+    // Without a file nothing is written and the user is told.
     std::string out, err;
+    EXPECT_EQ(RunCommand(command, nullptr, &err), 1);
+    EXPECT_NE(err.find("xscreensaver-settings"), std::string::npos) << err;
+    EXPECT_NE(RunCommand("test -e '" + home.File(".xscreensaver") + "'"), 0);
+
+    const std::string file = home.Write(".xscreensaver", std::vector<unsigned char>(kTypical, kTypical + sizeof kTypical - 1));
     ASSERT_EQ(RunCommand(command, &out, &err), 0) << err;
     EXPECT_NE(out.find("added \"GL: larkspur --root\""), std::string::npos) << out;
     std::vector<unsigned char> backup, first, second;
@@ -101,16 +94,6 @@ TEST(XScreenSaverRegistration, RegisterTwiceAddsOneLineAndKeepsTheOldFile)
     ASSERT_TRUE(ReadWholeFile(file, &second));
     EXPECT_EQ(first, second);
     EXPECT_EQ(Entries(std::string(second.begin(), second.end())).size(), 4u);
-}
-
-TEST(XScreenSaverRegistration, WithoutAFileNothingIsWrittenAndTheUserIsTold)
-{
-    TempDir home;
-    std::string err;
-    EXPECT_EQ(RunCommand("HOME='" + home.path() + "' " + std::string(LARKSPUR_PROGRAM) + " --register", nullptr, &err),
-              1);
-    EXPECT_NE(err.find("xscreensaver-settings"), std::string::npos) << err;
-    EXPECT_NE(RunCommand("test -e '" + home.File(".xscreensaver") + "'"), 0);
 }
 
 } // namespace

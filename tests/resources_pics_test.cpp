@@ -28,10 +28,9 @@ TEST(Pics, FolderRulesKeepCaseAndNeedANameBeforeTheExtension)
     TempDir dir;
     for (const char* name : {"A.JPG", "b.png", "notes.txt", ".jpg", "c.jpeg", "d.Gif"})
         dir.Write(name, {1});
-    EXPECT_EQ(CountFiles(dir.path().c_str(), ".jpg"), 1);
-    EXPECT_EQ(CountFiles(dir.path().c_str(), ".gif"), 1);
-    EXPECT_EQ(CountFiles(dir.path().c_str(), ".png"), 1);
-    EXPECT_EQ(CountFiles(dir.path().c_str(), ".bmp"), 0);
+    const std::pair<const char*, int> counts[] = {{".jpg", 1}, {".gif", 1}, {".png", 1}, {".bmp", 0}};
+    for (const auto& count : counts)
+        EXPECT_EQ(CountFiles(dir.path().c_str(), count.first), count.second) << count.first;
     EXPECT_EQ(CountFiles((dir.path() + "/missing").c_str(), ".jpg"), 0);
 
     char name[kPicPathBytes] = "";
@@ -49,15 +48,13 @@ TEST(Pics, RandomChoiceReachesEveryPictureAndNothingElse)
         dir.Write(name, {1});
     std::set<std::string> chosen;
     std::srand(7);
+    char name[kPicPathBytes] = "";
     for (int i = 0; i < 200; i++) {
-        char name[kPicPathBytes] = "";
         ASSERT_TRUE(ChooseRandomImageFile(dir.path().c_str(), name));
         chosen.insert(name);
     }
     EXPECT_EQ(chosen, (std::set<std::string>{"a.jpg", "b.gif", "c.png", "d.PNG"}));
-
     TempDir empty;
-    char name[kPicPathBytes] = "";
     EXPECT_FALSE(ChooseRandomImageFile(empty.path().c_str(), name));
 }
 
@@ -66,23 +63,17 @@ class PicsTest : public GLContextTest {};
 TEST_F(PicsTest, ResolutionSetsTheTextureSizeAndTheRecordKeepsThePictures)
 {
     TempDir dir;
-    WriteQuadrantPng(dir.File("small.png"), 6, 4);
-    WriteQuadrantPng(dir.File("one.png"), 1, 1);
-    WriteQuadrantPng(dir.File("wide.png"), 1500, 2);
-    WriteQuadrantPng(dir.File("narrow.png"), 1400, 3);
+    // Picture size, resolution and texture size.
     const struct {
-        const char* file;
         unsigned pictureWidth, pictureHeight;
-        int resolution;
-        int width, height;
-    } cases[] = {
-        {"small.png", 6, 4, 0, 512, 512},  {"small.png", 6, 4, 1, 1024, 1024}, {"one.png", 1, 1, 2, 1, 1},
-        {"wide.png", 1500, 2, 2, 2048, 2}, {"narrow.png", 1400, 3, 7, 1024, 4}, {"small.png", 6, 4, 2, 8, 4},
-    };
+        int resolution, width, height;
+    } cases[] = {{6, 4, 0, 512, 512},   {6, 4, 1, 1024, 1024},  {1, 1, 2, 1, 1},
+                 {1500, 2, 2, 2048, 2}, {1400, 3, 7, 1024, 4}, {6, 4, 2, 8, 4}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.file) + " at " + std::to_string(c.resolution));
+        SCOPED_TRACE(std::to_string(c.pictureWidth) + " at " + std::to_string(c.resolution));
+        WriteQuadrantPng(dir.File("p.png"), int(c.pictureWidth), int(c.pictureHeight));
         Texture t;
-        ASSERT_TRUE(loadPicFile(dir.File(c.file).c_str(), &t, c.resolution));
+        ASSERT_TRUE(loadPicFile(dir.File("p.png").c_str(), &t, c.resolution));
         int w = 0, h = 0;
         ReadTexture(t.texID, &w, &h);
         EXPECT_EQ(w, c.width);
@@ -99,8 +90,6 @@ TEST_F(PicsTest, PicturesAreUprightAndOpaque)
     WritePixbufPicture(dir.File("q.png"), "png", 20, 10, 4, QuadrantPixels(20, 10, 4));
     Texture t;
     ASSERT_TRUE(loadPicFile(dir.File("q.png").c_str(), &t, 0));
-    EXPECT_EQ(t.width, 20u);
-    EXPECT_EQ(t.height, 10u);
     const std::vector<unsigned char> read = ReadTexture(t.texID);
     auto texel = [&](int x, int y) { return &read[(size_t(y) * 512 + x) * 4]; };
     // The top-left quarter of the picture is red: last rows, left columns.
@@ -119,11 +108,8 @@ TEST_F(PicsTest, PicturesAreUprightAndOpaque)
 TEST_F(PicsTest, BrokenPicturesLeaveTheTextureUntouched)
 {
     TempDir dir;
-    WriteQuadrantPng(dir.File("q.png"), 32, 32);
-    std::vector<unsigned char> bytes;
-    ASSERT_TRUE(ReadWholeFile(dir.File("q.png"), &bytes));
-    bytes.resize(bytes.size() / 2);
-    dir.Write("cut.png", bytes);
+    const std::vector<unsigned char> bytes = QuadrantPictureBytes("png", 32, 32);
+    dir.Write("cut.png", std::vector<unsigned char>(bytes.begin(), bytes.begin() + long(bytes.size() / 2)));
     dir.Write("text.jpg", {'n', 'o', 'p', 'e'});
     for (const char* name : {"cut.png", "text.jpg", "missing.png"}) {
         Texture t;
@@ -132,16 +118,15 @@ TEST_F(PicsTest, BrokenPicturesLeaveTheTextureUntouched)
         EXPECT_EQ(t.imageData, nullptr);
         EXPECT_EQ(t.width, 0u);
     }
-    Texture t;
-    EXPECT_FALSE(LoadPicture(dir.File("nothing-here").c_str(), &t, 0));
 }
 
-TEST_F(PicsTest, LoadPictureJoinsFolderAndNameByTheRules)
+TEST_F(PicsTest, LoadPictureJoinsFolderAndNameByTheRulesAndRefusesWhatDoesNotFit)
 {
     TempDir dir;
+    Texture t;
+    EXPECT_FALSE(LoadPicture(dir.File("nothing-here").c_str(), &t, 0));
     ASSERT_EQ(mkdir(dir.File("d").c_str(), 0700), 0);
     WriteQuadrantPng(dir.File("d/x.png"), 4, 2);
-    Texture t;
     // With and without a trailing slash.
     ASSERT_TRUE(LoadPicture(dir.File("d").c_str(), &t, 2));
     EXPECT_EQ(t.width, 4u);
@@ -159,11 +144,7 @@ TEST_F(PicsTest, LoadPictureJoinsFolderAndNameByTheRules)
     std::free(previous);
     ASSERT_TRUE(loaded);
     EXPECT_EQ(shortPath.width, 2u);
-}
 
-TEST_F(PicsTest, PathsThatDoNotFitAreRefused)
-{
-    TempDir dir;
     // Nested folders make a folder path of about 1000 bytes; with the name
     // it no longer fits in 1024.
     std::string folder = dir.path();
@@ -173,14 +154,14 @@ TEST_F(PicsTest, PathsThatDoNotFitAreRefused)
     }
     const std::string name(1024 - folder.size() - 1 + 4, 'n');
     WriteQuadrantPng(folder + "/" + name + ".png", 2, 2);
-    Texture t;
-    EXPECT_FALSE(LoadPicture(folder.c_str(), &t, 0));
-    EXPECT_EQ(t.texID, 0u);
+    Texture tooLong;
+    EXPECT_FALSE(LoadPicture(folder.c_str(), &tooLong, 0));
+    EXPECT_EQ(tooLong.texID, 0u);
 
     // One that just fits loads.
     const std::string shorter(1024 - folder.size() - 1 - 4 - 1, 's');
     std::remove((folder + "/" + name + ".png").c_str());
     WriteQuadrantPng(folder + "/" + shorter + ".png", 2, 2);
     EXPECT_EQ(folder.size() + 1 + shorter.size() + 4 + 1, 1024u);
-    EXPECT_TRUE(LoadPicture(folder.c_str(), &t, 0));
+    EXPECT_TRUE(LoadPicture(folder.c_str(), &tooLong, 0));
 }

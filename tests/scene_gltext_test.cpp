@@ -9,65 +9,54 @@
 
 namespace {
 
-TEST(Glyphs, LowerCaseIsDrawnAsCapitalsAndUnknownCharactersAreBlank)
+TEST(Glyphs, LowerCaseIsDrawnAsCapitalsUnknownCharactersAreBlankAndWidthsAdd)
 {
     int inkA = 0;
     for (int row = 0; row < kGlyphHeight; row++)
         for (int col = 0; col < kGlyphWidth; col++) {
             EXPECT_EQ(GlyphInk('a', col, row), GlyphInk('A', col, row));
             inkA += GlyphInk('A', col, row);
-            EXPECT_FALSE(GlyphInk('~', col, row));
-            EXPECT_FALSE(GlyphInk(' ', col, row));
+            EXPECT_FALSE(GlyphInk('~', col, row) || GlyphInk(' ', col, row));
         }
     EXPECT_GT(inkA, 10);
     // The frame-rate text needs its percent sign.
     EXPECT_TRUE(GlyphInk('%', 0, 0));
-    EXPECT_FALSE(GlyphInk('A', -1, 3));
-    EXPECT_FALSE(GlyphInk('A', 0, kGlyphHeight));
+    EXPECT_FALSE(GlyphInk('A', -1, 3) || GlyphInk('A', 0, kGlyphHeight));
+    // One blank column between letters.
+    EXPECT_EQ(GLTextWidth("", 2), 0);
+    EXPECT_EQ(GLTextWidth("A", 1), 5);
+    EXPECT_EQ(GLTextWidth("AB", 2), 22);
+    EXPECT_EQ(GLTextLineHeight(2), 18);
 }
 
-class GLTextTest : public GLContextTest {
-protected:
-    // RGBA of the frame at (x, y), y counted from the bottom.
-    const unsigned char* Pixel(int x, int y)
-    {
-        frame = gl.ReadPixels();
-        return frame.data() + (size_t(y) * size_t(gl.width()) + size_t(x)) * 4;
-    }
-    std::vector<unsigned char> frame;
-};
+class GLText : public GLContextTest {};
 
-TEST_F(GLTextTest, InkIsWhiteWithAShadowFromTheBottomLeftCorner)
+TEST_F(GLText, InkIsWhiteWithAShadowLaterLinesGoBelowAndTheScenesStateIsKept)
 {
+    // Channel c of the frame at (x, y), y counted from the bottom.
+    auto pixel = [&](int x, int y, int c = 0) {
+        return gl.ReadPixels()[(size_t(y) * size_t(gl.width()) + size_t(x)) * 4 + size_t(c)];
+    };
     glClearColor(0.5f, 0.5f, 0.5f, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     // "1": its bottom row is " ### ", its top row "  #  ".
     DrawGLTextBottomLeft({"1"}, 2, 4, 64, 64);
     glFinish();
-    EXPECT_EQ(Pixel(6, 4)[0], 255);
-    EXPECT_EQ(Pixel(8, 17)[1], 255);
+    EXPECT_EQ(pixel(6, 4), 255);
+    EXPECT_EQ(pixel(8, 17, 1), 255);
     // Beside the top row's ink there is ground, below its right edge shadow.
-    EXPECT_EQ(Pixel(4, 17)[0], 128);
-    EXPECT_EQ(Pixel(10, 15)[0], 0);
-    // Nothing above the text.
-    EXPECT_EQ(Pixel(8, 30)[2], 128);
-}
+    EXPECT_EQ(pixel(4, 17), 128);
+    EXPECT_EQ(pixel(10, 15), 0);
+    EXPECT_EQ(pixel(8, 30, 2), 128) << "nothing above the text";
 
-TEST_F(GLTextTest, LaterLinesGoBelowEarlierOnes)
-{
-    glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
-    // "-" has ink only in its middle row: col 1..3, row 3.
+    // "-" has ink only in row 3: below the blank second line (y 2..8) it is
+    // at 2 + 9 + 7 - 4 = 14.
     DrawGLTextBottomLeft({"-", " "}, 1, 2, 64, 64);
     glFinish();
-    // The blank second line sits at y 2..8; the first line's row 3 at
-    // 2 + 9 + 7 - 4 = 14.
-    EXPECT_EQ(Pixel(3, 14)[0], 255);
-    EXPECT_EQ(Pixel(3, 5)[0], 0);
-}
+    EXPECT_EQ(pixel(3, 14), 255);
+    EXPECT_EQ(pixel(3, 5), 128);
 
-TEST_F(GLTextTest, TheScenesStateIsLeftAsItWas)
-{
     glViewport(1, 2, 30, 40);
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_TEXTURE_2D);
@@ -76,15 +65,11 @@ TEST_F(GLTextTest, TheScenesStateIsLeftAsItWas)
     glScalef(2, 3, 4);
     glMatrixMode(GL_MODELVIEW);
     glColor3f(0.25f, 0.5f, 0.75f);
-
     DrawGLTextBottomLeft({"FPS: 10.0", "LOAD: 5.0%"}, 2, 8, 64, 64);
-
     GLint viewport[4], mode = 0;
     glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[0], 1);
-    EXPECT_EQ(viewport[3], 40);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
+    EXPECT_TRUE(viewport[0] == 1 && viewport[3] == 40);
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && glIsEnabled(GL_TEXTURE_2D));
     glGetIntegerv(GL_MATRIX_MODE, &mode);
     EXPECT_EQ(mode, GL_MODELVIEW);
     GLfloat projection[16], colour[4];
@@ -93,14 +78,6 @@ TEST_F(GLTextTest, TheScenesStateIsLeftAsItWas)
     glGetFloatv(GL_CURRENT_COLOR, colour);
     EXPECT_FLOAT_EQ(colour[1], 0.5f);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-}
-
-TEST(GLTextMeasure, WidthCountsOneBlankColumnBetweenLetters)
-{
-    EXPECT_EQ(GLTextWidth("", 2), 0);
-    EXPECT_EQ(GLTextWidth("A", 1), 5);
-    EXPECT_EQ(GLTextWidth("AB", 2), 22);
-    EXPECT_EQ(GLTextLineHeight(2), 18);
 }
 
 } // namespace

@@ -67,9 +67,13 @@ protected:
 
 constexpr float kHalfDepth = 16.568542f; // 40 * tan(22.5 degrees)
 
-TEST_F(SceneTest, FirstFrameMeasuresTheGroundAndTheSecondTriesTheHerd)
+TEST_F(SceneTest, GroundIsMeasuredOnceTheViewHasASizeAndTheHerdTriedAFrameLater)
 {
-    MakeScene(160, 90, true);
+    ASSERT_TRUE(scene.Setup(true, 0, 0, &settings, (dir.path() + "/").c_str()));
+    Frame(0.025);
+    Frame(0.025);
+    EXPECT_FALSE(scene.herd->boundsKnown);
+    scene.SetSize(160, 90);
     Frame(0.025);
     ASSERT_TRUE(scene.herd->boundsKnown);
     EXPECT_NEAR(scene.herd->bounds.z, kHalfDepth, 1e-3);
@@ -88,13 +92,11 @@ TEST_F(SceneTest, UntiledGroundFillsA16By9ViewFromHomeUprightAndUnmirrored)
     const int side = 64;
     const unsigned char levels[] = {0, 80, 160, 240};
     std::vector<unsigned char> pixels(size_t(side) * side * 3);
-    for (int y = 0; y < side; y++)
-        for (int x = 0; x < side; x++) {
-            unsigned char* p = &pixels[(size_t(y) * side + x) * 3];
-            p[0] = levels[x * 4 / side];
-            p[1] = levels[y * 4 / side];
-            p[2] = 128;
-        }
+    for (size_t i = 0; i < pixels.size(); i += 3) {
+        pixels[i] = levels[int(i / 3) % side * 4 / side];
+        pixels[i + 1] = levels[int(i / 3) / side * 4 / side];
+        pixels[i + 2] = 128;
+    }
     const std::string picture = dir.File("grid.png");
     WritePixbufPicture(picture, "png", side, side, 3, pixels);
 
@@ -109,102 +111,66 @@ TEST_F(SceneTest, UntiledGroundFillsA16By9ViewFromHomeUprightAndUnmirrored)
     // Lighting brightens by up to a fifth, so levels are told apart by ranges.
     auto level = [](unsigned char v) { return v < 40 ? 0 : v < 128 ? 1 : v < 216 ? 2 : 3; };
     for (int cellY = 0; cellY < 4; cellY++)
-        for (int cellX = 0; cellX < 4; cellX++) {
+        for (int cellX = 0; cellX < 4; cellX++)
             for (double at : {0.15, 0.5, 0.85}) {
                 const int x = int((cellX + at) * 160 / 4);
                 // Screen rows from the top; OpenGL reads from the bottom.
                 const int yTop = int((cellY + at) * 90 / 4);
                 const unsigned char* p = &frame[(size_t(89 - yTop) * 160 + x) * 4];
-                EXPECT_EQ(level(p[0]), cellX) << "column " << cellX << " at pixel " << x << "," << yTop;
-                EXPECT_EQ(level(p[1]), cellY) << "row " << cellY << " at pixel " << x << "," << yTop;
+                EXPECT_TRUE(level(p[0]) == cellX && level(p[1]) == cellY) << "cell " << cellX << "," << cellY << " at pixel " << x << "," << yTop;
             }
-        }
     // The very corner pixels belong to the corner cells: nothing is cut off or left black.
-    const unsigned char* bottomLeft = &frame[0];
     const unsigned char* topRight = &frame[(size_t(89) * 160 + 159) * 4];
-    EXPECT_EQ(level(bottomLeft[0]), 0);
-    EXPECT_EQ(level(bottomLeft[1]), 3);
-    EXPECT_EQ(level(topRight[0]), 3);
-    EXPECT_EQ(level(topRight[1]), 0);
-    EXPECT_GT(bottomLeft[2], 100);
+    EXPECT_TRUE(level(frame[0]) == 0 && level(frame[1]) == 3 && frame[2] > 100);
+    EXPECT_TRUE(level(topRight[0]) == 3 && level(topRight[1]) == 0);
 }
 
-TEST_F(SceneTest, GroundIsOneQuadUntiledAndTwentyFiveTiled)
+TEST_F(SceneTest, GroundIsOneQuadUntiledAndTwentyFiveTiledWithFogSetOnceForTheTiles)
 {
     GLuint primitives[2] = {0, 0};
     for (bool tiled : {false, true}) {
         settings.TILEBG = tiled;
-        MakeScene(64, 64, true);
+        MakeScene(160, 90, true);
         primitives[tiled] = PrimitivesOfAFrame();
-        scene.Cleanup();
+        EXPECT_EQ(scene.fogReady, tiled);
+        GLfloat start = -1, end = 0;
+        GLint mode = 0;
+        glGetFloatv(GL_FOG_START, &start);
+        glGetFloatv(GL_FOG_END, &end);
+        glGetIntegerv(GL_FOG_MODE, &mode);
+        if (!tiled) {
+            EXPECT_EQ(start, 0.0f);
+            scene.Cleanup();
+            continue;
+        }
+        // The smaller half-extent of a wide view is its depth.
+        EXPECT_NEAR(start, 4.0f * kHalfDepth, 1e-2);
+        EXPECT_NEAR(end, 5.5f * kHalfDepth, 1e-2);
+        EXPECT_EQ(mode, GL_LINEAR);
+        EXPECT_FALSE(glIsEnabled(GL_FOG)) << "fog covers the ground only";
+        glFogf(GL_FOG_START, 1.0f);
+        Frame(0.025);
+        glGetFloatv(GL_FOG_START, &start);
+        EXPECT_EQ(start, 1.0f) << "fog is set only once";
     }
     // A quad may reach the pipeline as one primitive or as two triangles.
     EXPECT_TRUE(primitives[0] == 1 || primitives[0] == 2) << primitives[0];
     EXPECT_EQ(primitives[1], 25 * primitives[0]);
 }
 
-TEST_F(SceneTest, FogIsConfiguredOnlyWhenTiledAndOnlyOnce)
+TEST_F(SceneTest, MissingPackOrOneWithFewerThanEightPicturesFailsSetupAndDrawsNothing)
 {
-    MakeScene(160, 90, true);
-    for (int i = 0; i < 3; i++)
-        Frame(0.025);
-    EXPECT_FALSE(scene.fogReady);
-    GLfloat start = -1;
-    glGetFloatv(GL_FOG_START, &start);
-    EXPECT_EQ(start, 0.0f);
-    scene.Cleanup();
-
-    settings.TILEBG = true;
-    MakeScene(160, 90, true);
-    Frame(0.025);
-    ASSERT_TRUE(scene.fogReady);
-    GLfloat end = 0;
-    GLint mode = 0;
-    glGetFloatv(GL_FOG_START, &start);
-    glGetFloatv(GL_FOG_END, &end);
-    glGetIntegerv(GL_FOG_MODE, &mode);
-    // The smaller half-extent of a wide view is its depth.
-    EXPECT_NEAR(start, 4.0f * kHalfDepth, 1e-2);
-    EXPECT_NEAR(end, 5.5f * kHalfDepth, 1e-2);
-    EXPECT_EQ(mode, GL_LINEAR);
-    // Fog covers the ground only.
-    EXPECT_FALSE(glIsEnabled(GL_FOG));
-    glFogf(GL_FOG_START, 1.0f);
-    Frame(0.025);
-    glGetFloatv(GL_FOG_START, &start);
-    EXPECT_EQ(start, 1.0f);
-}
-
-TEST_F(SceneTest, PackWithFewerThanEightPicturesFailsSetupAndDrawsNothing)
-{
+    EXPECT_FALSE(scene.Setup(false, 64, 64, &settings, (dir.path() + "/absent/").c_str()));
+    EXPECT_EQ(scene.textures, nullptr);
     WriteScenePack(dir.File(kScenePackName), kSceneTextureCount - 1);
     EXPECT_FALSE(scene.Setup(false, 64, 64, &settings, (dir.path() + "/").c_str()));
-    EXPECT_EQ(scene.textures, nullptr);
-    EXPECT_EQ(scene.numTextures, 0);
+    EXPECT_TRUE(scene.textures == nullptr && scene.numTextures == 0);
     glClearColor(0.5f, 0.5f, 0.5f, 1);
     Frame(0.025);
     EXPECT_FALSE(scene.herd->boundsKnown);
     const std::vector<unsigned char> frame = gl.ReadPixels();
     EXPECT_NEAR(frame[0], 128, 1);
     EXPECT_EQ(scene.bannerTimer, 90.0f);
-}
-
-TEST_F(SceneTest, MissingPackFailsSetup)
-{
-    EXPECT_FALSE(scene.Setup(false, 64, 64, &settings, (dir.path() + "/absent/").c_str()));
-    EXPECT_EQ(scene.textures, nullptr);
-}
-
-TEST_F(SceneTest, ViewWithoutSizeMeasuresNoGroundUntilItHasOne)
-{
-    ASSERT_TRUE(scene.Setup(true, 0, 0, &settings, (dir.path() + "/").c_str()));
-    Frame(0.025);
-    Frame(0.025);
-    EXPECT_FALSE(scene.herd->boundsKnown);
-    scene.SetSize(64, 32);
-    Frame(0.025);
-    ASSERT_TRUE(scene.herd->boundsKnown);
-    EXPECT_NEAR(scene.herd->bounds.x, 2 * kHalfDepth, 1e-3);
 }
 
 TEST_F(SceneTest, CleanupTwiceReleasesEverythingOnce)
@@ -217,22 +183,20 @@ TEST_F(SceneTest, CleanupTwiceReleasesEverythingOnce)
     const GLuint badge = scene.textures[kBadgeTexture].texID;
     ASSERT_TRUE(glIsTexture(badge));
     scene.Cleanup();
-    EXPECT_FALSE(glIsTexture(background));
-    EXPECT_FALSE(glIsTexture(badge));
-    EXPECT_EQ(scene.bgTexture, 0u);
-    EXPECT_EQ(scene.textures, nullptr);
-    EXPECT_EQ(scene.herd, nullptr);
+    EXPECT_FALSE(glIsTexture(background) || glIsTexture(badge));
+    EXPECT_TRUE(scene.bgTexture == 0 && scene.textures == nullptr && scene.herd == nullptr);
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
     scene.Cleanup();
     EXPECT_EQ(scene.bgTexture, 0u);
 }
 
-TEST_F(SceneTest, BannerFirstComesFromTheTopAt90SecondsThenAlternates)
+TEST_F(SceneTest, OverlayBannerAndCardKeepTheirTimes)
 {
     MakeScene(64, 64, false);
     std::vector<int> changes;
     std::vector<bool> fromTop;
     bool wasOn = false;
+    int firstShown = 0, fullAt = 0, goneAt = 0, againAt = 0;
     for (int step = 1; step <= 300; step++) {
         Frame(0.5);
         if (scene.bannerOn != wasOn) {
@@ -244,48 +208,35 @@ TEST_F(SceneTest, BannerFirstComesFromTheTopAt90SecondsThenAlternates)
                 EXPECT_TRUE(scene.bannerPos.x == 0.0f || scene.bannerPos.x == 64.0f - 256.0f);
             }
         }
-        // While shown from the top it eases in from beyond the top edge.
+        // While shown from the top the banner eases in from beyond the top edge.
         if (step == 181) {
             EXPECT_EQ(scene.bannerPos.y, 104.0f + (24.0f - 104.0f) * 0.5f);
         }
         if (step == 221) {
             EXPECT_NEAR(scene.bannerPos.y, 24.0f, 1e-3);
         }
-    }
-    // 90 s of 0.5 s steps, shown 20 s, hidden 30 s.
-    ASSERT_EQ(changes, (std::vector<int>{181, 222, 283}));
-    EXPECT_TRUE(fromTop[0]);
-    EXPECT_FALSE(fromTop[2]);
-    EXPECT_NEAR(scene.bannerPos.y, 5.0f, 1e-3);
-}
-
-TEST_F(SceneTest, CardFadesInFrom60SecondsHoldsAndReturnsEveryMinute)
-{
-    MakeScene(64, 64, false);
-    int firstShown = 0, fullAt = 0, goneAt = 0, againAt = 0;
-    for (int step = 1; step <= 250; step++) {
-        Frame(0.5);
+        // Before the card the white ground shows; the card's veil covers it.
+        if (step == 120) {
+            EXPECT_GT(gl.ReadPixels()[0], 200);
+        }
         if (!firstShown && scene.cardAlpha > 0)
             firstShown = step;
         if (firstShown && !fullAt && scene.cardAlpha >= 1.0f) {
             fullAt = step;
-            // The veil covers the white ground.
             EXPECT_LT(gl.ReadPixels()[0], 10);
         }
         if (fullAt && !goneAt && scene.cardAlpha <= 0)
             goneAt = step;
         if (goneAt && !againAt && scene.cardAlpha > 0)
             againAt = step;
-        // Before the card the white ground shows.
-        if (step == 120) {
-            EXPECT_GT(gl.ReadPixels()[0], 200);
-        }
     }
-    EXPECT_EQ(firstShown, 121);
-    EXPECT_EQ(fullAt, 124);
-    // Held until 20 s after the timer ran out, then 2 s of fading.
-    EXPECT_EQ(goneAt, 165);
-    EXPECT_EQ(againAt, 242);
+    // Banner: 90 s of 0.5 s steps, shown 20 s, hidden 30 s.
+    ASSERT_EQ(changes, (std::vector<int>{181, 222, 283}));
+    EXPECT_TRUE(fromTop[0]);
+    EXPECT_FALSE(fromTop[2]);
+    EXPECT_NEAR(scene.bannerPos.y, 5.0f, 1e-3);
+    // Card: from 60 s, held until 20 s after the timer ran out, then 2 s of fading.
+    EXPECT_EQ((std::vector<int>{firstShown, fullAt, goneAt, againAt}), (std::vector<int>{121, 124, 165, 242}));
 }
 
 TEST_F(SceneTest, PreviewNeverRunsTheOverlay)
@@ -293,10 +244,7 @@ TEST_F(SceneTest, PreviewNeverRunsTheOverlay)
     MakeScene(64, 64, true);
     for (int step = 0; step < 300; step++)
         Frame(0.5);
-    EXPECT_EQ(scene.bannerTimer, 90.0f);
-    EXPECT_EQ(scene.cardTimer, 60.0f);
-    EXPECT_FALSE(scene.bannerOn);
-    EXPECT_EQ(scene.cardAlpha, 0.0f);
+    EXPECT_TRUE(scene.bannerTimer == 90 && scene.cardTimer == 60 && !scene.bannerOn && scene.cardAlpha == 0);
 }
 
 } // namespace
