@@ -20,12 +20,12 @@
 #include "ContactSheet.h"
 #include "resources/PackWriter.h"
 #include "resources/PictureDecoder.h"
+#include "resources/PngWriter.h"
 #include "resources/ResFile.h"
 #include "resources/TGALoader.h"
 #include "resources/Texture.h"
 
 #include <GL/gl.h>
-#include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <algorithm>
 #include <cctype>
@@ -336,26 +336,7 @@ int DecodeFile(const std::string& path, Decoded* decoded)
 
 bool WritePng(const Decoded& decoded, const std::string& out, std::string* error)
 {
-    GdkPixbuf* pixbuf =
-        gdk_pixbuf_new_from_data(decoded.pixels.data(), GDK_COLORSPACE_RGB, decoded.channels == 4, 8, decoded.width,
-                                 decoded.height, decoded.width * decoded.channels, nullptr, nullptr);
-    if (!pixbuf) {
-        *error = "out of memory";
-        return false;
-    }
-    gchar* png = nullptr;
-    gsize size = 0;
-    GError* gerror = nullptr;
-    const bool encoded = gdk_pixbuf_save_to_buffer(pixbuf, &png, &size, "png", &gerror, nullptr);
-    g_object_unref(pixbuf);
-    if (!encoded) {
-        *error = gerror ? gerror->message : "cannot encode PNG";
-        g_clear_error(&gerror);
-        return false;
-    }
-    const std::vector<unsigned char> bytes(png, png + size);
-    g_free(png);
-    return WriteFileAtomically(out, bytes, error);
+    return WritePngFile(out, decoded.pixels.data(), decoded.width, decoded.height, decoded.channels, error);
 }
 
 int Decode(const std::string& in, const std::string& out)

@@ -1,6 +1,8 @@
 // ImageFiles: TGA (types 2 and 10) and JPEG encoding.
 #include "ImageFiles.h"
 
+#include "resources/PngWriter.h"
+
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <cstring>
@@ -107,10 +109,7 @@ std::vector<unsigned char> EncodeJpeg(const Canvas& canvas, int quality)
 
 bool SavePng(const Canvas& canvas, const std::string& path)
 {
-    std::vector<unsigned char> rgba = canvas.Rgba8();
-    GdkPixbuf* pixbuf = gdk_pixbuf_new_from_data(rgba.data(), GDK_COLORSPACE_RGB, TRUE, 8, canvas.width(),
-                                                 canvas.height(), canvas.width() * 4, nullptr, nullptr);
-    const gboolean ok = gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, nullptr);
-    g_object_unref(pixbuf);
-    return ok;
+    const std::vector<unsigned char> rgba = canvas.Rgba8();
+    std::string error;
+    return WritePngFile(path, rgba.data(), canvas.width(), canvas.height(), 4, &error);
 }
