@@ -62,12 +62,22 @@ TEST_F(ResFileTest, OpensAPackAndReadsEveryLump)
     EXPECT_EQ(std::string(first, 5), "hello");
 }
 
-TEST_F(ResFileTest, EmptyPackOpens)
+TEST_F(ResFileTest, EmptyPackOpensWhereverItsTableOffsetPoints)
 {
-    RESFILE pack;
-    ASSERT_TRUE(pack.Open(dir.Write("p", PackWriter().Build()).c_str()));
-    EXPECT_EQ(pack.header.numLumps, 0u);
-    EXPECT_FALSE(pack.SeekLump(0));
+    // A pack of no lumps has no table, so an offset past the end (or near
+    // 4 GiB) is no reason to refuse it.
+    for (uint32_t offset : {0u, 24u, 25u, 1000u, 0xFFFFFFF0u}) {
+        auto bytes = PackWriter().Build();
+        Patch(bytes, 20, offset);
+        RESFILE pack;
+        ASSERT_TRUE(pack.Open(dir.Write("p", bytes).c_str())) << offset << ": " << pack.failure;
+        EXPECT_EQ(pack.header.numLumps, 0u);
+        EXPECT_TRUE(pack.lumps);
+        EXPECT_FALSE(pack.SeekLump(0));
+        unsigned char* raw = nullptr;
+        EXPECT_FALSE(pack.LoadData(0, &raw));
+        EXPECT_EQ(raw, nullptr);
+    }
 }
 
 TEST_F(ResFileTest, OpenRefusesFilesThatAreNotPacks)

@@ -51,9 +51,10 @@ bool RESFILE::Open(const char* path)
         stream.close();
         return Fail(failure, "size check does not match the file length");
     }
-    // The table must fit in the file before we size anything by its count.
+    // The table must fit in the file before we size anything by its count. A
+    // pack of no lumps has no table to find, wherever its offset points.
     const uint64_t tableEnd = uint64_t(header.tableOffset) + uint64_t(header.numLumps) * RES_LUMP_BYTES;
-    if (tableEnd > uint64_t(end)) {
+    if (header.numLumps > 0 && tableEnd > uint64_t(end)) {
         stream.close();
         return Fail(failure, "lump table runs past the end of the file");
     }
@@ -63,7 +64,8 @@ bool RESFILE::Open(const char* path)
         stream.close();
         return Fail(failure, "out of memory for the lump table");
     }
-    stream.seekg(header.tableOffset, std::ios::beg);
+    if (header.numLumps > 0)
+        stream.seekg(header.tableOffset, std::ios::beg);
     if (!stream) {
         stream.close();
         return Fail(failure, "cannot seek to the lump table");
