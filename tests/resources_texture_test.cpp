@@ -4,6 +4,7 @@
 #include "fixtures/TempDir.h"
 #include "fixtures/TestPictures.h"
 #include "resources/PackWriter.h"
+#include "resources/ResFile.h"
 #include "resources/Texture.h"
 
 #include <GL/gl.h>
@@ -167,6 +168,37 @@ TEST_F(TextureTest, EmptyPacksLoadAndBadLumpsStopTheLoad)
     EXPECT_EQ(count, 3);
     EXPECT_NE(textures[0].texID, 0u);
     EXPECT_EQ(textures[2].texID, 0u);
+
+    // Image lumps cut short, each followed by a lump that holds the rest of
+    // its bytes: the decoders stop at the lump's end instead of reading on.
+    const Bytes tga = Tga24(2, 2, 9), jpeg = QuadrantPictureBytes("jpeg", 16, 16);
+    const size_t jpegCut = jpeg.size() / 2;
+    const struct {
+        uint32_t type;
+        Bytes cut, rest;
+        const char* alert;
+    } shortLumps[] = {
+        {LUMP_TGA, Bytes(tga.begin(), tga.begin() + 18 + 6), Bytes(tga.begin() + 18 + 6, tga.end()),
+         "ERROR: Could not read image data\n"},
+        {LUMP_TGA, Bytes(tga.begin(), tga.begin() + 10), Bytes(tga.begin() + 10, tga.end()),
+         "ERROR: Could not read file header\n"},
+        {LUMP_JPEG, Bytes(jpeg.begin(), jpeg.begin() + long(jpegCut)), Bytes(jpeg.begin() + long(jpegCut), jpeg.end()),
+         ""},
+    };
+    for (const auto& c : shortLumps) {
+        PackWriter cut;
+        cut.AddLump(c.cut, c.type, 0);
+        cut.AddLump(c.rest, 0, 0);
+        ASSERT_TRUE(cut.Write(dir.File("cut.pack")));
+        Texture* partial = nullptr;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(LoadTexturesFromDataFile(dir.File("cut.pack").c_str(), &partial, &count)) << c.alert;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.alert);
+        ASSERT_NE(partial, nullptr);
+        EXPECT_EQ(partial[0].texID, 0u);
+        EXPECT_EQ(partial[0].imageData, nullptr);
+        delete[] partial;
+    }
 
     PackWriter corrupt;
     corrupt.AddLump({0xFF, 0xD8, 0xFF, 0xE0, 1, 2}, 3, 0);

@@ -33,13 +33,14 @@ struct Decode {
 
 std::istringstream stream;
 
-// Decodes from memory and captures the alert written on stderr.
-Decode DecodeBytes(const Bytes& bytes, Texture* texture)
+// Decodes from memory, taking at most size bytes, and captures the alert
+// written on stderr.
+Decode DecodeBytes(const Bytes& bytes, Texture* texture, uint64_t size = kTgaUnbounded)
 {
     stream.clear();
     stream.str(std::string(bytes.begin(), bytes.end()));
     testing::internal::CaptureStderr();
-    const bool ok = LoadTGA2(texture, &stream);
+    const bool ok = LoadTGA2(texture, &stream, size);
     const std::string alert = testing::internal::GetCapturedStderr();
     return {ok, alert};
 }
@@ -136,10 +137,52 @@ TEST(TgaLoader, OvershootingAndTruncatedDataFailWithoutWritingPastThePixels)
         {Tga(10, 4, 1, 24, {0x81, 1, 2, 3, 0x81, 1, 2}), "ERROR: Could not read from file\n"},
         {Tga(10, 4, 1, 24, {0x81, 1, 2, 3, 0x01, 1, 2, 3, 4}), data},
         // A tiny file claiming a 65535 x 65535 image is refused before the
-        // 17 GB buffer is allocated.
+        // 17 GB buffer is allocated; a run-length one still gets the alert of
+        // the place where its data ends.
         {Tga(2, 65535, 65535, 32, {1, 2, 3, 4}), data},
-        {Tga(10, 65535, 65535, 32, {0xFF, 1, 2, 3, 4}), data},
+        {Tga(10, 65535, 65535, 32, {0xFF, 1, 2, 3, 4}), "ERROR: Could not read RLE header\n"},
+        {Tga(10, 65535, 65535, 32, {}), "ERROR: Could not read RLE header\n"},
+        {Tga(10, 65535, 65535, 24, {0xFF, 1, 2, 3, 0x80, 1}), "ERROR: Could not read from file\n"},
+        {Tga(10, 65535, 65535, 24, {0xFF, 1, 2, 3, 0x7F, 1, 2, 3, 4, 5}), data},
     });
+}
+
+TEST(TgaLoader, ReadsNoFurtherThanTheBytesItIsAllowed)
+{
+    // As a pack lump cut short: the bytes after the allowed size belong to the
+    // next lump and must never be read as pixels.
+    const Bytes raw = Tga(2, 2, 2, 24, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+    const Bytes rle = Tga(10, 3, 1, 24, {0x00, 1, 2, 3, 0x81, 4, 5, 6});
+    const std::string data = "ERROR: Could not read image data\n";
+    const struct {
+        const Bytes& bytes;
+        uint64_t size;
+        std::string alert;
+    } cases[] = {
+        {raw, 5, "ERROR: Could not read file header\n"},
+        {raw, 14, "ERROR: Could not read info header\n"},
+        {raw, 18 + 6, data},
+        {raw, 18 + 11, data},
+        {rle, 18, "ERROR: Could not read RLE header\n"},
+        {rle, 18 + 3, data},
+        {rle, 18 + 4, "ERROR: Could not read RLE header\n"},
+        {rle, 18 + 7, "ERROR: Could not read from file\n"},
+    };
+    for (const auto& c : cases) {
+        Texture t;
+        const Decode d = DecodeBytes(c.bytes, &t, c.size);
+        EXPECT_FALSE(d.ok) << c.size;
+        EXPECT_EQ(d.alert, c.alert) << c.size;
+        EXPECT_EQ(t.imageData, nullptr) << c.size;
+    }
+    // Exactly enough decodes, and leaves the stream where the image ends.
+    for (const Bytes& whole : {raw, rle}) {
+        Bytes followed = whole;
+        followed.insert(followed.end(), {0xEE, 0xEE, 0xEE});
+        Texture t;
+        ASSERT_TRUE(DecodeBytes(followed, &t, whole.size()).ok);
+        EXPECT_EQ(stream.tellg(), std::streampos(whole.size()));
+    }
 }
 
 TEST(TgaLoader, ReadsAtTheStreamsOffsetAndRefusesMissingOrClosedStreams)

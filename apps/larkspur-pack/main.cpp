@@ -299,7 +299,7 @@ int DecodeLump(const std::string& packPath, const std::string& lumpText, Decoded
         Texture texture;
         if (!pack.SeekLump(int(lump)))
             return Failure(what, pack.failure);
-        if (!LoadTGA2(&texture, &pack.stream))
+        if (!LoadTGA2(&texture, &pack.stream, pack.lumps[lump].size))
             return Failure(what, "not a TGA the program accepts");
         FromTga(&texture, decoded);
         return 0;

@@ -1,15 +1,17 @@
 // TGALoader: the two accepted TGA variants and their refusals.
 //
-// Before allocating, the claimed image is checked against the bytes the stream
-// really has left (when the stream can tell), so a 14-byte file cannot make us
-// allocate gigabytes. Run-length packets are checked against the pixel count
-// before every store, so no packet writes past the pixels.
+// Every read stays within the bytes the caller allows (a pack lump's size).
+// Before allocating, the claimed image is checked against the bytes really
+// left (when the stream can tell), so a 14-byte file cannot make us allocate
+// gigabytes. Run-length packets are checked against the pixel count before
+// every store, so no packet writes past the pixels.
 #include "resources/TGALoader.h"
 
 #include "maths/Misc.h"
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -49,35 +51,48 @@ bool RefuseAndDrop(Texture* texture, const char* text)
     return Refuse(text);
 }
 
-bool ReadBytes(std::istream* stream, void* out, size_t size)
-{
-    return bool(stream->read(static_cast<char*>(out), std::streamsize(size)));
-}
-
-// Bytes between the read position and the end, or -1 when the stream cannot
-// tell (it does not seek).
-long long RemainingBytes(std::istream* stream)
+// Bytes between the read position and the end, or kTgaUnbounded when the
+// stream cannot tell (it does not seek).
+uint64_t RemainingBytes(std::istream* stream)
 {
     const std::streampos here = stream->tellg();
     if (here == std::streampos(-1))
-        return -1;
+        return kTgaUnbounded;
     stream->seekg(0, std::ios::end);
     const std::streampos end = stream->tellg();
     stream->seekg(here);
     if (end == std::streampos(-1) || !*stream) {
         stream->clear();
         stream->seekg(here);
-        return -1;
+        return kTgaUnbounded;
     }
-    return (long long)(end - here);
+    return end > here ? uint64_t(end - here) : 0;
 }
 
-// The start both decoders share: image spec, checks, and the pixel buffer.
-// minimumBytes says how many bytes the pixel data needs at the least, so that
-// an image the stream cannot hold is refused before anything is allocated.
-bool ReadSpecAndAllocate(Texture* texture, std::istream* stream, size_t (*minimumBytes)(size_t pixels, size_t bytesPerPixel))
+// The stream as one image may use it: at most `left` more bytes.
+struct Source {
+    std::istream* in;
+    uint64_t left;
+
+    bool Read(void* out, size_t size)
+    {
+        if (size > left || !in->read(static_cast<char*>(out), std::streamsize(size)))
+            return false;
+        left -= size;
+        return true;
+    }
+    // Whether the bytes still to be had are known to fall short of `needed`.
+    bool Lacks(uint64_t needed)
+    {
+        const uint64_t remaining = std::min(RemainingBytes(in), left);
+        return remaining != kTgaUnbounded && remaining < needed;
+    }
+};
+
+// Reads and checks the image spec both decoders share.
+bool ReadSpec(Texture* texture, Source& source)
 {
-    if (!ReadBytes(stream, tga.header, sizeof tga.header))
+    if (!source.Read(tga.header, sizeof tga.header))
         return Refuse("Could not read info header");
     texture->width = tga.header[0] + 256u * tga.header[1];
     texture->height = tga.header[2] + 256u * tga.header[3];
@@ -90,13 +105,12 @@ bool ReadSpecAndAllocate(Texture* texture, std::istream* stream, size_t (*minimu
 
     texture->type = tga.Bpp == 24 ? GL_RGB : GL_RGBA;
     tga.bytesPerPixel = tga.Bpp / 8;
-    const size_t pixels = size_t(tga.Width) * tga.Height;
-    tga.imageSize = tga.bytesPerPixel * pixels;
+    tga.imageSize = tga.bytesPerPixel * size_t(tga.Width) * tga.Height;
+    return true;
+}
 
-    const long long remaining = RemainingBytes(stream);
-    if (remaining >= 0 && (unsigned long long)remaining < minimumBytes(pixels, tga.bytesPerPixel))
-        return Refuse("Could not read image data");
-
+bool AllocatePixels(Texture* texture)
+{
     // A record handed in with pixels must not leak them.
     std::free(texture->imageData);
     texture->imageData = static_cast<unsigned char*>(std::malloc(tga.imageSize));
@@ -105,15 +119,50 @@ bool ReadSpecAndAllocate(Texture* texture, std::istream* stream, size_t (*minimu
     return true;
 }
 
-size_t UncompressedBytes(size_t pixels, size_t bytesPerPixel)
+// The smallest run-length data for this many pixels: all runs of 128.
+uint64_t CompressedBytes(size_t pixels, size_t bytesPerPixel)
 {
-    return pixels * bytesPerPixel;
+    return (uint64_t(pixels) + 127) / 128 * (1 + bytesPerPixel);
 }
 
-// The smallest run-length data for this many pixels: all runs of 128.
-size_t CompressedBytes(size_t pixels, size_t bytesPerPixel)
+// Reads run-length packets until they cover pixelCount pixels, storing each
+// pixel as R, G, B(, A) into out, or nowhere when out is null. Returns the
+// alert of the first fault, or null. The pixel-count check comes before every
+// store, so no packet writes past the pixels.
+const char* ReadPackets(Source& source, size_t pixelCount, unsigned char* out)
 {
-    return (pixels + 127) / 128 * (1 + bytesPerPixel);
+    const size_t step = tga.bytesPerPixel;
+    unsigned char colour[4];
+    auto store = [&]() {
+        if (!out)
+            return;
+        out[0] = colour[2];
+        out[1] = colour[1];
+        out[2] = colour[0];
+        if (step == 4)
+            out[3] = colour[3];
+        out += step;
+    };
+
+    size_t currentPixel = 0;
+    while (currentPixel < pixelCount) {
+        unsigned char header;
+        if (!source.Read(&header, 1))
+            return "Could not read RLE header";
+        const bool raw = header < 128;
+        const size_t count = raw ? size_t(header) + 1 : size_t(header) - 127;
+        if (!raw && !source.Read(colour, step))
+            return "Could not read from file";
+        for (size_t i = 0; i < count; i++) {
+            if (raw && !source.Read(colour, step))
+                return "Could not read image data";
+            if (currentPixel + i + 1 > pixelCount)
+                return "Too many pixels read";
+            store();
+        }
+        currentPixel += count;
+    }
+    return nullptr;
 }
 
 // A stream with nothing to read: missing, failed, or a file never opened.
@@ -127,27 +176,34 @@ bool Unusable(std::istream* stream)
 
 } // namespace
 
-bool LoadTGA2(Texture* texture, std::istream* stream)
+bool LoadTGA2(Texture* texture, std::istream* stream, uint64_t size)
 {
     if (!texture || Unusable(stream))
         return Refuse("Could not open texture file");
-    if (!ReadBytes(stream, tgaheader.Header, sizeof tgaheader.Header))
+    Source source{stream, size};
+    if (!source.Read(tgaheader.Header, sizeof tgaheader.Header))
         return Refuse("Could not read file header");
     if (std::memcmp(tgaheader.Header, uTGAcompare, sizeof uTGAcompare) == 0)
-        return LoadUncompressedTGA2(texture, stream);
+        return LoadUncompressedTGA2(texture, stream, source.left);
     if (std::memcmp(tgaheader.Header, cTGAcompare, sizeof cTGAcompare) == 0)
-        return LoadCompressedTGA2(texture, stream);
+        return LoadCompressedTGA2(texture, stream, source.left);
     return Refuse("TGA file be type 2 or type 10", "Invalid Image");
 }
 
-bool LoadUncompressedTGA2(Texture* texture, std::istream* stream)
+bool LoadUncompressedTGA2(Texture* texture, std::istream* stream, uint64_t size)
 {
     if (!texture || !stream)
         return Refuse("Could not open texture file");
-    if (!ReadSpecAndAllocate(texture, stream, UncompressedBytes))
+    Source source{stream, size};
+    if (!ReadSpec(texture, source))
+        return false;
+    // An image the stream cannot hold is refused before anything is allocated.
+    if (source.Lacks(tga.imageSize))
+        return Refuse("Could not read image data");
+    if (!AllocatePixels(texture))
         return false;
     unsigned char* pixels = texture->imageData;
-    if (!ReadBytes(stream, pixels, tga.imageSize))
+    if (!source.Read(pixels, tga.imageSize))
         return RefuseAndDrop(texture, "Could not read image data");
     // B, G, R(, A) to R, G, B(, A).
     for (size_t i = 0; i < tga.imageSize; i += tga.bytesPerPixel) {
@@ -158,54 +214,24 @@ bool LoadUncompressedTGA2(Texture* texture, std::istream* stream)
     return true;
 }
 
-bool LoadCompressedTGA2(Texture* texture, std::istream* stream)
+bool LoadCompressedTGA2(Texture* texture, std::istream* stream, uint64_t size)
 {
     if (!texture || !stream)
         return Refuse("Could not open texture file");
-    if (!ReadSpecAndAllocate(texture, stream, CompressedBytes))
+    Source source{stream, size};
+    if (!ReadSpec(texture, source))
         return false;
-
     const size_t pixelCount = size_t(tga.Width) * tga.Height;
-    const size_t step = tga.bytesPerPixel;
-    const bool alpha = step == 4;
-    unsigned char colour[4];
-    size_t currentPixel = 0;
-    unsigned char* out = texture->imageData;
-    // Stores one pixel, B, G, R(, A) to R, G, B(, A).
-    auto store = [&]() {
-        out[0] = colour[2];
-        out[1] = colour[1];
-        out[2] = colour[0];
-        if (alpha)
-            out[3] = colour[3];
-        out += step;
-    };
-
-    while (currentPixel < pixelCount) {
-        unsigned char header;
-        if (!ReadBytes(stream, &header, 1))
-            return RefuseAndDrop(texture, "Could not read RLE header");
-        if (header < 128) {
-            const size_t count = size_t(header) + 1;
-            for (size_t i = 0; i < count; i++) {
-                if (!ReadBytes(stream, colour, step))
-                    return RefuseAndDrop(texture, "Could not read image data");
-                if (currentPixel + i + 1 > pixelCount)
-                    return RefuseAndDrop(texture, "Too many pixels read");
-                store();
-            }
-            currentPixel += count;
-        } else {
-            const size_t count = size_t(header) - 127;
-            if (!ReadBytes(stream, colour, step))
-                return RefuseAndDrop(texture, "Could not read from file");
-            for (size_t i = 0; i < count; i++) {
-                if (currentPixel + i + 1 > pixelCount)
-                    return RefuseAndDrop(texture, "Too many pixels read");
-                store();
-            }
-            currentPixel += count;
-        }
+    // Data too short for even the tightest packets cannot hold the image: it
+    // is refused before anything is allocated, yet with the alert of the place
+    // where it ends, found by reading the packets without storing them.
+    if (source.Lacks(CompressedBytes(pixelCount, tga.bytesPerPixel))) {
+        const char* alert = ReadPackets(source, pixelCount, nullptr);
+        return Refuse(alert ? alert : "Could not read image data");
     }
+    if (!AllocatePixels(texture))
+        return false;
+    if (const char* alert = ReadPackets(source, pixelCount, texture->imageData))
+        return RefuseAndDrop(texture, alert);
     return true;
 }

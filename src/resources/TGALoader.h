@@ -12,10 +12,18 @@
 
 #include "resources/Texture.h"
 
+#include <cstdint>
 #include <istream>
 
+// No bound besides the end of the stream.
+constexpr uint64_t kTgaUnbounded = UINT64_MAX;
+
 // Reads the 12-byte header and hands over to one of the two decoders below.
-bool LoadTGA2(Texture* texture, std::istream* stream);
-// Both continue from just after the 12-byte header.
-bool LoadUncompressedTGA2(Texture* texture, std::istream* stream);
-bool LoadCompressedTGA2(Texture* texture, std::istream* stream);
+// The image may take at most size bytes from the stream: a pack passes its
+// lump's size, so that a lump cut short fails instead of reading the next
+// lump's bytes as pixels.
+bool LoadTGA2(Texture* texture, std::istream* stream, uint64_t size = kTgaUnbounded);
+// Both continue from just after the 12-byte header, with size counted from
+// there.
+bool LoadUncompressedTGA2(Texture* texture, std::istream* stream, uint64_t size = kTgaUnbounded);
+bool LoadCompressedTGA2(Texture* texture, std::istream* stream, uint64_t size = kTgaUnbounded);

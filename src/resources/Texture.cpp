@@ -139,7 +139,8 @@ bool LoadLump(RESFILE* pack, int lump, Texture* texture)
         return BuildJPGTexture(texture, bytes.get(), long(entry.size), option);
     }
     if (entry.type == LUMP_TGA)
-        return pack->SeekLump(lump) && LoadTGA2(texture, &pack->stream) && BuildTexture(texture, option);
+        return pack->SeekLump(lump) && LoadTGA2(texture, &pack->stream, entry.size) &&
+               BuildTexture(texture, option);
     return true;
 }
 
