@@ -165,3 +165,39 @@ TEST_F(PicsTest, LoadPictureJoinsFolderAndNameByTheRulesAndRefusesWhatDoesNotFit
     EXPECT_EQ(folder.size() + 1 + shorter.size() + 4 + 1, 1024u);
     EXPECT_TRUE(LoadPicture(folder.c_str(), &tooLong, 0));
 }
+
+TEST_F(PicsTest, FolderBackgroundFallsBackInOrderToTheFirstFileThatLoads)
+{
+    // Each picture has its own width, so the width tells which one loaded.
+    TempDir dir;
+    for (const char* folder : {"pictures", "empty", "broken"})
+        ASSERT_EQ(mkdir(dir.File(folder).c_str(), 0700), 0);
+    WriteQuadrantPng(dir.File("pictures/only.png"), 4, 2);
+    dir.Write("broken/cut.png", {0x89, 'P', 'N', 'G'});
+    WriteQuadrantPng(dir.File("first.png"), 6, 2);
+    WriteQuadrantPng(dir.File("second.png"), 8, 2);
+    dir.Write("bad.png", {'n', 'o'});
+    const std::string first = dir.File("first.png"), second = dir.File("second.png"), bad = dir.File("bad.png"),
+                      missing = dir.File("missing.png");
+
+    const struct {
+        const char* folder;
+        std::vector<std::string> fallbacks;
+        unsigned width; // 0: nothing loads
+    } cases[] = {
+        {"pictures", {first, second}, 4}, {"empty", {first, second}, 6},   {"missing", {first, second}, 6},
+        {"broken", {first, second}, 6},   {"empty", {missing, second}, 8}, {"empty", {bad, second}, 8},
+        {"empty", {missing, bad}, 0},     {"empty", {}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.folder) + " then " + std::to_string(c.fallbacks.size()) + " fallbacks");
+        std::vector<const char*> list;
+        for (const std::string& file : c.fallbacks)
+            list.push_back(file.c_str());
+        list.push_back(nullptr);
+        Texture t;
+        EXPECT_EQ(LoadFolderBackground(dir.File(c.folder).c_str(), list.data(), &t, 2), c.width != 0);
+        EXPECT_EQ(t.width, c.width);
+        EXPECT_EQ(t.texID != 0, c.width != 0);
+    }
+}

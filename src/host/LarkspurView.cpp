@@ -155,9 +155,8 @@ void LarkspurView::LoadBackground()
         const std::string picture = host_->DesktopPicturePath();
         loadPicFile(picture.c_str(), &DeskTex, detail);
     } else if (mySettings.BGTYPE == 2) {
-        if (!LoadPicture(mySettings.BGPath, &DeskTex, detail) &&
-            !loadPicFile(kFallbackBackground, &DeskTex, detail))
-            loadPicFile(kSystemBackground, &DeskTex, detail);
+        const char* const fallbacks[] = {kFallbackBackground, kSystemBackground, nullptr};
+        LoadFolderBackground(mySettings.BGPath, fallbacks, &DeskTex, detail);
     }
     // Type 0 already holds the capture.
 }

@@ -203,3 +203,13 @@ bool LoadPicture(const char* folder, Texture* texture, int resolution)
         return false;
     return loadPicFile(path.c_str(), texture, resolution);
 }
+
+bool LoadFolderBackground(const char* folder, const char* const* fallbacks, Texture* texture, int resolution)
+{
+    if (LoadPicture(folder, texture, resolution))
+        return true;
+    for (; fallbacks && *fallbacks; fallbacks++)
+        if (loadPicFile(*fallbacks, texture, resolution))
+            return true;
+    return false;
+}

@@ -19,6 +19,10 @@ bool loadPicFile(const char* path, Texture* texture, int resolution);
 // Loads a random picture of the folder; a folder and name that together do not
 // fit in kPicPathBytes are refused.
 bool LoadPicture(const char* folder, Texture* texture, int resolution);
+// The folder background: a random picture of the folder, else the first of
+// the fallback files (a list ending in null) that loads. False, with the
+// texture left as it was, when none loads.
+bool LoadFolderBackground(const char* folder, const char* const* fallbacks, Texture* texture, int resolution);
 // Writes a random picture's name (as the folder lists it) into out, which holds
 // kPicPathBytes bytes. Draws one number from rand().
 bool ChooseRandomImageFile(const char* folder, char* out);
