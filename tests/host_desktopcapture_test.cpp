@@ -1,7 +1,10 @@
-// Tests of the desktop capture: texture sizes, the black test, row order.
+// Tests of the desktop capture: texture sizes by detail and in the preview,
+// the black test, row order.
 #include "fixtures/FakeHost.h"
 #include "fixtures/GLContext.h"
+#include "fixtures/TempDir.h"
 #include "host/DesktopCapture.h"
+#include "host/LarkspurView.h"
 
 #include <GL/gl.h>
 
@@ -33,6 +36,21 @@ protected:
         host.captureWidth = w;
         host.captureHeight = h;
     }
+    // A grey capture of w x h.
+    void Grey(int w, int h)
+    {
+        Black(w, h);
+        host.capture.assign(host.capture.size(), 90);
+    }
+    static void ExpectSize(uint32_t name, int width, int height)
+    {
+        GLint w = 0, h = 0;
+        glBindTexture(GL_TEXTURE_2D, name);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+        EXPECT_EQ(w, width);
+        EXPECT_EQ(h, height);
+    }
     FakeHost host;
 };
 
@@ -49,6 +67,47 @@ TEST_F(DesktopCaptureTest, OneColouredByteMakesACaptureUsable)
     EXPECT_EQ(h, 2);
     GLuint texture = name;
     glDeleteTextures(1, &texture);
+}
+
+TEST_F(DesktopCaptureTest, DetailSetsTheLimitAndThePreviewAlwaysHas512)
+{
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    ASSERT_GE(largest, 2048);
+    // A display wider than the largest texture rounds past it and is held to it.
+    const int wide = largest + largest / 2;
+    const struct {
+        int w, h, detail, width, height;
+    } cases[] = {
+        {2560, 1600, 0, 512, 512},   {2560, 1600, 1, 1024, 1024}, {2560, 1600, 2, 2048, 2048},
+        {1920, 1080, 2, 2048, 1024}, {300, 200, 0, 256, 256},     {wide, 1, 2, largest, 1},
+        {wide, 1, 7, largest, 1},    {wide, 1, -1, largest, 1},   {wide, 1, 1, 1024, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " at " + std::to_string(c.detail));
+        Grey(c.w, c.h);
+        uint32_t name = 0;
+        captureDesktop(&host, &name, c.detail);
+        ASSERT_NE(name, 0u);
+        ExpectSize(name, c.width, c.height);
+        GLuint texture = name;
+        glDeleteTextures(1, &texture);
+    }
+
+    // The view captures at its creation: at the stored detail, but at detail
+    // 0 in the preview whatever the setting says.
+    TempDir dir;
+    host.preferencesFile = dir.File("LarkspurSS.ini");
+    SettingsOverrides finest;
+    finest.bgType = 0;
+    finest.bgRes = 2;
+    Grey(2560, 1600);
+    for (bool preview : {false, true}) {
+        host.preview = preview;
+        LarkspurView view(&host, finest);
+        ASSERT_NE(view.DeskTex.texID, 0u) << preview;
+        ExpectSize(view.DeskTex.texID, preview ? 512 : 2048, preview ? 512 : 2048);
+    }
 }
 
 TEST_F(DesktopCaptureTest, AllBlackOrNoCaptureYieldsNoTexture)
