@@ -51,6 +51,9 @@ TEST(LarkspurProgram, BadCommandLinesExitTwoWithAReason)
         {"--headless --every", "--every needs a value"},
         {"--headless --tile-bg=yes", "takes no value"},
         {"--headless --root", "choose only one"},
+        // --root goes with --window-id, but neither with a place of its own.
+        {"--root --window-id 0x2a --fullscreen", "choose only one"},
+        {"--window-id=42 --headless", "choose only one"},
         {"--window-id 0xZZ", "--window-id needs"},
         {"--monitors 100x100+0", "--monitors needs"},
         {"--out frames", "--out works only with --headless"},
@@ -61,9 +64,13 @@ TEST(LarkspurProgram, BadCommandLinesExitTwoWithAReason)
         EXPECT_EQ(Larkspur(dir, c.arguments, nullptr, &err), 2) << c.arguments;
         EXPECT_NE(err.find(c.reason), std::string::npos) << c.arguments << ": " << err;
     }
-    // Display options parse; without a display the run fails and says why.
+    // Display options parse, --root with --window-id as XScreenSaver's
+    // settings dialog gives them (the given window wins, so a bad
+    // $XSCREENSAVER_WINDOW is not even read); without a display the run
+    // fails and says why.
     std::string err;
-    EXPECT_EQ(RunCommand("env -u DISPLAY " + kProgram + " -window-id 0x2a00003 -monitors 800x600+0+0,640x480+800+0",
+    EXPECT_EQ(RunCommand("env -u DISPLAY XSCREENSAVER_WINDOW=bad " + kProgram +
+                             " -root -window-id 0x2a00003 -monitors 800x600+0+0,640x480+800+0",
                          nullptr, &err),
               1);
     EXPECT_NE(err.find("cannot open the display"), std::string::npos) << err;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sstream>
 #include <string>
 
@@ -58,9 +59,11 @@ struct FakeSheetHost : SheetHost {
     }
     bool OpenAddress(const char* address, std::string* error) override
     {
-        *error = std::string("no browser for ") + address;
-        return false;
+        opened.push_back(address);
+        *error = "no application for it";
+        return opens;
     }
+    std::string ReadMePath() override { return readMe; }
     void ShowError(const std::string& message) override { errors.push_back(message); }
     std::unique_ptr<PreferencesStore> OpenPreferences(const char* module) override
     {
@@ -80,8 +83,9 @@ struct FakeSheetHost : SheetHost {
 
     SheetWindow window;
     FakeControl mainMonitorOnly, dogSize, numDogs, numFootprints, tileBG, bgType, bgRes, bgPath;
-    bool missingFolderButton = false, ended = false, panelConfirms = true;
-    std::string loadedName, panelAnswer, preferencesFile;
+    bool missingFolderButton = false, ended = false, panelConfirms = true, opens = true;
+    std::string loadedName, panelAnswer, preferencesFile, readMe;
+    std::vector<std::string> opened;
     int loads = 0;
     FolderPanelRequest panel;
     std::vector<std::string> errors;
@@ -154,17 +158,29 @@ TEST_F(SheetTest, AnInterfaceWithoutAllItsControlsGivesNoSheet)
     EXPECT_EQ(sheet.configureSheet(), nullptr);
 }
 
-TEST_F(SheetTest, OddResolutionsShowAsThePicturesOwnSizeAndAnUnknownTypeSelectsNothing)
+TEST_F(SheetTest, OddStoredValuesShowAsItemsThatSaveAcceptedValues)
 {
     for (int32_t res : {2, 5, -1}) {
         settings.BGRES = res;
         sheet.configureSheet();
         EXPECT_EQ(host.bgRes.value, 2) << res;
     }
-    settings.BGTYPE = 7;
-    sheet.configureSheet();
-    EXPECT_EQ(host.bgType.value, -1);
-    EXPECT_FALSE(host.bgPath.enabled);
+    // An unknown type shows the default, the desktop snapshot, and Save
+    // stores that rather than -1.
+    for (int32_t type : {7, -1}) {
+        settings.BGTYPE = type;
+        sheet.configureSheet();
+        EXPECT_EQ(host.bgType.value, kDefaultBGType) << type;
+        EXPECT_FALSE(host.bgPath.enabled);
+        ASSERT_TRUE(sheet.configureSheet_save());
+        EXPECT_EQ(Stored("BGType"), "0") << type;
+    }
+    // Pop-ups left with nothing selected save their defaults.
+    host.bgType.value = -1;
+    host.bgRes.value = -1;
+    ASSERT_TRUE(sheet.configureSheet_save());
+    EXPECT_EQ(Stored("BGType"), "0");
+    EXPECT_EQ(Stored("BGRes"), "1");
 }
 
 TEST_F(SheetTest, TheFolderButtonIsEnabledOnlyWhileTheFolderBackgroundIsSelected)
@@ -207,17 +223,23 @@ TEST_F(SheetTest, DefaultsThenSaveStoresTheDefaultNumbersAndKeepsTheFolder)
     EXPECT_EQ(View(), "0 100 25 2000 1 0 1 /home/me/Pictures/");
 }
 
-TEST_F(SheetTest, SaveStoresTheControlsButNeverTheVersion)
+TEST_F(SheetTest, SaveStoresTheControlsWithTheVersionSoANewViewReadsThem)
 {
-    // A store of another version is only rewritten by a view.
-    WriteText(host.preferencesFile, "[LarkspurSS]\nversion=0.9\n");
+    // The file went away while the sheet was open.
+    ASSERT_EQ(std::remove(host.preferencesFile.c_str()), 0);
     sheet.configureSheet();
     host.numDogs.value = 77;
     host.dogSize.value = 250;
     host.bgRes.value = 2;
     host.bgPath.text = "/srv/pictures";
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(Stored("version"), "0.9");
+    EXPECT_EQ(Stored("version"), "1.1");
+    SETTINGS next;
+    bool nextMainMonitorOnly = false;
+    KeyFilePreferences store(host.preferencesFile, kPreferencesModule);
+    LoadSettings(&store, &next, &nextMainMonitorOnly);
+    EXPECT_EQ(next.NUM_DOGS, 77);
+    EXPECT_STREQ(next.BGPath, "/srv/pictures");
     EXPECT_EQ(Stored("NumDogs"), "77");
     EXPECT_EQ(Stored("DogSize"), "250");
     EXPECT_EQ(Stored("BGRes"), "2");
@@ -286,12 +308,27 @@ TEST_F(SheetTest, ACancelledOrUnfittingFolderChoiceChangesNothing)
     EXPECT_EQ(std::string(settings.BGPath), host.panelAnswer);
 }
 
-TEST_F(SheetTest, AWebPageThatCannotBeOpenedIsReported)
+TEST_F(SheetTest, TheHelpButtonOpensTheReadMeOrSaysWhereHelpIs)
 {
     sheet.configureSheet();
+    host.readMe = dir.Write("read me.md", {'#'});
+    sheet.configureSheet_openwebsite();
+    ASSERT_EQ(host.opened.size(), 1u);
+    EXPECT_EQ(host.opened[0], "file://" + dir.path() + "/read%20me.md");
+    EXPECT_TRUE(host.errors.empty());
+
+    host.opens = false;
     sheet.configureSheet_openwebsite();
     ASSERT_EQ(host.errors.size(), 1u);
-    EXPECT_NE(host.errors[0].find(std::string("no browser for ") + kWebsiteAddress), std::string::npos);
+    EXPECT_NE(host.errors[0].find("no application for it"), std::string::npos) << host.errors[0];
+
+    // Nothing is opened for a read-me that is not there.
+    for (const std::string& missing : {dir.File("gone.md"), dir.path(), std::string()}) {
+        host.readMe = missing;
+        sheet.configureSheet_openwebsite();
+        EXPECT_EQ(host.opened.size(), 2u);
+        EXPECT_NE(host.errors.back().find("man 6 larkspur"), std::string::npos) << missing;
+    }
 }
 
 } // namespace

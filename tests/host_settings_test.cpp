@@ -87,8 +87,8 @@ TEST(Settings, CurrentVersionIsReadAsStoredWithoutRewriting)
     const std::string text = "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nDogSize=150\nNumDogs=40\n"
                              "NumFootprints=12\nBGType=2\nBGRes=7\nTileBG=false\n";
     WriteText(path, text);
-    // DogSize 150 is a scale of 1.5; without "BGPath" the field stays empty.
-    EXPECT_EQ(Summary(Load(path)), "1 150 1.5 40 12 2 7 0 ");
+    // DogSize 150 is a scale of 1.5; without "BGPath" the folder is the default.
+    EXPECT_EQ(Summary(Load(path)), "1 150 1.5 40 12 2 7 0 " + DefaultBGPath());
     EXPECT_EQ(ReadText(path), text);
 }
 
@@ -112,16 +112,30 @@ TEST(Settings, NumbersThatWouldExhaustMemoryAreClampedToTheLimits)
     EXPECT_EQ(ReadText(path), "[LarkspurSS]\nversion=1.1\nNumDogs=2000000000\nNumFootprints=-1\nDogSize=99999\n");
 }
 
-TEST(Settings, MalformedValuesReadAsAbsentKeys)
+TEST(Settings, MissingOrMalformedKeysOfACurrentFileReadAsTheirDefaults)
 {
-    TempDir dir;
-    const std::string path = dir.File("LarkspurSS.ini");
-    WriteText(path, "[LarkspurSS]\nversion=1.1\nNumDogs=many\nTileBG=perhaps\nBGType=99999999999\n");
-    const Loaded loaded = Load(path);
-    EXPECT_EQ(loaded.settings.NUM_DOGS, 0);
-    EXPECT_FALSE(loaded.settings.TILEBG);
-    // A 32-bit field keeps the low 32 bits of a larger stored number.
-    EXPECT_EQ(loaded.settings.BGTYPE, int32_t(uint32_t(99999999999LL & 0xffffffff)));
+    const struct {
+        const char* keys;
+        std::string expected;
+    } cases[] = {
+        // A hand-edited file: creatures at full size, footprints and tiling kept.
+        {"NumDogs=30\n", "0 100 1 30 2000 0 1 1 " + DefaultBGPath()},
+        {"NumDogs=many\nTileBG=perhaps\nDogSize=\nMainMonitorOnly=2\nBGRes=x\n", Defaults()},
+        {"TileBG=false\nBGPath=/pictures/\n", "0 100 1 25 2000 0 1 0 /pictures/"},
+        // A 32-bit field keeps the low 32 bits of a larger stored number.
+        {"BGType=99999999999\n",
+         "0 100 1 25 2000 " + std::to_string(int32_t(uint32_t(99999999999LL & 0xffffffff))) + " 1 1 " +
+             DefaultBGPath()},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string path = dir.File("LarkspurSS.ini");
+        const std::string text = std::string("[LarkspurSS]\nversion=1.1\n") + c.keys;
+        WriteText(path, text);
+        EXPECT_EQ(Summary(Load(path)), c.expected) << c.keys;
+        // Reading fills nothing into the file.
+        EXPECT_EQ(ReadText(path), text) << c.keys;
+    }
 }
 
 TEST(Settings, OverridesReplaceStoredValuesAndAreClamped)

@@ -17,6 +17,13 @@ std::string ReadText(const std::string& path)
     return std::string(bytes.begin(), bytes.end());
 }
 
+// The stored number, or `none` when the read fails.
+int64_t Integer(const KeyFilePreferences& store, const char* key, int64_t none = -1)
+{
+    int64_t value = none;
+    return store.ReadInteger(key, &value) ? value : none;
+}
+
 TEST(KeyFilePreferences, MissingFileReadsAsAbsentKeysAndSavingCreatesItsFolder)
 {
     TempDir dir;
@@ -24,9 +31,12 @@ TEST(KeyFilePreferences, MissingFileReadsAsAbsentKeysAndSavingCreatesItsFolder)
     KeyFilePreferences store(path, "Module");
     EXPECT_TRUE(store.problem().empty());
     std::string text = "untouched";
+    bool flag = true;
     EXPECT_FALSE(store.ReadString("name", &text));
-    EXPECT_FALSE(store.ReadBool("flag"));
-    EXPECT_EQ(store.ReadInteger("count"), 0);
+    EXPECT_FALSE(store.ReadBool("flag", &flag));
+    EXPECT_EQ(text, "untouched");
+    EXPECT_TRUE(flag);
+    EXPECT_EQ(Integer(store, "count"), -1);
 
     store.WriteString("name", "two words = and \\ more");
     store.WriteBool("flag", true);
@@ -36,10 +46,26 @@ TEST(KeyFilePreferences, MissingFileReadsAsAbsentKeysAndSavingCreatesItsFolder)
     KeyFilePreferences again(path, "Module");
     ASSERT_TRUE(again.ReadString("name", &text));
     EXPECT_EQ(text, "two words = and \\ more");
-    EXPECT_TRUE(again.ReadBool("flag"));
-    EXPECT_EQ(again.ReadInteger("count"), -9000000000LL);
+    flag = false;
+    EXPECT_TRUE(again.ReadBool("flag", &flag));
+    EXPECT_TRUE(flag);
+    EXPECT_EQ(Integer(again, "count"), -9000000000LL);
     // Another module's group reads as empty.
-    EXPECT_EQ(KeyFilePreferences(path, "Other").ReadInteger("count"), 0);
+    EXPECT_EQ(Integer(KeyFilePreferences(path, "Other"), "count"), -1);
+}
+
+TEST(KeyFilePreferences, ValuesOfTheWrongKindReadAsAbsent)
+{
+    TempDir dir;
+    const std::string path = dir.File("Module.ini");
+    const std::string text = "[Module]\ncount=many\nflag=perhaps\nzero=0\n";
+    ASSERT_TRUE(WriteFileAtomically(path, std::vector<unsigned char>(text.begin(), text.end())));
+    KeyFilePreferences store(path, "Module");
+    EXPECT_EQ(Integer(store, "count"), -1);
+    EXPECT_EQ(Integer(store, "zero"), 0);
+    bool flag = true;
+    EXPECT_FALSE(store.ReadBool("flag", &flag));
+    EXPECT_TRUE(flag);
 }
 
 TEST(KeyFilePreferences, CorruptFileReadsAsEmptyAndIsKeptAsideBeforeReplacing)
@@ -51,14 +77,14 @@ TEST(KeyFilePreferences, CorruptFileReadsAsEmptyAndIsKeptAsideBeforeReplacing)
         ASSERT_TRUE(WriteFileAtomically(path, std::vector<unsigned char>(bad.begin(), bad.end())));
         KeyFilePreferences store(path, "Module");
         EXPECT_FALSE(store.problem().empty());
-        EXPECT_EQ(store.ReadInteger("count"), 0);
+        EXPECT_EQ(Integer(store, "count"), -1);
         // Reading alone changes nothing on disk.
         EXPECT_EQ(ReadText(path), bad);
 
         store.WriteInteger("count", 3);
         ASSERT_TRUE(store.Synchronize());
         EXPECT_EQ(ReadText(path + ".bad"), bad);
-        EXPECT_EQ(KeyFilePreferences(path, "Module").ReadInteger("count"), 3);
+        EXPECT_EQ(Integer(KeyFilePreferences(path, "Module"), "count"), 3);
     }
 }
 

@@ -9,6 +9,7 @@
 #include "fixtures/TestPictures.h"
 #include "fixtures/Xvfb.h"
 
+#include <GL/glx.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -206,6 +207,103 @@ TEST_F(LarkspurOnX11, RootTakesXScreenSaverWindowInHexOrDecimalAndEndsWithIt)
         EXPECT_EQ(status, r.status);
         EXPECT_NE(bad->Stderr().find(r.reason), std::string::npos) << bad->Stderr();
     }
+}
+
+// A visual of the screen's depth with double-buffered OpenGL but no depth
+// buffer; visualid 0 when the server has none.
+XVisualInfo VisualWithoutDepth(Display* display)
+{
+    XVisualInfo wanted = {}, found = {};
+    wanted.screen = DefaultScreen(display);
+    wanted.depth = DefaultDepth(display, wanted.screen);
+    int count = 0;
+    XVisualInfo* visuals = XGetVisualInfo(display, VisualScreenMask | VisualDepthMask, &wanted, &count);
+    for (int i = 0; i < count && found.visualid == 0; i++) {
+        int gl = 0, rgba = 0, doubleBuffer = 0, depth = 1;
+        glXGetConfig(display, &visuals[i], GLX_USE_GL, &gl);
+        glXGetConfig(display, &visuals[i], GLX_RGBA, &rgba);
+        glXGetConfig(display, &visuals[i], GLX_DOUBLEBUFFER, &doubleBuffer);
+        glXGetConfig(display, &visuals[i], GLX_DEPTH_SIZE, &depth);
+        if (gl && rgba && doubleBuffer && depth == 0)
+            found = visuals[i];
+    }
+    if (visuals)
+        XFree(visuals);
+    return found;
+}
+
+// The only child of a window, or None.
+Window OnlyChild(Display* display, Window window)
+{
+    Window root, parent, *children = nullptr;
+    unsigned int count = 0;
+    XQueryTree(display, window, &root, &parent, &children, &count);
+    const Window child = count == 1 ? children[0] : None;
+    if (children)
+        XFree(children);
+    return child;
+}
+
+int DepthBufferBits(Display* display, Window window)
+{
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes))
+        return -1;
+    XVisualInfo wanted = {};
+    wanted.visualid = XVisualIDFromVisual(attributes.visual);
+    int count = 0, bits = -1;
+    if (XVisualInfo* visual = XGetVisualInfo(display, VisualIDMask, &wanted, &count)) {
+        glXGetConfig(display, visual, GLX_DEPTH_SIZE, &bits);
+        XFree(visual);
+    }
+    return bits;
+}
+
+bool HasSize(Display* display, Window window, int width, int height)
+{
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(display, window, &attributes) && attributes.width == width &&
+           attributes.height == height;
+}
+
+// Given as XScreenSaver's settings dialog gives its preview pane (--root and
+// --window-id, a window inside the dialog's), a window whose visual has no
+// depth buffer is drawn through a child with one, which follows the window's
+// size and goes with the run; the pane is the preview whatever its size.
+TEST_F(LarkspurOnX11, PreviewPaneWithoutDepthIsDrawnThroughAChildThatFollowsIt)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    const XVisualInfo visual = VisualWithoutDepth(display());
+    ASSERT_NE(visual.visualid, 0u) << "Xvfb offers no OpenGL visual without depth";
+    const Window dialog = MakeWindow(display(), 0, 0, 900, 600);
+    XSetWindowAttributes set = {};
+    set.colormap = XCreateColormap(display(), DefaultRootWindow(display()), visual.visual, AllocNone);
+    const Window window = XCreateWindow(display(), dialog, 40, 40, 720, 400, 0, visual.depth, InputOutput,
+                                        visual.visual, CWColormap | CWBorderPixel, &set);
+    XMapWindow(display(), window);
+    XSync(display(), False);
+
+    auto program = Larkspur("--root --verbose --window-id " + Hex(window) + " " + showQuadrants,
+                            "XSCREENSAVER_WINDOW=" + Hex(window));
+    ASSERT_TRUE(WaitForQuadrants(display(), window, 720, 400)) << program->Stderr();
+    const Window child = OnlyChild(display(), window);
+    ASSERT_NE(child, Window(None));
+    EXPECT_GE(DepthBufferBits(display(), child), 16);
+    EXPECT_TRUE(HasSize(display(), child, 720, 400));
+    EXPECT_NE(program->Stderr().find("drawing into window " + Hex(window) + ", 720x400"), std::string::npos)
+        << program->Stderr();
+    EXPECT_NE(program->Stderr().find("as the preview, through a child window"), std::string::npos);
+
+    XResizeWindow(display(), window, 500, 300);
+    XSync(display(), False);
+    EXPECT_TRUE(WaitFor([&] { return HasSize(display(), child, 500, 300); }, 5.0));
+    EXPECT_TRUE(WaitForQuadrants(display(), window, 500, 300)) << program->Stderr();
+
+    Stop(*program);
+    XSync(display(), False);
+    EXPECT_EQ(OnlyChild(display(), window), Window(None));
+    XDestroyWindow(display(), dialog);
+    XFreeColormap(display(), set.colormap);
 }
 
 TEST_F(LarkspurOnX11, FullscreenMakesAViewPerMonitorAndMainMonitorOnlyKeepsOthersBlack)

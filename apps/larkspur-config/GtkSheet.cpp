@@ -107,7 +107,10 @@ gboolean CloseWindow(GtkWidget*, GdkEvent*, gpointer sheet)
 
 } // namespace
 
-GtkSheetHost::GtkSheetHost(std::string interfaceFile) : interfaceFile_(std::move(interfaceFile)) {}
+GtkSheetHost::GtkSheetHost(std::string interfaceFile, std::string readMeFile)
+    : interfaceFile_(std::move(interfaceFile)), readMeFile_(std::move(readMeFile))
+{
+}
 
 GtkSheetHost::~GtkSheetHost()
 {

@@ -21,7 +21,7 @@ public:
 
 class GtkSheetHost : public SheetHost {
 public:
-    explicit GtkSheetHost(std::string interfaceFile);
+    GtkSheetHost(std::string interfaceFile, std::string readMeFile);
     ~GtkSheetHost() override;
     GtkSheetHost(const GtkSheetHost&) = delete;
     GtkSheetHost& operator=(const GtkSheetHost&) = delete;
@@ -30,6 +30,7 @@ public:
     void EndSheet(SheetWindow* window) override;
     bool RunFolderPanel(const FolderPanelRequest& request, std::string* folder) override;
     bool OpenAddress(const char* address, std::string* error) override;
+    std::string ReadMePath() override { return readMeFile_; }
     void ShowError(const std::string& message) override;
     std::unique_ptr<PreferencesStore> OpenPreferences(const char* module) override;
 
@@ -40,6 +41,7 @@ public:
 
 private:
     std::string interfaceFile_;
+    std::string readMeFile_;
     GtkBuilder* builder_ = nullptr;
     SheetWindow window_;
     std::vector<std::unique_ptr<SheetCheckBox>> checkBoxes_;

@@ -54,8 +54,8 @@ class ReadOnlyPreferences : public PreferencesStore {
 public:
     explicit ReadOnlyPreferences(const PreferencesStore& store) : store_(store) {}
     bool ReadString(const char* key, std::string* value) const override { return store_.ReadString(key, value); }
-    bool ReadBool(const char* key) const override { return store_.ReadBool(key); }
-    int64_t ReadInteger(const char* key) const override { return store_.ReadInteger(key); }
+    bool ReadBool(const char* key, bool* value) const override { return store_.ReadBool(key, value); }
+    bool ReadInteger(const char* key, int64_t* value) const override { return store_.ReadInteger(key, value); }
     void WriteString(const char*, const char*) override {}
     void WriteBool(const char*, bool) override {}
     void WriteInteger(const char*, int64_t) override {}

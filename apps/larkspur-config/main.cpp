@@ -134,11 +134,11 @@ std::string ExecutableFolder()
     return exe.substr(0, exe.rfind('/'));
 }
 
-// The layout file of the source tree when running from the build tree, else
-// the installed one.
-std::string InterfaceFile()
+// The source tree's file when running from the build tree, else the
+// installed one.
+std::string DataFile(const char* source, const char* installed)
 {
-    return ExecutableFolder() == LARKSPUR_BUILD_BIN_DIR ? LARKSPUR_SOURCE_INTERFACE : LARKSPUR_INSTALL_INTERFACE;
+    return ExecutableFolder() == LARKSPUR_BUILD_BIN_DIR ? source : installed;
 }
 
 // Reads the settings as a starting screensaver view does.
@@ -166,7 +166,8 @@ int RunWindow(const CommandLine& line, char* program)
     SETTINGS settings;
     bool mainMonitorOnly = false;
     LoadViewSettings(&settings, &mainMonitorOnly);
-    GtkSheetHost host(InterfaceFile());
+    GtkSheetHost host(DataFile(LARKSPUR_SOURCE_INTERFACE, LARKSPUR_INSTALL_INTERFACE),
+                      DataFile(LARKSPUR_SOURCE_README, LARKSPUR_INSTALL_README));
     ConfigureSheet sheet(&host, &settings, &mainMonitorOnly);
     SheetWindow* window = sheet.configureSheet();
     if (!window) {

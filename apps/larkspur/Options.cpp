@@ -13,7 +13,7 @@ const char* const kHelp =
     "\n"
     "Where to draw:\n"
     "  --root                  the window in $XSCREENSAVER_WINDOW, else the root window\n"
-    "  --window-id ID          an existing window (hex 0x... or decimal)\n"
+    "  --window-id ID          an existing window (hex 0x... or decimal); wins over --root\n"
     "  --fullscreen            a borderless window on every monitor\n"
     "  --monitors WxH+X+Y,...  the monitor layout to use instead of the detected one (first is primary)\n"
     "  --preview               draw as the small preview (no overlay, low-detail pictures)\n"
@@ -126,8 +126,16 @@ bool Text(const char* name, const std::string& text, size_t limit, std::string* 
 
 bool SetMode(Options* o, DrawMode mode, std::string* error)
 {
+    // XScreenSaver's settings dialog starts its preview with both --root and
+    // --window-id, as it does every hack: the given window wins.
+    const bool rootAndWindow = (o->mode == DrawMode::Root && mode == DrawMode::WindowId) ||
+                               (o->mode == DrawMode::WindowId && mode == DrawMode::Root);
+    if (rootAndWindow) {
+        o->mode = DrawMode::WindowId;
+        return true;
+    }
     if (o->mode != DrawMode::Window && o->mode != mode)
-        return Fail(error, "choose only one of --root, --window-id, --fullscreen and --headless");
+        return Fail(error, "choose only one of --fullscreen, --headless and a given window (--root, --window-id)");
     o->mode = mode;
     return true;
 }

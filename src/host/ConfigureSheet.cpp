@@ -6,24 +6,33 @@
 
 const char* const kSheetInterfaceName = "Larkspur";
 const char* const kFolderPanelTitle = "Select Folder To Load Random Background Images From";
-// The project has no web page of its own yet; this is where it will live.
-const char* const kWebsiteAddress = "https://larkspur.example.org/";
 
 namespace {
 
 const int kFolderBackground = 2;
 const int kBackgroundTypes = 3;
+const int kResolutions = 3;
 // The pop-up's last item stands for every resolution other than 512 and 1024.
 const int kOwnSizeResolution = 2;
 
+// A stored type the sheet does not know shows as the default, so that Save
+// always writes a type the program accepts.
 int BackgroundTypeItem(int32_t bgType)
 {
-    return bgType >= 0 && bgType < kBackgroundTypes ? bgType : -1;
+    return bgType >= 0 && bgType < kBackgroundTypes ? bgType : kDefaultBGType;
 }
 
 int ResolutionItem(int32_t bgRes)
 {
     return bgRes == 0 || bgRes == 1 ? bgRes : kOwnSizeResolution;
+}
+
+// A pop-up with nothing (or no known item) selected stands for its default,
+// never for -1.
+int SelectedItem(const SheetPopUp& popUp, int items, int fallback)
+{
+    const int index = popUp.indexOfSelectedItem();
+    return index >= 0 && index < items ? index : fallback;
 }
 
 } // namespace
@@ -57,8 +66,6 @@ void ConfigureSheet::FillControls()
     oNumDogs->setIntValue(int32_t(settings_->NUM_DOGS));
     oNumFootprints->setIntValue(int32_t(settings_->NUM_FOOTPRINTS));
     oTileBG->setState(settings_->TILEBG);
-    // A stored type the sheet does not know selects nothing rather than a
-    // background the user did not choose.
     oBGType->selectItemAtIndex(BackgroundTypeItem(settings_->BGTYPE));
     oBGRes->selectItemAtIndex(ResolutionItem(settings_->BGRES));
     oBGPath->setTitle(settings_->BGPath);
@@ -98,10 +105,12 @@ bool ConfigureSheet::configureSheet_save()
     settings_->NUM_DOGS = oNumDogs->intValue();
     settings_->NUM_FOOTPRINTS = oNumFootprints->intValue();
     settings_->TILEBG = oTileBG->state();
-    settings_->BGTYPE = oBGType->indexOfSelectedItem();
-    settings_->BGRES = oBGRes->indexOfSelectedItem();
+    settings_->BGTYPE = SelectedItem(*oBGType, kBackgroundTypes, kDefaultBGType);
+    settings_->BGRES = SelectedItem(*oBGRes, kResolutions, kDefaultBGRes);
 
-    // The version is left as the view's creation wrote it.
+    // The version goes too: a file deleted or emptied while the sheet was open
+    // would otherwise lack it, and the next view would replace every value.
+    store->WriteString(kKeyVersion, kSettingsVersion);
     store->WriteInteger(kKeyDogSize, settings_->LDOGSIZE);
     store->WriteInteger(kKeyNumDogs, settings_->NUM_DOGS);
     store->WriteInteger(kKeyNumFootprints, settings_->NUM_FOOTPRINTS);
@@ -149,7 +158,16 @@ void ConfigureSheet::configureSheet_bgpath()
 
 void ConfigureSheet::configureSheet_openwebsite()
 {
+    const std::string path = host_->ReadMePath();
+    gchar* uri = g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR) ? g_filename_to_uri(path.c_str(), nullptr, nullptr)
+                                                                    : nullptr;
+    if (!uri) {
+        host_->ShowError("Larkspur's read-me file is not at " + path +
+                         ". Its manual page describes it too: run 'man 6 larkspur' in a terminal.");
+        return;
+    }
     std::string error;
-    if (!host_->OpenAddress(kWebsiteAddress, &error))
-        host_->ShowError(std::string("The web page ") + kWebsiteAddress + " could not be opened: " + error);
+    if (!host_->OpenAddress(uri, &error))
+        host_->ShowError("The read-me file " + path + " could not be opened: " + error);
+    g_free(uri);
 }

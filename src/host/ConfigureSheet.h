@@ -1,6 +1,6 @@
 // ConfigureSheet: the settings sheet's logic: filling its controls from a
 // view's values, Defaults, Save, Cancel, choosing the pictures folder and
-// opening the web page.
+// opening the read-me installed with the program.
 //
 // The sheet sees its controls and its toolkit only through the small
 // interfaces below, so the core stays free of GTK (larkspur-config supplies
@@ -73,8 +73,11 @@ public:
     virtual void EndSheet(SheetWindow* window) = 0;
     // Runs the folder panel; true with the chosen folder when confirmed.
     virtual bool RunFolderPanel(const FolderPanelRequest& request, std::string* folder) = 0;
-    // Opens an address in the user's browser; false with *error when it cannot.
+    // Opens an address with the user's default application; false with
+    // *error when it cannot.
     virtual bool OpenAddress(const char* address, std::string* error) = 0;
+    // Where Larkspur's read-me file should be on this machine.
+    virtual std::string ReadMePath() = 0;
     // Tells the user why something they asked for did not happen.
     virtual void ShowError(const std::string& message) = 0;
     // Opens the preferences of a module; never null.
@@ -83,7 +86,6 @@ public:
 
 extern const char* const kSheetInterfaceName;
 extern const char* const kFolderPanelTitle;
-extern const char* const kWebsiteAddress;
 
 class ConfigureSheet {
 public:
@@ -103,6 +105,8 @@ public:
     bool configureSheet_save();
     void configureSheet_cancel();
     void configureSheet_bgpath();
+    // There is no web page to send people to: this opens the read-me that is
+    // installed with the program, or says where the manual page is.
     void configureSheet_openwebsite();
 
     // Outlets, set by SheetHost::LoadInterface; the toolkit owns them.

@@ -12,16 +12,16 @@
 #include <string>
 #include <vector>
 
-// A per-module key/value store. Absent or unreadable keys read as no string,
-// false or 0; writes stay in memory until Synchronize.
+// A per-module key/value store; writes stay in memory until Synchronize.
 class PreferencesStore {
 public:
     virtual ~PreferencesStore() = default;
 
-    // False, leaving *value alone, when the key is absent.
+    // Each read is false, leaving *value alone, when the key is absent or its
+    // value is not of that kind, so callers keep their own default.
     virtual bool ReadString(const char* key, std::string* value) const = 0;
-    virtual bool ReadBool(const char* key) const = 0;
-    virtual int64_t ReadInteger(const char* key) const = 0;
+    virtual bool ReadBool(const char* key, bool* value) const = 0;
+    virtual bool ReadInteger(const char* key, int64_t* value) const = 0;
 
     virtual void WriteString(const char* key, const char* value) = 0;
     virtual void WriteBool(const char* key, bool value) = 0;

@@ -44,6 +44,29 @@ void UseDefaults(SETTINGS* settings, bool* mainMonitorOnly)
     settings->TILEBG = kDefaultTileBG;
 }
 
+// Both are 32-bit fields: keep the low 32 bits, as a narrower read would.
+void ReadInt32(const PreferencesStore& store, const char* key, int32_t* field)
+{
+    int64_t value = 0;
+    if (store.ReadInteger(key, &value))
+        *field = int32_t(uint32_t(uint64_t(value)));
+}
+
+// Keys that are absent or unreadable leave the values as they are.
+void ReadStoredValues(const PreferencesStore& store, SETTINGS* settings, bool* mainMonitorOnly)
+{
+    store.ReadBool(kKeyMainMonitorOnly, mainMonitorOnly);
+    store.ReadInteger(kKeyDogSize, &settings->LDOGSIZE);
+    store.ReadInteger(kKeyNumDogs, &settings->NUM_DOGS);
+    store.ReadInteger(kKeyNumFootprints, &settings->NUM_FOOTPRINTS);
+    ReadInt32(store, kKeyBGType, &settings->BGTYPE);
+    ReadInt32(store, kKeyBGRes, &settings->BGRES);
+    std::string path;
+    if (store.ReadString(kKeyBGPath, &path))
+        SetBGPath(settings, path.c_str());
+    store.ReadBool(kKeyTileBG, &settings->TILEBG);
+}
+
 } // namespace
 
 std::string DefaultBGPath()
@@ -81,24 +104,15 @@ bool StoreDefaultSettings(PreferencesStore* store)
 void LoadSettings(PreferencesStore* store, SETTINGS* settings, bool* mainMonitorOnly)
 {
     std::string version;
-    const bool hasVersion = store->ReadString(kKeyVersion, &version);
-    *mainMonitorOnly = store->ReadBool(kKeyMainMonitorOnly);
-    settings->LDOGSIZE = store->ReadInteger(kKeyDogSize);
-    settings->NUM_DOGS = store->ReadInteger(kKeyNumDogs);
-    settings->NUM_FOOTPRINTS = store->ReadInteger(kKeyNumFootprints);
-    // Both are 32-bit fields: keep the low 32 bits, as a narrower read would.
-    settings->BGTYPE = int32_t(uint32_t(uint64_t(store->ReadInteger(kKeyBGType))));
-    settings->BGRES = int32_t(uint32_t(uint64_t(store->ReadInteger(kKeyBGRes))));
-    std::string path;
-    if (store->ReadString(kKeyBGPath, &path))
-        SetBGPath(settings, path.c_str());
-    settings->TILEBG = store->ReadBool(kKeyTileBG);
-
-    if (!hasVersion || version != kSettingsVersion) {
+    const bool current = store->ReadString(kKeyVersion, &version) && version == kSettingsVersion;
+    // Every key starts at its default, so a key missing from a current file
+    // (one edited by hand, say) reads as its default rather than 0 or false.
+    UseDefaults(settings, mainMonitorOnly);
+    if (current)
+        ReadStoredValues(*store, settings, mainMonitorOnly);
+    else
         // A store that cannot be saved still gives this view the defaults.
         StoreDefaultSettings(store);
-        UseDefaults(settings, mainMonitorOnly);
-    }
     ClampNumbers(settings);
 }
 

@@ -69,7 +69,8 @@ std::string DefaultBGPath();
 
 // Reads the settings at a view's creation. A store whose "version" is absent
 // or not "1.1" is rewritten with every default first, and the defaults are
-// used. Out-of-range numbers are clamped.
+// used. In a current store a key that is absent or unreadable reads as its
+// default. Out-of-range numbers are clamped.
 void LoadSettings(PreferencesStore* store, SETTINGS* settings, bool* mainMonitorOnly);
 
 // Writes every key with its default, version first, and writes the store

@@ -60,26 +60,28 @@ bool KeyFilePreferences::ReadString(const char* key, std::string* value) const
     return true;
 }
 
-bool KeyFilePreferences::ReadBool(const char* key) const
+bool KeyFilePreferences::ReadBool(const char* key, bool* value) const
 {
     GError* error = nullptr;
-    const gboolean value = g_key_file_get_boolean(file_, group_.c_str(), key, &error);
+    const gboolean read = g_key_file_get_boolean(file_, group_.c_str(), key, &error);
     if (error) {
         g_error_free(error);
         return false;
     }
-    return value;
+    *value = read;
+    return true;
 }
 
-int64_t KeyFilePreferences::ReadInteger(const char* key) const
+bool KeyFilePreferences::ReadInteger(const char* key, int64_t* value) const
 {
     GError* error = nullptr;
-    const gint64 value = g_key_file_get_int64(file_, group_.c_str(), key, &error);
+    const gint64 read = g_key_file_get_int64(file_, group_.c_str(), key, &error);
     if (error) {
         g_error_free(error);
-        return 0;
+        return false;
     }
-    return value;
+    *value = read;
+    return true;
 }
 
 void KeyFilePreferences::WriteString(const char* key, const char* value)

@@ -27,8 +27,8 @@ public:
     KeyFilePreferences& operator=(const KeyFilePreferences&) = delete;
 
     bool ReadString(const char* key, std::string* value) const override;
-    bool ReadBool(const char* key) const override;
-    int64_t ReadInteger(const char* key) const override;
+    bool ReadBool(const char* key, bool* value) const override;
+    bool ReadInteger(const char* key, int64_t* value) const override;
     void WriteString(const char* key, const char* value) override;
     void WriteBool(const char* key, bool value) override;
     void WriteInteger(const char* key, int64_t value) override;

@@ -25,6 +25,46 @@ VisualInfoPtr VisualOfWindow(Display* display, const XWindowAttributes& attribut
     return VisualInfoPtr(XGetVisualInfo(display, VisualIDMask, &wanted, &count));
 }
 
+// The visual of the windows we make: double-buffered RGBA, at least 8 bits
+// per colour and a 16-bit depth buffer.
+VisualInfoPtr ChooseViewVisual(Display* display, int screen)
+{
+    int attributes[] = {GLX_RGBA,     GLX_DOUBLEBUFFER, GLX_RED_SIZE,   8, GLX_GREEN_SIZE, 8,
+                        GLX_BLUE_SIZE, 8,               GLX_DEPTH_SIZE, 16, None};
+    return VisualInfoPtr(glXChooseVisual(display, screen, attributes));
+}
+
+int Config(Display* display, XVisualInfo* visual, int attribute)
+{
+    int value = 0;
+    return glXGetConfig(display, visual, attribute, &value) == 0 ? value : 0;
+}
+
+// A given window's own visual will do when it has OpenGL in RGBA, double
+// buffering and depth; its colour depth is the host's choice.
+bool SuitsView(Display* display, XVisualInfo* visual)
+{
+    return Config(display, visual, GLX_USE_GL) && Config(display, visual, GLX_RGBA) &&
+           Config(display, visual, GLX_DOUBLEBUFFER) && Config(display, visual, GLX_DEPTH_SIZE) >= 16;
+}
+
+// A window of the visual, with its own colormap, which the caller frees.
+// Windows on the root that no window manager should take get override-redirect.
+Window CreateWindowOfVisual(Display* display, Window parent, const XVisualInfo& visual, int x, int y, int width,
+                            int height, long eventMask, bool overrideRedirect, Colormap* colormap)
+{
+    XSetWindowAttributes set = {};
+    set.colormap = *colormap = XCreateColormap(display, RootWindow(display, visual.screen), visual.visual, AllocNone);
+    // Black in a true-colour visual.
+    set.background_pixel = 0;
+    set.border_pixel = 0;
+    set.event_mask = eventMask;
+    set.override_redirect = overrideRedirect;
+    return XCreateWindow(display, parent, x, y, unsigned(width), unsigned(height), 0, visual.depth, InputOutput,
+                         visual.visual, CWColormap | CWBackPixel | CWBorderPixel | CWEventMask | CWOverrideRedirect,
+                         &set);
+}
+
 void SetTitle(Display* display, Window window)
 {
     const char* title = "Larkspur";
@@ -96,40 +136,45 @@ std::unique_ptr<GlxSurface> GlxSurface::ForWindow(Display* display, Window windo
         *error = "the window cannot be drawn into (InputOnly)";
         return nullptr;
     }
-    VisualInfoPtr visual = VisualOfWindow(display, attributes);
-    int usesGL = 0;
-    if (!visual || glXGetConfig(display, visual.get(), GLX_USE_GL, &usesGL) != 0 || !usesGL) {
-        *error = "the window's visual does not support OpenGL";
-        return nullptr;
-    }
     std::unique_ptr<GlxSurface> surface(new GlxSurface(display, window, false));
-    if (!surface->CreateContext(visual.get(), error))
-        return nullptr;
-    return surface;
+    VisualInfoPtr visual = VisualOfWindow(display, attributes);
+    const bool made = visual && SuitsView(display, visual.get()) ? surface->CreateContext(visual.get(), error)
+                                                                 : surface->AddChild(attributes, error);
+    return made ? std::move(surface) : nullptr;
+}
+
+bool GlxSurface::AddChild(const XWindowAttributes& attributes, std::string* error)
+{
+    VisualInfoPtr visual = ChooseViewVisual(display_, XScreenNumberOfScreen(attributes.screen));
+    if (!visual) {
+        *error = "its visual lacks double-buffered OpenGL with a depth buffer, and its screen has no visual "
+                 "with them";
+        return false;
+    }
+    const bool onRoot = window_ == attributes.root;
+    drawable_ = CreateWindowOfVisual(display_, window_, *visual, 0, 0, attributes.width, attributes.height,
+                                     NoEventMask, onRoot, &colormap_);
+    // Drawn on the root, the view stays beneath the other windows, as the
+    // root itself does.
+    if (onRoot)
+        XLowerWindow(display_, drawable_);
+    return CreateContext(visual.get(), error);
 }
 
 std::unique_ptr<GlxSurface> GlxSurface::NewWindow(Display* display, int x, int y, int width, int height,
                                                   bool fullscreen, std::string* error)
 {
-    int attributes[] = {GLX_RGBA,     GLX_DOUBLEBUFFER, GLX_RED_SIZE,   8, GLX_GREEN_SIZE, 8,
-                        GLX_BLUE_SIZE, 8,               GLX_DEPTH_SIZE, 16, None};
     const int screen = DefaultScreen(display);
-    VisualInfoPtr visual(glXChooseVisual(display, screen, attributes));
+    VisualInfoPtr visual = ChooseViewVisual(display, screen);
     if (!visual) {
         *error = "no double-buffered OpenGL visual with 8 bits per colour and a 16-bit depth buffer";
         return nullptr;
     }
-    const Window root = RootWindow(display, screen);
-    XSetWindowAttributes set = {};
-    set.colormap = XCreateColormap(display, root, visual->visual, AllocNone);
-    set.background_pixel = BlackPixel(display, screen);
-    set.border_pixel = 0;
-    set.event_mask = StructureNotifyMask | KeyPressMask | ExposureMask;
-    const Window window =
-        XCreateWindow(display, root, x, y, unsigned(width), unsigned(height), 0, visual->depth, InputOutput,
-                      visual->visual, CWColormap | CWBackPixel | CWBorderPixel | CWEventMask, &set);
+    Colormap colormap = None;
+    const Window window = CreateWindowOfVisual(display, RootWindow(display, screen), *visual, x, y, width, height,
+                                               StructureNotifyMask | KeyPressMask | ExposureMask, false, &colormap);
     std::unique_ptr<GlxSurface> surface(new GlxSurface(display, window, true));
-    surface->colormap_ = set.colormap;
+    surface->colormap_ = colormap;
 
     SetTitle(display, window);
     XSizeHints size = {};
@@ -151,9 +196,6 @@ std::unique_ptr<GlxSurface> GlxSurface::NewWindow(Display* display, int x, int y
 
 bool GlxSurface::CreateContext(XVisualInfo* visual, std::string* error)
 {
-    int doubleBuffered = 0;
-    glXGetConfig(display_, visual, GLX_DOUBLEBUFFER, &doubleBuffered);
-    doubleBuffered_ = doubleBuffered != 0;
     context_ = glXCreateContext(display_, visual, nullptr, True);
     if (!context_) {
         *error = "cannot create an OpenGL context (GLX)";
@@ -170,6 +212,10 @@ GlxSurface::~GlxSurface()
             glXMakeCurrent(display_, None, nullptr);
         glXDestroyContext(display_, context_);
     }
+    // A child goes with its parent; destroying ours leaves the given window
+    // as it was.
+    if (throughChild() && !gone_)
+        XDestroyWindow(display_, drawable_);
     if (own_ && !gone_)
         XDestroyWindow(display_, window_);
     if (colormap_ != None)
@@ -183,23 +229,29 @@ bool GlxSurface::MakeCurrent()
             glXMakeCurrent(display_, None, nullptr);
         return false;
     }
-    if (glXGetCurrentContext() == context_ && glXGetCurrentDrawable() == window_)
+    if (glXGetCurrentContext() == context_ && glXGetCurrentDrawable() == drawable_)
         return true;
-    return glXMakeCurrent(display_, window_, context_) == True;
+    return glXMakeCurrent(display_, drawable_, context_) == True;
 }
 
 void GlxSurface::Swap()
 {
-    if (gone_)
-        return;
-    if (doubleBuffered_)
-        glXSwapBuffers(display_, window_);
-    else
-        glFlush();
+    if (!gone_)
+        glXSwapBuffers(display_, drawable_);
 }
 
 void GlxSurface::Map()
 {
-    if (own_ && !gone_)
+    if (gone_)
+        return;
+    if (own_)
         XMapRaised(display_, window_);
+    else if (throughChild())
+        XMapWindow(display_, drawable_);
+}
+
+void GlxSurface::Resize(int width, int height)
+{
+    if (throughChild() && !gone_ && width > 0 && height > 0)
+        XResizeWindow(display_, drawable_, unsigned(width), unsigned(height));
 }

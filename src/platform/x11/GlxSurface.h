@@ -1,13 +1,15 @@
 // GlxSurface: an X window with the GLX context a view draws with.
 //
 // Either a window someone else made (the XScreenSaver window, a window id,
-// the root), drawn with that window's own visual, which must support OpenGL,
-// or a window of our own with a double-buffered visual of at least 8 bits
-// per colour and a 16-bit depth buffer. Each surface has its own context. A
-// single-buffered visual is flushed instead of swapped. Once the window is
-// known to be gone nothing is sent for it any more: making the surface
-// current then releases any current context, so stray OpenGL calls do
-// nothing.
+// the root) or a window of our own. A view needs a double-buffered RGBA
+// visual with a depth buffer of at least 16 bits; without depth, creatures
+// draw through each other and through the ground. A given window whose own
+// visual has all that is drawn into directly; otherwise the view draws into
+// a child window of a suitable visual that covers the given one and follows
+// its size, as other X screensavers do. Each surface has its own context.
+// Once the window is known to be gone nothing is sent for it any more:
+// making the surface current then releases any current context, so stray
+// OpenGL calls do nothing.
 #pragma once
 
 #include <GL/glx.h>
@@ -18,8 +20,9 @@
 
 class GlxSurface {
 public:
-    // A context for an existing window; null with *error set when the window
-    // does not exist or its visual has no OpenGL.
+    // A context for an existing window, drawing through a child window when
+    // the window's visual does not suit a view; null with *error set when the
+    // window does not exist or its screen has no suitable visual.
     static std::unique_ptr<GlxSurface> ForWindow(Display* display, Window window, std::string* error);
     // A new, unmapped window at the given place on the default screen. Full
     // screen windows have no decorations and ask the window manager for the
@@ -32,24 +35,37 @@ public:
 
     bool MakeCurrent();
     void Swap();
+    // Maps our own window, or the child drawn into.
     void Map();
+    // Follows a new size of the window: the child drawn into takes it too.
+    void Resize(int width, int height);
     // The window was destroyed by someone else.
     void MarkGone() { gone_ = true; }
 
+    // The window the view is for (its events and size); the window drawn
+    // into is this one or a child of it.
     Window window() const { return window_; }
+    Window drawable() const { return drawable_; }
+    // The window is ours or the child drawn into is.
+    bool Uses(Window window) const { return window == window_ || window == drawable_; }
     bool ownWindow() const { return own_; }
+    bool throughChild() const { return drawable_ != window_; }
     bool gone() const { return gone_; }
 
 private:
-    GlxSurface(Display* display, Window window, bool own) : display_(display), window_(window), own_(own) {}
+    GlxSurface(Display* display, Window window, bool own)
+        : display_(display), window_(window), drawable_(window), own_(own)
+    {
+    }
+    bool AddChild(const XWindowAttributes& attributes, std::string* error);
     bool CreateContext(XVisualInfo* visual, std::string* error);
 
     Display* display_;
     Window window_;
+    Window drawable_;
     bool own_;
     Colormap colormap_ = None;
     GLXContext context_ = nullptr;
-    bool doubleBuffered_ = true;
     bool gone_ = false;
 };
 

@@ -23,6 +23,11 @@ bool X11Shared::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, 
 {
     if (!captureTaken_) {
         captureTaken_ = true;
+        // Under XScreenSaver this is the screenshot of our own window's
+        // monitor, not of the main display: XScreenSaver runs one process per
+        // monitor and has covered every monitor before any of them starts, so
+        // a secondary monitor's process cannot read the main display any
+        // more. Each monitor thus shows its own desktop.
         captured_ = saverWindow != None &&
                     CaptureScreenshotProperty(display, saverWindow, &capture_, &captureWidth_, &captureHeight_);
         if (!captured_ && !layout.monitors.empty()) {
@@ -69,8 +74,8 @@ void X11Host::FlushBuffer()
 
 void X11Host::ResizeSurface(double width, double height)
 {
-    // The GLX drawable follows its window; only the size the view reads changes.
     size_ = ViewSize{width, height};
+    surface_->Resize(int(width), int(height));
 }
 
 std::string X11Host::DesktopPicturePath()

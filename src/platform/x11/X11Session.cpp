@@ -190,12 +190,14 @@ bool Session::AddGivenWindowView()
     XWindowAttributes attributes;
     XGetWindowAttributes(display, window, &attributes);
     XSelectInput(display, window, StructureNotifyMask);
-    const bool preview = run_.preview || IsPreviewSize(attributes.width, attributes.height);
+    const bool preview =
+        run_.preview || IsPreviewSize(attributes.width, attributes.height) || IsEmbeddedWindow(display, window);
     shared_.saverWindow = window;
     const int screen = ScreenOfWindow(window);
     if (run_.verbose)
-        std::fprintf(stderr, "larkspur: drawing into window 0x%lx, %dx%d on monitor %d%s\n", window,
-                     attributes.width, attributes.height, screen, preview ? ", as the preview" : "");
+        std::fprintf(stderr, "larkspur: drawing into window 0x%lx, %dx%d on monitor %d%s%s\n", window,
+                     attributes.width, attributes.height, screen, preview ? ", as the preview" : "",
+                     surface->throughChild() ? ", through a child window with a depth buffer" : "");
     AddView(std::move(surface), attributes.width, attributes.height, preview, screen);
     return true;
 }
@@ -243,7 +245,7 @@ void Session::StartView(View& view)
 View* Session::ViewOf(Window window)
 {
     for (View& view : views_)
-        if (view.host->surface().window() == window)
+        if (view.host->surface().Uses(window))
             return &view;
     return nullptr;
 }
@@ -422,6 +424,30 @@ int Session::Run()
 bool IsPreviewSize(int width, int height)
 {
     return width <= 640 && height <= 480;
+}
+
+bool IsEmbeddedWindow(Display* display, Window window)
+{
+    Window root = None, parent = None, *children = nullptr;
+    unsigned int count = 0;
+    X11ErrorTrap trap(display);
+    const bool known = XQueryTree(display, window, &root, &parent, &children, &count) != 0;
+    if (children)
+        XFree(children);
+    if (!known || trap.Failed() || parent == root)
+        return false;
+    // A top-level window that a window manager has framed carries WM_STATE.
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    const Atom wmState = XInternAtom(display, "WM_STATE", False);
+    const bool managed = XGetWindowProperty(display, window, wmState, 0, 0, False, AnyPropertyType, &type, &format,
+                                            &items, &after, &data) == Success &&
+                         type != None;
+    if (data)
+        XFree(data);
+    return !managed && !trap.Failed();
 }
 
 int RunX11(const X11Run& run, const SettingsOverrides& overrides)

@@ -4,7 +4,8 @@
 // Where the views go: into an existing window (XScreenSaver's, a window id,
 // the root), one view; one borderless window per monitor (--fullscreen), a
 // view each; or one ordinary 1280x720 window. A given window of at most
-// 640x480 is the small preview of a settings dialog. Every view's frame is
+// 640x480, or one inside another program's window, is a settings dialog's
+// preview. Every view's frame is
 // called on a steady timer, X events are handled between frames, and the
 // run ends cleanly (every scene torn down) on SIGTERM or SIGINT, when the
 // window is destroyed, on an X error, and in our own windows on q, Escape or
@@ -44,6 +45,12 @@ constexpr int kOwnWindowHeight = 720;
 
 // A given window of this size or smaller is a settings dialog's preview.
 bool IsPreviewSize(int width, int height);
+// A given window inside another program's window (not a top-level window,
+// framed by a window manager or not) is a settings dialog's preview pane,
+// whatever its size: XScreenSaver 6's pane is about 725x407 to 800x490 and
+// grows with its dialog, and the full-view overlay ("move the mouse to wake
+// up") reads wrongly there.
+bool IsEmbeddedWindow(Display* display, Window window);
 
 // The whole run; returns the exit status: 0 for a run that ended as asked
 // (signal, key, window closed or destroyed), 1 when the display, the window
