@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -198,6 +199,19 @@ TEST_F(Herd, BirthTakesTheLowestFreeSlotAndRecountsThoseInPlay)
     EXPECT_EQ(herd.dogs[3].action, DOG_IDLING) << "a placed creature's slot is free";
     EXPECT_EQ(herd.numActive, 4);
     EXPECT_TRUE(herd.dogs[3].skin >= 0 && herd.dogs[3].skin < 15);
+    // With a free slot the one-in-three draw for a takeover is never made:
+    // the newborn's placement, idle row and coat come first.
+    for (unsigned seed = 1; seed <= 8; seed++) {
+        herd.dogs[4].action = DOG_EMPTY;
+        std::srand(seed);
+        ONEDOG probe;
+        probe.Reset(&herd);
+        std::rand(); // the idle row
+        const int coat = std::rand() % kChosenSkins;
+        std::srand(seed);
+        ASSERT_TRUE(herd.Breed(VECTOR3D(3, 0, 3)));
+        EXPECT_EQ(herd.dogs[4].skin, coat) << "seed " << seed;
+    }
 }
 
 // Counts the pixels that differ from the clear colour.
@@ -238,6 +252,34 @@ TEST_F(Herd, DrawShowsCreaturesInViewAndAdditiveSparks)
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
+TEST_F(Herd, EachDrawPassLeavesTheGLStateAsTheSceneSetIt)
+{
+    Build(25, 2000, 400);
+    ONEDOG& dog = Travelling(0, VECTOR3D(0, 0, 0));
+    Step(0.1, 20);
+    herd.NewSparks(VECTOR3D(0, 5, 0), VECTOR3D(0, 1, 0), 50, SPARK_BURST);
+    ApplyView(&herd);
+    // The state the scene leaves around the herd's drawing.
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDisable(GL_BLEND);
+    glDepthMask(GL_TRUE);
+    for (GLenum cap : {GL_LIGHTING, GL_LIGHT0, GL_CULL_FACE, GL_DEPTH_TEST, GL_TEXTURE_2D})
+        glEnable(cap);
+    const GLPassState before = GLPassState::Read();
+    const std::pair<const char*, std::function<void()>> passes[] = {
+        {"creature", [&] { dog.Draw(); }},
+        {"footprints", [&] { herd.DrawFootPrints(0.025); }},
+        {"sparks", [&] { herd.DrawSparks(0.025); }},
+        {"herd", [&] { herd.Draw(0.025); }},
+    };
+    ASSERT_GT(herd.log.footprintsLaid, 0);
+    for (const auto& pass : passes) {
+        pass.second();
+        EXPECT_EQ(GLPassState::Read(), before) << pass.first << ": " << GLPassState::Read().Describe();
+    }
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
 TEST_F(Herd, ReportNamesBirthsCameraModesAndCountsEachMinute)
 {
     Build(25);
@@ -262,8 +304,13 @@ TEST_F(Herd, ReportNamesBirthsCameraModesAndCountsEachMinute)
     EXPECT_NE(text.find("footprints laid"), std::string::npos);
 }
 
-TEST_F(Herd, TenMinutesOfADefaultHerdStayWithinItsSlotsAndRepeatWithTheSeed)
+TEST_F(Herd, TenMinutesOfADefaultHerdStayOnTheGroundWithinItsSlotsAndRepeatWithTheSeed)
 {
+    // Creatures enter from up to 3 sizes plus 4 units beyond an edge; two that
+    // dodge each other side by side can run on together for a few seconds
+    // before they turn back (about 23 units at worst with this seed).
+    const float kEntryMargin = 3.0f + 4.0f;
+    const float kRoomToTurn = 20.0f;
     std::vector<float> firstRun;
     for (int run = 0; run < 2; run++) {
         herd.camera = CAMERA();
@@ -271,6 +318,7 @@ TEST_F(Herd, TenMinutesOfADefaultHerdStayWithinItsSlotsAndRepeatWithTheSeed)
         Build(25);
         const double dt = 0.1;
         int maxInPlay = 0;
+        float worstOutside = 0;
         bool travelled = false, idled = false;
         const int frames = run == 0 ? 6000 : 600;
         std::vector<float> trace;
@@ -285,6 +333,11 @@ TEST_F(Herd, TenMinutesOfADefaultHerdStayWithinItsSlotsAndRepeatWithTheSeed)
                 ASSERT_TRUE(std::isfinite(dog.position.x) && std::isfinite(dog.position.z) &&
                             std::isfinite(dog.currentPos.x) && std::isfinite(dog.angles.y))
                     << "slot " << i << " at frame " << frame;
+                // Creatures in play keep near the ground: beyond it lie only
+                // the margin they enter from and the room to turn back.
+                if (dog.action > 0)
+                    worstOutside = std::max({worstOutside, std::fabs(dog.currentPos.x) - herd.bounds.x,
+                                             std::fabs(dog.currentPos.z) - herd.bounds.z});
                 travelled |= dog.action == DOG_TRAVELLING;
                 idled |= dog.action == DOG_IDLING;
                 if (frame < 600)
@@ -297,6 +350,7 @@ TEST_F(Herd, TenMinutesOfADefaultHerdStayWithinItsSlotsAndRepeatWithTheSeed)
             break;
         }
         firstRun = trace;
+        EXPECT_LT(worstOutside, kEntryMargin + kRoomToTurn);
         EXPECT_TRUE(travelled && idled);
         EXPECT_GT(herd.log.births, 0);
         EXPECT_GT(maxInPlay, 4);

@@ -279,6 +279,20 @@ TEST_F(OneDogHerd, EachFootLaysOnePrintUnderItWhenItComesDown)
     EXPECT_GE(herd.log.footprintsLaid, 4 + 8) << "3 s of travel lay a trail";
 }
 
+TEST_F(OneDogHerd, EveryAllowedSizeLaysATrail)
+{
+    for (int percent : {10, 20, 30, 100, 1000}) {
+        Build(1, 2000, percent);
+        ONEDOG& dog = Travelling(0, VECTOR3D(0, 0, 0));
+        dog.target = VECTOR3D(1000, 0, 0);
+        dog.retargetTimer = 100;
+        const int64_t before = herd.log.footprintsLaid;
+        for (int frame = 0; frame < 120; frame++)
+            dog.Move(0.025, &herd);
+        EXPECT_GE(herd.log.footprintsLaid - before, 8) << percent << " %";
+    }
+}
+
 TEST_F(OneDogHerd, UnmeasuredGroundKeepsPlacementAndTravelFinite)
 {
     herd.bounds = VECTOR3D(0, 0, 0);

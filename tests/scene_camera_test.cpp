@@ -3,12 +3,14 @@
 // following a creature (including with nobody to follow).
 #include "scene/Camera.h"
 #include "creatures/DogControl.h"
+#include "maths/Misc.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -151,6 +153,59 @@ TEST(Camera, FollowWithNobodyInPlayStaysHomeAndNeverPassesTheSlots)
         CAMERA follow;
         ASSERT_EQ(LeaveHome(&follow, &f.herd, CAMERA_FOLLOW), CAMERA_FOLLOW);
         EXPECT_LT(follow.followIndex, 3);
+    }
+}
+
+TEST(Camera, EnteringAModeDrawsItsRandomNumbersInOrder)
+{
+    // After the mode and the stay: spin draws tilt then rate; tumble the
+    // rates about x, y, z; follow three orbit angles, three rates, then the creature.
+    for (int mode : {CAMERA_SPIN, CAMERA_TUMBLE, CAMERA_FOLLOW}) {
+        Followed f(7);
+        CAMERA c;
+        unsigned seed = 1;
+        for (std::srand(seed); std::rand() % 4 != mode; std::srand(++seed)) {
+        }
+        std::srand(seed);
+        std::rand();
+        const float stay = 10.0f + float(std::rand() % 20);
+        std::vector<int> draws;
+        for (int i = 0; i < 7; i++)
+            draws.push_back(std::rand());
+        ASSERT_EQ(LeaveHome(&c, &f.herd, mode), mode);
+        EXPECT_NEAR(c.modeTimer, stay, 1e-4f);
+        const auto rate = [&](int i) { return float(draws[size_t(i)] % 40 - 20); };
+        if (mode == CAMERA_SPIN) {
+            VECTOR3D tilted(0, 40, 0);
+            Rotate(&tilted, float(draws[0] % 60 + 20), 0, 0);
+            EXPECT_NEAR(c.targetPos.y, tilted.y, 1e-3f) << "tilt first";
+            EXPECT_EQ(c.spin.y, rate(1));
+        } else if (mode == CAMERA_TUMBLE) {
+            EXPECT_TRUE(c.spin.x == rate(0) && c.spin.y == rate(1) && c.spin.z == rate(2));
+        } else {
+            VECTOR3D orbit(0, 0, 10);
+            Rotate(&orbit, float(draws[0] % 360), float(draws[1] % 360), float(draws[2] % 360));
+            EXPECT_NEAR(c.orbit.z, orbit.z, 0.5f);
+            EXPECT_TRUE(c.spin.x == rate(3) && c.spin.y == rate(4) && c.spin.z == rate(5));
+            EXPECT_EQ(c.followIndex, draws[6] % 7);
+        }
+    }
+}
+
+TEST(Camera, ALongFrameLandsOnTheTargetInsteadOfThrowingTheEyePastIt)
+{
+    Followed f(1);
+    for (double dt : {0.5, 1.0, 2.0}) {
+        CAMERA c;
+        ASSERT_EQ(LeaveHome(&c, &f.herd, CAMERA_TUMBLE), CAMERA_TUMBLE);
+        c.spin = VECTOR3D(0, 0, 0);
+        c.pos = VECTOR3D(-4, 1.6f, 6);
+        c.targetPos = VECTOR3D(-3, 4, 7);
+        c.speed = c.targetSpeed = 10.0f;
+        c.Advance(&f.herd, dt);
+        EXPECT_TRUE(c.pos.x >= -4 && c.pos.x <= -3 && c.pos.y >= 1.6f && c.pos.y <= 4 && c.pos.z >= 6 && c.pos.z <= 7)
+            << dt << ": (" << c.pos.x << ", " << c.pos.y << ", " << c.pos.z << ")";
+        EXPECT_TRUE(c.speed > 0 && c.speed <= 10.0f) << c.speed;
     }
 }
 

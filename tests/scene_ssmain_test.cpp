@@ -2,10 +2,13 @@
 // cleanup, and the overlay's timing.
 #include "fixtures/FakeHost.h"
 #include "fixtures/GLContext.h"
+#include "fixtures/Herd.h"
 #include "fixtures/TempDir.h"
 #include "fixtures/TestPictures.h"
 #include "host/Settings.h"
+#include "resources/PackWriter.h"
 #include "resources/Pics.h"
+#include "resources/ResFile.h"
 #include "scene/SSMain.h"
 
 // Queries are OpenGL 1.5 and 3.0 entry points.
@@ -188,6 +191,91 @@ TEST_F(SceneTest, CleanupTwiceReleasesEverythingOnce)
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
     scene.Cleanup();
     EXPECT_EQ(scene.bgTexture, 0u);
+}
+
+// Copies the build's creature pack into dir, with coat 1 replaced by bytes
+// that decode as no picture when spoiled is set.
+void WriteCreaturePack(const TempDir& dir, bool spoiled)
+{
+    RESFILE source;
+    ASSERT_TRUE(source.Open((ResourcesFolder() + kCreaturePackName).c_str()));
+    PackWriter pack;
+    for (int lump = 0; lump < int(source.header.numLumps); lump++) {
+        unsigned char* data = nullptr;
+        ASSERT_TRUE(source.LoadData(lump, &data));
+        const RESLUMP& l = source.lumps[size_t(lump)];
+        std::vector<unsigned char> bytes(data, data + l.size);
+        delete[] data;
+        if (spoiled && lump == 1)
+            bytes.assign(40, 0xEE);
+        pack.AddLump(bytes, l.type, l.option);
+    }
+    ASSERT_TRUE(pack.Write(dir.File(kCreaturePackName)));
+}
+
+TEST_F(SceneTest, AFailedHerdIsTriedLessAndLessOftenAndAlertedOnce)
+{
+    WriteCreaturePack(dir, true);
+    MakeScene(64, 64, false);
+    testing::internal::CaptureStderr();
+    std::vector<double> tries;
+    double t = 0;
+    for (int frame = 0; frame < 2600; frame++, t += 0.05) {
+        const double before = scene.herdRetryIn;
+        Frame(0.05);
+        if (scene.herdRetryIn > before)
+            tries.push_back(t);
+    }
+    const std::string alerts = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(tries.size(), 8u) << alerts;
+    EXPECT_NEAR(tries[0], 0.05, 1e-9) << "the second frame tries at once";
+    const double waits[] = {1, 2, 4, 8, 16, 32, 60};
+    for (size_t i = 1; i < tries.size(); i++)
+        EXPECT_NEAR(tries[i] - tries[i - 1], waits[i - 1], 0.06) << "try " << i;
+    size_t lines = 0;
+    for (char c : alerts)
+        lines += c == '\n';
+    EXPECT_EQ(lines, 2u) << "the decoder's alert and ours, once each:\n" << alerts;
+    EXPECT_NE(alerts.find(kCreaturePackName), std::string::npos) << alerts;
+
+    // Mended, the pack is picked up at the next try.
+    WriteCreaturePack(dir, false);
+    for (int frame = 0; frame < 1300 && !scene.herdReady; frame++)
+        Frame(0.05);
+    EXPECT_TRUE(scene.herdReady && scene.herd->dogs);
+}
+
+TEST_F(SceneTest, ASceneSetUpAgainBuildsItsHerdAndFogAgain)
+{
+    WriteCreaturePack(dir, false);
+    settings.TILEBG = true;
+    MakeScene(64, 64, false);
+    for (int round = 0; round < 2; round++) {
+        Frame(0.025);
+        Frame(0.025);
+        EXPECT_TRUE(scene.herdReady && scene.fogReady && scene.herd->dogs) << "round " << round;
+        ASSERT_TRUE(scene.Setup(false, 64, 64, &settings, (dir.path() + "/").c_str()));
+        EXPECT_FALSE(scene.herdReady || scene.fogReady);
+    }
+}
+
+TEST_F(SceneTest, OverlayLeavesTheGLStateAsTheSceneSetIt)
+{
+    MakeScene(64, 64, false);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+    const GLPassState before = GLPassState::Read();
+    // Banner shown and card fading in.
+    scene.bannerTimer = -1;
+    scene.cardTimer = -1;
+    scene.frameTime = 0.5;
+    scene.DoOverlay();
+    ASSERT_TRUE(scene.bannerOn && scene.cardAlpha > 0);
+    EXPECT_EQ(GLPassState::Read(), before) << GLPassState::Read().Describe();
 }
 
 TEST_F(SceneTest, OverlayBannerAndCardKeepTheirTimes)

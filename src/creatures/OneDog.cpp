@@ -212,7 +212,9 @@ void ONEDOG::UpdateFeet(DOGCONTROL* herd)
     for (int f = 0; f < NUM_DOG_FEET; f++) {
         const int j = dogFeet[kind * NUM_DOG_FEET + f];
         footPos[f] = MatrixRotatePoint(orientation, ScaledJoint(j));
-        if (double(footPos[f].y) < double(scale) * 0.125) {
+        // The threshold follows the creature's size as well as its growth,
+        // so that small creatures lift their feet above it too.
+        if (double(footPos[f].y) < double(scale) * 0.125 * double(herd->dogSize)) {
             // Each touch-down lays one print; a foot resting on the ground
             // lays nothing more until it has lifted.
             if (footDown[f] == 0) {

@@ -7,7 +7,27 @@
 
 void ERRORCLOSE(const char* /*message*/) {}
 
+namespace {
+// Alerts are shown on the main thread only, so a plain count will do.
+int alertMutes = 0;
+} // namespace
+
+AlertMute::AlertMute(bool mute) : muting(mute) {
+    if (muting) {
+        alertMutes++;
+    }
+}
+
+AlertMute::~AlertMute() {
+    if (muting) {
+        alertMutes--;
+    }
+}
+
 void MessageBox(void* /*owner*/, const char* text, const char* caption, int /*style*/) {
+    if (alertMutes > 0) {
+        return;
+    }
     // There is no modal alert to hand, so the message goes where a user
     // running from a terminal or reading the session log will see it.
     std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");

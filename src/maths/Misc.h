@@ -17,6 +17,19 @@ void ERRORCLOSE(const char* message);
 // callers' sake and ignored.
 void MessageBox(void* owner, const char* text, const char* caption, int style);
 
+// While one is alive (and muting), MessageBox shows nothing: for work that is
+// repeated after a failure the user has already been told about.
+class AlertMute {
+public:
+    explicit AlertMute(bool mute);
+    ~AlertMute();
+    AlertMute(const AlertMute&) = delete;
+    AlertMute& operator=(const AlertMute&) = delete;
+
+private:
+    bool muting;
+};
+
 // Turns v about X, then Y, then Z (degrees, right-handed), in place.
 void Rotate(VECTOR3D* v, float ax, float ay, float az);
 

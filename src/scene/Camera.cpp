@@ -49,6 +49,12 @@ MATRIX SpinStep(VECTOR3D spin, double dt)
 
 void EaseToward(VECTOR3D* v, VECTOR3D target, float f, float speed)
 {
+    // The factor is capped at 1: after a long frame the value lands on its
+    // target instead of being thrown past it (and the eye under the ground).
+    if (double(f) * double(speed) >= 1.0) {
+        *v = target;
+        return;
+    }
     v->x += (target.x - v->x) * f * speed;
     v->y += (target.y - v->y) * f * speed;
     v->z += (target.z - v->z) * f * speed;
@@ -169,7 +175,8 @@ void CAMERA::Revolve(double dt)
 
 void CAMERA::Ease(double dt)
 {
-    speed = float(speed + double(targetSpeed - speed) * dt);
+    // Capped like the eye's easing, so a long frame cannot overshoot the speed.
+    speed = float(speed + double(targetSpeed - speed) * std::min(dt, 1.0));
     const float f = float(dt);
     // The eye heads for the height of its target above the ground even when
     // a tumble carries the target underneath.

@@ -23,6 +23,9 @@ const GLfloat kFogColour[] = {0.0f, 0.0f, 0.0f, 1.0f};
 
 // The light sits this far above the camera's eye.
 constexpr float kLightLift = 5.0f;
+// Waits before a failed herd is set up again, in seconds.
+constexpr double kHerdFirstRetry = 1.0;
+constexpr double kHerdLongestRetry = 60.0;
 // Tiles run from -kTileReach to kTileReach on both axes.
 constexpr int kTileReach = 2;
 
@@ -62,6 +65,11 @@ void TexturedQuad(float w, float h)
 bool SSMAIN::Setup(bool preview, int viewWidth, int viewHeight, SETTINGS* viewSettings, const char* resources)
 {
     isPreview = preview;
+    // A scene set up again builds its herd and fog anew.
+    herdReady = false;
+    fogReady = false;
+    herdRetryIn = 0;
+    herdRetryWait = 0;
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
     if (herd) {
@@ -144,11 +152,8 @@ void SSMAIN::Draw()
     if (!herd || !HasSceneTextures())
         return;
 
-    if (!herdReady && herd->boundsKnown) {
-        herd->footprintTexture = textures[kFootprintTexture].texID;
-        herd->sparkTexture = textures[kSparkTexture].texID;
-        herdReady = herd->Setup(settings, resourcePath);
-    }
+    if (!herdReady && herd->boundsKnown)
+        SetupHerdWhenDue();
     herd->GetBounds();
     herd->camera.Move(herd.get(), frameTime);
     const VECTOR3D eye = herd->camera.pos;
@@ -184,6 +189,30 @@ void SSMAIN::Draw()
     if (!isPreview)
         DoOverlay();
     glDisable(GL_TEXTURE_2D);
+}
+
+void SSMAIN::SetupHerdWhenDue()
+{
+    herdRetryIn -= frameTime;
+    if (herdRetryIn > 0)
+        return;
+    herd->footprintTexture = textures[kFootprintTexture].texID;
+    herd->sparkTexture = textures[kSparkTexture].texID;
+    const bool firstTry = herdRetryWait == 0;
+    {
+        const AlertMute quietRetry(!firstTry);
+        herdReady = herd->Setup(settings, resourcePath);
+    }
+    if (herdReady) {
+        herdRetryWait = 0;
+        return;
+    }
+    herdRetryWait = firstTry ? kHerdFirstRetry : std::min(herdRetryWait * 2.0, kHerdLongestRetry);
+    herdRetryIn = herdRetryWait;
+    if (firstTry)
+        MessageBox(nullptr, ("The creatures could not be set up from " + std::string(resourcePath) + kCreaturePackName +
+                             "; trying again now and then.").c_str(),
+                   "Larkspur", 0);
 }
 
 void SSMAIN::DrawGround() const

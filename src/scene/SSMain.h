@@ -70,6 +70,11 @@ public:
     std::unique_ptr<DOGCONTROL> herd;
     char resourcePath[kResourcePathBytes] = {};
     bool herdReady = false;
+    // A herd that failed to set up is tried again after herdRetryIn seconds
+    // of frames, the wait doubling from 1 s up to a minute, so a broken pack
+    // costs almost nothing all night; its alerts are shown on the first try only.
+    double herdRetryIn = 0;
+    double herdRetryWait = 0;
     SETTINGS* settings = nullptr;
     // OpenGL name of the ground picture, owned; 0 for none.
     uint32_t bgTexture = 0;
@@ -77,6 +82,7 @@ public:
 private:
     bool HasSceneTextures() const { return textures && numTextures >= kSceneTextureCount; }
     void ReleaseTextures();
+    void SetupHerdWhenDue();
     void DrawGround() const;
     void AdvanceBanner(double dt);
     // Returns whether the card shows.
