@@ -10,7 +10,7 @@ CMAKE_FLAGS ?=
 PREFIX     ?= /usr/local
 DESTDIR    ?=
 
-.PHONY: all deps configure build run test install asan bench fuzz clean
+.PHONY: all deps configure build run test install asan bench perf fuzz clean
 
 all: build
 
@@ -57,6 +57,13 @@ bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DLARKSPUR_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS)
 	@for b in $(BENCH_BUILD)/bin/bench_*; do [ -x "$$b" ] || continue; echo "== $$b"; "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; done
+
+# What a frame costs beside the floor (one full-view textured quad) under
+# Xvfb at 1280x720; see scripts/perf for its knobs (PERF_SECONDS, PERF_OTHERS).
+perf: deps
+	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DLARKSPUR_BENCH=ON >/dev/null
+	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target larkspur larkspur-floor larkspur_swapcount larkspur-resources
+	@scripts/perf $(BENCH_BUILD)
 
 # Each libFuzzer target for FUZZ_SECONDS from a corpus of generated seeds (kept
 # in $(FUZZ_BUILD)/corpus between runs); a finding stops with its crash file.
