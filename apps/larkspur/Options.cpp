@@ -18,6 +18,8 @@ const char* const kHelp =
     "  --monitors WxH+X+Y,...  the monitor layout to use instead of the detected one (first is primary)\n"
     "  --preview               draw as the small preview (no overlay, low-detail pictures)\n"
     "  --headless              draw without a display, on a simulated clock\n"
+    "  --wayland, --x11        draw on this display system (default: Wayland when\n"
+    "                          $WAYLAND_DISPLAY is set and no X window is given)\n"
     "\n"
     "Frame loop:\n"
     "  --delay MICROSECONDS    time between frame calls (default 25000)\n"
@@ -140,6 +142,14 @@ bool SetMode(Options* o, DrawMode mode, std::string* error)
     return true;
 }
 
+bool SetBackend(Options* o, Backend backend, std::string* error)
+{
+    if (o->backend != Backend::Auto && o->backend != backend)
+        return Fail(error, "choose only one of --wayland and --x11");
+    o->backend = backend;
+    return true;
+}
+
 // "WxH" with both sides in 1..limit.
 bool ParseSize(const std::string& text, int limit, int* width, int* height)
 {
@@ -206,6 +216,9 @@ const OptionRule kOptions[] = {
     {"preview", false, [](Options* o, const std::string&, std::string*) { return o->preview = true; }},
     {"headless", false,
      [](Options* o, const std::string&, std::string* e) { return SetMode(o, DrawMode::Headless, e); }},
+    {"wayland", false,
+     [](Options* o, const std::string&, std::string* e) { return SetBackend(o, Backend::Wayland, e); }},
+    {"x11", false, [](Options* o, const std::string&, std::string* e) { return SetBackend(o, Backend::X11, e); }},
     {"delay", true,
      [](Options* o, const std::string& v, std::string* e) { return Integer("delay", v, 0, 10000000, &o->delay, e); }},
     {"fps", false, [](Options* o, const std::string&, std::string*) { return o->fps = true; }},
@@ -360,6 +373,24 @@ bool CheckHeadlessOnly(const Options& o, std::string* error)
     return true;
 }
 
+// X windows and layouts mean nothing to a Wayland client, and a headless
+// run uses neither display system.
+bool CheckBackend(const Options& o, std::string* error)
+{
+    if (o.backend == Backend::Auto)
+        return true;
+    const char* chosen = o.backend == Backend::Wayland ? "--wayland" : "--x11";
+    if (o.mode == DrawMode::Headless)
+        return Fail(error, std::string(chosen) + " cannot be used with --headless, which needs no display");
+    if (o.backend != Backend::Wayland)
+        return true;
+    if (o.mode == DrawMode::Root || o.mode == DrawMode::WindowId)
+        return Fail(error, "--root and --window-id draw into an X window; they cannot be used with --wayland");
+    if (!o.monitors.empty())
+        return Fail(error, "--monitors describes X monitors; Wayland reports its outputs itself");
+    return true;
+}
+
 } // namespace
 
 bool ParseWindowId(const std::string& text, uint32_t* id)
@@ -403,5 +434,14 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
         if (!rule->apply(options, value ? *value : std::string(), error))
             return false;
     }
-    return CheckHeadlessOnly(*options, error);
+    return CheckHeadlessOnly(*options, error) && CheckBackend(*options, error);
+}
+
+Backend ChooseBackend(const Options& options, const char* waylandDisplay)
+{
+    if (options.backend != Backend::Auto)
+        return options.backend;
+    const bool xWindow = options.mode == DrawMode::Root || options.mode == DrawMode::WindowId;
+    const bool wayland = waylandDisplay && waylandDisplay[0];
+    return wayland && !xWindow && options.monitors.empty() ? Backend::Wayland : Backend::X11;
 }

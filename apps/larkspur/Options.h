@@ -14,9 +14,14 @@
 
 enum class DrawMode { Window, Root, WindowId, Fullscreen, Headless };
 
+// The display system a window or full-screen run draws on.
+enum class Backend { Auto, Wayland, X11 };
+
 struct Options {
     bool help = false;
     DrawMode mode = DrawMode::Window;
+    // --wayland or --x11; Auto decides by the session (ChooseBackend).
+    Backend backend = Backend::Auto;
     uint32_t windowId = 0;
     // Monitor rectangles given by --monitors, the first the primary.
     struct Monitor {
@@ -53,6 +58,11 @@ constexpr int64_t kMaxFrames = 1000000000;
 
 // False with *error set on a bad command line.
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
+
+// Wayland or X11 for a run that is not headless: the one forced, else
+// Wayland when waylandDisplay ($WAYLAND_DISPLAY, may be null) is set and no X
+// window (--root, --window-id) or X monitor layout (--monitors) is given.
+Backend ChooseBackend(const Options& options, const char* waylandDisplay);
 
 // A window number in hex (0x...) or decimal, 1 to 0xffffffff.
 bool ParseWindowId(const std::string& text, uint32_t* id);

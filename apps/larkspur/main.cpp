@@ -1,14 +1,16 @@
 // larkspur: the screensaver program. Reads the command line and runs the
 // view in the chosen mode: on the X display (XScreenSaver's window, a window
-// id, the root, a window per monitor, or its own window), or headless (EGL).
+// id, the root, a window per monitor, or its own window), as a Wayland client
+// (its own window, or a surface per output), or headless (EGL).
 //
-// Exit status: 0 on success, 1 when the run fails (no display, window or
-// OpenGL context, an X error, a frame that cannot be written), 2 for a bad
-// command line or a bad $XSCREENSAVER_WINDOW.
+// Exit status: 0 on success, 1 when the run fails (no display or compositor,
+// window or OpenGL context, an X error, a lost connection, a frame that
+// cannot be written), 2 for a bad command line or a bad $XSCREENSAVER_WINDOW.
 #include "Options.h"
 
 #include "platform/desktop/XScreenSaverRegistration.h"
 #include "platform/headless/HeadlessHost.h"
+#include "platform/wayland/WaylandSession.h"
 #include "platform/x11/X11Session.h"
 
 #include <unistd.h>
@@ -96,6 +98,20 @@ X11Run MakeX11Run(const Options& options)
     return run;
 }
 
+WaylandRun MakeWaylandRun(const Options& options)
+{
+    WaylandRun run;
+    run.fullscreen = options.mode == DrawMode::Fullscreen;
+    run.preview = options.preview;
+    run.delayMicroseconds = options.delay;
+    run.fps = options.fps;
+    run.verbose = options.verbose;
+    run.seed = options.seed;
+    run.resources = ResourcesFolder(options);
+    run.desktopPicture = options.desktopPicture;
+    return run;
+}
+
 // --root draws into the window XScreenSaver (and the lockers that follow its
 // conventions) names in $XSCREENSAVER_WINDOW, else into the root window.
 bool SaverWindow(X11Run* run, std::string* error)
@@ -139,6 +155,8 @@ int main(int argc, char** argv)
         return Register();
     if (options.mode == DrawMode::Headless)
         return RunHeadless(MakeRun(options), options.settings);
+    if (ChooseBackend(options, std::getenv("WAYLAND_DISPLAY")) == Backend::Wayland)
+        return RunWayland(MakeWaylandRun(options), options.settings);
     X11Run run = MakeX11Run(options);
     if (options.mode == DrawMode::Root && !SaverWindow(&run, &error))
         return Usage(error);

@@ -1,6 +1,8 @@
 // HeadlessGL: EGL set-up on Mesa's surfaceless platform and pixel read-back.
 #include "platform/headless/HeadlessGL.h"
 
+#include "platform/headless/EglDesktopGL.h"
+
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
@@ -11,11 +13,8 @@ namespace {
 
 bool Fail(std::string* error, const char* step)
 {
-    if (error) {
-        char text[160];
-        std::snprintf(text, sizeof text, "%s failed (EGL error 0x%04x)", step, unsigned(eglGetError()));
-        *error = text;
-    }
+    if (error)
+        *error = EglFailure(step);
     return false;
 }
 
@@ -40,32 +39,13 @@ bool HeadlessGL::Create(int width, int height, std::string* error)
     if (!eglInitialize(display, nullptr, nullptr))
         return Fail(error, "eglInitialize");
     display_ = display;
-    if (!eglBindAPI(EGL_OPENGL_API)) {
-        Fail(error, "eglBindAPI(EGL_OPENGL_API)");
+    EglDesktopGL gl;
+    if (!CreateEglDesktopGL(display, EGL_PBUFFER_BIT, true, &gl, error)) {
         Destroy();
         return false;
     }
-
-    const EGLint configAttribs[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                    EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
-                                    EGL_DEPTH_SIZE, 24, EGL_NONE};
-    EGLConfig config;
-    EGLint found = 0;
-    if (!eglChooseConfig(display, configAttribs, &config, 1, &found) || found < 1) {
-        Fail(error, "eglChooseConfig (RGBA8, depth 24, pbuffer, desktop OpenGL)");
-        Destroy();
-        return false;
-    }
-
-    const EGLint contextAttribs[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                     EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
-    EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttribs);
-    if (context == EGL_NO_CONTEXT) {
-        Fail(error, "eglCreateContext (compatibility profile)");
-        Destroy();
-        return false;
-    }
-    context_ = context;
+    context_ = gl.context;
+    EGLConfig config = gl.config;
 
     const EGLint surfaceAttribs[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     EGLSurface surface = eglCreatePbufferSurface(display, config, surfaceAttribs);

@@ -2,6 +2,7 @@
 #include "platform/x11/X11Session.h"
 
 #include "host/LarkspurView.h"
+#include "platform/loop/FrameLoop.h"
 #include "platform/x11/GlxSurface.h"
 #include "platform/x11/X11Errors.h"
 #include "platform/x11/X11Host.h"
@@ -9,71 +10,12 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
 #include <X11/keysym.h>
-#include <fcntl.h>
-#include <poll.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 
 namespace {
-
-volatile sig_atomic_t gSignalFd = -1;
-
-void OnQuitSignal(int)
-{
-    const int saved = errno;
-    const char byte = 1;
-    const ssize_t ignored = write(gSignalFd, &byte, 1);
-    (void)ignored;
-    errno = saved;
-}
-
-// SIGTERM and SIGINT, turned into a byte on a pipe that the frame loop polls
-// together with the X connection. A second signal while the run is ending
-// takes the default action.
-class QuitSignals {
-public:
-    QuitSignals()
-    {
-        if (pipe2(fds_, O_NONBLOCK | O_CLOEXEC) != 0)
-            fds_[0] = fds_[1] = -1;
-        gSignalFd = fds_[1];
-        struct sigaction action = {};
-        action.sa_handler = OnQuitSignal;
-        action.sa_flags = SA_RESETHAND;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGTERM, &action, &oldTerm_);
-        sigaction(SIGINT, &action, &oldInt_);
-    }
-    ~QuitSignals()
-    {
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-        sigaction(SIGINT, &oldInt_, nullptr);
-        gSignalFd = -1;
-        for (int fd : fds_)
-            if (fd >= 0)
-                close(fd);
-    }
-    QuitSignals(const QuitSignals&) = delete;
-    QuitSignals& operator=(const QuitSignals&) = delete;
-
-    int fd() const { return fds_[0]; }
-
-private:
-    int fds_[2];
-    struct sigaction oldTerm_ = {}, oldInt_ = {};
-};
-
-double Now()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 struct DisplayCloser {
     void operator()(Display* display) const { XCloseDisplay(display); }
@@ -87,7 +29,7 @@ struct View {
 
 enum class End { Running, Asked, WindowGone, Failed };
 
-class Session {
+class Session : public FrameLoopClient {
 public:
     Session(const X11Run& run, const SettingsOverrides& overrides) : run_(run), overrides_(overrides) {}
     ~Session()
@@ -105,8 +47,12 @@ private:
     bool AddFullscreenView(size_t monitor);
     void AddView(std::unique_ptr<GlxSurface> surface, int width, int height, bool preview, int screen);
     void StartView(View& view);
-    void Frame();
-    void WaitAndHandleEvents(double until);
+    bool Running() override { return end_ == End::Running; }
+    void Frame() override;
+    void HandleEvents() override;
+    int WaitOn() override { return ConnectionNumber(display_.get()); }
+    void EndWait(bool) override { CheckErrors(); }
+    void Quit() override { end_ = End::Asked; }
     void Handle(const XEvent& event);
     void Resize(View& view, int width, int height);
     void OnMonitorChange();
@@ -256,10 +202,11 @@ void Session::Frame()
         if (view.host->timerStopped())
             continue;
         const int64_t flushes = view.host->flushes();
-        const double start = Now();
+        const double start = SteadyNow();
         view.view->animateOneFrame();
-        view.host->meter().Record(start, Now(), view.host->flushes() != flushes);
+        view.host->meter().Record(start, SteadyNow(), view.host->flushes() != flushes);
     }
+    CheckErrors();
 }
 
 void Session::Resize(View& view, int width, int height)
@@ -347,24 +294,13 @@ void Session::CheckErrors()
     end_ = End::Failed;
 }
 
-void Session::WaitAndHandleEvents(double until)
+void Session::HandleEvents()
 {
     Display* display = display_.get();
-    while (end_ == End::Running) {
-        while (XPending(display) > 0 && end_ == End::Running) {
-            XEvent event;
-            XNextEvent(display, &event);
-            Handle(event);
-        }
-        const double left = until - Now();
-        if (end_ != End::Running || left <= 0)
-            return;
-        pollfd fds[2] = {{ConnectionNumber(display), POLLIN, 0}, {signals_.fd(), POLLIN, 0}};
-        const int timeout = int(std::ceil(left * 1000.0));
-        if (poll(fds, 2, timeout) < 0 && errno != EINTR)
-            return;
-        if (fds[1].revents & POLLIN)
-            end_ = End::Asked;
+    while (XPending(display) > 0 && end_ == End::Running) {
+        XEvent event;
+        XNextEvent(display, &event);
+        Handle(event);
     }
 }
 
@@ -406,15 +342,7 @@ int Session::Run()
     for (View& view : views_)
         StartView(view);
 
-    const double period = double(run_.delayMicroseconds) / 1e6;
-    double next = Now();
-    while (end_ == End::Running) {
-        Frame();
-        CheckErrors();
-        next = std::max(next + period, Now());
-        WaitAndHandleEvents(next);
-        CheckErrors();
-    }
+    RunFrameLoop(this, signals_, double(run_.delayMicroseconds) / 1e6);
     Report();
     return end_ == End::Failed ? 1 : 0;
 }

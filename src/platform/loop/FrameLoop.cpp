@@ -1,0 +1,82 @@
+// FrameLoop: the steady timer, the poll between frames and the signals.
+#include "platform/loop/FrameLoop.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+volatile sig_atomic_t gSignalFd = -1;
+
+void OnQuitSignal(int)
+{
+    const int saved = errno;
+    const char byte = 1;
+    const ssize_t ignored = write(gSignalFd, &byte, 1);
+    (void)ignored;
+    errno = saved;
+}
+
+// Handles events until the time is up or the run ends.
+void WaitUntil(FrameLoopClient* client, const QuitSignals& signals, double until)
+{
+    while (client->Running()) {
+        client->HandleEvents();
+        const double left = until - SteadyNow();
+        if (!client->Running() || left <= 0)
+            return;
+        pollfd fds[2] = {{client->WaitOn(), POLLIN, 0}, {signals.fd(), POLLIN, 0}};
+        const int got = poll(fds, 2, int(std::ceil(left * 1000.0)));
+        client->EndWait(got > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0);
+        if (got > 0 && (fds[1].revents & POLLIN))
+            client->Quit();
+        if (got < 0 && errno != EINTR)
+            return;
+    }
+}
+
+} // namespace
+
+double SteadyNow()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+QuitSignals::QuitSignals()
+{
+    if (pipe2(fds_, O_NONBLOCK | O_CLOEXEC) != 0)
+        fds_[0] = fds_[1] = -1;
+    gSignalFd = fds_[1];
+    struct sigaction action = {};
+    action.sa_handler = OnQuitSignal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, &oldTerm_);
+    sigaction(SIGINT, &action, &oldInt_);
+}
+
+QuitSignals::~QuitSignals()
+{
+    sigaction(SIGTERM, &oldTerm_, nullptr);
+    sigaction(SIGINT, &oldInt_, nullptr);
+    gSignalFd = -1;
+    for (int fd : fds_)
+        if (fd >= 0)
+            close(fd);
+}
+
+void RunFrameLoop(FrameLoopClient* client, const QuitSignals& signals, double period)
+{
+    double next = SteadyNow();
+    while (client->Running()) {
+        client->Frame();
+        next = std::max(next + period, SteadyNow());
+        WaitUntil(client, signals, next);
+    }
+}

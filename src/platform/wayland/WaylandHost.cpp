@@ -1,0 +1,70 @@
+// WaylandHost: the per-view services and the shared capture.
+#include "platform/wayland/WaylandHost.h"
+
+#include "platform/desktop/DesktopPicture.h"
+#include "platform/loop/FrameLoop.h"
+#include "platform/prefs/KeyFilePreferences.h"
+#include "platform/wayland/WaylandCapture.h"
+#include "scene/GLText.h"
+
+#include <ctime>
+
+bool WaylandShared::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height)
+{
+    if (!captureTaken_) {
+        captureTaken_ = true;
+        std::string how;
+        captured_ = CaptureWaylandScreen(mainOutputName, &capture_, &captureWidth_, &captureHeight_, &how);
+        if (verbose)
+            std::fprintf(stderr, "larkspur: %s\n",
+                         captured_ ? ("captured the screen through " + how).c_str()
+                                   : "no screen capture (no desktop portal or grim answered)");
+    }
+    if (!captured_)
+        return false;
+    *rgb = capture_;
+    *width = captureWidth_;
+    *height = captureHeight_;
+    return true;
+}
+
+WaylandHost::WaylandHost(WaylandShared* shared, std::unique_ptr<WaylandSurface> surface, bool preview, int screen,
+                         std::string outputName)
+    : shared_(shared),
+      surface_(std::move(surface)),
+      size_{double(surface_->pixelWidth()), double(surface_->pixelHeight())},
+      preview_(preview),
+      screen_(screen),
+      outputName_(std::move(outputName))
+{
+}
+
+double WaylandHost::SteadySeconds()
+{
+    return SteadyNow();
+}
+
+int64_t WaylandHost::WallClockSeconds()
+{
+    return shared_->seed ? *shared_->seed : int64_t(std::time(nullptr));
+}
+
+void WaylandHost::FlushBuffer()
+{
+    if (shared_->showFps)
+        DrawGLTextBottomLeft(meter_.OverlayLines(), size_.height >= 480 ? 2 : 1, 8, int(size_.width),
+                             int(size_.height));
+    surface_->Swap();
+    flushes_++;
+}
+
+std::string WaylandHost::DesktopPicturePath()
+{
+    GioDesktopSettings settings;
+    return FindDesktopPicture(SessionSources(shared_->givenDesktopPicture, outputName_), &settings);
+}
+
+std::unique_ptr<PreferencesStore> WaylandHost::OpenPreferences(const char* module)
+{
+    return OpenModulePreferences(module);
+}

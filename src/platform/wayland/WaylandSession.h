@@ -1,0 +1,40 @@
+// WaylandSession: a whole run of larkspur as a native Wayland client: the
+// views, the outputs, input and the end of the run.
+//
+// One ordinary 1280x720 window, ended by q, Escape or closing it; or, with
+// fullscreen, one full-screen surface on each output, drawn at the output's
+// scale, gaining and losing views as outputs come and go, and ended by input
+// (see WakeRule) so that an idle tool can run it as a screensaver. The first
+// output the compositor lists is the main one. Frames are called on a steady
+// timer but a surface is drawn only when the compositor has asked for a
+// frame. SIGTERM and SIGINT end the run cleanly; losing the compositor ends
+// it with status 1.
+#pragma once
+
+#include "host/Settings.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct WaylandRun {
+    bool fullscreen = false;
+    bool preview = false;
+    int64_t delayMicroseconds = 25000;
+    bool fps = false;
+    bool verbose = false;
+    std::optional<int64_t> seed;
+    std::string resources;
+    std::string desktopPicture;
+    // The compositor's socket; empty for $WAYLAND_DISPLAY.
+    std::string displayName;
+};
+
+constexpr int kWaylandWindowWidth = 1280;
+constexpr int kWaylandWindowHeight = 720;
+
+// Returns the exit status: 0 for a run that ended as asked (signal, key,
+// closing, input in full screen), 1 when the compositor cannot be reached or
+// lacks what we need, a surface or OpenGL context cannot be had, or the
+// connection is lost.
+int RunWayland(const WaylandRun& run, const SettingsOverrides& overrides);

@@ -1,0 +1,57 @@
+// WakeRule: which pointer motion ends a full-screen run.
+#include <gtest/gtest.h>
+
+#include "platform/wayland/WakeRule.h"
+
+#include <vector>
+
+namespace {
+
+struct Event {
+    enum Kind { Enter, Motion } kind;
+    double t, x, y;
+};
+
+// Each case is a sequence from a run started at t = 0; only the last event
+// may wake.
+TEST(WaylandWakeRule, MotionWakesOnlyBeyondAFewPixelsAfterTheGrace)
+{
+    const struct {
+        const char* name;
+        std::vector<Event> events;
+        bool wakes;
+    } cases[] = {
+        {"a jump during the grace", {{Event::Enter, 0.0, 10, 10}, {Event::Motion, 0.4, 500, 500}}, false},
+        {"the first motion after the grace only sets the reference", {{Event::Motion, 0.6, 500, 500}}, false},
+        {"drift of a few pixels", {{Event::Motion, 0.6, 100, 100}, {Event::Motion, 2.0, 106, 106}}, false},
+        {"a move past the limit", {{Event::Motion, 0.6, 100, 100}, {Event::Motion, 0.7, 111, 100}}, true},
+        {"grace motion does not count towards the move",
+         {{Event::Motion, 0.1, 0, 0}, {Event::Motion, 0.6, 300, 300}, {Event::Motion, 0.7, 305, 300}},
+         false},
+        {"entering after the grace sets the reference",
+         {{Event::Enter, 1.0, 50, 50}, {Event::Motion, 1.1, 50, 62}}, true},
+        {"entering another output is not a move by itself",
+         {{Event::Motion, 0.6, 10, 10}, {Event::Enter, 0.8, 900, 900}, {Event::Motion, 0.9, 902, 900}}, false},
+        {"an entry during the grace leaves no reference",
+         {{Event::Enter, 0.2, 10, 10}, {Event::Motion, 0.6, 300, 300}}, false},
+    };
+    for (const auto& c : cases) {
+        WakeRule rule(100.0);
+        bool woke = false;
+        for (size_t i = 0; i < c.events.size(); i++) {
+            const Event& e = c.events[i];
+            if (e.kind == Event::Enter) {
+                rule.Enter(100.0 + e.t, e.x, e.y);
+                continue;
+            }
+            const bool wakes = rule.Motion(100.0 + e.t, e.x, e.y);
+            if (i + 1 < c.events.size()) {
+                EXPECT_FALSE(wakes) << c.name << ", event " << i;
+            }
+            woke = wakes;
+        }
+        EXPECT_EQ(woke, c.wakes) << c.name;
+    }
+}
+
+} // namespace
