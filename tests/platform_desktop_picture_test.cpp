@@ -79,6 +79,36 @@ TEST_F(DesktopPictureTest, SettingsThatNameNoReadablePictureAreSkipped)
     EXPECT_EQ(Find(), "");
 }
 
+TEST_F(DesktopPictureTest, ASkippedPictureTheUserChoseIsToldOnceWithWhatShowsInstead)
+{
+    char* text = nullptr;
+    size_t size = 0;
+    sources.notices = open_memstream(&text, &size);
+    ASSERT_NE(sources.notices, nullptr);
+    WritePixbufPicture(dir.File("old.bmp"), "bmp", 8, 8, 3, QuadrantPixels(8, 8, 3));
+    sources.given = dir.File("missing.png");
+    sources.currentDesktop = "GNOME";
+    settings.values["org.gnome.desktop.background picture-uri"] = Uri(dir.File("old.bmp"));
+    // A desktop that is not running may keep a stale setting: tried, not told.
+    settings.values["org.mate.background picture-filename"] = dir.File("stale.png");
+    sources.systemDefault = Picture("default.png");
+    EXPECT_EQ(Find(), sources.systemDefault);
+    // Every view asks; the lines come once.
+    EXPECT_EQ(Find(), sources.systemDefault);
+    sources.systemDefault = "";
+    EXPECT_EQ(Find(), "");
+    std::fclose(sources.notices);
+    const std::string told(text, size);
+    std::free(text);
+    const std::string missing = "larkspur: the desktop picture " + dir.File("missing.png") +
+                                " given with --desktop-picture is skipped (no such file or directory)";
+    const std::string bmp =
+        "larkspur: GNOME's desktop picture " + dir.File("old.bmp") + " is skipped (unsupported picture format bmp)";
+    const std::string instead = "; the ground shows " + dir.File("default.png") + " instead\n";
+    const std::string none = "; no other desktop picture is found, so the ground shows no picture\n";
+    EXPECT_EQ(told, missing + instead + bmp + instead + missing + none + bmp + none);
+}
+
 TEST_F(DesktopPictureTest, ADarkSchemeUsesTheDarkPictureWhenItLoads)
 {
     settings.values["org.gnome.desktop.background picture-uri"] = Uri(Picture("light.png"));

@@ -180,14 +180,23 @@ TEST_F(PicsTest, FolderBackgroundFallsBackInOrderToTheFirstFileThatLoads)
     const std::string first = dir.File("first.png"), second = dir.File("second.png"), bad = dir.File("bad.png"),
                       missing = dir.File("missing.png");
 
+    // Besides the texture, the reason the folder gave nothing and the file
+    // shown instead, for the one line the user is told.
     const struct {
         const char* folder;
         std::vector<std::string> fallbacks;
         unsigned width; // 0: nothing loads
+        const char* why;
+        const char* shown;
     } cases[] = {
-        {"pictures", {first, second}, 4}, {"empty", {first, second}, 6},   {"missing", {first, second}, 6},
-        {"broken", {first, second}, 6},   {"empty", {missing, second}, 8}, {"empty", {bad, second}, 8},
-        {"empty", {missing, bad}, 0},     {"empty", {}, 0},
+        {"pictures", {first, second}, 4, "", ""},
+        {"empty", {first, second}, 6, "it holds no .jpg, .gif or .png picture", "first.png"},
+        {"missing", {first, second}, 6, "no such file or directory", "first.png"},
+        {"broken", {first, second}, 6, "its picture cut.png cannot be used (", "first.png"},
+        {"empty", {missing, second}, 8, "holds no", "second.png"},
+        {"empty", {bad, second}, 8, "holds no", "second.png"},
+        {"empty", {missing, bad}, 0, "holds no", ""},
+        {"empty", {}, 0, "holds no", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.folder) + " then " + std::to_string(c.fallbacks.size()) + " fallbacks");
@@ -196,8 +205,12 @@ TEST_F(PicsTest, FolderBackgroundFallsBackInOrderToTheFirstFileThatLoads)
             list.push_back(file.c_str());
         list.push_back(nullptr);
         Texture t;
-        EXPECT_EQ(LoadFolderBackground(dir.File(c.folder).c_str(), list.data(), &t, 2), c.width != 0);
+        std::string why = "stale", shown = "stale";
+        EXPECT_EQ(LoadFolderBackground(dir.File(c.folder).c_str(), list.data(), &t, 2, &why, &shown), c.width != 0);
         EXPECT_EQ(t.width, c.width);
         EXPECT_EQ(t.texID != 0, c.width != 0);
+        EXPECT_EQ(why.empty(), !c.why[0]) << why;
+        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+        EXPECT_EQ(shown, c.shown[0] ? dir.File(c.shown) : "");
     }
 }

@@ -9,10 +9,24 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 
 const char* const kFallbackBackground = "/Library/Desktop Pictures/Aqua Blue.jpg";
 const char* const kSystemBackground = "/usr/share/images/desktop-base/default";
+
+namespace {
+
+// A picture the user chose that cannot be shown is worth one line on stderr,
+// once per process however many views ask for it.
+void TellOnce(const std::string& text)
+{
+    static std::set<std::string> told;
+    if (told.insert(text).second)
+        std::fprintf(stderr, "larkspur: %s\n", text.c_str());
+}
+
+} // namespace
 
 LarkspurView::LarkspurView(HostServices* host, const SettingsOverrides& overrides) : host_(host)
 {
@@ -100,7 +114,10 @@ void LarkspurView::animateOneFrame()
     }
     if (gap > kShortestGap) {
         animtime = host_->SteadySeconds();
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        // The scene clears what it needs itself; clearing twice costs a
+        // pass over every pixel.
+        if (!ssMain)
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         if (ssMain)
             ssMain->Update(gap);
         glReshape();
@@ -151,12 +168,20 @@ bool LarkspurView::mainSetup()
 void LarkspurView::LoadBackground()
 {
     const int detail = BackgroundDetail();
+    std::string why;
     if (mySettings.BGTYPE == 1) {
+        // No path means no desktop picture was found; the host has said why.
         const std::string picture = host_->DesktopPicturePath();
-        loadPicFile(picture.c_str(), &DeskTex, detail);
+        if (!picture.empty() && !loadPicFile(picture.c_str(), &DeskTex, detail, &why))
+            TellOnce("the desktop picture " + picture + " is skipped (" + why + "); the ground shows no picture");
     } else if (mySettings.BGTYPE == 2) {
         const char* const fallbacks[] = {kFallbackBackground, kSystemBackground, nullptr};
-        LoadFolderBackground(mySettings.BGPath, fallbacks, &DeskTex, detail);
+        std::string shown;
+        LoadFolderBackground(mySettings.BGPath, fallbacks, &DeskTex, detail, &why, &shown);
+        if (!why.empty())
+            TellOnce("the picture folder " + std::string(mySettings.BGPath) + " is skipped (" + why + "); " +
+                     (shown.empty() ? "no fallback picture loads either, so the ground shows no picture"
+                                    : "the ground shows " + shown + " instead"));
     }
     // Type 0 already holds the capture.
 }

@@ -7,6 +7,7 @@
 #include <dirent.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -17,7 +18,7 @@ namespace {
 // Closes the folder on every way out.
 class Folder {
 public:
-    explicit Folder(const char* path) : dir_(path ? opendir(path) : nullptr) {}
+    explicit Folder(const char* path) : dir_(path ? opendir(path) : nullptr), error_(errno) {}
     ~Folder()
     {
         if (dir_)
@@ -26,6 +27,13 @@ public:
     Folder(const Folder&) = delete;
     Folder& operator=(const Folder&) = delete;
     bool open() const { return dir_ != nullptr; }
+    // Why the folder did not open, in words that sit inside a sentence.
+    std::string Failure() const
+    {
+        std::string text = error_ ? std::strerror(error_) : "it cannot be opened";
+        text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
+        return text;
+    }
     const char* Next()
     {
         const dirent* entry = readdir(dir_);
@@ -34,7 +42,15 @@ public:
 
 private:
     DIR* dir_;
+    int error_;
 };
+
+bool Fail(std::string* why, const std::string& text)
+{
+    if (why)
+        *why = text;
+    return false;
+}
 
 bool EndsWithExtension(const char* name, const char* extension)
 {
@@ -64,12 +80,12 @@ unsigned TextureSide(int pictureSide, int resolution, int maxSide)
 
 } // namespace
 
-bool loadPicFile(const char* path, Texture* texture, int resolution)
+bool loadPicFile(const char* path, Texture* texture, int resolution, std::string* why)
 {
     if (!path || !texture)
-        return false;
+        return Fail(why, "no picture given");
     Picture picture;
-    if (!DecodePictureFile(path, &picture))
+    if (!DecodePictureFile(path, &picture, why))
         return false;
 
     GLint maxSide = 0;
@@ -79,7 +95,7 @@ bool loadPicFile(const char* path, Texture* texture, int resolution)
     const size_t channels = size_t(picture.channels());
     auto* pixels = static_cast<unsigned char*>(std::malloc(size_t(width) * height * channels));
     if (!pixels)
-        return false;
+        return Fail(why, "out of memory");
 
     // Nearest neighbour with truncation, in single precision. The clamps only
     // guard against rounding landing one past the last source pixel.
@@ -112,7 +128,7 @@ bool loadPicFile(const char* path, Texture* texture, int resolution)
     built.width = width;
     built.height = height;
     if (!BuildTexture(&built, TEXTURE_OPAQUE))
-        return false;
+        return Fail(why, "OpenGL cannot make a texture of it");
 
     // Only a finished texture replaces what the record held.
     std::free(texture->imageData);
@@ -187,29 +203,42 @@ bool ChooseRandomImageFile(const char* folder, char* out)
     return false;
 }
 
-bool LoadPicture(const char* folder, Texture* texture, int resolution)
+bool LoadPicture(const char* folder, Texture* texture, int resolution, std::string* why)
 {
     if (!folder)
-        return false;
+        return Fail(why, "no folder given");
     char name[kPicPathBytes];
-    if (!ChooseRandomImageFile(folder, name))
-        return false;
+    if (!ChooseRandomImageFile(folder, name)) {
+        const Folder dir(folder);
+        return Fail(why, dir.open() ? "it holds no .jpg, .gif or .png picture" : dir.Failure());
+    }
     std::string path = folder;
     if (path.size() >= 3 && path.back() != '/')
         path += '/';
     path += name;
     // The combined path must fit the same buffers as every other path here.
     if (path.size() + 1 > kPicPathBytes)
-        return false;
-    return loadPicFile(path.c_str(), texture, resolution);
+        return Fail(why, "the path of its picture " + std::string(name) + " is too long");
+    std::string pictureWhy;
+    if (loadPicFile(path.c_str(), texture, resolution, &pictureWhy))
+        return true;
+    return Fail(why, "its picture " + std::string(name) + " cannot be used (" + pictureWhy + ")");
 }
 
-bool LoadFolderBackground(const char* folder, const char* const* fallbacks, Texture* texture, int resolution)
+bool LoadFolderBackground(const char* folder, const char* const* fallbacks, Texture* texture, int resolution,
+                          std::string* why, std::string* shown)
 {
-    if (LoadPicture(folder, texture, resolution))
+    if (why)
+        why->clear();
+    if (shown)
+        shown->clear();
+    if (LoadPicture(folder, texture, resolution, why))
         return true;
     for (; fallbacks && *fallbacks; fallbacks++)
-        if (loadPicFile(*fallbacks, texture, resolution))
+        if (loadPicFile(*fallbacks, texture, resolution)) {
+            if (shown)
+                *shown = *fallbacks;
             return true;
+        }
     return false;
 }

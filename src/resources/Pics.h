@@ -11,18 +11,24 @@
 
 #include "resources/Texture.h"
 
+#include <string>
+
 enum { kPicPathBytes = 1024 };
 
 // Decodes the file, resamples and uploads it; on failure the texture is left
-// as it was.
-bool loadPicFile(const char* path, Texture* texture, int resolution);
+// as it was and *why, when given, says what went wrong.
+bool loadPicFile(const char* path, Texture* texture, int resolution, std::string* why = nullptr);
 // Loads a random picture of the folder; a folder and name that together do not
-// fit in kPicPathBytes are refused.
-bool LoadPicture(const char* folder, Texture* texture, int resolution);
+// fit in kPicPathBytes are refused. On failure *why says what is wrong with
+// the folder or with the picture chosen.
+bool LoadPicture(const char* folder, Texture* texture, int resolution, std::string* why = nullptr);
 // The folder background: a random picture of the folder, else the first of
 // the fallback files (a list ending in null) that loads. False, with the
-// texture left as it was, when none loads.
-bool LoadFolderBackground(const char* folder, const char* const* fallbacks, Texture* texture, int resolution);
+// texture left as it was, when none loads. When the folder gives no picture,
+// *why says why and *shown names the fallback that loaded (empty for none);
+// both are left empty when the folder's own picture loads.
+bool LoadFolderBackground(const char* folder, const char* const* fallbacks, Texture* texture, int resolution,
+                          std::string* why = nullptr, std::string* shown = nullptr);
 // Writes a random picture's name (as the folder lists it) into out, which holds
 // kPicPathBytes bytes. Draws one number from rand().
 bool ChooseRandomImageFile(const char* folder, char* out);

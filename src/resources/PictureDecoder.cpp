@@ -4,6 +4,8 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -77,6 +79,64 @@ bool Fail(std::string* why, const std::string& text)
     return false;
 }
 
+// GdkPixbuf warns on stderr when one of its format loaders fails without a
+// reason, which happens whenever we stop a refused picture at its header.
+// The user gets our reason instead; while one of these lives, the library's
+// own messages are dropped.
+class QuietPixbuf {
+public:
+    QuietPixbuf()
+        : handler_(g_log_set_handler("GdkPixbuf", GLogLevelFlags(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL |
+                                                                 G_LOG_FLAG_RECURSION),
+                                     Drop, nullptr))
+    {
+    }
+    ~QuietPixbuf() { g_log_remove_handler("GdkPixbuf", handler_); }
+    QuietPixbuf(const QuietPixbuf&) = delete;
+    QuietPixbuf& operator=(const QuietPixbuf&) = delete;
+
+private:
+    static void Drop(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+    guint handler_;
+};
+
+// Opens a picture file; on failure says why in words that sit inside our
+// sentences (the system's own, in lower case).
+bool OpenPicture(const char* path, std::ifstream* file, std::string* why)
+{
+    if (g_file_test(path, G_FILE_TEST_IS_DIR))
+        return Fail(why, "it is a folder, not a picture");
+    errno = 0;
+    file->open(path, std::ios::binary);
+    if (file->is_open())
+        return true;
+    std::string text = errno ? std::strerror(errno) : "it cannot be opened";
+    text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
+    return Fail(why, text);
+}
+
+// The format's short name ("jpeg", "png", ...); empty when unknown.
+std::string FormatName(GdkPixbufFormat* format)
+{
+    gchar* name = format ? gdk_pixbuf_format_get_name(format) : nullptr;
+    std::string result = name ? name : "";
+    g_free(name);
+    return result;
+}
+
+// Why a picture of this format and size is refused; empty when it is not.
+std::string Refusal(const std::string& format, int width, int height)
+{
+    if (!AcceptedFormat(format.c_str()))
+        return "unsupported picture format " + (format.empty() ? std::string("(unknown)") : format);
+    if (width < 1 || height < 1)
+        return "the picture has no pixels";
+    if (width > kMaxPictureSide || height > kMaxPictureSide)
+        return "the picture is " + std::to_string(width) + "x" + std::to_string(height) + ", over the limit of " +
+               std::to_string(kMaxPictureSide) + " pixels a side";
+    return "";
+}
+
 } // namespace
 
 // One load through a GdkPixbufLoader, from the first chunk to the picture.
@@ -136,7 +196,10 @@ public:
         std::unique_ptr<GdkPixbuf, Picture::Unref> upright(gdk_pixbuf_apply_embedded_orientation(loaded));
         if (!upright)
             return Fail(why, "out of memory");
-        return Keep(std::move(upright), picture, why);
+        if (!Keep(std::move(upright), picture, why))
+            return false;
+        picture->format_ = format_;
+        return true;
     }
 
 private:
@@ -144,25 +207,19 @@ private:
     {
         auto* load = static_cast<PictureLoad*>(self);
         load->prepared_ = true;
-        GdkPixbufFormat* format = gdk_pixbuf_loader_get_format(loader);
-        gchar* name = format ? gdk_pixbuf_format_get_name(format) : nullptr;
-        load->png_ = name && std::strcmp(name, "png") == 0;
-        if (!AcceptedFormat(name))
-            load->refusal_ = std::string("unsupported picture format ") + (name ? name : "(unknown)");
-        else if (width < 1 || height < 1)
-            load->refusal_ = "the picture has no pixels";
-        else if (width > kMaxPictureSide || height > kMaxPictureSide)
-            load->refusal_ = "the picture is " + std::to_string(width) + "x" + std::to_string(height) +
-                             ", over the limit of " + std::to_string(kMaxPictureSide) + " pixels a side";
-        g_free(name);
+        load->format_ = FormatName(gdk_pixbuf_loader_get_format(loader));
+        load->png_ = load->format_ == "png";
+        load->refusal_ = Refusal(load->format_, width, height);
         // A size of 0 tells the format's loader not to allocate the pixels.
         if (!load->refusal_.empty())
             gdk_pixbuf_loader_set_size(loader, 0, 0);
     }
 
+    // A refusal of ours outranks whatever the loader says after it.
     void TakeError(GError* error, const char* fallback)
     {
-        refusal_ = error && error->message ? error->message : fallback;
+        if (refusal_.empty())
+            refusal_ = error && error->message ? error->message : fallback;
         g_clear_error(&error);
     }
 
@@ -192,7 +249,10 @@ private:
         return true;
     }
 
+    // First, so that it outlives the loader and its last words.
+    QuietPixbuf quiet_;
     GdkPixbufLoader* loader_;
+    std::string format_;
     bool closed_ = false;
     bool prepared_ = false;
     bool png_ = false;
@@ -213,9 +273,9 @@ bool DecodePictureFile(const char* path, Picture* picture, std::string* why)
 {
     if (!path || !picture)
         return Fail(why, "no picture given");
-    std::ifstream file(path, std::ios::binary);
-    if (!file.is_open())
-        return Fail(why, std::string("cannot open ") + path);
+    std::ifstream file;
+    if (!OpenPicture(path, &file, why))
+        return false;
     PictureLoad load;
     std::vector<unsigned char> chunk(kChunkBytes);
     // Read piece by piece so that a refused header stops the reading too.
@@ -226,6 +286,23 @@ bool DecodePictureFile(const char* path, Picture* picture, std::string* why)
             break;
     }
     if (file.bad())
-        return Fail(why, std::string("cannot read ") + path);
+        return Fail(why, "the file cannot be read");
     return load.Finish(picture, why);
+}
+
+bool ProbePictureFile(const char* path, std::string* why)
+{
+    if (!path || !path[0])
+        return Fail(why, "no picture given");
+    std::ifstream file;
+    if (!OpenPicture(path, &file, why))
+        return false;
+    file.close();
+    const QuietPixbuf quiet;
+    int width = 0, height = 0;
+    GdkPixbufFormat* format = gdk_pixbuf_get_file_info(path, &width, &height);
+    if (!format)
+        return Fail(why, "not a picture");
+    const std::string refusal = Refusal(FormatName(format), width, height);
+    return refusal.empty() || Fail(why, refusal);
 }

@@ -8,7 +8,8 @@
 // its first frame; a photograph's embedded orientation is applied. The size is
 // read from the header first, and a picture over kMaxPictureSide pixels on a
 // side is refused before anything is decoded. A truncated or corrupt picture
-// is an error, not a partial picture.
+// is an error, not a partial picture. GdkPixbuf's own warnings while we decode
+// are dropped: our reasons are the ones users see.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +30,8 @@ public:
     int channels() const { return channels_; }
     size_t stride() const { return stride_; }
     const unsigned char* pixels() const { return pixels_; }
+    // GdkPixbuf's name of the format it was decoded from: "jpeg", "png", ...
+    const std::string& format() const { return format_; }
     // A row from the top, 0 <= y < height.
     const unsigned char* Row(int y) const { return pixels_ + size_t(y) * stride_; }
 
@@ -43,9 +46,14 @@ private:
     int channels_ = 0;
     size_t stride_ = 0;
     const unsigned char* pixels_ = nullptr;
+    std::string format_;
 };
 
 // Decode a file or bytes into *picture. On failure *picture is unchanged and
 // *why, when given, says what went wrong.
 bool DecodePictureFile(const char* path, Picture* picture, std::string* why = nullptr);
 bool DecodePictureBytes(const unsigned char* bytes, size_t size, Picture* picture, std::string* why = nullptr);
+// Whether a file looks usable from its header alone: it opens, and is a
+// picture of an accepted format and size. Nothing is decoded, so a picture
+// that is broken further on still passes. On failure *why says what is wrong.
+bool ProbePictureFile(const char* path, std::string* why = nullptr);

@@ -1,7 +1,8 @@
 // DesktopPicture: the lookup chain, GSettings reading and the two XML formats.
 #include "platform/desktop/DesktopPicture.h"
 
-#include <gdk-pixbuf/gdk-pixbuf.h>
+#include "resources/PictureDecoder.h"
+
 #include <gio/gio.h>
 #include <glib/gstdio.h>
 
@@ -9,6 +10,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 const char* const kDebianDefaultWallpaper = "/usr/share/images/desktop-base/default";
 
@@ -131,17 +133,39 @@ std::optional<Desktop> DesktopNamed(const std::string& name)
     return std::nullopt;
 }
 
-// The desktops to ask, the running one first.
-std::vector<Desktop> DesktopOrder(const std::string& current)
+const char* DesktopLabel(Desktop desktop)
 {
-    std::vector<Desktop> order;
+    switch (desktop) {
+    case Desktop::Gnome:
+        return "GNOME's";
+    case Desktop::Mate:
+        return "MATE's";
+    case Desktop::Cinnamon:
+        return "Cinnamon's";
+    case Desktop::Xfce:
+        return "XFCE's";
+    }
+    return "the desktop's";
+}
+
+// The desktops $XDG_CURRENT_DESKTOP names, in its order.
+std::vector<Desktop> RunningDesktops(const std::string& current)
+{
+    std::vector<Desktop> running;
     gchar** names = g_strsplit(current.c_str(), ":", -1);
     for (gchar** name = names; *name; name++) {
         const std::optional<Desktop> desktop = DesktopNamed(*name);
-        if (desktop && std::find(order.begin(), order.end(), *desktop) == order.end())
-            order.push_back(*desktop);
+        if (desktop && std::find(running.begin(), running.end(), *desktop) == running.end())
+            running.push_back(*desktop);
     }
     g_strfreev(names);
+    return running;
+}
+
+// The desktops to ask, the running one first.
+std::vector<Desktop> DesktopOrder(const std::vector<Desktop>& running)
+{
+    std::vector<Desktop> order = running;
     for (Desktop desktop : kAllDesktops)
         if (std::find(order.begin(), order.end(), desktop) == order.end())
             order.push_back(desktop);
@@ -262,26 +286,70 @@ DesktopPictureSources SessionSources(const std::string& given, const std::string
         sources.xfceChannelFile = config + "/xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml";
     sources.monitorName = monitorName;
     sources.systemDefault = kDebianDefaultWallpaper;
+    sources.notices = stderr;
     return sources;
 }
 
+namespace {
+
+// The pictures that were asked for and skipped, with why.
+struct Skips {
+    std::vector<std::string> notes;
+
+    // Whether the picture is usable; a picture the user chose (on the command
+    // line or in the running desktop) that is not gets a note, which names it
+    // between the two parts of `whose`.
+    bool Usable(const std::string& path, const std::string& whose, const char* how = "")
+    {
+        std::string why;
+        if (ProbePictureFile(path.c_str(), &why))
+            return true;
+        if (!path.empty() && !whose.empty())
+            notes.push_back(whose + " " + path + how + " is skipped (" + why + ")");
+        return false;
+    }
+};
+
+std::string FirstUsable(const DesktopPictureSources& sources, DesktopSettings* settings, Skips* skips)
+{
+    if (skips->Usable(sources.given, "the desktop picture", " given with --desktop-picture"))
+        return sources.given;
+    // Settings of desktops that are not running may be long stale: they are
+    // tried, but their pictures are not worth a word.
+    const std::vector<Desktop> running = RunningDesktops(sources.currentDesktop);
+    for (Desktop desktop : DesktopOrder(running)) {
+        const bool chosen = std::find(running.begin(), running.end(), desktop) != running.end();
+        const std::string whose = chosen ? std::string(DesktopLabel(desktop)) + " desktop picture" : "";
+        for (const std::string& candidate : Candidates(desktop, sources, settings))
+            if (skips->Usable(candidate, whose))
+                return candidate;
+    }
+    return PictureLoads(sources.systemDefault) ? sources.systemDefault : std::string();
+}
+
+} // namespace
+
 std::string FindDesktopPicture(const DesktopPictureSources& sources, DesktopSettings* settings)
 {
-    if (PictureLoads(sources.given))
-        return sources.given;
-    for (Desktop desktop : DesktopOrder(sources.currentDesktop))
-        for (const std::string& candidate : Candidates(desktop, sources, settings))
-            if (PictureLoads(candidate))
-                return candidate;
-    return PictureLoads(sources.systemDefault) ? sources.systemDefault : std::string();
+    Skips skips;
+    const std::string found = FirstUsable(sources, settings, &skips);
+    if (!sources.notices)
+        return found;
+    // Every view asks; the user hears of each skipped picture once.
+    static std::set<std::string> told;
+    const std::string instead = found.empty() ? "no other desktop picture is found, so the ground shows no picture"
+                                              : "the ground shows " + found + " instead";
+    for (const std::string& note : skips.notes) {
+        const std::string line = "larkspur: " + note + "; " + instead + "\n";
+        if (told.insert(line).second)
+            std::fputs(line.c_str(), sources.notices);
+    }
+    return found;
 }
 
 bool PictureLoads(const std::string& path)
 {
-    if (path.empty())
-        return false;
-    int width = 0, height = 0;
-    return gdk_pixbuf_get_file_info(path.c_str(), &width, &height) != nullptr && width > 0 && height > 0;
+    return ProbePictureFile(path.c_str());
 }
 
 std::string PictureOfGnomeXml(const std::string& xmlPath)

@@ -10,9 +10,13 @@
 // org.cinnamon.desktop.background picture-uri, each read only when its schema
 // is installed, and XFCE's last-image in its xfce4-desktop channel file (the
 // screen's own monitor first); then Debian's default wallpaper. No candidate:
-// an empty path.
+// an empty path. A picture is a candidate when its header shows a format and
+// size the picture decoder accepts. A skipped picture that the user chose (the
+// given one, or the running desktop's) is reported once per process, with
+// what the ground shows instead.
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,17 +54,19 @@ struct DesktopPictureSources {
     // The XRandR name of the screen's monitor, for XFCE's per-monitor setting.
     std::string monitorName;
     std::string systemDefault;
+    // Where skipped pictures are reported; null for silence.
+    std::FILE* notices = nullptr;
 };
 
 extern const char* const kDebianDefaultWallpaper;
 
 // The sources of this session: the environment's desktop and configuration
-// folder, and Debian's default wallpaper.
+// folder, and Debian's default wallpaper; skipped pictures are told on stderr.
 DesktopPictureSources SessionSources(const std::string& given, const std::string& monitorName);
 
 std::string FindDesktopPicture(const DesktopPictureSources& sources, DesktopSettings* settings);
 
-// True when GdkPixbuf recognises the file as a picture with a size.
+// True when the file's header shows a picture the decoder accepts.
 bool PictureLoads(const std::string& path);
 // The first picture a GNOME background XML names, made absolute against the
 // XML's folder; empty when it names none or cannot be read.
