@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <string>
 
 namespace {
@@ -28,7 +30,11 @@ TEST(LarkspurProgram, HelpListsTheOptions)
     for (const char* option : {"--headless", "--seconds", "--step", "--size", "--out", "--every", "--seed",
                                "--num-dogs", "--tile-bg", "--desktop-picture", "--resources", "--window-id"})
         EXPECT_NE(out.find(option), std::string::npos) << option;
-    ASSERT_EQ(Larkspur(dir, "-help", &out), 0);
+    for (const char* other : {"-help", "-h"}) {
+        std::string again;
+        ASSERT_EQ(Larkspur(dir, other, &again), 0) << other;
+        EXPECT_EQ(again, out) << other;
+    }
 }
 
 TEST(LarkspurProgram, BadCommandLinesExitTwoWithAReason)
@@ -50,6 +56,9 @@ TEST(LarkspurProgram, BadCommandLinesExitTwoWithAReason)
         {"--headless --frames 5 --seconds 5", "not both"},
         {"--headless --every", "--every needs a value"},
         {"--headless --tile-bg=yes", "takes no value"},
+        {"--headless --tile-bg --no-tile-bg", "choose only one of --tile-bg and --no-tile-bg"},
+        // No ticks would write nothing and succeed, as no seconds would.
+        {"--headless --frames 0", "--frames needs a whole number from 1 to"},
         {"--headless --root", "choose only one"},
         // --root goes with --window-id, but neither with a place of its own.
         {"--root --window-id 0x2a --fullscreen", "choose only one"},
@@ -67,13 +76,19 @@ TEST(LarkspurProgram, BadCommandLinesExitTwoWithAReason)
     // Display options parse, --root with --window-id as XScreenSaver's
     // settings dialog gives them (the given window wins, so a bad
     // $XSCREENSAVER_WINDOW is not even read); without a display the run
-    // fails and says why.
+    // fails and says which, and what works without one.
     std::string err;
-    EXPECT_EQ(RunCommand("env -u DISPLAY XSCREENSAVER_WINDOW=bad " + kProgram +
+    EXPECT_EQ(RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY XSCREENSAVER_WINDOW=bad " + kProgram +
                              " -root -window-id 0x2a00003 -monitors 800x600+0+0,640x480+800+0",
                          nullptr, &err),
               1);
-    EXPECT_NE(err.find("cannot open the display"), std::string::npos) << err;
+    EXPECT_NE(err.find("larkspur: cannot open a display: $DISPLAY is not set; --headless renders without one\n"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(RunCommand("env -u WAYLAND_DISPLAY DISPLAY=:97 " + kProgram + " --x11", nullptr, &err), 1);
+    EXPECT_NE(err.find("larkspur: cannot open the display ':97'; --headless renders without one\n"),
+              std::string::npos)
+        << err;
 }
 
 TEST(LarkspurProgram, MissingResourcesGiveBlackFramesAndSuccess)
@@ -105,19 +120,94 @@ TEST(LarkspurProgram, HeadlessRunShowsTheDesktopPictureUpright)
     WriteScenePack(dir.File("res/pellmore.works"), 8);
     const std::string picture = dir.File("desktop.png");
     WritePixbufPicture(picture, "png", 64, 36, 3, QuadrantPixels(64, 36, 3));
-    std::string err;
-    ASSERT_EQ(Larkspur(dir, "--headless --seconds 1 --every 40 --size 64x36 --seed 1 --no-tile-bg --resources " +
+    std::string out, err;
+    ASSERT_EQ(Larkspur(dir, "--headless --seconds 1 --every 39 --size 64x36 --seed 1 --no-tile-bg --fps --resources " +
                                 dir.File("res") + " --desktop-picture " + picture + " --out " + dir.File("out"),
-                       nullptr, &err),
+                       &out, &err),
               0)
         << err;
+    // Every tick draws, the first one too: the count is the frames written.
+    EXPECT_NE(err.find("larkspur: 40 frames drawn in "), std::string::npos) << err;
+    EXPECT_NE(out.find("wrote 1 frame to"), std::string::npos) << out;
     Picture frame;
-    ASSERT_TRUE(DecodePictureFile(dir.File("out/frame-000040.png").c_str(), &frame));
+    ASSERT_TRUE(DecodePictureFile(dir.File("out/frame-000039.png").c_str(), &frame));
     // PNG rows run from the top: the picture's quadrants land where they were.
     EXPECT_TRUE(Near(frame.Row(2) + 2 * 3, kRed));
     EXPECT_TRUE(Near(frame.Row(2) + 61 * 3, kGreen));
     EXPECT_TRUE(Near(frame.Row(33) + 2 * 3, kBlue));
     EXPECT_TRUE(Near(frame.Row(33) + 61 * 3, kWhite));
+
+    ASSERT_EQ(Larkspur(dir, "--headless --frames 1 --size 64x36 --seed 1 --no-tile-bg --fps --resources " +
+                                dir.File("res") + " --desktop-picture " + picture + " --out " + dir.File("one"),
+                       &out, &err),
+              0)
+        << err;
+    EXPECT_NE(err.find("larkspur: 1 frame drawn in "), std::string::npos) << err;
+    ASSERT_TRUE(DecodePictureFile(dir.File("one/frame-000001.png").c_str(), &frame));
+    EXPECT_TRUE(Near(frame.Row(2) + 2 * 3, kRed)) << "the first frame shows the scene";
+}
+
+TEST(LarkspurProgram, APictureThatCannotBeUsedIsToldOnceWithWhatTheGroundShows)
+{
+    TempDir dir;
+    ASSERT_EQ(RunCommand("mkdir -p '" + dir.File("res") + "' '" + dir.File("empty") + "'"), 0);
+    WriteScenePack(dir.File("res/pellmore.works"), 8);
+    WritePixbufPicture(dir.File("old.bmp"), "bmp", 8, 8, 3, QuadrantPixels(8, 8, 3));
+    WritePixbufPicture(dir.File("good.png"), "png", 8, 8, 3, QuadrantPixels(8, 8, 3));
+    std::vector<unsigned char> greyTga = {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 0, 16, 0, 8, 0};
+    greyTga.resize(greyTga.size() + 16 * 16, 0x80);
+    dir.Write("grey.tga", greyTga);
+    const struct {
+        std::string arguments;
+        std::string told; // empty: nothing is said
+    } cases[] = {
+        {"--desktop-picture /nonexistent.png",
+         "the desktop picture /nonexistent.png is skipped (no such file or directory); the ground shows no picture"},
+        {"--desktop-picture " + dir.File("old.bmp"), "(unsupported picture format bmp); the ground shows no picture"},
+        {"--desktop-picture " + dir.File("grey.tga"), "(unsupported picture format tga)"},
+        {"--bg-type 2 --bg-path /nonexistent", "the picture folder /nonexistent is skipped (no such file or "
+                                               "directory); "},
+        {"--bg-type 2 --bg-path " + dir.File("empty"),
+         "the picture folder " + dir.File("empty") + " is skipped (it holds no .jpg, .gif or .png picture); "},
+        {"--desktop-picture " + dir.File("good.png"), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        std::string err;
+        ASSERT_EQ(Larkspur(dir, "--headless --frames 3 --size 32x18 --verbose --resources " + dir.File("res") + " " +
+                                    c.arguments,
+                           nullptr, &err),
+                  0);
+        EXPECT_EQ(err.find("Bug!"), std::string::npos) << err;
+        const size_t at = err.find("skipped");
+        if (c.told.empty()) {
+            EXPECT_EQ(at, std::string::npos) << err;
+            continue;
+        }
+        EXPECT_NE(err.find("larkspur: "), std::string::npos) << err;
+        EXPECT_NE(err.find(c.told), std::string::npos) << err;
+        EXPECT_EQ(err.find("skipped", at + 1), std::string::npos) << "said once: " << err;
+    }
+}
+
+TEST(LarkspurProgram, AnUnreadableSettingsFileGivesTheDefaultsOnceAndIsLeftAsItIs)
+{
+    TempDir dir;
+    ASSERT_EQ(RunCommand("mkdir -p '" + dir.File("config/larkspur") + "'"), 0);
+    const std::string file = dir.Write("config/larkspur/LarkspurSS.ini", {'N', '\n'});
+    ASSERT_EQ(chmod(file.c_str(), 0), 0);
+    std::string err;
+    ASSERT_EQ(RunCommand("XDG_CONFIG_HOME='" + dir.File("config") + "' " + PermissionBitsHoldPrefix() + kProgram +
+                             " --headless --frames 2 --resources " + dir.File("none"),
+                         nullptr, &err),
+              0)
+        << err;
+    EXPECT_EQ(err, "larkspur: cannot read " + file +
+                       " (Permission denied); using the default settings and leaving the file as it is\n");
+    chmod(file.c_str(), 0600);
+    std::vector<unsigned char> kept;
+    ASSERT_TRUE(ReadWholeFile(file, &kept));
+    EXPECT_EQ(kept, (std::vector<unsigned char>{'N', '\n'}));
 }
 
 TEST(LarkspurProgram, SettingsOverridesLeaveTheStoredFileAlone)

@@ -68,15 +68,19 @@ int RunHeadless(const HeadlessRun& run, const SettingsOverrides& overrides)
     {
         LarkspurView view(&host, overrides);
         view.startAnimation();
+        // The view's first call only sets the scene up. Made at the clock's
+        // start, it lets every tick of the run draw a frame, so the first
+        // frame written shows the scene and --fps counts every tick.
+        host.SetTick(0);
+        view.animateOneFrame();
+        if (!view.ssMain)
+            std::fprintf(stderr, "larkspur: the scene pack %s%s%s cannot be loaded; the frames stay black\n",
+                         run.resources.c_str(), run.resources.empty() || run.resources.back() == '/' ? "" : "/",
+                         kScenePackName);
         const int64_t startFlushes = host.flushes();
         for (int64_t tick = 1; tick <= run.ticks && !host.timerStopped(); tick++) {
             host.SetTick(tick);
             view.animateOneFrame();
-            if (tick == 1 && !view.ssMain)
-                std::fprintf(stderr,
-                             "larkspur: the scene pack %s%s%s cannot be loaded; the frames stay black\n",
-                             run.resources.c_str(), run.resources.empty() || run.resources.back() == '/' ? "" : "/",
-                             kScenePackName);
             if (run.outDir.empty() || tick % run.every != 0)
                 continue;
             const std::string name = FrameName(tick);
@@ -93,8 +97,8 @@ int RunHeadless(const HeadlessRun& run, const SettingsOverrides& overrides)
         if (run.fps) {
             const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             const int64_t drawn = host.flushes() - startFlushes;
-            std::fprintf(stderr, "larkspur: %" PRId64 " frames drawn in %.2f s, %.1f frames per second\n", drawn,
-                         wall, wall > 0 ? double(drawn) / wall : 0.0);
+            std::fprintf(stderr, "larkspur: %" PRId64 " frame%s drawn in %.2f s, %.1f frames per second\n", drawn,
+                         drawn == 1 ? "" : "s", wall, wall > 0 ? double(drawn) / wall : 0.0);
         }
     }
     if (written > 0)
