@@ -62,13 +62,33 @@ TEST(XScreenSaverRegistration, AListThatRunsLarkspurIsLeftAlone)
 {
     std::string updated;
     std::string text = kTypical;
-    text.insert(text.find("\t\t\t\tmaze"), "-  GL: \t/usr/local/bin/larkspur --root --num-dogs 5 \\n\\\n");
+    text.insert(text.find("\t\t\t\tmaze"), "   GL: \t/usr/local/bin/larkspur --root --num-dogs 5 \\n\\\n");
     EXPECT_EQ(AddToProgramsList(text, &updated), Registration::AlreadyListed);
     // A different program whose name merely contains the word is no match.
     text = kTypical;
     text.insert(text.find("\t\t\t\tmaze"), "  larkspurish -root \\n\\\n");
     EXPECT_EQ(AddToProgramsList(text, &updated), Registration::Added);
     EXPECT_EQ(AddToProgramsList("mode: off\n", &updated), Registration::NoProgramsList);
+}
+
+TEST(XScreenSaverRegistration, ADisabledEntryIsEnabledInItsPlaceWithItsOptions)
+{
+    std::string updated;
+    std::string text = kTypical;
+    text.insert(text.find("\t\t\t\tmaze"), "-  GL: \tlarkspur --root --num-dogs 5 \\n\\\n");
+    ASSERT_EQ(AddToProgramsList(text, &updated), Registration::Enabled);
+    std::vector<std::string> entries = Entries(updated);
+    ASSERT_EQ(entries.size(), 4u) << updated;
+    EXPECT_EQ(entries[0], "GL: \tlarkspur --root --num-dogs 5");
+    EXPECT_EQ(entries[3].substr(0, 1), "-") << "other disabled programs stay disabled";
+    EXPECT_EQ(updated.size(), text.size());
+
+    // The "-" may stand after a continued line, and one enabled entry is enough.
+    text = "programs: \\\n  -\\\n GL: larkspur -root \\n\\\n  maze\n";
+    ASSERT_EQ(AddToProgramsList(text, &updated), Registration::Enabled);
+    EXPECT_EQ(Entries(updated), (std::vector<std::string>{"GL: larkspur -root", "maze"})) << updated;
+    text.insert(text.find("  maze"), "larkspur --delay 1\\n\\\n");
+    EXPECT_EQ(AddToProgramsList(text, &updated), Registration::AlreadyListed);
 }
 
 TEST(XScreenSaverRegistration, RegisterTwiceAddsOneLineAndKeepsTheOldFile)
@@ -94,6 +114,15 @@ TEST(XScreenSaverRegistration, RegisterTwiceAddsOneLineAndKeepsTheOldFile)
     ASSERT_TRUE(ReadWholeFile(file, &second));
     EXPECT_EQ(first, second);
     EXPECT_EQ(Entries(std::string(second.begin(), second.end())).size(), 4u);
+
+    // Disabled in XScreenSaver's settings, it is enabled again, and said so.
+    std::string disabled(first.begin(), first.end());
+    disabled.replace(disabled.find("  GL: larkspur"), 2, "- ");
+    home.Write(".xscreensaver", std::vector<unsigned char>(disabled.begin(), disabled.end()));
+    ASSERT_EQ(RunCommand(command, &out, &err), 0) << err;
+    EXPECT_NE(out.find("disabled; it is enabled now"), std::string::npos) << out;
+    ASSERT_TRUE(ReadWholeFile(file, &second));
+    EXPECT_EQ(Entries(std::string(second.begin(), second.end()))[0], "GL: larkspur --root");
 }
 
 } // namespace

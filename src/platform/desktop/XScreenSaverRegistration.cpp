@@ -36,17 +36,58 @@ bool IsProgramsLine(const std::string& line)
 }
 
 // Whether a word "larkspur" (or a path ending in /larkspur) stands as a
-// command in the list's text.
-bool RunsLarkspur(const std::string& list)
+// command in an entry's text.
+bool RunsLarkspur(const std::string& entry)
 {
     static const std::string word = "larkspur";
-    for (size_t at = list.find(word); at != std::string::npos; at = list.find(word, at + 1)) {
-        const char before = at == 0 ? ' ' : list[at - 1];
-        const char after = at + word.size() < list.size() ? list[at + word.size()] : ' ';
-        const bool starts = before == ' ' || before == '\t' || before == ':' || before == '/' || before == '"';
+    for (size_t at = entry.find(word); at != std::string::npos; at = entry.find(word, at + 1)) {
+        const char before = at == 0 ? ' ' : entry[at - 1];
+        const char after = at + word.size() < entry.size() ? entry[at + word.size()] : ' ';
+        const bool starts = before == ' ' || before == '\t' || before == ':' || before == '/' || before == '"' ||
+                            before == '\n';
         const bool ends = after == ' ' || after == '\t' || after == '\\' || after == '\n' || after == '"';
         if (starts && ends)
             return true;
+    }
+    return false;
+}
+
+// Where the entry's first character stands, past blanks and line
+// continuations; npos for an empty entry.
+size_t EntryStart(const std::string& list, size_t from, size_t end)
+{
+    while (from < end) {
+        if (list[from] == ' ' || list[from] == '\t')
+            from++;
+        else if (list.compare(from, 2, "\\\n") == 0)
+            from += 2;
+        else
+            return from;
+    }
+    return std::string::npos;
+}
+
+// The programs list's entries that run larkspur: true when one of them is
+// enabled; else *disabled is where the "-" of the first disabled one stands
+// (npos when there is none).
+bool ListedEnabled(const std::string& list, size_t* disabled)
+{
+    *disabled = std::string::npos;
+    // Entries end at a written "\n"; a backslash before a line break only
+    // continues the line.
+    for (size_t from = list.find("programs:") + 9; from < list.size();) {
+        size_t end = list.find("\\n", from);
+        if (end == std::string::npos)
+            end = list.size();
+        const std::string entry = list.substr(from, end - from);
+        if (RunsLarkspur(entry)) {
+            const size_t start = EntryStart(list, from, end);
+            if (list[start] != '-')
+                return true;
+            if (*disabled == std::string::npos)
+                *disabled = start;
+        }
+        from = end + 2;
     }
     return false;
 }
@@ -67,8 +108,19 @@ Registration AddToProgramsList(const std::string& text, std::string* updated)
     std::string list;
     for (size_t i = first; i <= last; i++)
         list += lines[i] + "\n";
-    if (RunsLarkspur(list))
+    size_t disabled;
+    if (ListedEnabled(list, &disabled))
         return Registration::AlreadyListed;
+    if (disabled != std::string::npos) {
+        // The entry keeps its place and its options; only its "-" goes.
+        std::string before;
+        for (size_t i = 0; i < first; i++)
+            before += lines[i] + "\n";
+        std::string out = text;
+        out[before.size() + disabled] = ' ';
+        *updated = out;
+        return Registration::Enabled;
+    }
 
     // The programs line keeps only its key; whatever followed the key moves
     // to its own line after the new entry.
@@ -112,7 +164,8 @@ int RegisterWithXScreenSaver(const std::string& home)
     g_free(contents);
 
     std::string updated;
-    switch (AddToProgramsList(text, &updated)) {
+    const Registration outcome = AddToProgramsList(text, &updated);
+    switch (outcome) {
     case Registration::AlreadyListed:
         std::printf("larkspur: %s already runs larkspur; nothing changed.\n", path.c_str());
         return 0;
@@ -123,6 +176,7 @@ int RegisterWithXScreenSaver(const std::string& home)
                      path.c_str());
         return 1;
     case Registration::Added:
+    case Registration::Enabled:
         break;
     }
     const std::string backup = path + ".bak";
@@ -133,8 +187,12 @@ int RegisterWithXScreenSaver(const std::string& home)
         g_error_free(error);
         return 1;
     }
-    std::printf("larkspur: added \"%s\" to the programs of %s (the old file is kept as %s).\n"
-                "Choose Larkspur in XScreenSaver's settings (xscreensaver-settings).\n",
-                kXScreenSaverEntry, path.c_str(), backup.c_str());
+    if (outcome == Registration::Enabled)
+        std::printf("larkspur: %s listed larkspur but disabled; it is enabled now (the old file is kept as %s).\n",
+                    path.c_str(), backup.c_str());
+    else
+        std::printf("larkspur: added \"%s\" to the programs of %s (the old file is kept as %s).\n",
+                    kXScreenSaverEntry, path.c_str(), backup.c_str());
+    std::printf("Choose Larkspur in XScreenSaver's settings (xscreensaver-settings).\n");
     return 0;
 }

@@ -2,7 +2,8 @@
 // user's ~/.xscreensaver, so that it shows in XScreenSaver's list.
 //
 // The line added is "GL: larkspur --root", first in the list. A list that
-// already runs larkspur (enabled or not) is left alone. The old file is kept
+// already runs larkspur is left alone; one that lists it only disabled ("-" in
+// front) gets that entry enabled, in its place and with its options. The old file is kept
 // as ~/.xscreensaver.bak and the new one replaces it in one rename. A file
 // without a programs list is not changed: XScreenSaver would then take the
 // list as the user's whole choice and drop its own programs; opening
@@ -11,12 +12,12 @@
 
 #include <string>
 
-enum class Registration { Added, AlreadyListed, NoProgramsList };
+enum class Registration { Added, Enabled, AlreadyListed, NoProgramsList };
 
 extern const char* const kXScreenSaverEntry;
 
-// The file's text with the entry added to its programs list, in *updated
-// when the outcome is Added.
+// The file's text with the entry added to its programs list, or with the
+// disabled entry enabled, in *updated when the outcome is Added or Enabled.
 Registration AddToProgramsList(const std::string& text, std::string* updated);
 
 // Registers in <home>/.xscreensaver, saying on stdout or stderr what was done;
