@@ -14,8 +14,13 @@
 // model-info prints a creature model's version, counts, animation and joint
 // tree; FILE is a creature pack (the model is lump 0) or a bare .ms3d file.
 //
+// build takes only the lump types and texture options the program reads, and
+// warns about a picture lump whose bytes do not decode as its type (the pack
+// is still written: the program shows such a lump as an empty texture).
+//
 // Usage errors exit with status 2, a pack or picture that cannot be read with
 // status 1.
+#include "maths/Misc.h"
 #include "model/MilkshapeModel.h"
 #include "ContactSheet.h"
 #include "resources/PackWriter.h"
@@ -35,6 +40,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,6 +50,8 @@ const char* const kUsage =
     "usage: larkspur-pack list PACK\n"
     "       larkspur-pack extract PACK N OUT\n"
     "       larkspur-pack build OUT FILE:TYPE:OPTION ...\n"
+    "           TYPE: 0 data (the creature model), 1 TGA picture, 3 JPEG picture\n"
+    "           OPTION: 0 opaque, 1 colour key, 2 alpha from brightness\n"
     "       larkspur-pack decode IN OUT.png   (IN: picture, TGA file or PACK:N)\n"
     "       larkspur-pack model-info FILE     (FILE: creature pack or .ms3d model)\n"
     "       larkspur-pack contact-sheet PACK OUT.png [COATS.png]\n";
@@ -75,6 +83,19 @@ bool ParseNumber(const std::string& text, unsigned long limit, unsigned long* va
     return true;
 }
 
+// A lump number: a whole number from 0. On failure *why says what is wrong.
+bool ParseLumpNumber(const std::string& text, unsigned long* lump, std::string* why)
+{
+    if (ParseNumber(text, 0x7fffffff, lump))
+        return true;
+    const bool whole = text.size() > 1 && text[0] == '-' && text.find_first_not_of("0123456789", 1) == std::string::npos;
+    if (whole || (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos))
+        *why = "the lump number " + text + " is out of range: lumps are numbered from 0";
+    else
+        *why = "the lump number must be a whole number, not '" + text + "'";
+    return false;
+}
+
 int List(const char* path)
 {
     RESFILE pack;
@@ -87,28 +108,69 @@ int List(const char* path)
     return 0;
 }
 
+// "no such lump" with the numbers the pack does hold.
+std::string NoSuchLump(const RESFILE& pack)
+{
+    const uint32_t n = pack.header.numLumps;
+    return n == 0 ? "no such lump: the pack holds none"
+                  : "no such lump: the pack holds " + std::to_string(n) + " (0 to " + std::to_string(n - 1) + ")";
+}
+
 int Extract(const char* path, const std::string& lumpText, const std::string& out)
 {
     unsigned long lump;
-    if (!ParseNumber(lumpText, 0x7fffffff, &lump))
-        return Usage("the lump number must be a whole number");
+    std::string why;
+    if (!ParseLumpNumber(lumpText, &lump, &why))
+        return Usage(why.c_str());
     RESFILE pack;
     if (!pack.Open(path))
         return Failure(path, pack.failure);
+    if (lump >= pack.header.numLumps)
+        return Failure(std::string(path) + " lump " + lumpText, NoSuchLump(pack));
     unsigned char* raw = nullptr;
     if (!pack.LoadData(int(lump), &raw))
         return Failure(std::string(path) + " lump " + lumpText, pack.failure);
     const std::unique_ptr<unsigned char[]> data(raw);
     const std::vector<unsigned char> bytes(data.get(), data.get() + pack.lumps[lump].size);
-    std::string error;
-    if (!WriteFileAtomically(out, bytes, &error))
-        return Failure(out, error);
+    if (!WriteFileAtomically(out, bytes, &why))
+        return Failure(out, why);
     return 0;
+}
+
+// Lump types the program reads; any other leaves its texture empty.
+bool KnownType(unsigned long type)
+{
+    return type == 0 || type == LUMP_TGA || type == LUMP_JPEG;
+}
+
+// Why a picture lump's bytes will not show as its type; empty when they will.
+std::string PictureMismatch(const std::vector<unsigned char>& bytes, unsigned long type)
+{
+    if (type == LUMP_TGA) {
+        const std::string text(bytes.begin(), bytes.end());
+        std::istringstream stream(text);
+        Texture texture;
+        // The decoder's own alert would say the same thing less plainly.
+        const AlertMute mute(true);
+        return LoadTGA2(&texture, &stream, bytes.size()) ? ""
+                                                           : "is not a TGA the program reads (types 2 and 10, "
+                                                             "24 or 32 bits a pixel)";
+    }
+    if (type == LUMP_JPEG) {
+        Picture picture;
+        std::string why;
+        if (!DecodePictureBytes(bytes.data(), bytes.size(), &picture, &why))
+            return "does not decode as a picture (" + why + ")";
+        if (picture.format() != "jpeg")
+            return "is a " + picture.format() + " picture, not JPEG";
+    }
+    return "";
 }
 
 int Build(const std::string& out, const std::vector<std::string>& items)
 {
     PackWriter writer;
+    size_t lumpNumber = 0;
     for (const std::string& item : items) {
         // The file name may itself hold colons, so split from the right.
         const size_t second = item.rfind(':');
@@ -118,11 +180,21 @@ int Build(const std::string& out, const std::vector<std::string>& items)
             !ParseNumber(item.substr(first + 1, second - first - 1), UINT32_MAX, &type) ||
             !ParseNumber(item.substr(second + 1), UINT32_MAX, &option))
             return Usage(("bad lump '" + item + "', expected FILE:TYPE:OPTION").c_str());
+        if (!KnownType(type))
+            return Usage(("lump '" + item + "': the program reads no lump type " + std::to_string(type)).c_str());
+        if (option > TEXTURE_ALPHA_FROM_BRIGHTNESS)
+            return Usage(("lump '" + item + "': the program knows no texture option " + std::to_string(option))
+                             .c_str());
         const std::string file = item.substr(0, first);
         std::vector<unsigned char> bytes;
         if (!ReadWholeFile(file, &bytes))
             return Failure(file, "cannot read file");
+        const std::string mismatch = PictureMismatch(bytes, type);
+        if (!mismatch.empty())
+            std::fprintf(stderr, "larkspur-pack: warning: %s (lump %zu, type %lu) %s\n", file.c_str(),
+                         lumpNumber, type, mismatch.c_str());
         writer.AddLump(std::move(bytes), uint32_t(type), uint32_t(option));
+        lumpNumber++;
     }
     std::string error;
     if (!writer.Write(out, &error))
@@ -287,14 +359,15 @@ bool EndsWithTga(const std::string& path)
 int DecodeLump(const std::string& packPath, const std::string& lumpText, Decoded* decoded)
 {
     unsigned long lump;
-    if (!ParseNumber(lumpText, 0x7fffffff, &lump))
-        return Usage("the lump number must be a whole number");
+    std::string why;
+    if (!ParseLumpNumber(lumpText, &lump, &why))
+        return Usage(why.c_str());
     RESFILE pack;
     if (!pack.Open(packPath.c_str()))
         return Failure(packPath, pack.failure);
     const std::string what = packPath + " lump " + lumpText;
     if (lump >= pack.header.numLumps)
-        return Failure(what, "no such lump");
+        return Failure(what, NoSuchLump(pack));
     if (pack.lumps[lump].type == LUMP_TGA) {
         Texture texture;
         if (!pack.SeekLump(int(lump)))
@@ -309,7 +382,6 @@ int DecodeLump(const std::string& packPath, const std::string& lumpText, Decoded
         return Failure(what, pack.failure);
     const std::unique_ptr<unsigned char[]> bytes(raw);
     Picture picture;
-    std::string why;
     if (!DecodePictureBytes(bytes.get(), pack.lumps[lump].size, &picture, &why))
         return Failure(what, why);
     FromPicture(picture, decoded);
