@@ -161,6 +161,40 @@ TEST_F(SceneTest, GroundIsOneQuadUntiledAndTwentyFiveTiledWithFogSetOnceForTheTi
     EXPECT_EQ(primitives[1], 25 * primitives[0]);
 }
 
+TEST_F(SceneTest, FromHomeTheTiledGroundCoversTheViewAndFogWouldChangeNoPixel)
+{
+    // A wide view, a square one and a very wide one (where the corners reach the fog).
+    for (int width : {160, 90, 400}) {
+        settings.TILEBG = true;
+        MakeScene(width, 90, true);
+        const std::string picture = dir.File("noise.png");
+        std::vector<unsigned char> noise(64 * 64 * 3);
+        for (size_t i = 0; i < noise.size(); i++)
+            noise[i] = static_cast<unsigned char>(i * 7919 % 251);
+        WritePixbufPicture(picture, "png", 64, 64, 3, noise);
+        Texture background;
+        ASSERT_TRUE(loadPicFile(picture.c_str(), &background, 0));
+        scene.bgTexture = background.texID;
+        background.texID = 0;
+        Frame(0.025);
+        Frame(0.025);
+        // Whatever the last frame left in the colour buffer is covered.
+        glClearColor(1, 0, 1, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        Frame(0.025);
+        const std::vector<unsigned char> home = gl.ReadPixels();
+        int uncovered = 0;
+        for (size_t i = 0; i + 3 < home.size(); i += 4)
+            uncovered += home[i] == 255 && home[i + 1] == 0 && home[i + 2] == 255;
+        EXPECT_EQ(uncovered, 0) << width;
+        // The same view before the camera has settled: cleared and fogged.
+        scene.herd->camera.homeDelay = 10;
+        Frame(0.025);
+        EXPECT_TRUE(gl.ReadPixels() == home) << width;
+        scene.Cleanup();
+    }
+}
+
 TEST_F(SceneTest, MissingPackOrOneWithFewerThanEightPicturesFailsSetupAndDrawsNothing)
 {
     EXPECT_FALSE(scene.Setup(false, 64, 64, &settings, (dir.path() + "/absent/").c_str()));

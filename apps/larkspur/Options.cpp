@@ -25,6 +25,7 @@ const char* const kHelp =
     "  --delay MICROSECONDS    time between frame calls (default 25000)\n"
     "  --fps                   frames per second and Load on screen and at exit (headless: at the end)\n"
     "  --verbose               report events on stderr\n"
+    "  --seed N                fixed random seed instead of the time (every mode)\n"
     "\n"
     "Headless runs:\n"
     "  --frames N              run N timer ticks\n"
@@ -33,7 +34,6 @@ const char* const kHelp =
     "  --size WxH              frame size (default 1280x720)\n"
     "  --out DIR               write frames as PNG files into DIR\n"
     "  --every K               write every K-th tick's frame (default 1)\n"
-    "  --seed N                fixed random seed instead of the time (every mode)\n"
     "\n"
     "Settings for this run (the saved settings stay as they are):\n"
     "  --num-dogs N            creature slots, 0 to 500\n"
@@ -49,7 +49,7 @@ const char* const kHelp =
     "  --resources DIR         folder holding pellmore.works and b.oak\n"
     "  --desktop-picture FILE  the desktop picture to use, ahead of the desktop's own setting\n"
     "\n"
-    "  --register              add Larkspur to your XScreenSaver programs\n"
+    "  --register              add Larkspur to your XScreenSaver programs (or enable it there)\n"
     "  --help                  show this help\n";
 
 namespace {

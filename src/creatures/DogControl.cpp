@@ -26,6 +26,21 @@ constexpr int64_t kFadingPrintsPerSlot = 5;
 constexpr float kCullRadius = 2.75f;
 // Out of view means the sphere reaches at most this far inside the near plane.
 constexpr float kUnseenDepth = 0.01f;
+// Floats per corner of an effect quad: s, t, r, g, b, a, x, y, z.
+constexpr int kEffectFloats = 9;
+
+// Writes one corner of an effect quad and returns the next.
+float* EffectCorner(float* v, const float st[2], const float rgba[4], float x, float y, float z)
+{
+    *v++ = st[0];
+    *v++ = st[1];
+    for (int i = 0; i < 4; i++)
+        *v++ = rgba[i];
+    *v++ = x;
+    *v++ = y;
+    *v++ = z;
+    return v;
+}
 
 // The low 32 bits of a stored count; negative counts mean none.
 int32_t Count32(int64_t value)
@@ -53,6 +68,8 @@ void DOGCONTROL::ReleaseArrays()
     numSkins = 0;
     footprints.reset();
     sparks.reset();
+    effectVertices.clear();
+    effectVertices.shrink_to_fit();
 }
 
 void DOGCONTROL::Cleanup()
@@ -96,7 +113,14 @@ bool DOGCONTROL::Setup(SETTINGS* settings, const char* resourcePath)
         return false;
 
     sparks.reset(new (std::nothrow) SPARKCLASS[kSparkPoolSize]);
-    return sparks != nullptr;
+    if (!sparks)
+        return false;
+    try {
+        effectVertices.assign(size_t(std::max(numFootprints, int32_t(kSparkPoolSize))) * 4 * kEffectFloats, 0.0f);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 bool DOGCONTROL::BuildTemplate(const char* packPath)
@@ -305,12 +329,10 @@ void DOGCONTROL::DrawFootPrints(double dt)
 {
     if (!footprints)
         return;
-    glBindTexture(GL_TEXTURE_2D, footprintTexture);
-    glEnable(GL_BLEND);
-    glDepthMask(GL_FALSE);
-    glDisable(GL_CULL_FACE);
-    glBegin(GL_QUADS);
     static const float kTexCoords[4][2] = {{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    float* v = effectVertices.data();
+    int quads = 0;
+    const int room = EffectQuadsRoom();
     for (int i = 0; i < numFootprints; i++) {
         FOOTPRINT& print = footprints[size_t(i)];
         if (print.life <= 0)
@@ -318,17 +340,45 @@ void DOGCONTROL::DrawFootPrints(double dt)
         // A fresh print (exactly 1.0) stays; a fading one fades by the frame.
         if (print.life < 1.0f)
             print.life = float(print.life - dt);
-        glColor4f(0, 0, 0, print.life * 0.2f);
-        for (int k = 0; k < 4; k++) {
-            glTexCoord2f(kTexCoords[k][0], kTexCoords[k][1]);
-            glVertex3f(print.corners[k].x, print.corners[k].y, print.corners[k].z);
-        }
+        if (quads == room)
+            continue;
+        const float colour[4] = {0, 0, 0, print.life * 0.2f};
+        for (int k = 0; k < 4; k++)
+            v = EffectCorner(v, kTexCoords[k], colour, print.corners[k].x, print.corners[k].y, print.corners[k].z);
+        quads++;
     }
-    glEnd();
+    glBindTexture(GL_TEXTURE_2D, footprintTexture);
+    glEnable(GL_BLEND);
+    glDepthMask(GL_FALSE);
+    glDisable(GL_CULL_FACE);
+    DrawEffectQuads(quads);
     glEnable(GL_CULL_FACE);
     glDisable(GL_BLEND);
     glDepthMask(GL_TRUE);
     glColor4f(1, 1, 1, 1);
+}
+
+int DOGCONTROL::EffectQuadsRoom() const
+{
+    return int(effectVertices.size() / (4 * kEffectFloats));
+}
+
+void DOGCONTROL::DrawEffectQuads(int quads) const
+{
+    if (quads <= 0)
+        return;
+    const GLsizei stride = kEffectFloats * sizeof(float);
+    const float* v = effectVertices.data();
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, stride, v);
+    glColorPointer(4, GL_FLOAT, stride, v + 2);
+    glVertexPointer(3, GL_FLOAT, stride, v + 6);
+    glDrawArrays(GL_QUADS, 0, 4 * quads);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
 }
 
 void DOGCONTROL::NewSparks(VECTOR3D p, VECTOR3D /*direction*/, int count, int type)
@@ -361,23 +411,24 @@ void DOGCONTROL::DrawSparks(double dt)
     for (int k = 0; k < 4; k++)
         turned[k] = MatrixRotatePoint(b, kCorners[k]);
 
+    float* v = effectVertices.data();
+    int quads = 0;
+    const int room = EffectQuadsRoom();
+    for (int i = 0; i < kSparkPoolSize && quads < room; i++) {
+        const SPARKCLASS& spark = sparks[size_t(i)];
+        if (spark.life <= 0)
+            continue;
+        const float colour[4] = {spark.colour[0], spark.colour[1], spark.colour[2], spark.life * 0.8f};
+        for (int k = 0; k < 4; k++)
+            v = EffectCorner(v, kTexCoords[k], colour, spark.pos.x + turned[k].x * spark.size,
+                             spark.pos.y + turned[k].y * spark.size, spark.pos.z + turned[k].z * spark.size);
+        quads++;
+    }
     glEnable(GL_BLEND);
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);
     glBindTexture(GL_TEXTURE_2D, sparkTexture);
-    glBegin(GL_QUADS);
-    for (int i = 0; i < kSparkPoolSize; i++) {
-        const SPARKCLASS& spark = sparks[size_t(i)];
-        if (spark.life <= 0)
-            continue;
-        glColor4f(spark.colour[0], spark.colour[1], spark.colour[2], spark.life * 0.8f);
-        for (int k = 0; k < 4; k++) {
-            glTexCoord2f(kTexCoords[k][0], kTexCoords[k][1]);
-            glVertex3f(spark.pos.x + turned[k].x * spark.size, spark.pos.y + turned[k].y * spark.size,
-                       spark.pos.z + turned[k].z * spark.size);
-        }
-    }
-    glEnd();
+    DrawEffectQuads(quads);
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
     glEnable(GL_LIGHTING);

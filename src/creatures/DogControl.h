@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class SETTINGS;
 
@@ -98,6 +99,10 @@ public:
     bool boundsKnown = false;
     std::unique_ptr<SPARKCLASS[]> sparks;
     HerdLog log;
+    // Footprints and sparks are drawn from this one array, filled each frame:
+    // texture s, t, colour r, g, b, a and position x, y, z per corner. Sized
+    // in Setup for the larger of the two.
+    std::vector<float> effectVertices;
 
 private:
     // Releases the arrays in teardown order; keeps the scene's texture names.
@@ -111,4 +116,8 @@ private:
     int FreeSlot() const;
     int UnseenSlot() const;
     bool InView(const ONEDOG& dog) const;
+    // Quads effectVertices has room for (none in a herd never set up).
+    int EffectQuadsRoom() const;
+    // Draws the first quads of effectVertices as textured, coloured quads.
+    void DrawEffectQuads(int quads) const;
 };

@@ -7,6 +7,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -23,6 +24,8 @@ const GLfloat kFogColour[] = {0.0f, 0.0f, 0.0f, 1.0f};
 
 // The light sits this far above the camera's eye.
 constexpr float kLightLift = 5.0f;
+// The camera's home eye is this high above the ground, which is measured there.
+constexpr float kHomeHeight = 40.0f;
 // Waits before a failed herd is set up again, in seconds.
 constexpr double kHerdFirstRetry = 1.0;
 constexpr double kHerdLongestRetry = 60.0;
@@ -141,16 +144,19 @@ void SSMAIN::Update(double dt)
 void SSMAIN::Draw()
 {
     glLoadIdentity();
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_TEXTURE_2D);
     // Until the view has a size there is nothing to see and no ground to
     // measure: the bounds would come from a division by zero.
-    if (width <= 0 || height <= 0)
+    if (width <= 0 || height <= 0) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         return;
+    }
     ReshapeAndZoom(1.0f);
     // A scene whose Setup failed has no pictures to draw with.
-    if (!herd || !HasSceneTextures())
+    if (!herd || !HasSceneTextures()) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         return;
+    }
 
     if (!herdReady && herd->boundsKnown)
         SetupHerdWhenDue();
@@ -161,12 +167,17 @@ void SSMAIN::Draw()
     glLightfv(GL_LIGHT0, GL_POSITION, light);
     herd->frustum.ExtractFrustumFaster();
 
+    // Clearing is the renderer's work for every pixel, so the colour is
+    // left alone when the ground is about to cover the whole view.
+    const bool seenFromHome = SeenFromHome();
+    glClear(seenFromHome ? GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
     glEnable(GL_CULL_FACE);
     glColor4f(1, 1, 1, 1);
     const bool tiled = settings && settings->TILEBG;
     if (tiled && !fogReady && herd->boundsKnown)
         SetupFog(herd.get());
-    if (fogReady)
+    if (fogReady && !(seenFromHome && FogOutOfSightFromHome()))
         glEnable(GL_FOG);
 
     // The ground neither tests nor writes depth, so it hides nothing.
@@ -213,6 +224,27 @@ void SSMAIN::SetupHerdWhenDue()
         MessageBox(nullptr, ("The creatures could not be set up from " + std::string(resourcePath) + kCreaturePackName +
                              "; trying again now and then.").c_str(),
                    "Larkspur", 0);
+}
+
+bool SSMAIN::SeenFromHome() const
+{
+    // Settled home, the eye looks straight down from the height the ground
+    // was measured at, and the tiles reach two grounds beyond every edge.
+    const CAMERA& c = herd->camera;
+    return settings && settings->TILEBG && herd->boundsKnown && c.mode == CAMERA_HOME && c.homeDelay < 0 &&
+           c.pos.x == 0 && c.pos.z == 0 && c.pos.y == kHomeHeight && c.up.z == -1.0f;
+}
+
+bool SSMAIN::FogOutOfSightFromHome() const
+{
+    // The farthest ground seen from home is a corner of the view; nearer
+    // than where the fog starts, fog changes no pixel and only costs.
+    const double bx = herd->bounds.x, bz = herd->bounds.z;
+    const double reach = std::min(bx, bz) * 4.0;
+    const double lookAway = std::fabs(double(herd->camera.look.x)) + std::fabs(double(herd->camera.look.z));
+    const double farthest = std::sqrt(double(kHomeHeight) * kHomeHeight + (bx + lookAway) * (bx + lookAway) +
+                                      (bz + lookAway) * (bz + lookAway));
+    return farthest < reach * 0.95;
 }
 
 void SSMAIN::DrawGround() const

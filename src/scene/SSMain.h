@@ -83,6 +83,11 @@ private:
     bool HasSceneTextures() const { return textures && numTextures >= kSceneTextureCount; }
     void ReleaseTextures();
     void SetupHerdWhenDue();
+    // Whether the camera has settled home over a tiled ground, which then
+    // covers the whole view.
+    bool SeenFromHome() const;
+    // Whether, seen from home, all the ground in view lies nearer than the fog.
+    bool FogOutOfSightFromHome() const;
     void DrawGround() const;
     void AdvanceBanner(double dt);
     // Returns whether the card shows.
