@@ -1,6 +1,8 @@
 // FrameLoop: the steady timer, the poll between frames and the signals.
 #include "platform/loop/FrameLoop.h"
 
+#include "host/FpsMeter.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -9,6 +11,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -79,4 +83,30 @@ void RunFrameLoop(FrameLoopClient* client, const QuitSignals& signals, double pe
         next = std::max(next + period, SteadyNow());
         WaitUntil(client, signals, next);
     }
+}
+
+void ReportRunFigures(const std::vector<const FpsMeter*>& meters, const char* unit)
+{
+    for (size_t i = 0; i < meters.size(); i++) {
+        // A view that stopped at once (not the main screen) has no figures.
+        const std::string figures = meters[i]->RunFrames() > 0 ? meters[i]->Summary() : "no frames drawn";
+        if (meters.size() > 1)
+            std::fprintf(stderr, "larkspur: %s %zu: %s\n", unit, i, figures.c_str());
+        else
+            std::fprintf(stderr, "larkspur: %s\n", figures.c_str());
+    }
+}
+
+bool CaptureOnce::Get(const Take& take, std::vector<unsigned char>* rgb, int* width, int* height)
+{
+    if (!taken_) {
+        taken_ = true;
+        captured_ = take(&rgb_, &width_, &height_);
+    }
+    if (!captured_)
+        return false;
+    *rgb = rgb_;
+    *width = width_;
+    *height = height_;
+    return true;
 }

@@ -7,6 +7,10 @@
 #pragma once
 
 #include <csignal>
+#include <functional>
+#include <vector>
+
+class FpsMeter;
 
 // Seconds of the steady clock; only differences count.
 double SteadyNow();
@@ -48,3 +52,24 @@ public:
 
 // Runs until the client stops running; period in seconds.
 void RunFrameLoop(FrameLoopClient* client, const QuitSignals& signals, double period);
+
+// The run's frame figures on stderr (--fps): one line, or a line per view
+// named "<unit> N" when there are several.
+void ReportRunFigures(const std::vector<const FpsMeter*>& meters, const char* unit);
+
+// The main display's capture, taken once by the first view that asks and
+// handed to every view, so that all of them show the screen as it was before
+// any of our windows appeared.
+class CaptureOnce {
+public:
+    using Take = std::function<bool(std::vector<unsigned char>* rgb, int* width, int* height)>;
+    // Top-down RGB; false when the capture could not be had.
+    bool Get(const Take& take, std::vector<unsigned char>* rgb, int* width, int* height);
+
+private:
+    bool taken_ = false;
+    bool captured_ = false;
+    std::vector<unsigned char> rgb_;
+    int width_ = 0;
+    int height_ = 0;
+};

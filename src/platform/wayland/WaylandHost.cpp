@@ -11,21 +11,16 @@
 
 bool WaylandShared::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height)
 {
-    if (!captureTaken_) {
-        captureTaken_ = true;
+    const auto take = [this](std::vector<unsigned char>* pixels, int* w, int* h) {
         std::string how;
-        captured_ = CaptureWaylandScreen(mainOutputName, &capture_, &captureWidth_, &captureHeight_, &how);
+        const bool captured = CaptureWaylandScreen(mainOutputName, pixels, w, h, &how);
         if (verbose)
             std::fprintf(stderr, "larkspur: %s\n",
-                         captured_ ? ("captured the screen through " + how).c_str()
-                                   : "no screen capture (no desktop portal or grim answered)");
-    }
-    if (!captured_)
-        return false;
-    *rgb = capture_;
-    *width = captureWidth_;
-    *height = captureHeight_;
-    return true;
+                         captured ? ("captured the screen through " + how).c_str()
+                                  : "no screen capture (no desktop portal or grim answered)");
+        return captured;
+    };
+    return capture_.Get(take, rgb, width, height);
 }
 
 WaylandHost::WaylandHost(WaylandShared* shared, std::unique_ptr<WaylandSurface> surface, bool preview, int screen,

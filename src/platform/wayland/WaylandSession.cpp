@@ -678,14 +678,10 @@ void Session::Report()
 {
     if (!run_.fps)
         return;
-    for (size_t i = 0; i < views_.size(); i++) {
-        const FpsMeter& meter = views_[i]->host->meter();
-        const std::string figures = meter.RunFrames() > 0 ? meter.Summary() : "no frames drawn";
-        if (views_.size() > 1)
-            std::fprintf(stderr, "larkspur: output %zu: %s\n", i, figures.c_str());
-        else
-            std::fprintf(stderr, "larkspur: %s\n", figures.c_str());
-    }
+    std::vector<const FpsMeter*> meters;
+    for (const auto& view : views_)
+        meters.push_back(&view->host->meter());
+    ReportRunFigures(meters, "output");
 }
 
 int Session::Run()

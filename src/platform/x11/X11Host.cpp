@@ -21,27 +21,15 @@ int FpsTextScale(const ViewSize& size)
 
 bool X11Shared::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height)
 {
-    if (!captureTaken_) {
-        captureTaken_ = true;
-        // Under XScreenSaver this is the screenshot of our own window's
-        // monitor, not of the main display: XScreenSaver runs one process per
-        // monitor and has covered every monitor before any of them starts, so
-        // a secondary monitor's process cannot read the main display any
-        // more. Each monitor thus shows its own desktop.
-        captured_ = saverWindow != None &&
-                    CaptureScreenshotProperty(display, saverWindow, &capture_, &captureWidth_, &captureHeight_);
-        if (!captured_ && !layout.monitors.empty()) {
-            const MonitorRect& main = layout.monitors[size_t(layout.primary)];
-            captured_ = CaptureRootArea(display, main.x, main.y, main.width, main.height, &capture_,
-                                        &captureWidth_, &captureHeight_);
-        }
-    }
-    if (!captured_)
-        return false;
-    *rgb = capture_;
-    *width = captureWidth_;
-    *height = captureHeight_;
-    return true;
+    const auto take = [this](std::vector<unsigned char>* pixels, int* w, int* h) {
+        if (saverWindow != None && CaptureScreenshotProperty(display, saverWindow, pixels, w, h))
+            return true;
+        if (layout.monitors.empty())
+            return false;
+        const MonitorRect& main = layout.monitors[size_t(layout.primary)];
+        return CaptureRootArea(display, main.x, main.y, main.width, main.height, pixels, w, h);
+    };
+    return capture_.Get(take, rgb, width, height);
 }
 
 X11Host::X11Host(X11Shared* shared, std::unique_ptr<GlxSurface> surface, int width, int height, bool preview)

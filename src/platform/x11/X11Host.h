@@ -10,6 +10,7 @@
 
 #include "host/FpsMeter.h"
 #include "host/HostServices.h"
+#include "platform/loop/FrameLoop.h"
 #include "platform/x11/GlxSurface.h"
 #include "platform/x11/Monitors.h"
 
@@ -40,11 +41,7 @@ struct X11Shared {
     bool CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height);
 
 private:
-    bool captureTaken_ = false;
-    bool captured_ = false;
-    std::vector<unsigned char> capture_;
-    int captureWidth_ = 0;
-    int captureHeight_ = 0;
+    CaptureOnce capture_;
 };
 
 class X11Host : public HostServices {

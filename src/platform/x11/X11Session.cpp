@@ -78,7 +78,13 @@ bool Session::Open()
     const char* name = run_.displayName.empty() ? nullptr : run_.displayName.c_str();
     display_.reset(XOpenDisplay(name));
     if (!display_) {
-        std::fprintf(stderr, "larkspur: cannot open the display %s\n", name ? name : XDisplayName(nullptr));
+        const std::string which = XDisplayName(name);
+        if (which.empty())
+            std::fprintf(stderr, "larkspur: cannot open a display: $DISPLAY is not set; "
+                                 "--headless renders without one\n");
+        else
+            std::fprintf(stderr, "larkspur: cannot open the display '%s'; --headless renders without one\n",
+                         which.c_str());
         return false;
     }
     InstallX11ErrorHandlers();
@@ -161,6 +167,10 @@ bool Session::AddOwnWindowView()
         return false;
     }
     const int screen = MonitorOfRect(shared_.layout, x, y, kOwnWindowWidth, kOwnWindowHeight);
+    if (run_.verbose)
+        std::fprintf(stderr, "larkspur: drawing into its own window 0x%lx, %dx%d%+d%+d on monitor %d%s\n",
+                     surface->window(), kOwnWindowWidth, kOwnWindowHeight, x, y, screen,
+                     run_.preview ? ", as the preview" : "");
     AddView(std::move(surface), kOwnWindowWidth, kOwnWindowHeight, run_.preview, screen);
     return true;
 }
@@ -308,15 +318,10 @@ void Session::Report()
 {
     if (!run_.fps)
         return;
-    for (size_t i = 0; i < views_.size(); i++) {
-        const FpsMeter& meter = views_[i].host->meter();
-        // A view that stopped at once (not the main monitor) has no figures.
-        const std::string figures = meter.RunFrames() > 0 ? meter.Summary() : "no frames drawn";
-        if (views_.size() > 1)
-            std::fprintf(stderr, "larkspur: monitor %zu: %s\n", i, figures.c_str());
-        else
-            std::fprintf(stderr, "larkspur: %s\n", figures.c_str());
-    }
+    std::vector<const FpsMeter*> meters;
+    for (View& view : views_)
+        meters.push_back(&view.host->meter());
+    ReportRunFigures(meters, "monitor");
 }
 
 int Session::Run()

@@ -1,0 +1,253 @@
+// Tests of larkspur as a native Wayland client, each under its own headless
+// weston: the window, full screen on two outputs (and at scale 2), the
+// capture through grim, the ways a run ends, and the choice of backend.
+#include <gtest/gtest.h>
+
+#include "fixtures/FakeHost.h"
+#include "fixtures/TempDir.h"
+#include "fixtures/TestPictures.h"
+#include "fixtures/Weston.h"
+#include "fixtures/Xvfb.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <csignal>
+#include <memory>
+#include <string>
+
+namespace {
+
+const std::string kProgram = LARKSPUR_PROGRAM;
+
+class LarkspurOnWayland : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RunCommand("mkdir -p '" + dir.File("res") + "'");
+        WriteScenePack(dir.File("res") + "/pellmore.works", 8);
+        WritePixbufPicture(quadrants, "png", 64, 48, 3, QuadrantPixels(64, 48, 3));
+    }
+
+    void Start(int width, int height, int outputs = 1, int scale = 1)
+    {
+        weston = std::make_unique<WestonServer>(width, height, outputs, scale);
+        ASSERT_TRUE(weston->ok()) << "weston did not start";
+    }
+
+    // larkspur on the compositor with its settings in the scratch folder, no
+    // desktop settings of the machine, and no session bus (so no portal).
+    std::unique_ptr<ChildProgram> Larkspur(const std::string& arguments, const std::string& environment = "")
+    {
+        return std::make_unique<ChildProgram>(
+            weston->Environment() + " XDG_CONFIG_HOME='" + dir.File("config") + "' HOME='" + dir.path() +
+            "' GSETTINGS_BACKEND=memory XDG_CURRENT_DESKTOP= DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent " +
+            environment + " " + kProgram + " --verbose --seed 1 --resources '" + resources + "' " + arguments);
+    }
+
+    TempDir dir;
+    // A scene pack alone: no creatures unless a test asks for the real packs.
+    std::string resources = dir.File("res");
+    std::string quadrants = dir.File("quadrants.png");
+    std::string showQuadrants = "--num-dogs 0 --bg-type 1 --no-tile-bg --desktop-picture " + quadrants;
+    std::unique_ptr<WestonServer> weston;
+};
+
+// Where the colour covers the screenshot: the bounding box of its pixels.
+struct Box {
+    int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
+    int width() const { return right - left + 1; }
+    int height() const { return bottom - top + 1; }
+};
+
+Box Find(const Shot& shot, Colour colour)
+{
+    Box box;
+    for (int y = 0; y < shot.height; y++)
+        for (int x = 0; x < shot.width; x++)
+            if (Near(shot.At(x, y), colour, 10)) {
+                box.left = std::min(box.left, x);
+                box.right = std::max(box.right, x);
+                box.top = std::min(box.top, y);
+                box.bottom = std::max(box.bottom, y);
+            }
+    return box;
+}
+
+bool Looks(const Shot& shot, int x, int y, Colour colour)
+{
+    return x >= 0 && y >= 0 && x < shot.width && y < shot.height && Near(shot.At(x, y), colour, 40);
+}
+
+// The quadrant picture fills the area upright: each quadrant's colour at
+// the centre of its quarter.
+bool ShowsQuadrants(const Shot& shot, int left, int top, int width, int height)
+{
+    return Looks(shot, left + width / 4, top + height / 4, kRed) &&
+           Looks(shot, left + width * 3 / 4, top + height / 4, kGreen) &&
+           Looks(shot, left + width / 4, top + height * 3 / 4, kBlue) &&
+           Looks(shot, left + width * 3 / 4, top + height * 3 / 4, kWhite);
+}
+
+// Pixels of the area that are none of the four quadrant colours.
+int Strangers(const Shot& shot, int left, int top, int width, int height)
+{
+    int count = 0;
+    for (int y = top; y < top + height; y++)
+        for (int x = left; x < left + width; x++) {
+            const unsigned char* p = shot.At(x, y);
+            count += !Near(p, kRed) && !Near(p, kGreen) && !Near(p, kBlue) && !Near(p, kWhite);
+        }
+    return count;
+}
+
+void ExpectExit(ChildProgram& program, double seconds, int status)
+{
+    int got = -1;
+    ASSERT_TRUE(program.Wait(seconds, &got)) << "still running after " << seconds << " s\n" << program.Stderr();
+    EXPECT_EQ(got, status) << program.Stderr();
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The window is 1280x720 and shows the picture upright, then the herd walks
+// onto it (the preview draws no overlay, so anything else is a creature, a
+// footprint or a spark); SIGTERM ends it within a second.
+TEST_F(LarkspurOnWayland, WindowShowsThePictureUprightAndTheHerdAndEndsOnSigterm)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(1920, 1080));
+    resources = LARKSPUR_RESOURCES_DIR;
+    auto program = Larkspur("--preview --bg-type 1 --no-tile-bg --num-dogs 25 --dog-size 300 --desktop-picture " +
+                            quadrants);
+    Box red, white;
+    bool herd = false;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const Shot shot = weston->Screenshot();
+            red = Find(shot, kRed);
+            white = Find(shot, kWhite);
+            const int left = red.left, top = red.top, width = white.right - red.left + 1,
+                      height = white.bottom - red.top + 1;
+            // The picture's edge pixels blend with the ground's border.
+            herd = std::abs(width - 1280) <= 4 && std::abs(height - 720) <= 4 && ShowsQuadrants(shot, left, top, width, height) &&
+                   Strangers(shot, left, top, width, height) > 500;
+            return herd;
+        },
+        30.0))
+        << "window at " << red.left << "," << red.top << " to " << white.right << "," << white.bottom << "\n"
+        << program->Stderr();
+    EXPECT_NE(program->Stderr().find("window 1280x720 pixels at scale 1"), std::string::npos) << program->Stderr();
+
+    const auto sent = std::chrono::steady_clock::now();
+    program->Signal(SIGTERM);
+    ExpectExit(*program, 1.0, 0);
+    EXPECT_LT(SecondsSince(sent), 1.0);
+}
+
+// One view per output, each filling it (at scale 2 in pixels, sharp);
+// with MainMonitorOnly the first output listed draws and the other stays
+// black. Losing the compositor ends the run with status 1.
+TEST_F(LarkspurOnWayland, FullscreenCoversEachOutputAndEndsWhenTheCompositorGoes)
+{
+    const struct {
+        int scale;
+        bool mainOnly;
+    } cases[] = {{1, false}, {2, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("scale " + std::to_string(c.scale));
+        ASSERT_NO_FATAL_FAILURE(Start(640, 480, 2, c.scale));
+        auto program = Larkspur("--fullscreen " + showQuadrants + (c.mainOnly ? " --main-monitor-only" : ""));
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                const Shot shot = weston->Screenshot();
+                const bool second = c.mainOnly ? Looks(shot, 640 + 320, 240, Colour{0, 0, 0})
+                                               : ShowsQuadrants(shot, 640, 0, 640, 480);
+                return shot.width == 1280 && ShowsQuadrants(shot, 0, 0, 640, 480) && second;
+            },
+            30.0))
+            << program->Stderr();
+        const std::string err = program->Stderr();
+        const std::string view = "640x480 pixels at scale " + std::to_string(c.scale);
+        const size_t first = err.find(view);
+        EXPECT_NE(first, std::string::npos) << err;
+        EXPECT_NE(err.find(view, first + 1), std::string::npos) << err;
+
+        weston->Kill();
+        ExpectExit(*program, 3.0, 1);
+        EXPECT_NE(program->Stderr().find("lost the connection to the Wayland compositor"), std::string::npos)
+            << program->Stderr();
+    }
+}
+
+// A compositor that lets grim read the screen: the capture is asked of grim
+// (for every output, since weston names none), before the window maps, and
+// only once.
+TEST_F(LarkspurOnWayland, CaptureAsksGrimOnceBeforeTheWindowMaps)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(1280, 800));
+    const std::string bin = dir.File("bin"), calls = dir.File("grim-calls");
+    RunCommand("mkdir -p '" + bin + "'");
+    // The stand-in grim notes its arguments and writes the picture to stdout.
+    RunCommand("printf '#!/bin/sh\\necho \"$*\" >> %s\\nexec cat %s\\n' '" + calls + "' '" + quadrants + "' > '" +
+               bin + "/grim' && chmod +x '" + bin + "/grim'");
+    auto program = Larkspur("--num-dogs 0 --bg-type 0 --no-tile-bg", "PATH='" + bin + "':$PATH");
+    EXPECT_TRUE(WaitFor([&] { return program->Stderr().find("captured the screen through grim") != std::string::npos; },
+                        15.0))
+        << program->Stderr();
+    const std::string err = program->Stderr();
+    EXPECT_LT(err.find("window 1280x720"), err.find("captured the screen through grim")) << err;
+    program->Signal(SIGINT);
+    ExpectExit(*program, 1.0, 0);
+    std::string called;
+    RunCommand("cat '" + calls + "'", &called);
+    EXPECT_EQ(called, "-\n");
+}
+
+// Which display system a run uses, and the combinations refused with a
+// reason (status 2). No X server runs, so a run sent to X11 fails to open
+// its display (status 1), which tells the choice apart.
+TEST_F(LarkspurOnWayland, BackendFollowsTheSessionAndRefusesXWindowsWithWayland)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(1280, 800));
+    const struct {
+        const char* arguments;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"", 0, "window 1280x720 pixels"},
+        {"--wayland", 0, "window 1280x720 pixels"},
+        {"--x11", 1, "cannot open a display"},
+        {"--window-id 0x400001", 1, "cannot open a display"},
+        {"--monitors 640x480+0+0", 1, "cannot open a display"},
+        {"--wayland --root", 2, "cannot be used with --wayland"},
+        {"--window-id 0x400001 --wayland", 2, "cannot be used with --wayland"},
+        {"--wayland --monitors 640x480+0+0", 2, "Wayland reports its outputs itself"},
+        {"--wayland --x11", 2, "choose only one of --wayland and --x11"},
+        {"--headless --wayland", 2, "cannot be used with --headless"},
+    };
+    for (const auto& c : cases) {
+        auto program = Larkspur(std::string(c.arguments) + " " + showQuadrants);
+        if (c.status == 0) {
+            EXPECT_TRUE(WaitFor([&] { return program->Stderr().find(c.says) != std::string::npos; }, 15.0))
+                << c.arguments << "\n" << program->Stderr();
+            program->Signal(SIGTERM);
+        }
+        int status = -1;
+        ASSERT_TRUE(program->Wait(10.0, &status)) << c.arguments;
+        EXPECT_EQ(status, c.status) << c.arguments << "\n" << program->Stderr();
+        EXPECT_NE(program->Stderr().find(c.says), std::string::npos) << c.arguments << "\n" << program->Stderr();
+    }
+    // Without a compositor to reach, --wayland fails with the reason.
+    auto unreachable = Larkspur("--wayland", "WAYLAND_DISPLAY=no-such-socket");
+    int status = -1;
+    ASSERT_TRUE(unreachable->Wait(10.0, &status));
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(unreachable->Stderr().find("cannot connect to the Wayland compositor 'no-such-socket'"),
+              std::string::npos)
+        << unreachable->Stderr();
+}
+
+} // namespace
