@@ -22,6 +22,11 @@ int FpsTextScale(const ViewSize& size)
 bool X11Shared::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height)
 {
     const auto take = [this](std::vector<unsigned char>* pixels, int* w, int* h) {
+        // Under XScreenSaver this is the screenshot of our own window's
+        // monitor, not of the main display: XScreenSaver runs one process per
+        // monitor and has covered every monitor before any of them starts, so
+        // a secondary monitor's process cannot read the main display any
+        // more. Each monitor thus shows its own desktop.
         if (saverWindow != None && CaptureScreenshotProperty(display, saverWindow, pixels, w, h))
             return true;
         if (layout.monitors.empty())
