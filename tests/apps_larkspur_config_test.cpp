@@ -10,6 +10,9 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <sys/stat.h>
+
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -78,6 +81,72 @@ TEST(LarkspurConfigKeys, ListAndGetShowTheValuesInUseWithoutWriting)
     ASSERT_EQ(Config(dir, "--get NumDogs", &out), 0);
     EXPECT_EQ(out, "25\n");
     EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=0.9\nNumDogs=7\n");
+    // An unknown background shows as the default it is drawn as, and every
+    // resolution but 512 and 1024 as the picture's own size.
+    WriteStore(dir, "version=1.1\nBGType=7\nBGRes=-1\n");
+    ASSERT_EQ(Config(dir, "--list", &out), 0);
+    EXPECT_NE(out.find("\nBGType=0\nBGRes=2\n"), std::string::npos) << out;
+
+    // A file that is not a key file: the defaults, said once under this
+    // program's name, and nothing is set aside.
+    const std::string broken = "not a key file\n";
+    ASSERT_TRUE(WriteFileAtomically(StoreFile(dir), std::vector<unsigned char>(broken.begin(), broken.end())));
+    std::string err;
+    ASSERT_EQ(Config(dir, "--list", &out, &err), 0);
+    EXPECT_NE(out.find("NumDogs=25\n"), std::string::npos) << out;
+    const std::string said = "); showing the default settings, and nothing was changed\n";
+    EXPECT_EQ(err.find("larkspur-config: " + StoreFile(dir) + " is not a settings file ("), 0u) << err;
+    EXPECT_EQ(err.find(said), err.size() - said.size()) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << "said once: " << err;
+    EXPECT_EQ(StoreText(dir), broken);
+    EXPECT_FALSE(std::filesystem::exists(StoreFile(dir) + ".bad"));
+}
+
+TEST(LarkspurConfigKeys, AFileThatCannotBeReadShowsTheDefaultsAndIsNeverReplaced)
+{
+    TempDir dir;
+    WriteStore(dir, kStoredKeys);
+    const std::string before = StoreText(dir);
+    ASSERT_EQ(chmod(StoreFile(dir).c_str(), 0), 0);
+    const auto run = [&](const std::string& arguments, std::string* out, std::string* err) {
+        return RunCommand(Environment(dir) + PermissionBitsHoldPrefix() + kConfig + " " + arguments, out, err);
+    };
+    std::string out, err;
+    ASSERT_EQ(run("--get NumDogs", &out, &err), 0);
+    EXPECT_EQ(out, "25\n");
+    EXPECT_EQ(err, "larkspur-config: cannot read " + StoreFile(dir) +
+                       " (Permission denied); showing the default settings, and nothing was changed\n");
+    EXPECT_EQ(run("--set DogSize=50", &out, &err), 1);
+    EXPECT_EQ(err, "larkspur-config: cannot read " + StoreFile(dir) + " (Permission denied); nothing was changed\n");
+    EXPECT_EQ(StoreText(dir), before);
+    EXPECT_FALSE(std::filesystem::exists(StoreFile(dir) + ".bad"));
+}
+
+TEST(LarkspurConfigKeys, TheDefaultFolderIsTheXdgPicturesFolderElsePicturesElseTheSystemOne)
+{
+    const struct {
+        const char* userDirs; // the pictures line of user-dirs.dirs, if any
+        const char* folders;  // made in the home folder
+        const char* expected; // under the home folder, or absolute
+    } cases[] = {
+        {"XDG_PICTURES_DIR=\"$HOME/Bilder\"", "Bilder Pictures", "Bilder/"},
+        // A named folder that is missing is passed over.
+        {"XDG_PICTURES_DIR=\"$HOME/Bilder\"", "Pictures", "Pictures/"},
+        {nullptr, "Pictures", "Pictures/"},
+        {nullptr, "", "/usr/share/backgrounds/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folders);
+        TempDir dir;
+        std::filesystem::create_directories(dir.File("config"));
+        if (c.userDirs)
+            dir.Write("config/user-dirs.dirs",
+                      std::vector<unsigned char>(c.userDirs, c.userDirs + strlen(c.userDirs)));
+        ASSERT_EQ(RunCommand("cd '" + dir.path() + "' && mkdir -p x " + c.folders), 0);
+        std::string out;
+        ASSERT_EQ(RunCommand("HOME='" + dir.path() + "' " + Environment(dir) + kConfig + " --get BGPath", &out), 0);
+        EXPECT_EQ(out, (c.expected[0] == '/' ? "" : dir.path() + "/") + c.expected + "\n");
+    }
 }
 
 TEST(LarkspurConfigKeys, SetWritesCheckedValuesThatTheScreensaverThenReads)

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -249,15 +251,29 @@ TEST_F(SheetTest, SaveStoresTheControlsWithTheVersionSoANewViewReadsThem)
     EXPECT_FLOAT_EQ(settings.dogSize, 1.5f);
 }
 
-TEST_F(SheetTest, ASaveThatCannotBeWrittenIsReportedAndKeepsTheSheetOpen)
+TEST_F(SheetTest, ASaveThatCannotBeWrittenIsReportedWithItsReasonAndKeepsTheSheetOpen)
 {
+    sheet.configureSheet();
     // The settings file's folder is a file.
     host.preferencesFile = dir.Write("blocker", {'x'}) + "/LarkspurSS.ini";
-    sheet.configureSheet();
     EXPECT_FALSE(sheet.configureSheet_save());
+    // A file that cannot be read may hold good values and is not replaced.
+    host.preferencesFile = dir.File("LarkspurSS.ini");
+    ASSERT_EQ(chmod(host.preferencesFile.c_str(), 0), 0);
+    {
+        PermissionBitsHold hold;
+        EXPECT_FALSE(sheet.configureSheet_save());
+    }
+    EXPECT_EQ(FileText(host.preferencesFile), kStored);
     EXPECT_FALSE(host.ended);
-    ASSERT_EQ(host.errors.size(), 1u);
-    EXPECT_NE(host.errors[0].find("could not be saved"), std::string::npos);
+    ASSERT_EQ(host.errors.size(), 2u);
+    EXPECT_NE(host.errors[0].find("could not be saved: cannot make the folder " + dir.File("blocker")),
+              std::string::npos)
+        << host.errors[0];
+    EXPECT_NE(host.errors[1].find("could not be saved: cannot read " + host.preferencesFile +
+                                  " (Permission denied), so it is left as it is."),
+              std::string::npos)
+        << host.errors[1];
 }
 
 TEST_F(SheetTest, AChosenFolderGoesToTheViewAtOnceButToTheStoreOnlyBySave)

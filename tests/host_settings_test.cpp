@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <iomanip>
 #include <sstream>
 #include <string>
@@ -80,6 +83,21 @@ TEST(Settings, StoreOfAnotherVersionIsRewrittenAndItsValuesIgnored)
     }
 }
 
+TEST(Settings, AStoreThatCannotBeReadGivesTheDefaultsAndIsLeftAsItIs)
+{
+    TempDir dir;
+    const std::string path = dir.File("LarkspurSS.ini");
+    const std::string text = "[LarkspurSS]\nversion=1.1\nNumDogs=77\n";
+    WriteText(path, text);
+    ASSERT_EQ(chmod(path.c_str(), 0), 0);
+    {
+        PermissionBitsHold hold;
+        EXPECT_EQ(Summary(Load(path)), Defaults());
+    }
+    EXPECT_EQ(ReadText(path), text);
+    EXPECT_FALSE(std::filesystem::exists(path + ".bad"));
+}
+
 TEST(Settings, CurrentVersionIsReadAsStoredWithoutRewriting)
 {
     TempDir dir;
@@ -88,7 +106,7 @@ TEST(Settings, CurrentVersionIsReadAsStoredWithoutRewriting)
                              "NumFootprints=12\nBGType=2\nBGRes=7\nTileBG=false\n";
     WriteText(path, text);
     // DogSize 150 is a scale of 1.5; without "BGPath" the folder is the default.
-    EXPECT_EQ(Summary(Load(path)), "1 150 1.5 40 12 2 7 0 " + DefaultBGPath());
+    EXPECT_EQ(Summary(Load(path)), "1 150 1.5 40 12 2 2 0 " + DefaultBGPath());
     EXPECT_EQ(ReadText(path), text);
 }
 
@@ -123,9 +141,11 @@ TEST(Settings, MissingOrMalformedKeysOfACurrentFileReadAsTheirDefaults)
         {"NumDogs=many\nTileBG=perhaps\nDogSize=\nMainMonitorOnly=2\nBGRes=x\n", Defaults()},
         {"TileBG=false\nBGPath=/pictures/\n", "0 100 1 25 2000 0 1 0 /pictures/"},
         // A 32-bit field keeps the low 32 bits of a larger stored number.
-        {"BGType=99999999999\n",
-         "0 100 1 25 2000 " + std::to_string(int32_t(uint32_t(99999999999LL & 0xffffffff))) + " 1 1 " +
-             DefaultBGPath()},
+        {"BGType=4294967297\n", "0 100 1 25 2000 1 1 1 " + DefaultBGPath()},
+        // A type the program does not know is the default; every resolution
+        // but 512 and 1024 is the picture's own size.
+        {"BGType=7\nBGRes=-1\n", "0 100 1 25 2000 0 2 1 " + DefaultBGPath()},
+        {"BGType=-1\nBGRes=99999999999\n", "0 100 1 25 2000 0 2 1 " + DefaultBGPath()},
     };
     for (const auto& c : cases) {
         TempDir dir;

@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -77,6 +81,7 @@ TEST(KeyFilePreferences, CorruptFileReadsAsEmptyAndIsKeptAsideBeforeReplacing)
         ASSERT_TRUE(WriteFileAtomically(path, std::vector<unsigned char>(bad.begin(), bad.end())));
         KeyFilePreferences store(path, "Module");
         EXPECT_FALSE(store.problem().empty());
+        EXPECT_FALSE(store.unreadable());
         EXPECT_EQ(Integer(store, "count"), -1);
         // Reading alone changes nothing on disk.
         EXPECT_EQ(ReadText(path), bad);
@@ -88,6 +93,89 @@ TEST(KeyFilePreferences, CorruptFileReadsAsEmptyAndIsKeptAsideBeforeReplacing)
     }
 }
 
+// What was read as nothing may hold good values: saving over it is refused.
+TEST(KeyFilePreferences, AFileThatCannotBeReadIsNeverReplaced)
+{
+    const struct {
+        const char* name;
+        void (*make)(const std::string& path);
+        const char* why;
+    } cases[] = {
+        {"no permission",
+         [](const std::string& path) {
+             ASSERT_TRUE(WriteFileAtomically(path, {'[', 'M', ']'}));
+             ASSERT_EQ(chmod(path.c_str(), 0), 0);
+         },
+         "Permission denied"},
+        {"a folder", [](const std::string& path) { ASSERT_EQ(mkdir(path.c_str(), 0700), 0); }, "not a regular file"},
+        {"a link to itself", [](const std::string& path) { ASSERT_EQ(symlink(path.c_str(), path.c_str()), 0); },
+         "Too many levels of symbolic links"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string path = dir.File("Module.ini");
+        ASSERT_NO_FATAL_FAILURE(c.make(path));
+        struct stat before;
+        ASSERT_EQ(lstat(path.c_str(), &before), 0);
+        PermissionBitsHold hold;
+        KeyFilePreferences store(path, "Module");
+        EXPECT_TRUE(store.unreadable());
+        EXPECT_EQ(store.problem(), c.why);
+        store.WriteInteger("count", 3);
+        EXPECT_FALSE(store.Synchronize());
+        EXPECT_EQ(store.SaveError(), "cannot read " + path + " (" + c.why + "), so it is left as it is");
+        struct stat after;
+        ASSERT_EQ(lstat(path.c_str(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_FALSE(std::filesystem::exists(path + ".bad"));
+    }
+}
+
+// Each opener says once what it does instead; --set says it itself.
+TEST(KeyFilePreferences, AFileThatCannotBeUsedIsToldOnceWithWhatIsDone)
+{
+    const struct {
+        bool unreadable;
+        PreferencesUse use;
+        const char* told;
+    } cases[] = {
+        {false, PreferencesUse::Look, "); showing the default settings, and nothing was changed\n"},
+        {false, PreferencesUse::Run, "); using the default settings\n"},
+        {true, PreferencesUse::Run, ".ini (not a regular file); using the default settings and leaving the file as "
+                                    "it is\n"},
+        {true, PreferencesUse::Change, ""},
+    };
+    const char* saved = std::getenv("XDG_CONFIG_HOME");
+    const std::string keep = saved ? saved : "";
+    for (const auto& c : cases) {
+        TempDir dir;
+        setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+        const std::string path = PreferencesPath("Module");
+        std::filesystem::create_directories(c.unreadable ? path : dir.File("larkspur"));
+        if (!c.unreadable)
+            ASSERT_TRUE(WriteFileAtomically(path, {'x', '\n'}));
+        testing::internal::CaptureStderr();
+        OpenModulePreferences("Module", c.use);
+        OpenModulePreferences("Module", c.use);
+        const std::string told = testing::internal::GetCapturedStderr();
+        if (!*c.told) {
+            EXPECT_EQ(told, "");
+            continue;
+        }
+        const std::string what =
+            c.unreadable ? ": cannot read " + path : ": " + path + " is not a settings file (";
+        EXPECT_EQ(told.find(": "), told.find(what)) << told;
+        EXPECT_NE(told.find(c.told), std::string::npos) << told;
+        EXPECT_EQ(told.find('\n'), told.size() - 1) << "said once: " << told;
+    }
+    if (saved)
+        setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
+}
+
 TEST(KeyFilePreferences, SavingIntoAnUnwritableFolderFailsAndLeavesTheFile)
 {
     TempDir dir;
@@ -96,6 +184,7 @@ TEST(KeyFilePreferences, SavingIntoAnUnwritableFolderFailsAndLeavesTheFile)
     KeyFilePreferences store(blocker + "/Module.ini", "Module");
     store.WriteInteger("count", 1);
     EXPECT_FALSE(store.Synchronize());
+    EXPECT_EQ(store.SaveError(), "cannot make the folder " + blocker + " (Not a directory)");
     EXPECT_EQ(ReadText(blocker), "x");
 }
 

@@ -168,7 +168,7 @@ int Show(const KeyCommand& command)
     std::string error;
     if (command.kind == KeyCommand::Get && !(only = FindKey(command.arguments.at(0), &error)))
         return Fail(error, 2);
-    const auto store = OpenModulePreferences(kPreferencesModule);
+    const auto store = OpenModulePreferences(kPreferencesModule, PreferencesUse::Look);
     ReadOnlyPreferences looking(*store);
     SETTINGS settings;
     bool mainMonitorOnly = false;
@@ -193,7 +193,11 @@ int Set(const KeyCommand& command)
         if (!ParseAssignment(command.arguments[i], &assignments[i], &error))
             return Fail(error, 2);
     }
-    const auto store = OpenModulePreferences(kPreferencesModule);
+    const auto store = OpenModulePreferences(kPreferencesModule, PreferencesUse::Change);
+    // The values of a file that cannot be read may be good: changing one key
+    // would replace all the others with defaults.
+    if (store->unreadable())
+        return Fail("cannot read " + store->path() + " (" + store->problem() + "); nothing was changed", 1);
     // As a starting view does: a store of another version becomes the defaults.
     SETTINGS settings;
     bool mainMonitorOnly = false;
@@ -201,7 +205,7 @@ int Set(const KeyCommand& command)
     for (const Assignment& a : assignments)
         Write(store.get(), a);
     if (!store->Synchronize())
-        return Fail("cannot save " + PreferencesPath(kPreferencesModule), 1);
+        return Fail("cannot save the settings: " + store->SaveError(), 1);
     return 0;
 }
 

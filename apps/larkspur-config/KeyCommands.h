@@ -2,10 +2,12 @@
 // the settings of module "LarkspurSS" without the window, for scripts.
 //
 // --get and --list show the values a screensaver started now would use (the
-// defaults when the store is of another version, numbers clamped) and never
-// write. --set checks every KEY=VALUE first and writes nothing unless all are
-// good; it brings the store to the current version first, as a screensaver
-// view does when it starts, so the values it writes are the ones used.
+// defaults when the store is of another version or cannot be used, values
+// out of range as the screensaver takes them) and never write. --set checks
+// every KEY=VALUE first and writes nothing unless all are good; it brings the
+// store to the current version first, as a screensaver view does when it
+// starts, so the values it writes are the ones used. A file that exists but
+// cannot be read is never replaced.
 #pragma once
 
 #include <string>
@@ -17,5 +19,6 @@ struct KeyCommand {
     std::vector<std::string> arguments;
 };
 
-// Exit statuses: 0 done, 1 the store could not be written, 2 a bad key or value.
+// Exit statuses: 0 done, 1 the store could not be read or written, 2 a bad
+// key or value.
 int RunKeyCommand(const KeyCommand& command);

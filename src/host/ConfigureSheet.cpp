@@ -119,7 +119,9 @@ bool ConfigureSheet::configureSheet_save()
     store->WriteInteger(kKeyBGRes, settings_->BGRES);
     store->WriteString(kKeyBGPath, oBGPath->title().c_str());
     if (!store->Synchronize()) {
-        host_->ShowError("The settings could not be saved. Check that your settings folder can be written, "
+        const std::string why = store->SaveError();
+        host_->ShowError("The settings could not be saved" + (why.empty() ? "" : ": " + why) +
+                         ". Check that your settings file and its folder can be read and written, "
                          "then press Save again.");
         return false;
     }

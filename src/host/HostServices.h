@@ -29,6 +29,8 @@ public:
 
     // Writes the store through; false when it could not be saved.
     virtual bool Synchronize() = 0;
+    // Why the last Synchronize failed, in words; empty when it did not.
+    virtual std::string SaveError() const { return {}; }
 };
 
 // The size of a view in pixels, as doubles the way the host reports it.

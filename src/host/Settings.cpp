@@ -11,6 +11,7 @@
 
 const char* const kPreferencesModule = "LarkspurSS";
 const char* const kSettingsVersion = "1.1";
+const char* const kSystemBGPath = "/usr/share/backgrounds/";
 
 const char* const kKeyVersion = "version";
 const char* const kKeyMainMonitorOnly = "MainMonitorOnly";
@@ -24,12 +25,19 @@ const char* const kKeyTileBG = "TileBG";
 
 namespace {
 
-void ClampNumbers(SETTINGS* settings)
+void KeepInRange(SETTINGS* settings)
 {
     settings->NUM_DOGS = std::clamp(settings->NUM_DOGS, kMinNumDogs, kMaxNumDogs);
     settings->NUM_FOOTPRINTS = std::clamp(settings->NUM_FOOTPRINTS, kMinNumFootprints, kMaxNumFootprints);
     settings->LDOGSIZE = std::clamp(settings->LDOGSIZE, kMinDogSize, kMaxDogSize);
     settings->dogSize = float(double(settings->LDOGSIZE) / 100.0);
+    // The settings window shows an unknown type as the default and saves it
+    // so; the screensaver does the same, rather than draw a bare ground.
+    if (settings->BGTYPE < 0 || settings->BGTYPE > kMaxBGType)
+        settings->BGTYPE = kDefaultBGType;
+    // Every resolution but 512 and 1024 means the picture's own size.
+    if (settings->BGRES != 0 && settings->BGRES != 1)
+        settings->BGRES = kOwnSizeBGRes;
 }
 
 void UseDefaults(SETTINGS* settings, bool* mainMonitorOnly)
@@ -69,17 +77,32 @@ void ReadStoredValues(const PreferencesStore& store, SETTINGS* settings, bool* m
 
 } // namespace
 
+namespace {
+
+// A folder as BGPath holds it: ending in "/", and fitting the field.
+bool AsFolder(const char* path, std::string* folder)
+{
+    if (!path || !path[0] || !g_file_test(path, G_FILE_TEST_IS_DIR))
+        return false;
+    *folder = path;
+    if (folder->back() != '/')
+        *folder += '/';
+    return folder->size() < kBGPathBytes;
+}
+
+} // namespace
+
 std::string DefaultBGPath()
 {
-    const char* pictures = g_get_user_special_dir(G_USER_DIRECTORY_PICTURES);
-    if (pictures && g_file_test(pictures, G_FILE_TEST_IS_DIR)) {
-        std::string path = pictures;
-        if (path.back() != '/')
-            path += '/';
-        if (path.size() < kBGPathBytes)
-            return path;
-    }
-    return "/usr/share/backgrounds/";
+    std::string folder;
+    if (AsFolder(g_get_user_special_dir(G_USER_DIRECTORY_PICTURES), &folder))
+        return folder;
+    // Without ~/.config/user-dirs.dirs GLib knows no Pictures folder, though
+    // most desktops make ~/Pictures.
+    gchar* pictures = g_build_filename(g_get_home_dir(), "Pictures", nullptr);
+    const bool found = AsFolder(pictures, &folder);
+    g_free(pictures);
+    return found ? folder : kSystemBGPath;
 }
 
 void SetBGPath(SETTINGS* settings, const char* path)
@@ -113,7 +136,7 @@ void LoadSettings(PreferencesStore* store, SETTINGS* settings, bool* mainMonitor
     else
         // A store that cannot be saved still gives this view the defaults.
         StoreDefaultSettings(store);
-    ClampNumbers(settings);
+    KeepInRange(settings);
 }
 
 void SettingsOverrides::Apply(SETTINGS* settings, bool* mainMonitor) const
@@ -134,5 +157,5 @@ void SettingsOverrides::Apply(SETTINGS* settings, bool* mainMonitor) const
         settings->TILEBG = *tileBG;
     if (mainMonitorOnly)
         *mainMonitor = *mainMonitorOnly;
-    ClampNumbers(settings);
+    KeepInRange(settings);
 }

@@ -4,7 +4,9 @@
 //
 // Limits: "NumDogs", "NumFootprints" and "DogSize" are clamped into the
 // ranges below when read, since values outside them would exhaust memory or
-// make the herd's arithmetic degenerate; every other value is kept as stored.
+// make the herd's arithmetic degenerate. A "BGType" other than 0, 1 or 2
+// reads as the default, 0, as the settings window shows it; a "BGRes" other
+// than 0 or 1 reads as 2, the picture's own size, which is what it means.
 // "BGPath" holds at most kBGPathBytes - 1 bytes; longer folders are cut.
 #pragma once
 
@@ -53,6 +55,10 @@ constexpr int64_t kDefaultNumFootprints = 2000;
 constexpr int32_t kDefaultBGType = 0;
 constexpr int32_t kDefaultBGRes = 1;
 constexpr bool kDefaultTileBG = true;
+constexpr int32_t kMaxBGType = 2;
+constexpr int32_t kOwnSizeBGRes = 2;
+// The pictures folder when the user has none.
+extern const char* const kSystemBGPath;
 
 // Every creature slot owns a skinned copy of the model, so the slot count is
 // what can exhaust memory; footprints are small records drawn every frame.
@@ -63,14 +69,14 @@ constexpr int64_t kMaxNumFootprints = 100000;
 constexpr int64_t kMinDogSize = 10;
 constexpr int64_t kMaxDogSize = 1000;
 
-// The default pictures folder: the user's Pictures folder when it exists,
-// else "/usr/share/backgrounds/"; always ending in "/".
+// The default pictures folder, ending in "/": the user's XDG Pictures folder
+// when it exists, else ~/Pictures when it exists, else kSystemBGPath.
 std::string DefaultBGPath();
 
 // Reads the settings at a view's creation. A store whose "version" is absent
 // or not "1.1" is rewritten with every default first, and the defaults are
 // used. In a current store a key that is absent or unreadable reads as its
-// default. Out-of-range numbers are clamped.
+// default. Values out of range are brought into it as described above.
 void LoadSettings(PreferencesStore* store, SETTINGS* settings, bool* mainMonitorOnly);
 
 // Writes every key with its default, version first, and writes the store
@@ -92,6 +98,7 @@ struct SettingsOverrides {
     std::optional<bool> tileBG;
     std::optional<bool> mainMonitorOnly;
 
-    // Numbers are clamped as stored ones are; dogSize follows LDOGSIZE.
+    // Values are brought into range as stored ones are; dogSize follows
+    // LDOGSIZE.
     void Apply(SETTINGS* settings, bool* mainMonitorOnly) const;
 };
