@@ -202,8 +202,10 @@ TEST(LarkspurProgram, AnUnreadableSettingsFileGivesTheDefaultsOnceAndIsLeftAsItI
                          nullptr, &err),
               0)
         << err;
-    EXPECT_EQ(err, "larkspur: cannot read " + file +
-                       " (Permission denied); using the default settings and leaving the file as it is\n");
+    const std::string told = "larkspur: cannot read " + file +
+                             " (Permission denied); using the default settings and leaving the file as it is\n";
+    EXPECT_EQ(err.find(told), 0u) << err;
+    EXPECT_EQ(err.find(file, told.size()), std::string::npos) << "said once: " << err;
     chmod(file.c_str(), 0600);
     std::vector<unsigned char> kept;
     ASSERT_TRUE(ReadWholeFile(file, &kept));

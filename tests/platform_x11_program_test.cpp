@@ -110,7 +110,7 @@ TEST_F(LarkspurOnX11, OwnWindowShowsTheGroundPictureAndEndsOnEscapeOrClose)
 {
     ASSERT_NO_FATAL_FAILURE(Start());
     for (const bool byKey : {true, false}) {
-        auto program = Larkspur(showQuadrants);
+        auto program = Larkspur(showQuadrants + (byKey ? " --verbose" : ""));
         const Window window = FindWindowNamed(display(), "Larkspur", 10.0);
         ASSERT_NE(window, Window(None)) << program->Stderr();
         EXPECT_TRUE(WaitForQuadrants(display(), window, 1280, 720)) << program->Stderr();
@@ -129,6 +129,10 @@ TEST_F(LarkspurOnX11, OwnWindowShowsTheGroundPictureAndEndsOnEscapeOrClose)
             Send(display(), window, event, NoEventMask);
         }
         ExpectExit(*program, 2.0, 0);
+        // --verbose names the window used, centred on the only monitor.
+        const bool told = program->Stderr().find("larkspur: drawing into its own window " + Hex(window) +
+                                                 ", 1280x720+0+40 on monitor 0\n") != std::string::npos;
+        EXPECT_EQ(told, byKey) << program->Stderr();
         // The window goes with the program.
         EXPECT_TRUE(WaitFor([&] { return FindWindowNamed(display(), "Larkspur", 0) == None; }, 2.0));
     }

@@ -28,7 +28,7 @@ const char* const kHelp =
     "  --seed N                fixed random seed instead of the time (every mode)\n"
     "\n"
     "Headless runs:\n"
-    "  --frames N              run N timer ticks\n"
+    "  --frames N              run N timer ticks (at least 1)\n"
     "  --seconds S             run S simulated seconds (default 20)\n"
     "  --step S                simulated seconds per tick (default 0.025)\n"
     "  --size WxH              frame size (default 1280x720)\n"
@@ -50,7 +50,7 @@ const char* const kHelp =
     "  --desktop-picture FILE  the desktop picture to use, ahead of the desktop's own setting\n"
     "\n"
     "  --register              add Larkspur to your XScreenSaver programs (or enable it there)\n"
-    "  --help                  show this help\n";
+    "  -h, --help              show this help\n";
 
 namespace {
 
@@ -150,6 +150,14 @@ bool SetBackend(Options* o, Backend backend, std::string* error)
     return true;
 }
 
+bool SetTileBG(Options* o, bool tile, std::string* error)
+{
+    if (o->settings.tileBG && *o->settings.tileBG != tile)
+        return Fail(error, "choose only one of --tile-bg and --no-tile-bg");
+    o->settings.tileBG = tile;
+    return true;
+}
+
 // "WxH" with both sides in 1..limit.
 bool ParseSize(const std::string& text, int limit, int* width, int* height)
 {
@@ -187,6 +195,7 @@ bool ParseMonitor(const std::string& text, Options::Monitor* monitor)
 
 const OptionRule kOptions[] = {
     {"help", false, [](Options* o, const std::string&, std::string*) { return o->help = true; }},
+    {"h", false, [](Options* o, const std::string&, std::string*) { return o->help = true; }},
     {"root", false, [](Options* o, const std::string&, std::string* e) { return SetMode(o, DrawMode::Root, e); }},
     {"window-id", true,
      [](Options* o, const std::string& v, std::string* e) {
@@ -226,7 +235,9 @@ const OptionRule kOptions[] = {
     {"frames", true,
      [](Options* o, const std::string& v, std::string* e) {
          int64_t n;
-         if (!Integer("frames", v, 0, kMaxFrames, &n, e))
+         // No ticks would write no frame and still succeed, which hides a
+         // script's mistake.
+         if (!Integer("frames", v, 1, kMaxFrames, &n, e))
              return false;
          o->frames = n;
          return true;
@@ -322,16 +333,8 @@ const OptionRule kOptions[] = {
          o->settings.bgPath = path;
          return true;
      }},
-    {"tile-bg", false,
-     [](Options* o, const std::string&, std::string*) {
-         o->settings.tileBG = true;
-         return true;
-     }},
-    {"no-tile-bg", false,
-     [](Options* o, const std::string&, std::string*) {
-         o->settings.tileBG = false;
-         return true;
-     }},
+    {"tile-bg", false, [](Options* o, const std::string&, std::string* e) { return SetTileBG(o, true, e); }},
+    {"no-tile-bg", false, [](Options* o, const std::string&, std::string* e) { return SetTileBG(o, false, e); }},
     {"main-monitor-only", false,
      [](Options* o, const std::string&, std::string*) {
          o->settings.mainMonitorOnly = true;
