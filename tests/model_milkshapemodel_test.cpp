@@ -176,23 +176,18 @@ TEST(ModelLoading, RefusesWrongIdentifierVersionsAndCountsThatRunPastTheEnd)
     ExpectRefused(bytes, "the vertex count runs past the end of the model");
 }
 
-TEST(ModelLoading, RefusesBadIndicesNonFiniteNumbersAndFrameRates)
+TEST(ModelLoading, RefusesBadIndicesNumbersAndFrameRatesButAcceptsNoneAndUnusedFields)
 {
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     const char* const notFinite = "the model holds a number that is not finite";
-    const char* const noMaterial = "a group uses a material that does not exist";
-    const char* const noJoint = "a vertex is bound to a joint that does not exist";
     const std::pair<std::function<void(MS3D&)>, const char*> cases[] = {
         {[](MS3D& m) { m.triangles[1].vertexIndices[2] = 4; }, "a triangle uses a vertex that does not exist"},
         {[](MS3D& m) { m.groups[0].triangleIndices[1] = 2; }, "a group uses a triangle that does not exist"},
-        {[](MS3D& m) { m.groups[0].materialIndex = 1; }, noMaterial},
-        {[](MS3D& m) { m.groups[0].materialIndex = -2; }, noMaterial},
-        {[](MS3D& m) { m.vertices[3].boneId = 2; }, noJoint},
-        {[](MS3D& m) { m.vertices[3].boneId = -2; }, noJoint},
+        {[](MS3D& m) { m.vertices[3].boneId = 2; }, "a vertex is bound to a joint that does not exist"},
         {[=](MS3D& m) { m.vertices[2].position.y = nan; }, notFinite},
         {[=](MS3D& m) { m.triangles[0].t[1] = inf; }, notFinite},
         {[=](MS3D& m) { m.joints[1].rotationKeys[1].time = -inf; }, notFinite},
-        {[=](MS3D& m) { m.materials[0].shininess = nan; }, notFinite},
+        {[=](MS3D& m) { m.materials[0].transparency = nan; }, notFinite},
         {[](MS3D& m) { m.animationFPS = 0; }, "the frame rate is not positive"},
         {[](MS3D& m) { m.animationFPS = -24; }, "the frame rate is not positive"},
         {[](MS3D& m) {
@@ -207,11 +202,35 @@ TEST(ModelLoading, RefusesBadIndicesNonFiniteNumbersAndFrameRates)
         cases[i].first(m);
         ExpectRefused(ModelBytes(m), cases[i].second);
     }
-    // -1 is "none" for both material and joint, and loads.
-    MS3D m = ArmModel();
-    m.groups[0].materialIndex = -1;
-    m.vertices[0].boneId = -1;
-    EXPECT_EQ(Loaded(m).numJoints, 2);
+    // No material and no joint, however written, and numbers in fields that
+    // nothing computes with, load as they are.
+    const std::function<void(MS3D&)> accepted[] = {
+        [](MS3D& m) { m.groups[0].materialIndex = -1; },
+        [](MS3D& m) { m.groups[0].materialIndex = -128; },
+        [](MS3D& m) { m.groups[0].materialIndex = 1; },
+        [](MS3D& m) { m.vertices[0].boneId = -1; },
+        [](MS3D& m) { m.vertices[0].boneId = -128; },
+        [=](MS3D& m) { m.materials[0].shininess = nan; },
+        [=](MS3D& m) {
+            m.materials[0].ambient[0] = inf;
+            m.materials[0].diffuse[1] = nan;
+            m.materials[0].specular[2] = -inf;
+            m.materials[0].emissive[3] = nan;
+        },
+    };
+    for (size_t i = 0; i < std::size(accepted); i++) {
+        SCOPED_TRACE(i);
+        MS3D m = ArmModel();
+        accepted[i](m);
+        EXPECT_EQ(Loaded(m).numJoints, 2);
+    }
+    // A vertex on no joint stays where the file puts it.
+    MS3D unbound = ArmModel();
+    unbound.vertices[0].boneId = -7;
+    MS3D m = Loaded(unbound);
+    m.InitialSetup();
+    ExpectNear(m.vertices[0].position, 6, 1, 0, 0);
+    ExpectNear(m.triangles[0].vertexNormals[0], 0, 0, 1, 0);
 }
 
 TEST(ModelLoading, RefusesModelsPastTheSixteenBitLimits)
@@ -268,10 +287,11 @@ TEST(ModelSkeleton, ScaleChangesLengthsOnlyAndSetupConvertsUnits)
     EXPECT_EQ(m.joints[1].rotationKeys[1].time, 1.25f);
 }
 
-TEST(ModelSkeleton, ParentSearchTakesTheFirstNameAnywhereInTheList)
+TEST(ModelSkeleton, ParentIsTheFirstJointOfThatNameWhenItComesEarlier)
 {
     // 2 names itself, 3 names a joint that does not exist, 4 names 5 (after
-    // it), 5 has a 32-byte name with no terminator.
+    // it), 5 has a 32-byte name with no terminator and names 0. Each of 2, 3
+    // and 4 becomes a root.
     const char* const long32 = "0123456789abcdef0123456789abcdef";
     const char* const names[][2] = {{"self", "self"}, {"lost", "nobody"}, {"early", long32}, {long32, "upper"}};
     MS3D built = ArmModel();
@@ -282,7 +302,7 @@ TEST(ModelSkeleton, ParentSearchTakesTheFirstNameAnywhereInTheList)
     }
     MS3D m = Loaded(built);
     m.SetupSkeleton();
-    const int parents[] = {-1, 0, 2, -1, 5, 0};
+    const int parents[] = {-1, 0, -1, -1, -1, 0};
     for (int i = 0; i < 6; i++)
         EXPECT_EQ(m.skeleton[size_t(i)].parent, parents[i]) << i;
 
@@ -294,7 +314,7 @@ TEST(ModelSkeleton, ParentSearchTakesTheFirstNameAnywhereInTheList)
     EXPECT_EQ(m.FindJoint("upper"), 0);
 }
 
-TEST(ModelSkeleton, BindPoseChainsParentsAndUsesIdentityForLaterOnes)
+TEST(ModelSkeleton, BindPoseChainsParentsAndMakesALaterParentARoot)
 {
     MS3D built = ArmModel();
     built.joints[0].rotation = VECTOR3D(0, 0, 1.5707964f);
@@ -307,15 +327,14 @@ TEST(ModelSkeleton, BindPoseChainsParentsAndUsesIdentityForLaterOnes)
     EXPECT_NEAR(a.m[13], 0, 1e-6);
     EXPECT_NEAR(a.m[1], 1, 1e-6) << "x axis of the lower joint points along +y";
 
-    // A joint whose parent comes after it is combined with an identity: its
-    // absolute equals its relative.
+    // A joint listed before its parent is posed as a root.
     built = ArmModel();
     std::swap(built.joints[0], built.joints[1]);
     for (MS3D_VERTEX& v : built.vertices)
         v.boneId = -1;
     m = Loaded(built);
     m.InitialSetup();
-    EXPECT_EQ(m.skeleton[0].parent, 1);
+    EXPECT_EQ(m.skeleton[0].parent, -1);
     for (int i = 0; i < 16; i++)
         EXPECT_EQ(m.skeleton[0].absolute.m[i], m.skeleton[0].relative.m[i]);
 }

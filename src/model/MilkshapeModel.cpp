@@ -86,22 +86,27 @@ public:
         return true;
     }
 
-    // Every float the model keeps must be finite: the skinning and timing
-    // that follow would otherwise spread NaN through every pose.
-    bool Float(float& v)
+    // Every float that positions, poses or times the model must be finite:
+    // the skinning and timing that follow would otherwise spread NaN through
+    // every pose.
+    bool Float(float& v) { return AnyFloat(v) && (std::isfinite(v) || Fail("the model holds a number that is not finite")); }
+
+    // For fields that nothing computes with (material colours, shininess),
+    // where editors are known to leave any bit pattern.
+    bool AnyFloat(float& v)
     {
         unsigned char b[4];
         if (!Bytes(b, 4))
             return false;
         const uint32_t u = ReadU32LE(b);
         std::memcpy(&v, &u, 4);
-        return std::isfinite(v) || Fail("the model holds a number that is not finite");
+        return true;
     }
 
-    bool Floats(float* v, int n)
+    bool Floats(float* v, int n, bool finite = true)
     {
         for (int i = 0; i < n; i++)
-            if (!Float(v[i]))
+            if (!(finite ? Float(v[i]) : AnyFloat(v[i])))
                 return false;
         return true;
     }
@@ -201,8 +206,9 @@ bool ReadMaterials(ModelReader& r, MS3D& m)
         return false;
     m.materials.resize(m.numMaterials);
     for (MS3D_MATERIAL& mt : m.materials) {
-        if (!r.Bytes(mt.name, sizeof mt.name) || !r.Floats(mt.ambient, 4) || !r.Floats(mt.diffuse, 4) ||
-            !r.Floats(mt.specular, 4) || !r.Floats(mt.emissive, 4) || !r.Float(mt.shininess) ||
+        // Only the transparency is carried into the instance as a number.
+        if (!r.Bytes(mt.name, sizeof mt.name) || !r.Floats(mt.ambient, 4, false) || !r.Floats(mt.diffuse, 4, false) ||
+            !r.Floats(mt.specular, 4, false) || !r.Floats(mt.emissive, 4, false) || !r.AnyFloat(mt.shininess) ||
             !r.Float(mt.transparency) || !r.Small(mt.mode) || !r.Bytes(mt.texture, sizeof mt.texture) ||
             !r.Bytes(mt.alphamap, sizeof mt.alphamap))
             return false;
@@ -294,11 +300,14 @@ bool FitsVertexBuffer(const MS3D& m)
 }
 
 // Everything the skeleton, the template and the instance index with, checked
-// once so they can run without checks. Null when the model is sound.
+// once so they can run without checks. Null when the model is sound. A
+// negative boneId means no joint and a material index outside the materials
+// means none (the group draws with whatever texture is bound), as every
+// user of them already reads them.
 const char* CheckModel(const MS3D& m)
 {
     for (const MS3D_VERTEX& v : m.vertices)
-        if (v.boneId < -1 || v.boneId >= int(m.numJoints))
+        if (v.boneId >= int(m.numJoints))
             return "a vertex is bound to a joint that does not exist";
     for (const MS3D_TRIANGLE& t : m.triangles)
         for (uint16_t index : t.vertexIndices)
@@ -306,8 +315,6 @@ const char* CheckModel(const MS3D& m)
                 return "a triangle uses a vertex that does not exist";
     uint32_t groupTriangles = 0;
     for (const MS3D_GROUP& g : m.groups) {
-        if (g.materialIndex < -1 || g.materialIndex >= int(m.numMaterials))
-            return "a group uses a material that does not exist";
         for (uint16_t index : g.triangleIndices)
             if (index >= m.numTriangles)
                 return "a group uses a triangle that does not exist";
@@ -435,9 +442,14 @@ void MS3D::SetupSkeleton()
         s.absolute.Identity();
         s.rotation = j.rotation;
         s.position = j.position;
-        // A name that matches no joint leaves a root; the search includes the
-        // joint itself and the ones after it.
-        s.parent = j.parentName[0] != 0 ? FindJoint(j.parentName) : -1;
+        // A name that matches no joint leaves a root. So does one that finds
+        // the joint itself or a later one: joints are posed in list order, so
+        // such a parent would still hold identity when the bind pose is built
+        // (the vertices are reverted as if the joint were a root) and last
+        // frame's matrix, or its own, when animating, which would tear the
+        // skin away or spin it without bound. Editors list parents first.
+        const int found = j.parentName[0] != 0 ? FindJoint(j.parentName) : -1;
+        s.parent = found < int(i) ? found : -1;
 
         s.numRotationKeys = j.numRotationKeys;
         s.numTranslationKeys = j.numTranslationKeys;

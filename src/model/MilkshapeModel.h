@@ -9,8 +9,11 @@
 //
 // The file is untrusted: every count is checked against the bytes that are
 // really left before anything is allocated, and every index, 16-bit total
-// and float is checked after reading, so the code that follows can index
-// without checks.
+// and float that is computed with is checked after reading, so the code that
+// follows can index without checks. A negative boneId and a material index
+// outside the materials both mean none; material colours and shininess are
+// kept as read, finite or not. A joint whose parent is itself or listed after
+// it becomes a root of the skeleton, which is how its bind pose is built.
 #pragma once
 
 #include "maths/NiftyMaths.h"
@@ -37,7 +40,7 @@ constexpr uint32_t MS3D_MAX_INDEX_COUNT = 65535;
 struct MS3D_VERTEX {
     uint8_t flags = 0;
     uint8_t referenceCount = 0;
-    // Joint that moves the vertex; -1 for none.
+    // Joint that moves the vertex; negative (normally -1) for none.
     int8_t boneId = -1;
     VECTOR3D position;
 };
@@ -58,7 +61,7 @@ struct MS3D_GROUP {
     char name[MS3D_NAME_BYTES] = {};
     uint16_t numTriangles = 0;
     std::vector<uint16_t> triangleIndices;
-    // -1 for none.
+    // -1, or any index outside the materials, for none.
     int8_t materialIndex = -1;
 };
 

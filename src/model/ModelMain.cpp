@@ -1,7 +1,7 @@
 // ModelMain: building the shared animation template and an instance from a
 // set-up model, copying instances, keyframe playback with its cursors and the
-// blend into a new animation, joint matrices, in-place skinning of the vertex
-// buffer, and drawing one group.
+// blend into a new animation, joint matrices, skinning of the vertex buffer
+// from the shared joint-space copy, and drawing one group.
 #include "model/ModelMain.h"
 
 #include "maths/Misc.h"
@@ -132,6 +132,26 @@ void ONEMODEL::ClearMesh()
     groups.clear();
     indices.clear();
     vertices.clear();
+    bindMesh.reset();
+}
+
+bool ONEMODEL::KeepJointSpaceMesh()
+{
+    try {
+        auto mesh = std::make_shared<JOINTSPACEMESH>();
+        mesh->positions.reserve(vertices.size());
+        mesh->normals.reserve(vertices.size());
+        mesh->joints.reserve(vertices.size());
+        for (const MODELVERTEX& v : vertices) {
+            mesh->positions.push_back(v.position);
+            mesh->normals.push_back(v.normal);
+            mesh->joints.push_back(v.joint);
+        }
+        bindMesh = std::move(mesh);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 bool ONEMODEL::Setup(const ANIMATIONTEMPLATE* fromTemplate, const MS3D* ms3d, const unsigned int* textureName)
@@ -202,6 +222,12 @@ bool ONEMODEL::Setup(const ANIMATIONTEMPLATE* fromTemplate, const MS3D* ms3d, co
             next += 3;
         }
     }
+    // The buffer is still in joint space here, as the model's setup left it.
+    if (!KeepJointSpaceMesh()) {
+        ERRORCLOSE(kNoMemory);
+        ClearMesh();
+        return false;
+    }
     return true;
 }
 
@@ -242,6 +268,7 @@ bool ONEMODEL::CopyFrom(const ONEMODEL& source)
         indices = source.indices;
         numVertices = source.numVertices;
         vertices = source.vertices;
+        bindMesh = source.bindMesh;
     } catch (const std::bad_alloc&) {
         ERRORCLOSE(kNoMemory);
         ClearMesh();
@@ -260,10 +287,14 @@ void ONEMODEL::SetAnimation(double startFrame, double endFrame, double newSpeed,
     speed = float(newSpeed);
     looping = loop;
     currentTime = startTime;
-    // lastRotationKey is kept: the pose it describes has not changed.
+    // lastRotationKey only says which key's pose the joint holds while
+    // nothing else touches its rotation; a blend does, and a new range may
+    // hold a different key under the same index, so the next step must
+    // convert its key again.
     for (BASICJOINT& bj : joints) {
         bj.curTranslationKey = 0;
         bj.curRotationKey = 0;
+        bj.lastRotationKey = -1;
         bj.blendFromRotation = bj.rotation;
         bj.blendFromTranslation = bj.translation;
     }
@@ -387,12 +418,20 @@ void ONEMODEL::RevertPoints(const BASICJOINT* withJoints)
 
 void ONEMODEL::UpdatePoints(const BASICJOINT* withJoints)
 {
-    for (MODELVERTEX& v : vertices) {
-        if (v.joint < 0)
+    if (!bindMesh)
+        return;
+    // Plain parallel arrays in, one vertex out per entry: the same matrix
+    // products as posing in place, but from the joint-space copy every time.
+    const VECTOR3D* positions = bindMesh->positions.data();
+    const VECTOR3D* normals = bindMesh->normals.data();
+    const int8_t* boneOf = bindMesh->joints.data();
+    const size_t count = std::min(vertices.size(), bindMesh->positions.size());
+    for (size_t i = 0; i < count; i++) {
+        if (boneOf[i] < 0)
             continue;
-        const MATRIX& a = withJoints[v.joint].absolute;
-        v.position = MatrixTranslatePoint(a, MatrixRotatePoint(a, v.position));
-        v.normal = MatrixRotatePoint(a, v.normal);
+        const MATRIX& a = withJoints[boneOf[i]].absolute;
+        vertices[i].position = MatrixTranslatePoint(a, MatrixRotatePoint(a, positions[i]));
+        vertices[i].normal = MatrixRotatePoint(a, normals[i]);
     }
 }
 

@@ -3,11 +3,14 @@
 // (ONEMODEL) with its joints, playback state, placement and its own skinned
 // vertex buffer, plus the records that make it up.
 //
-// Limits: each vertex follows exactly one joint (no weights); parents must
-// come before their children for poses to be right; at most 65535 buffer
+// Limits: each vertex follows exactly one joint (no weights); every parent
+// comes before its child (the skeleton makes a joint whose parent does not a
+// root), since joints are posed in list order; at most 65535 buffer
 // vertices and 65535 triangles. The template must outlive its instances.
 // Nothing here allocates once an instance is set up: Animate, UpdateSkeleton,
-// RevertPoints and UpdatePoints only rewrite what Setup sized.
+// RevertPoints and UpdatePoints only rewrite what Setup sized. Poses are
+// always computed from an unchanging joint-space copy of the mesh, so hours
+// of frames pose exactly as the first one does.
 #pragma once
 
 #include "maths/NiftyMaths.h"
@@ -15,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // One joint of the shared template: the bind pose and the keys, with every
@@ -92,7 +96,7 @@ struct MODELVERTEX {
     float s = 0;
     float t = 0;
     uint8_t unused1[2] = {0, 0};
-    // The model vertex's boneId; -1 for none.
+    // The model vertex's boneId; negative for none.
     int8_t joint = -1;
     uint8_t unused2 = 0;
 };
@@ -110,6 +114,18 @@ enum {
     MODELVERTEX_STRIDE = sizeof(MODELVERTEX),
     MODELVERTEX_NORMAL_OFFSET = offsetof(MODELVERTEX, normal),
     MODELVERTEX_TEXCOORD_OFFSET = offsetof(MODELVERTEX, s),
+};
+
+// The vertex buffer's positions and normals in joint space, as Setup built
+// them, entry for entry. Every pose starts from these rather than from the
+// previous frame's buffer, since reverting in single precision is not an
+// exact inverse and its error would grow frame after frame. Built once by
+// Setup and shared, unchanged, by every copy of that instance.
+struct JOINTSPACEMESH {
+    std::vector<VECTOR3D> positions;
+    std::vector<VECTOR3D> normals;
+    // Each vertex's joint; -1 (or any negative) for none.
+    std::vector<int8_t> joints;
 };
 
 class ONEMODEL {
@@ -138,9 +154,10 @@ public:
     void Animate(double step);
     void RestartAnim();
     void UpdateSkeleton();
-    // Model space into each vertex's joint space with the given matrices,
-    // and back. RevertPoints must get the matrices UpdatePoints last used.
+    // Model space into each vertex's joint space with the given matrices.
     void RevertPoints(const BASICJOINT* withJoints);
+    // Poses the buffer with the given matrices from the joint-space copy, so
+    // whatever the buffer held before does not matter.
     void UpdatePoints(const BASICJOINT* withJoints);
     // Draws one group from the vertex arrays the caller has pointed at the
     // buffer; an index outside the groups draws nothing.
@@ -158,6 +175,9 @@ public:
     std::vector<uint16_t> indices;
     uint16_t numVertices = 0;
     std::vector<MODELVERTEX> vertices;
+    // Shared by the instance Setup built and all its copies; never written
+    // after Setup. Shared ownership spares the herd any order of teardown.
+    std::shared_ptr<const JOINTSPACEMESH> bindMesh;
     // Milliseconds.
     float currentTime = 0;
     bool looping = false;
@@ -178,6 +198,7 @@ private:
     void MakeJoints(const ANIMATIONTEMPLATE* from);
     void ResetPlayback();
     void ClearMesh();
+    bool KeepJointSpaceMesh();
     void PlayJoint(const TEMPLATE_JOINT& tj, BASICJOINT& bj);
     void BlendJoint(const TEMPLATE_JOINT& tj, BASICJOINT& bj);
 };
