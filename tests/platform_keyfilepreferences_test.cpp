@@ -133,49 +133,6 @@ TEST(KeyFilePreferences, AFileThatCannotBeReadIsNeverReplaced)
     }
 }
 
-// Each opener says once what it does instead; --set says it itself.
-TEST(KeyFilePreferences, AFileThatCannotBeUsedIsToldOnceWithWhatIsDone)
-{
-    const struct {
-        bool unreadable;
-        PreferencesUse use;
-        const char* told;
-    } cases[] = {
-        {false, PreferencesUse::Look, "); showing the default settings, and nothing was changed\n"},
-        {false, PreferencesUse::Run, "); using the default settings\n"},
-        {true, PreferencesUse::Run, ".ini (not a regular file); using the default settings and leaving the file as "
-                                    "it is\n"},
-        {true, PreferencesUse::Change, ""},
-    };
-    const char* saved = std::getenv("XDG_CONFIG_HOME");
-    const std::string keep = saved ? saved : "";
-    for (const auto& c : cases) {
-        TempDir dir;
-        setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
-        const std::string path = PreferencesPath("Module");
-        std::filesystem::create_directories(c.unreadable ? path : dir.File("larkspur"));
-        if (!c.unreadable)
-            ASSERT_TRUE(WriteFileAtomically(path, {'x', '\n'}));
-        testing::internal::CaptureStderr();
-        OpenModulePreferences("Module", c.use);
-        OpenModulePreferences("Module", c.use);
-        const std::string told = testing::internal::GetCapturedStderr();
-        if (!*c.told) {
-            EXPECT_EQ(told, "");
-            continue;
-        }
-        const std::string what =
-            c.unreadable ? ": cannot read " + path : ": " + path + " is not a settings file (";
-        EXPECT_EQ(told.find(": "), told.find(what)) << told;
-        EXPECT_NE(told.find(c.told), std::string::npos) << told;
-        EXPECT_EQ(told.find('\n'), told.size() - 1) << "said once: " << told;
-    }
-    if (saved)
-        setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
-    else
-        unsetenv("XDG_CONFIG_HOME");
-}
-
 TEST(KeyFilePreferences, SavingIntoAnUnwritableFolderFailsAndLeavesTheFile)
 {
     TempDir dir;
