@@ -134,18 +134,19 @@ double ResidentMiB()
 
 // The largest difference, over every creature slot in play, between its
 // skin and the joint-space mesh of the template creature posed afresh with
-// that creature's current joint matrices (the ones its last pose used).
-// NaN counts as infinitely wrong.
-double SkinError(const DOGCONTROL& herd)
+// that creature's current joint matrices. Creatures out of view are posed
+// here first, as drawing them would. NaN counts as infinitely wrong.
+double SkinError(DOGCONTROL& herd)
 {
     if (!herd.templates || !herd.templates[0].model || !herd.dogs)
         return 0;
     const std::vector<MODELVERTEX>& rest = herd.templates[0].model->vertices;
     double worst = 0;
     for (int d = 0; d < herd.SlotsInPlay(); d++) {
-        const ONEDOG& dog = herd.dogs[size_t(d)];
+        ONEDOG& dog = herd.dogs[size_t(d)];
         if (dog.vertices.size() != rest.size())
             continue;
+        dog.PoseSkin();
         for (size_t v = 0; v < rest.size(); v++) {
             if (rest[v].joint < 0 || size_t(rest[v].joint) >= dog.joints.size())
                 continue;

@@ -154,11 +154,20 @@ void ONEDOG::Move(double dt, DOGCONTROL* herd)
         break;
     }
 
-    RevertPoints(joints.data());
+    // The skin is posed from the joint-space copy when the creature is
+    // drawn: a creature out of view needs only its joints (for its feet).
     Animate(dt);
     UpdateSkeleton();
-    UpdatePoints(joints.data());
+    skinStale = true;
     UpdateFeet(herd);
+}
+
+void ONEDOG::PoseSkin()
+{
+    if (!skinStale)
+        return;
+    UpdatePoints(joints.data());
+    skinStale = false;
 }
 
 void ONEDOG::Travel(double dt, DOGCONTROL* herd)
@@ -297,6 +306,7 @@ bool ONEDOG::CheckCollisions(DOGCONTROL* herd, double dt)
 
 void ONEDOG::Draw()
 {
+    PoseSkin();
     glPushMatrix();
     glTranslatef(position.x, position.y, position.z);
     glMultMatrixd(orientation.m);

@@ -41,6 +41,8 @@ public:
     void TurnToTarget(float rate, double dt);
     // Pushes, dodges and breeds with neighbours; false unless travelling.
     bool CheckCollisions(DOGCONTROL* herd, double dt);
+    // Poses the skin with the joints of the last Move, once per Move.
+    void PoseSkin();
     void Draw();
 
     int32_t action = DOG_EMPTY;
@@ -65,6 +67,8 @@ public:
     float scale = 1.0f;
     // Seconds; the creature may breed while it is below 0.
     float breedTimer = 1.0f;
+    // The joints have moved since the skin was last posed.
+    bool skinStale = true;
 
 private:
     // Starts a dogAnims row, committing the distance covered so far.

@@ -420,18 +420,28 @@ void ONEMODEL::UpdatePoints(const BASICJOINT* withJoints)
 {
     if (!bindMesh)
         return;
-    // Plain parallel arrays in, one vertex out per entry: the same matrix
-    // products as posing in place, but from the joint-space copy every time.
+    // Plain parallel arrays in, one vertex out per entry, from the joint-space
+    // copy every time. The arithmetic is MatrixRotatePoint's and then
+    // MatrixTranslatePoint's, written out so that no matrix is copied per
+    // vertex: the same products in double, rounded to float at the same steps.
     const VECTOR3D* positions = bindMesh->positions.data();
     const VECTOR3D* normals = bindMesh->normals.data();
     const int8_t* boneOf = bindMesh->joints.data();
+    MODELVERTEX* out = vertices.data();
     const size_t count = std::min(vertices.size(), bindMesh->positions.size());
     for (size_t i = 0; i < count; i++) {
-        if (boneOf[i] < 0)
+        const int j = boneOf[i];
+        if (j < 0)
             continue;
-        const MATRIX& a = withJoints[boneOf[i]].absolute;
-        vertices[i].position = MatrixTranslatePoint(a, MatrixRotatePoint(a, positions[i]));
-        vertices[i].normal = MatrixRotatePoint(a, normals[i]);
+        const double* e = withJoints[j].absolute.m;
+        const double px = positions[i].x, py = positions[i].y, pz = positions[i].z;
+        const float rx = float(e[0] * px + e[4] * py + e[8] * pz);
+        const float ry = float(e[1] * px + e[5] * py + e[9] * pz);
+        const float rz = float(e[2] * px + e[6] * py + e[10] * pz);
+        out[i].position = VECTOR3D(float(rx + e[12]), float(ry + e[13]), float(rz + e[14]));
+        const double nx = normals[i].x, ny = normals[i].y, nz = normals[i].z;
+        out[i].normal = VECTOR3D(float(e[0] * nx + e[4] * ny + e[8] * nz), float(e[1] * nx + e[5] * ny + e[9] * nz),
+                                 float(e[2] * nx + e[6] * ny + e[10] * nz));
     }
 }
 
