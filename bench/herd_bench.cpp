@@ -88,6 +88,70 @@ void BM_HerdStep(benchmark::State& state)
 }
 BENCHMARK(BM_HerdStep)->Arg(25)->Arg(100)->Arg(400)->Arg(1600)->Unit(benchmark::kMillisecond);
 
+// Posing one creature's skin from the joint-space copy, per vertex.
+void BM_PoseSkin(benchmark::State& state)
+{
+    HeadlessGL gl;
+    if (!MakeContext(&gl, state))
+        return;
+    std::srand(7);
+    SETTINGS settings = DefaultSettings(1);
+    auto herd = std::make_unique<DOGCONTROL>();
+    ApplyView(herd.get());
+    if (!herd->Setup(&settings, kResources.c_str())) {
+        state.SkipWithError("the herd cannot be set up from the creature pack");
+        return;
+    }
+    ONEDOG& dog = herd->dogs[0];
+    dog.SetAction(DOG_TRAVELLING);
+    dog.Move(0.1, herd.get());
+    for (auto _ : state) {
+        dog.UpdatePoints(dog.joints.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(dog.vertices.size()));
+}
+BENCHMARK(BM_PoseSkin);
+
+// 500 creatures in play at once, set directly on a grid over the ground:
+// the step and posing every skin for drawing (our own work) are timed; the
+// OpenGL calls that draw them (the driver's work) run untimed.
+void BM_Herd500InPlayStepAndPose(benchmark::State& state)
+{
+    HeadlessGL gl;
+    if (!MakeContext(&gl, state))
+        return;
+    std::srand(7);
+    SETTINGS settings = DefaultSettings(500);
+    auto herd = std::make_unique<DOGCONTROL>();
+    ApplyView(herd.get());
+    if (!herd->Setup(&settings, kResources.c_str())) {
+        state.SkipWithError("the herd cannot be set up from the creature pack");
+        return;
+    }
+    for (int i = 0; i < herd->maxDogs; i++) {
+        ONEDOG& dog = herd->dogs[size_t(i)];
+        dog.position = dog.currentPos =
+            VECTOR3D(float(i % 25) * 2.4f - 29.0f, 0, float(i / 25) * 1.6f - 15.5f);
+        dog.SetAction(i % 3 == 0 ? DOG_IDLING : DOG_TRAVELLING);
+    }
+    herd->numActive = herd->maxDogs;
+    for (auto _ : state) {
+        herd->Move(0.025);
+        for (int i = 0; i < herd->maxDogs; i++)
+            if (herd->dogs[size_t(i)].action > 0)
+                herd->dogs[size_t(i)].PoseSkin();
+        state.PauseTiming();
+        ApplyView(herd.get());
+        herd->Draw(0.025);
+        glFinish();
+        state.ResumeTiming();
+    }
+    const HerdCounts c = herd->Count();
+    state.counters["in_play"] = double(c.travelling + c.idling);
+}
+BENCHMARK(BM_Herd500InPlayStepAndPose)->Unit(benchmark::kMillisecond);
+
 void BM_DrawnFrame1280x720(benchmark::State& state)
 {
     HeadlessGL gl;

@@ -9,6 +9,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -42,6 +43,39 @@ void SetRotation(BASICJOINT& bj, const QUAT& q)
 {
     bj.rotation = q;
     bj.rotationMatrix = QuatToRotationMatrix(q);
+}
+
+// Four doubles: a matrix column, or a point's x, y, z and a spare lane.
+typedef double Double4 __attribute__((vector_size(32)));
+typedef float Float4 __attribute__((vector_size(16)));
+
+// Poses count vertices from the joint-space copy: each is MatrixRotatePoint
+// then MatrixTranslatePoint with its joint's matrix, a column at a time so
+// that the products, their order and the roundings to float are exactly
+// theirs. Built for AVX too where the processor has it (without FMA, which
+// would round differently).
+__attribute__((target_clones("avx", "default"))) void PoseVertices(const BASICJOINT* joints,
+                                                                      const VECTOR3D* positions,
+                                                                      const VECTOR3D* normals, const int8_t* boneOf,
+                                                                      size_t count, MODELVERTEX* out)
+{
+    for (size_t i = 0; i < count; i++) {
+        const int j = boneOf[i];
+        if (j < 0)
+            continue;
+        Double4 c0, c1, c2, c3;
+        std::memcpy(&c0, joints[j].absolute.m, sizeof c0);
+        std::memcpy(&c1, joints[j].absolute.m + 4, sizeof c1);
+        std::memcpy(&c2, joints[j].absolute.m + 8, sizeof c2);
+        std::memcpy(&c3, joints[j].absolute.m + 12, sizeof c3);
+        const Double4 r = c0 * double(positions[i].x) + c1 * double(positions[i].y) + c2 * double(positions[i].z);
+        const Double4 t = __builtin_convertvector(__builtin_convertvector(r, Float4), Double4) + c3;
+        const Float4 p = __builtin_convertvector(t, Float4);
+        const Float4 n = __builtin_convertvector(
+            c0 * double(normals[i].x) + c1 * double(normals[i].y) + c2 * double(normals[i].z), Float4);
+        out[i].position = VECTOR3D(p[0], p[1], p[2]);
+        out[i].normal = VECTOR3D(n[0], n[1], n[2]);
+    }
 }
 
 } // namespace
@@ -420,29 +454,9 @@ void ONEMODEL::UpdatePoints(const BASICJOINT* withJoints)
 {
     if (!bindMesh)
         return;
-    // Plain parallel arrays in, one vertex out per entry, from the joint-space
-    // copy every time. The arithmetic is MatrixRotatePoint's and then
-    // MatrixTranslatePoint's, written out so that no matrix is copied per
-    // vertex: the same products in double, rounded to float at the same steps.
-    const VECTOR3D* positions = bindMesh->positions.data();
-    const VECTOR3D* normals = bindMesh->normals.data();
-    const int8_t* boneOf = bindMesh->joints.data();
-    MODELVERTEX* out = vertices.data();
     const size_t count = std::min(vertices.size(), bindMesh->positions.size());
-    for (size_t i = 0; i < count; i++) {
-        const int j = boneOf[i];
-        if (j < 0)
-            continue;
-        const double* e = withJoints[j].absolute.m;
-        const double px = positions[i].x, py = positions[i].y, pz = positions[i].z;
-        const float rx = float(e[0] * px + e[4] * py + e[8] * pz);
-        const float ry = float(e[1] * px + e[5] * py + e[9] * pz);
-        const float rz = float(e[2] * px + e[6] * py + e[10] * pz);
-        out[i].position = VECTOR3D(float(rx + e[12]), float(ry + e[13]), float(rz + e[14]));
-        const double nx = normals[i].x, ny = normals[i].y, nz = normals[i].z;
-        out[i].normal = VECTOR3D(float(e[0] * nx + e[4] * ny + e[8] * nz), float(e[1] * nx + e[5] * ny + e[9] * nz),
-                                 float(e[2] * nx + e[6] * ny + e[10] * nz));
-    }
+    PoseVertices(withJoints, bindMesh->positions.data(), bindMesh->normals.data(), bindMesh->joints.data(), count,
+                 vertices.data());
 }
 
 void ONEMODEL::DrawGroup(int group)
