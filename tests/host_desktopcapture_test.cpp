@@ -145,6 +145,10 @@ TEST_F(DesktopCaptureTest, MemoryRowZeroIsTheDisplaysBottomRow)
     EXPECT_EQ(texels[0], 0);
     EXPECT_EQ(texels[8], 255);
     EXPECT_EQ(texels[10], 0);
+    // Opaque: the alpha reaches the view's buffer, where a compositor may
+    // keep it.
+    EXPECT_EQ(texels[3], 255);
+    EXPECT_EQ(texels[15], 255);
     GLuint texture = name;
     glDeleteTextures(1, &texture);
 }

@@ -101,6 +101,20 @@ int Strangers(const Shot& shot, int left, int top, int width, int height)
     return count;
 }
 
+// The quadrant picture fills a 1280x720 window somewhere on the screen:
+// its box runs from red's top left to white's bottom right, give or take
+// slack pixels, as the picture's edge texels blend with what lies beyond.
+bool WindowShowsQuadrants(const Shot& shot, Box* window, int slack = 4)
+{
+    const Box red = Find(shot, kRed), white = Find(shot, kWhite);
+    window->left = red.left;
+    window->top = red.top;
+    window->right = white.right;
+    window->bottom = white.bottom;
+    return std::abs(window->width() - 1280) <= slack && std::abs(window->height() - 720) <= slack &&
+           ShowsQuadrants(shot, window->left, window->top, window->width(), window->height());
+}
+
 void ExpectExit(ChildProgram& program, double seconds, int status)
 {
     int got = -1;
@@ -122,22 +136,16 @@ TEST_F(LarkspurOnWayland, WindowShowsThePictureUprightAndTheHerdAndEndsOnSigterm
     resources = LARKSPUR_RESOURCES_DIR;
     auto program = Larkspur("--preview --bg-type 1 --no-tile-bg --num-dogs 25 --dog-size 300 --desktop-picture " +
                             quadrants);
-    Box red, white;
-    bool herd = false;
+    Box window;
     EXPECT_TRUE(WaitFor(
         [&] {
             const Shot shot = weston->Screenshot();
-            red = Find(shot, kRed);
-            white = Find(shot, kWhite);
-            const int left = red.left, top = red.top, width = white.right - red.left + 1,
-                      height = white.bottom - red.top + 1;
-            // The picture's edge pixels blend with the ground's border.
-            herd = std::abs(width - 1280) <= 4 && std::abs(height - 720) <= 4 && ShowsQuadrants(shot, left, top, width, height) &&
-                   Strangers(shot, left, top, width, height) > 500;
-            return herd;
+            return WindowShowsQuadrants(shot, &window) &&
+                   Strangers(shot, window.left, window.top, window.width(), window.height()) > 500;
         },
         30.0))
-        << "window at " << red.left << "," << red.top << " to " << white.right << "," << white.bottom << "\n"
+        << "window at " << window.left << "," << window.top << " to " << window.right << "," << window.bottom
+        << "\n"
         << program->Stderr();
     EXPECT_NE(program->Stderr().find("window 1280x720 pixels at scale 1"), std::string::npos) << program->Stderr();
 
@@ -184,8 +192,9 @@ TEST_F(LarkspurOnWayland, FullscreenCoversEachOutputAndEndsWhenTheCompositorGoes
 
 // A compositor that lets grim read the screen: the capture is asked of grim
 // (for every output, since weston names none), before the window maps, and
-// only once.
-TEST_F(LarkspurOnWayland, CaptureAsksGrimOnceBeforeTheWindowMaps)
+// only once; the ground then shows what grim gave, upright and in its own
+// colours.
+TEST_F(LarkspurOnWayland, CaptureAsksGrimOnceBeforeTheWindowMapsAndShowsItOnTheGround)
 {
     ASSERT_NO_FATAL_FAILURE(Start(1280, 800));
     const std::string bin = dir.File("bin"), calls = dir.File("grim-calls");
@@ -199,6 +208,13 @@ TEST_F(LarkspurOnWayland, CaptureAsksGrimOnceBeforeTheWindowMaps)
         << program->Stderr();
     const std::string err = program->Stderr();
     EXPECT_LT(err.find("window 1280x720"), err.find("captured the screen through grim")) << err;
+    // The capture wraps around, so half a texel at each edge (20 pixels
+    // across, 11 down) blends with the far side.
+    Box window;
+    EXPECT_TRUE(WaitFor([&] { return WindowShowsQuadrants(weston->Screenshot(), &window, 24); }, 15.0))
+        << "window at " << window.left << "," << window.top << " to " << window.right << "," << window.bottom
+        << "\n"
+        << program->Stderr();
     program->Signal(SIGINT);
     ExpectExit(*program, 1.0, 0);
     std::string called;

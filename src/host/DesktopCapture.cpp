@@ -22,7 +22,10 @@ uint32_t SideLimit(int detail)
     return largest > 0 ? uint32_t(largest) : 512;
 }
 
-// Scales the top-down RGB capture into width x height RGBX, bottom row first.
+// Scales the top-down RGB capture into width x height RGBA, bottom row first.
+// The ground is drawn without blending, but the texture's alpha still lands
+// in the view's buffer; weston carries that byte through even from a buffer
+// without alpha, and a zero there shows as a hole: the capture is opaque.
 std::vector<unsigned char> ScaleCapture(const std::vector<unsigned char>& rgb, int w, int h, uint32_t width,
                                         uint32_t height)
 {
@@ -36,6 +39,7 @@ std::vector<unsigned char> ScaleCapture(const std::vector<unsigned char>& rgb, i
             out[0] = in[0];
             out[1] = in[1];
             out[2] = in[2];
+            out[3] = 255;
         }
     }
     return image;

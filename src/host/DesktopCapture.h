@@ -3,8 +3,8 @@
 //
 // The host supplies the display's pixels; here they are scaled (nearest
 // pixel) to power-of-two sides no larger than the detail's limit, turned so
-// that memory row 0 is the display's bottom row, tested for being entirely
-// black, and uploaded. Needs the view's OpenGL context, which it makes current.
+// that memory row 0 is the display's bottom row, made opaque, tested for
+// being entirely black, and uploaded. Needs the view's OpenGL context, which it makes current.
 #pragma once
 
 #include <cstdint>
