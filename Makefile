@@ -10,7 +10,7 @@ CMAKE_FLAGS ?=
 PREFIX     ?= /usr/local
 DESTDIR    ?=
 
-.PHONY: all deps configure build run test install asan bench perf soak fuzz clean
+.PHONY: all deps configure build run test install deb asan bench perf soak fuzz clean
 
 all: build
 
@@ -43,6 +43,12 @@ install: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD)
+
+# The Debian package, $(BUILD)/deb/larkspur_VERSION-RELEASE_ARCH.deb: the
+# programs built again for /usr in a tree of their own, packed by CPack and
+# checked by lintian (scripts/make-deb).
+deb: deps
+	@JOBS=$(JOBS) scripts/make-deb $(BUILD)/deb
 
 # Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer; any report fails.
 asan: deps
