@@ -1,9 +1,12 @@
 // Tests of larkspur as a native Wayland client, each under its own headless
-// weston: the window, full screen on two outputs (and at scale 2), the
-// capture through grim, the ways a run ends, and the choice of backend.
+// compositor: the window, full screen on two outputs (and at scale 2), the
+// capture through grim, the ways a run ends, and the choice of backend under
+// weston; real key presses and outputs that come and go under sway (with a
+// weston nested in it for an output that goes).
 #include <gtest/gtest.h>
 
 #include "fixtures/FakeHost.h"
+#include "fixtures/Sway.h"
 #include "fixtures/TempDir.h"
 #include "fixtures/TestPictures.h"
 #include "fixtures/Weston.h"
@@ -29,18 +32,28 @@ protected:
         WritePixbufPicture(quadrants, "png", 64, 48, 3, QuadrantPixels(64, 48, 3));
     }
 
+    // A weston, nested in sway when there is one.
     void Start(int width, int height, int outputs = 1, int scale = 1)
     {
-        weston = std::make_unique<WestonServer>(width, height, outputs, scale);
+        weston = std::make_unique<WestonServer>(width, height, outputs, scale, sway ? sway->SocketPath() : "");
         ASSERT_TRUE(weston->ok()) << "weston did not start";
+        compositor = weston->Environment();
     }
 
-    // larkspur on the compositor with its settings in the scratch folder, no
-    // desktop settings of the machine, and no session bus (so no portal).
+    void StartSway(int width, int height)
+    {
+        sway = std::make_unique<SwayServer>(width, height);
+        ASSERT_TRUE(sway->ok()) << "sway did not start\n" << sway->Log();
+        compositor = sway->Environment();
+    }
+
+    // larkspur on the compositor last started, with its settings in the
+    // scratch folder, no desktop settings of the machine, and no session bus
+    // (so no portal).
     std::unique_ptr<ChildProgram> Larkspur(const std::string& arguments, const std::string& environment = "")
     {
         return std::make_unique<ChildProgram>(
-            weston->Environment() + " XDG_CONFIG_HOME='" + dir.File("config") + "' HOME='" + dir.path() +
+            compositor + " XDG_CONFIG_HOME='" + dir.File("config") + "' HOME='" + dir.path() +
             "' GSETTINGS_BACKEND=memory XDG_CURRENT_DESKTOP= DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent " +
             environment + " " + kProgram + " --verbose --seed 1 --resources '" + resources + "' " + arguments);
     }
@@ -50,7 +63,10 @@ protected:
     std::string resources = dir.File("res");
     std::string quadrants = dir.File("quadrants.png");
     std::string showQuadrants = "--num-dogs 0 --bg-type 1 --no-tile-bg --desktop-picture " + quadrants;
+    // Declared first, so that a weston nested in it goes first.
+    std::unique_ptr<SwayServer> sway;
     std::unique_ptr<WestonServer> weston;
+    std::string compositor;
 };
 
 // Where the colour covers the screenshot: the bounding box of its pixels.
@@ -120,6 +136,12 @@ void ExpectExit(ChildProgram& program, double seconds, int status)
     int got = -1;
     ASSERT_TRUE(program.Wait(seconds, &got)) << "still running after " << seconds << " s\n" << program.Stderr();
     EXPECT_EQ(got, status) << program.Stderr();
+}
+
+// Waits for the text on the program's stderr.
+bool Says(ChildProgram& program, const std::string& text, double seconds = 15.0)
+{
+    return WaitFor([&] { return program.Stderr().find(text) != std::string::npos; }, seconds);
 }
 
 double SecondsSince(std::chrono::steady_clock::time_point start)
@@ -264,6 +286,86 @@ TEST_F(LarkspurOnWayland, BackendFollowsTheSessionAndRefusesXWindowsWithWayland)
     EXPECT_NE(unreachable->Stderr().find("cannot connect to the Wayland compositor 'no-such-socket'"),
               std::string::npos)
         << unreachable->Stderr();
+}
+
+// Real key presses through sway's seat: in full screen any key wakes the run
+// (status 0); a window takes no notice of an ordinary key and ends on Escape.
+// Pointer motion cannot be tested so: a headless sway has no pointer device,
+// so no client is given a pointer (the wake rule's own tests cover it).
+TEST_F(LarkspurOnWayland, FullScreenWakesOnARealKeyAndTheWindowEndsOnlyOnEscape)
+{
+    ASSERT_NO_FATAL_FAILURE(StartSway(640, 480));
+    const struct {
+        const char* arguments;
+        const char* key;
+        bool ends;
+        const char* says;
+    } cases[] = {
+        {"--fullscreen", "x", true, "woken by a key"},
+        {"", "x", false, ""},
+        {"", "Escape", true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.arguments) + " " + c.key);
+        auto program = Larkspur(std::string(c.arguments) + " " + showQuadrants);
+        ASSERT_TRUE(Says(*program, "pixels at scale 1")) << program->Stderr();
+        ASSERT_TRUE(sway->PressKey(c.key)) << "no virtual keyboard";
+        if (!c.ends) {
+            EXPECT_TRUE(program->Running()) << program->Stderr();
+            program->Signal(SIGTERM);
+        }
+        ExpectExit(*program, 3.0, 0);
+        EXPECT_NE(program->Stderr().find(c.says), std::string::npos) << program->Stderr();
+    }
+}
+
+// An output that appears while a full-screen run goes on gains a view that
+// draws; one that goes loses its view, and the run goes on drawing on the
+// others. Sway makes outputs on request but cannot take a headless one away,
+// so the going is that of a weston nested in sway when sway closes the
+// window that is one of its outputs.
+TEST_F(LarkspurOnWayland, OutputsThatComeAndGoGainAndLoseTheirViews)
+{
+    ASSERT_NO_FATAL_FAILURE(StartSway(640, 480));
+    auto program = Larkspur("--fullscreen --fps " + showQuadrants);
+    ASSERT_TRUE(Says(*program, "output 'HEADLESS-1' 640x480 pixels at scale 1, main")) << program->Stderr();
+    ASSERT_TRUE(sway->Command("create_output"));
+    EXPECT_TRUE(Says(*program, "output 'HEADLESS-2' 640x480 pixels at scale 1\n")) << program->Stderr();
+    // Both views draw: each has its own frame figures at the end.
+    EXPECT_FALSE(WaitFor([&] { return !program->Running(); }, 1.0)) << program->Stderr();
+    program->Signal(SIGTERM);
+    ExpectExit(*program, 1.0, 0);
+    std::string err = program->Stderr();
+    EXPECT_NE(err.find("output 0: "), std::string::npos) << err;
+    EXPECT_NE(err.find("output 1: "), std::string::npos) << err;
+    EXPECT_EQ(err.find("no frames drawn"), std::string::npos) << err;
+
+    ASSERT_NO_FATAL_FAILURE(Start(320, 240, 2));
+    program = Larkspur("--fullscreen --fps " + showQuadrants);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const Shot shot = weston->Screenshot();
+            return shot.width == 640 && ShowsQuadrants(shot, 0, 0, 320, 240) &&
+                   ShowsQuadrants(shot, 320, 0, 320, 240);
+        },
+        30.0))
+        << program->Stderr();
+    ASSERT_TRUE(sway->Command("[title=\"wayland1$\"] kill"));
+    EXPECT_TRUE(Says(*program, " is gone")) << program->Stderr();
+    // The output that is left still shows the picture, and the run goes on.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const Shot shot = weston->Screenshot();
+            return shot.width == 320 && ShowsQuadrants(shot, 0, 0, 320, 240);
+        },
+        15.0))
+        << program->Stderr();
+    program->Signal(SIGTERM);
+    ExpectExit(*program, 1.0, 0);
+    err = program->Stderr();
+    // One view is left, so its figures stand alone on their line.
+    EXPECT_EQ(err.find("output 0: "), std::string::npos) << err;
+    EXPECT_NE(err.find("frames per second"), std::string::npos) << err;
 }
 
 } // namespace
