@@ -49,7 +49,7 @@ TEST(Install, EveryFileLandsInItsPlaceUnderDestdirAndPrefix)
          {"bin/larkspur", "bin/larkspur-config", "bin/larkspur-pack", "share/larkspur/pellmore.works",
           "share/larkspur/b.oak", "share/man/man6/larkspur.6", "share/man/man1/larkspur-config.1",
           "share/man/man1/larkspur-pack.1", "share/xscreensaver/config/larkspur.xml",
-          "share/applications/screensavers/larkspur.desktop"})
+          "share/applications/screensavers/larkspur.desktop", "share/applications/larkspur-config.desktop"})
         EXPECT_EQ(RunCommand("test -s '" + stage.File(std::string("opt/lk/") + file) + "'"), 0) << file;
     for (const char* program : {"larkspur", "larkspur-config", "larkspur-pack"})
         EXPECT_EQ(RunCommand("test -x '" + stage.File(std::string("opt/lk/bin/") + program) + "'"), 0) << program;
