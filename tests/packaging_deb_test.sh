@@ -23,12 +23,17 @@ check() { # check WHAT COMMAND...
   "$@" || fail "$what"
 }
 
+# apt-get waits for a package manager that another program is running.
+apt_get() { DEBIAN_FRONTEND=noninteractive apt-get -y -q -o DPkg::Lock::Timeout=300 "$@"; }
+# dpkg's word for larkspur's state; empty when it has never heard of it.
+package_status() { dpkg-query -W -f='${db:Status-Status}' larkspur 2>/dev/null; }
+
 [ "$(id -u)" -eq 0 ] || skip "installing a package needs root"
 # Two runs at once (other build trees on the same machine) would remove each
 # other's package.
 exec 9>/run/lock/larkspur-package-test.lock
 flock -n 9 || skip "another run of this test is installing the package"
-status=$(dpkg-query -W -f='${db:Status-Status}' larkspur 2>/dev/null)
+status=$(package_status)
 [ -z "$status" ] || [ "$status" = not-installed ] ||
   skip "a larkspur package is already on this machine ($status); it is left alone"
 for path in /usr/bin/larkspur /usr/share/larkspur; do
@@ -39,7 +44,7 @@ scratch=$(mktemp -d)
 installed=0
 cleanup() {
   if [ $installed -eq 1 ]; then
-    DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq -o DPkg::Lock::Timeout=300 larkspur >/dev/null 2>&1 ||
+    apt_get purge larkspur >/dev/null 2>&1 ||
       dpkg --purge larkspur >/dev/null 2>&1
   fi
   rm -rf "$scratch"
@@ -84,7 +89,7 @@ done
 check "Depends names no build-only package: $depends" test -z "$(grep -oE '[a-z0-9.+-]+-dev\b' <<<"$depends")"
 check "section and priority are set" test -n "$(dpkg-deb -f "$deb" Section)" -a -n "$(dpkg-deb -f "$deb" Priority)"
 
-if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o DPkg::Lock::Timeout=300 "$deb" >"$scratch/apt.log" 2>&1; then
+if ! apt_get install "$deb" >"$scratch/apt.log" 2>&1; then
   cat "$scratch/apt.log"
   echo "FAILED: apt-get install $deb (log above)"
   exit 1
@@ -116,13 +121,13 @@ for page in /usr/share/man/man6/larkspur.6.gz /usr/share/man/man1/larkspur-confi
 done
 check "apt show reads the description" grep -q '^Description: 3D screensaver' <(apt-cache show larkspur 2>/dev/null)
 
-if DEBIAN_FRONTEND=noninteractive apt-get purge -y -q -o DPkg::Lock::Timeout=300 larkspur >"$scratch/apt.log" 2>&1; then
+if apt_get purge larkspur >"$scratch/apt.log" 2>&1; then
   installed=0
 else
   cat "$scratch/apt.log"
   fail "apt-get purge larkspur"
 fi
-status=$(dpkg-query -W -f='${db:Status-Status}' larkspur 2>/dev/null)
+status=$(package_status)
 check "dpkg knows nothing of larkspur after the purge (status: $status)" test -z "$status" -o "$status" = not-installed
 while read -r path; do
   grep -qxF "$path" "$scratch/there-before" && continue
