@@ -21,6 +21,8 @@ TEST(Glyphs, LowerCaseIsDrawnAsCapitalsUnknownCharactersAreBlankAndWidthsAdd)
     EXPECT_GT(inkA, 10);
     // The frame-rate text needs its percent sign.
     EXPECT_TRUE(GlyphInk('%', 0, 0));
+    // The contact sheet's "3/4" columns need a slash rising to the right.
+    EXPECT_TRUE(GlyphInk('/', 4, 1) && GlyphInk('/', 0, 5) && !GlyphInk('/', 0, 1));
     EXPECT_FALSE(GlyphInk('A', -1, 3) || GlyphInk('A', 0, kGlyphHeight));
     // One blank column between letters.
     EXPECT_EQ(GLTextWidth("", 2), 0);
