@@ -11,7 +11,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <map>
+#include <numeric>
+#include <set>
 #include <memory>
 #include <string>
 
@@ -120,6 +125,40 @@ TEST_F(ContentTest, CreaturePackHasTheModelTheHerdExpects)
     const float fps = c.animTemplate.animationFPS;
     EXPECT_LT(float(dogAnims[0].startFrame * 1000.0 / fps), 333.33331f);
     EXPECT_LT(float(dogAnims[1].startFrame * 1000.0 / fps), 999.99994f);
+}
+
+// The skin is closed and wound one way: every edge is used once in each
+// direction. Its main piece carries every joint that moves the body; the
+// eyes, the nose and the tongue are the only other pieces.
+TEST_F(ContentTest, CreatureSkinIsOneClosedSurface)
+{
+    Creature c;
+    ASSERT_TRUE(c.Load(1.0f));
+    std::map<std::pair<int, int>, int> edges;
+    std::vector<int> piece(c.model.numVertices);
+    std::iota(piece.begin(), piece.end(), 0);
+    std::function<int(int)> find = [&](int v) { return piece[v] == v ? v : piece[v] = find(piece[v]); };
+    for (const MS3D_TRIANGLE& t : c.model.triangles)
+        for (int k = 0; k < 3; k++) {
+            const int a = t.vertexIndices[k], b = t.vertexIndices[(k + 1) % 3];
+            edges[{a, b}]++;
+            piece[find(a)] = find(b);
+        }
+    for (const auto& [edge, count] : edges) {
+        ASSERT_EQ(count, 1) << "edge " << edge.first << "-" << edge.second << " used twice the same way";
+        ASSERT_EQ(edges.count({edge.second, edge.first}), 1u) << "open edge " << edge.first << "-" << edge.second;
+    }
+    std::map<int, std::set<int>> jointsOf;
+    for (int v = 0; v < c.model.numVertices; v++)
+        jointsOf[find(v)].insert(c.model.vertices[v].boneId);
+    EXPECT_EQ(jointsOf.size(), 5u) << "the body, two eyes, the nose and the tongue";
+    const int paw = find(std::find_if(c.model.vertices.begin(), c.model.vertices.end(),
+                                      [](const MS3D_VERTEX& v) { return v.boneId == dogFeet[0]; }) -
+                         c.model.vertices.begin());
+    const int kTongue = 8;
+    for (int j = 1; j < c.model.numJoints; j++)
+        if (j != kTongue)
+            EXPECT_EQ(jointsOf[paw].count(j), 1u) << "joint " << j << " moves no part of the body's skin";
 }
 
 // Plays a stride the way a travelling creature does and counts, per foot,

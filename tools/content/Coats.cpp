@@ -145,10 +145,36 @@ float PatternWeight(const CoatStyle& s, const Region& r, int x, int y)
     return 0.0f;
 }
 
+// Darkening where fur folds: where the legs leave the body, under the ears'
+// roots and along the line of the lips.
+float CreaseWeight(const Region& r)
+{
+    switch (r.kind) {
+    case Region::Leg:
+        return SmoothStep(0.22f, 0.0f, r.down);
+    case Region::Torso: {
+        // The elbow and stifle pits: low on the flank, at the legs' places.
+        const float pit = std::max(SmoothStep(0.12f, 0.0f, std::fabs(r.across - 0.22f)),
+                                   SmoothStep(0.1f, 0.0f, std::fabs(r.across - 0.86f)));
+        return pit * SmoothStep(0.45f, 0.62f, r.down) * SmoothStep(0.85f, 0.7f, r.down);
+    }
+    case Region::Head:
+        return SmoothStep(0.08f, 0.0f, std::fabs(r.down - 0.5f)) * SmoothStep(0.6f, 0.8f, r.across) +
+               0.6f * SmoothStep(0.1f, 0.0f, r.across);
+    case Region::Ear:
+        return 0.5f * SmoothStep(0.25f, 0.0f, r.down);
+    default:
+        return 0.0f;
+    }
+}
+
 Colour FurColour(const CoatStyle& s, const Region& r, int x, int y)
 {
-    if (r.kind == Region::Nose)
-        return Rgb(0x17110f);
+    if (r.kind == Region::Nose) {
+        // The eyes and the nose, with a glint where the light catches them.
+        const float glint = SmoothStep(0.1f, 0.03f, std::hypot(r.across - 0.42f, r.down - 0.38f));
+        return Mix(Rgb(0x17110f), Rgb(0xd8d4cc), glint);
+    }
     if (r.kind == Region::Mouth)
         return Rgb(0x9a4448);
     Colour c = Rgb(s.base);
@@ -158,9 +184,15 @@ Colour FurColour(const CoatStyle& s, const Region& r, int x, int y)
     if (s.pattern != CoatPattern::Plain)
         c = Mix(c, Rgb(s.patternColour), PatternWeight(s, r, x, y));
     c = Mix(c, Rgb(s.points), s.pointsAmount * PointsWeight(r));
-    // Fur grain: fine streaks along the direction the hair lies.
-    const float grain = FractalNoise(x * 0.7f, y * 0.12f, s.seed + 99, 3);
-    const float shade = 0.86f + 0.24f * grain;
+    // Fur: streaks a few texels long along the way the hair lies (back along
+    // the head, down the body, legs and tail), their tips lighter and warmer.
+    const bool lengthwise = r.kind == Region::Head;
+    const float fx = lengthwise ? y * 0.7f : x * 0.7f, fy = lengthwise ? x * 0.14f : y * 0.14f;
+    const float grain = FractalNoise(fx, fy, s.seed + 99, 3);
+    const float tips = SmoothStep(0.55f, 0.85f, FractalNoise(fx * 1.3f, fy * 0.8f, s.seed + 7, 2));
+    c = Mix(c, Mix(c, Rgb(0xfff2d8), 0.35f), tips * 0.5f);
+    const float underside = r.kind == Region::Torso ? SmoothStep(0.6f, 0.95f, r.down) : 0.0f;
+    const float shade = (0.84f + 0.26f * grain) * (1.0f - 0.35f * std::min(1.0f, CreaseWeight(r))) * (1.0f + 0.12f * underside);
     return {std::min(1.0f, c.r * shade), std::min(1.0f, c.g * shade), std::min(1.0f, c.b * shade), 1.0f};
 }
 

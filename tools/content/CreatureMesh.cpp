@@ -1,38 +1,35 @@
-// CreatureMesh: tapered capsules swept along each segment's axis.
+// CreatureMesh: one continuous skin swept through rings of vertices.
 //
-// A capsule is two half-ellipsoids joined by a tapered tube, so neighbouring
-// segments overlap at their rounded ends and a bend never opens a gap. Normals
-// come from the capsule's shape, not from the triangles, so the lighting is
-// smooth across each part.
+// The body is a single tube from the tail tip to the nose. Each leg and ear
+// grows out of a hole cut in that tube: the hole's edge is the limb's first
+// ring, so the surface runs on without a seam. A ring sits at every joint and
+// is shared by the pieces on both sides; each vertex follows one joint, so a
+// bend stretches the skin between rings instead of opening it. The lower half
+// of the muzzle follows the jaw; the lips are two rows of vertices in the same
+// place, one on each joint, and the skin between them, which only shows when
+// the mouth opens, is painted as the inside of the mouth. Eyes, nose and
+// tongue are small closed shapes set into the head.
 #include "CreatureMesh.h"
 
 #include "CoatLayout.h"
 #include "CreatureRig.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace {
 
 enum class UVMode {
-    AlongBody, // across = along the axis, down = from the top line to the bottom
-    AroundLimb, // across = around the limb, down = along the axis
-    Patch, // the middle of the rectangle, for eyes and nose
-};
-
-struct Segment {
-    int joint;
-    VECTOR3D a, b;  // ends of the axis
-    float ra, rb;   // radii at the ends
-    float side, up; // cross-section scale sideways and upwards
-    int sides, capRings;
-    UVMode mode;
-    CoatRect rect;
-    float from, to; // the part of the rectangle's along direction this segment covers
-    VECTOR3D upRef = {0, 1, 0};
+    AlongBody,  // across = along the body, down = from the top line to the bottom
+    AroundLimb, // across = around the limb, down = along it
+    Patch,      // the middle of the rectangle, for eyes, nose and tongue
 };
 
 constexpr float kPi = 3.14159265358979f;
+constexpr int kBodySides = 24;
+constexpr int kTailSides = 10;
+constexpr int kSmallSides = 10;
 
 VECTOR3D Add(VECTOR3D a, VECTOR3D b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 VECTOR3D Sub(VECTOR3D a, VECTOR3D b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
@@ -44,6 +41,228 @@ VECTOR3D Unit(VECTOR3D v)
     v.Normalize();
     return v;
 }
+VECTOR3D MirrorX(VECTOR3D v) { return {-v.x, v.y, v.z}; }
+
+// One cross-section. A station with no size is a pole: a single vertex that
+// closes the tube. A zero direction means "along the neighbouring stations".
+struct Station {
+    VECTOR3D centre;
+    float side, up; // half width and half height of the ring
+    int joint;
+    float along; // where the ring falls on its coat rectangle
+    VECTOR3D dir = {0, 0, 0};
+    int lowerJoint = -1; // the joint the lower half follows, with split lips
+};
+
+struct Piece {
+    UVMode mode;
+    CoatRect rect;
+    VECTOR3D upRef; // which way the ring's first vertex points
+    int sides;
+    std::vector<Station> stations;
+};
+
+// A ring's vertices in order around its axis, with the fraction of a turn at
+// which each sits (0 at the ring's top).
+struct Loop {
+    std::vector<uint16_t> vertex;
+    std::vector<float> around;
+    float along = 0;
+};
+
+class Skin {
+public:
+    explicit Skin(MS3D* m) : m_(m) {}
+
+    uint16_t Vertex(VECTOR3D pos, int joint, bool lip = false)
+    {
+        MS3D_VERTEX v;
+        v.boneId = int8_t(joint);
+        v.position = pos;
+        m_->vertices.push_back(v);
+        lip_.push_back(lip);
+        return uint16_t(m_->vertices.size() - 1);
+    }
+
+    // The rings of a piece, in order; `dir` of each is taken from the stations
+    // on either side when not given.
+    std::vector<Loop> Rings(const Piece& p)
+    {
+        std::vector<Loop> rings;
+        const std::vector<Station>& st = p.stations;
+        for (size_t i = 0; i < st.size(); i++) {
+            VECTOR3D dir = st[i].dir;
+            if (Dot(dir, dir) == 0)
+                dir = Sub(st[std::min(i + 1, st.size() - 1)].centre, st[i > 0 ? i - 1 : 0].centre);
+            rings.push_back(Ring(st[i], Unit(dir), p.upRef, p.sides));
+        }
+        return rings;
+    }
+
+    // Joins two rings (a behind, b ahead along the tube, both ordered the same
+    // way round) with triangles, zipping them by angle so they may differ in
+    // size. `skip` leaves out columns of equal rings, to cut a hole.
+    void Stitch(const Loop& a, const Loop& b, const Piece& p, const std::vector<int>& skip = {})
+    {
+        const size_t na = a.vertex.size(), nb = b.vertex.size();
+        auto at = [](const Loop& l, size_t k) {
+            const size_t n = l.vertex.size();
+            return Corner{l.vertex[k % n], l.around[k % n] + float(k / n), l.along};
+        };
+        size_t i = 0, j = 0;
+        while (i < na || j < nb) {
+            const bool stepA = j == nb || (i < na && at(a, i + 1).around <= at(b, j + 1).around);
+            const int column = int(stepA ? i : j);
+            const bool keep = std::find(skip.begin(), skip.end(), column) == skip.end();
+            if (stepA) {
+                if (keep)
+                    Triangle(at(a, i), at(b, j), at(a, i + 1), p);
+                i++;
+            } else {
+                if (keep)
+                    Triangle(at(a, i), at(b, j), at(b, j + 1), p);
+                j++;
+            }
+        }
+    }
+
+    // Sweeps a piece from a ring already in the skin (or from its own first
+    // station when `from` is empty).
+    std::vector<Loop> Sweep(const Piece& p, const Loop* from = nullptr)
+    {
+        std::vector<Loop> rings = Rings(p);
+        if (from)
+            Stitch(*from, rings.front(), p);
+        for (size_t r = 0; r + 1 < rings.size(); r++)
+            Stitch(rings[r], rings[r + 1], p);
+        return rings;
+    }
+
+    // Smooth normals from the finished surface, so lighting runs on across
+    // the places where pieces meet.
+    void FinishNormals()
+    {
+        std::vector<VECTOR3D> sum(m_->vertices.size(), VECTOR3D{0, 0, 0});
+        for (const MS3D_TRIANGLE& t : m_->triangles) {
+            const VECTOR3D face = FaceCross(t);
+            for (uint16_t v : t.vertexIndices)
+                sum[v] = Add(sum[v], face);
+        }
+        for (MS3D_TRIANGLE& t : m_->triangles)
+            for (int c = 0; c < 3; c++)
+                t.vertexNormals[c] = Unit(sum[t.vertexIndices[c]]);
+    }
+
+    // Drops the vertices inside the holes, which no triangle uses.
+    void DropUnused()
+    {
+        std::vector<int> newIndex(m_->vertices.size(), -1);
+        std::vector<MS3D_VERTEX> kept;
+        for (size_t i = 0; i < m_->vertices.size(); i++)
+            if (m_->vertices[i].referenceCount > 0) {
+                newIndex[i] = int(kept.size());
+                kept.push_back(m_->vertices[i]);
+            }
+        for (MS3D_TRIANGLE& t : m_->triangles)
+            for (uint16_t& v : t.vertexIndices)
+                v = uint16_t(newIndex[v]);
+        m_->vertices = kept;
+    }
+
+private:
+    struct Corner {
+        uint16_t vertex;
+        float around, along;
+    };
+
+    Loop Ring(const Station& s, VECTOR3D axis, VECTOR3D upRef, int sides)
+    {
+        Loop l;
+        l.along = s.along;
+        if (s.side == 0 && s.up == 0) {
+            l.vertex.push_back(Vertex(s.centre, s.joint, s.lowerJoint >= 0));
+            l.around.push_back(0);
+            return l;
+        }
+        const VECTOR3D w = Unit(Sub(upRef, Mul(axis, Dot(upRef, axis)))); // towards the top
+        const VECTOR3D v = Cross(w, axis);                                  // sideways
+        for (int k = 0; k < sides; k++) {
+            const float turn = float(k) / sides, phi = 2 * kPi * turn;
+            const VECTOR3D pos = Add(s.centre, Add(Mul(w, std::cos(phi) * s.up), Mul(v, std::sin(phi) * s.side)));
+            const bool lower = turn > 0.25f && turn < 0.75f;
+            const bool lipLine = s.lowerJoint >= 0 && (4 * k == sides || 4 * k == 3 * sides);
+            if (lipLine) {
+                // Upper lip first on the way down the right side, lower first
+                // on the way back up.
+                const bool down = 4 * k == sides;
+                const uint16_t upper = Vertex(pos, s.joint, true), jaw = Vertex(pos, s.lowerJoint);
+                l.vertex.push_back(down ? upper : jaw);
+                l.vertex.push_back(down ? jaw : upper);
+                l.around.push_back(turn);
+                l.around.push_back(turn);
+                continue;
+            }
+            l.vertex.push_back(Vertex(pos, lower && s.lowerJoint >= 0 ? s.lowerJoint : s.joint));
+            l.around.push_back(turn);
+        }
+        return l;
+    }
+
+    VECTOR3D FaceCross(const MS3D_TRIANGLE& t) const
+    {
+        const VECTOR3D a = m_->vertices[t.vertexIndices[0]].position, b = m_->vertices[t.vertexIndices[1]].position,
+                       c = m_->vertices[t.vertexIndices[2]].position;
+        return Cross(Sub(b, a), Sub(c, a));
+    }
+
+    bool Mouth(const Corner* k[3]) const
+    {
+        bool lip = false, jaw = false;
+        for (int i = 0; i < 3; i++) {
+            lip = lip || lip_[k[i]->vertex];
+            jaw = jaw || m_->vertices[k[i]->vertex].boneId == J_JAW;
+        }
+        return lip && jaw;
+    }
+
+    // a and b on one ring or the other, wound counter-clockwise from outside
+    // because rings turn the same way about the direction of the sweep.
+    void Triangle(const Corner& a, const Corner& b, const Corner& c, const Piece& p)
+    {
+        if (a.vertex == b.vertex || b.vertex == c.vertex || a.vertex == c.vertex)
+            return; // the fan closing a pole
+        const Corner* k[3] = {&a, &b, &c};
+        const bool mouth = Mouth(k);
+        MS3D_TRIANGLE t;
+        for (int i = 0; i < 3; i++) {
+            float across, down;
+            if (mouth) {
+                across = 0.5f;
+                down = 0.5f;
+            } else if (p.mode == UVMode::AlongBody) {
+                const float turn = k[i]->around - std::floor(k[i]->around);
+                across = k[i]->along;
+                down = turn <= 0.5f ? 2 * turn : 2 * (1 - turn);
+            } else if (p.mode == UVMode::AroundLimb) {
+                across = k[i]->around;
+                down = k[i]->along;
+            } else {
+                across = 0.3f + 0.4f * (k[i]->around - std::floor(k[i]->around));
+                down = 0.3f + 0.4f * k[i]->along;
+            }
+            CoatUV(mouth ? kCoatMouth : p.rect, across, down, &t.s[i], &t.t[i]);
+            t.vertexIndices[i] = k[i]->vertex;
+            m_->vertices[k[i]->vertex].referenceCount++;
+        }
+        t.smoothingGroup = 1;
+        t.groupIndex = 0;
+        m_->groups[0].triangleIndices.push_back(uint16_t(m_->triangles.size()));
+        m_->triangles.push_back(t);
+    }
+
+    MS3D* m_;
+    std::vector<bool> lip_;
+};
 
 // The leg columns of the coat: front left, front right, hind left, hind right.
 CoatRect LegColumn(int leg)
@@ -51,52 +270,214 @@ CoatRect LegColumn(int leg)
     return {kCoatLegs.x + leg * kCoatLegs.w / 4, kCoatLegs.y, kCoatLegs.w / 4, kCoatLegs.h};
 }
 
-std::vector<Segment> Segments()
+// Tail, from its tip to where it joins the rump.
+Piece Tail()
 {
-    using U = UVMode;
-    const VECTOR3D front = {0, 0, 1};
-    std::vector<Segment> s = {
-        // Torso: haunch, belly and a deep chest, all on the torso patch.
-        {J_PELVIS, {0, 3.62f, -2.3f}, {0, 3.55f, -0.9f}, 0.8f, 0.84f, 0.95f, 1.08f, 16, 4, U::AlongBody, kCoatTorso, 0.0f, 0.4f},
-        {J_PELVIS, {0, 3.52f, -1.3f}, {0, 3.5f, 0.5f}, 0.82f, 0.9f, 0.92f, 1.1f, 16, 4, U::AlongBody, kCoatTorso, 0.3f, 0.7f},
-        {J_CHEST, {0, 3.45f, 0.1f}, {0, 3.55f, 1.45f}, 0.92f, 0.74f, 0.9f, 1.18f, 16, 4, U::AlongBody, kCoatTorso, 0.62f, 0.92f},
-        {J_NECK, {0, 4.15f, 1.6f}, {0, 5.0f, 2.15f}, 0.64f, 0.5f, 0.9f, 1.05f, 14, 3, U::AlongBody, kCoatTorso, 0.88f, 1.0f},
-        // Head: skull, muzzle and lower jaw.
-        {J_HEAD, {0, 5.3f, 1.95f}, {0, 5.2f, 2.65f}, 0.6f, 0.54f, 1.0f, 0.92f, 14, 4, U::AlongBody, kCoatHead, 0.0f, 0.6f},
-        {J_HEAD, {0, 5.08f, 2.65f}, {0, 5.0f, 3.45f}, 0.38f, 0.27f, 1.0f, 0.9f, 12, 3, U::AlongBody, kCoatHead, 0.55f, 1.0f},
-        {J_JAW, {0, 4.86f, 2.55f}, {0, 4.82f, 3.3f}, 0.28f, 0.18f, 1.0f, 0.62f, 10, 3, U::AlongBody, kCoatHead, 0.6f, 1.0f},
-        {J_TONGUE, {0, 4.9f, 2.8f}, {0, 4.86f, 3.3f}, 0.13f, 0.11f, 1.0f, 0.4f, 8, 3, U::Patch, kCoatMouth, 0, 1},
-        // Pricked ears, flat front to back.
-        {J_EAR_L, {0.4f, 5.6f, 2.0f}, {0.55f, 6.35f, 1.92f}, 0.3f, 0.08f, 1.0f, 0.32f, 8, 3, U::AroundLimb, kCoatEars, 0, 1, front},
-        {J_EAR_R, {-0.4f, 5.6f, 2.0f}, {-0.55f, 6.35f, 1.92f}, 0.3f, 0.08f, 1.0f, 0.32f, 8, 3, U::AroundLimb, kCoatEars, 0, 1, front},
-        // Eyes and nose.
-        {J_HEAD, {0.3f, 5.36f, 2.55f}, {0.31f, 5.36f, 2.58f}, 0.12f, 0.12f, 1, 1, 8, 3, U::Patch, kCoatNose, 0, 1},
-        {J_HEAD, {-0.3f, 5.36f, 2.55f}, {-0.31f, 5.36f, 2.58f}, 0.12f, 0.12f, 1, 1, 8, 3, U::Patch, kCoatNose, 0, 1},
-        {J_HEAD, {0, 5.06f, 3.47f}, {0, 5.04f, 3.55f}, 0.16f, 0.13f, 1.1f, 0.85f, 8, 3, U::Patch, kCoatNose, 0, 1},
-        // Tail in three pieces curving up and back.
-        {J_TAIL_1, {0, 3.7f, -2.3f}, {0, 3.95f, -3.0f}, 0.24f, 0.2f, 1, 1, 8, 2, U::AroundLimb, kCoatTail, 0.0f, 0.36f},
-        {J_TAIL_2, {0, 3.95f, -3.0f}, {0, 4.35f, -3.6f}, 0.2f, 0.15f, 1, 1, 8, 2, U::AroundLimb, kCoatTail, 0.33f, 0.7f},
-        {J_TAIL_3, {0, 4.35f, -3.6f}, {0, 4.8f, -4.0f}, 0.15f, 0.06f, 1, 1, 8, 2, U::AroundLimb, kCoatTail, 0.66f, 1.0f},
+    return {UVMode::AroundLimb, kCoatTail, {0, 1, 0}, kTailSides, {
+        {{0, 4.92f, -4.1f}, 0, 0, J_TAIL_3, 1.0f},
+        {{0, 4.76f, -3.95f}, 0.07f, 0.07f, J_TAIL_3, 0.93f},
+        {{0, 4.55f, -3.8f}, 0.11f, 0.11f, J_TAIL_3, 0.84f},
+        {{0, 4.35f, -3.6f}, 0.14f, 0.14f, J_TAIL_3, 0.7f},
+        {{0, 4.14f, -3.3f}, 0.17f, 0.17f, J_TAIL_2, 0.54f},
+        {{0, 3.95f, -3.0f}, 0.19f, 0.19f, J_TAIL_2, 0.38f},
+        {{0, 3.82f, -2.66f}, 0.21f, 0.21f, J_TAIL_1, 0.2f},
+        {{0, 3.74f, -2.4f}, 0.23f, 0.23f, J_TAIL_1, 0.05f},
+    }};
+}
+
+// Rump to chest and up the neck; the first ring is the tail's last.
+Piece Torso()
+{
+    const VECTOR3D z = {0, 0, 1};
+    return {UVMode::AlongBody, kCoatTorso, {0, 1, 0}, kBodySides, {
+        {{0, 3.72f, -2.3f}, 0.38f, 0.38f, J_PELVIS, 0.0f, z},
+        {{0, 3.66f, -2.14f}, 0.58f, 0.62f, J_PELVIS, 0.04f, z},
+        {{0, 3.6f, -1.92f}, 0.7f, 0.78f, J_PELVIS, 0.1f, z},
+        {{0, 3.58f, -1.62f}, 0.75f, 0.84f, J_PELVIS, 0.18f, z},
+        {{0, 3.56f, -1.3f}, 0.75f, 0.84f, J_PELVIS, 0.26f, z},
+        {{0, 3.55f, -0.98f}, 0.72f, 0.8f, J_PELVIS, 0.34f, z},
+        {{0, 3.54f, -0.62f}, 0.69f, 0.76f, J_PELVIS, 0.43f, z},
+        {{0, 3.52f, -0.26f}, 0.69f, 0.8f, J_PELVIS, 0.52f, z},
+        {{0, 3.5f, 0.1f}, 0.71f, 0.86f, J_CHEST, 0.6f, z},
+        {{0, 3.48f, 0.44f}, 0.74f, 0.92f, J_CHEST, 0.68f, z},
+        {{0, 3.48f, 0.76f}, 0.78f, 1.0f, J_CHEST, 0.75f, z},
+        {{0, 3.5f, 1.05f}, 0.78f, 1.0f, J_CHEST, 0.8f, z},
+        {{0, 3.58f, 1.35f}, 0.74f, 0.94f, J_CHEST, 0.86f, z},
+        {{0, 3.74f, 1.62f}, 0.64f, 0.78f, J_CHEST, 0.91f, {0, 0.45f, 0.9f}},
+        {{0, 4.05f, 1.86f}, 0.54f, 0.6f, J_NECK, 0.96f, {0, 0.7f, 0.72f}},
+        {{0, 4.45f, 2.0f}, 0.48f, 0.52f, J_NECK, 1.0f, {0, 0.8f, 0.6f}},
+    }};
+}
+
+// Skull, muzzle and nose tip; the first ring is the neck's last.
+Piece Head()
+{
+    return {UVMode::AlongBody, kCoatHead, {0, 1, 0}, kBodySides, {
+        {{0, 4.85f, 2.08f}, 0.48f, 0.52f, J_HEAD, 0.05f, {0, 0.65f, 0.76f}},
+        {{0, 5.15f, 2.28f}, 0.58f, 0.6f, J_HEAD, 0.2f, {0, 0.3f, 0.95f}},
+        {{0, 5.22f, 2.54f}, 0.56f, 0.54f, J_HEAD, 0.36f, {0, 0.1f, 1}},
+        {{0, 5.16f, 2.8f}, 0.44f, 0.42f, J_HEAD, 0.5f, {0, -0.15f, 1}},
+        {{0, 5.04f, 3.0f}, 0.34f, 0.32f, J_HEAD, 0.62f, {0, -0.1f, 1}, J_JAW},
+        {{0, 5.0f, 3.25f}, 0.31f, 0.28f, J_HEAD, 0.76f, {0, 0, 1}, J_JAW},
+        {{0, 4.99f, 3.47f}, 0.26f, 0.22f, J_HEAD, 0.9f, {0, 0, 1}, J_JAW},
+        {{0, 5.0f, 3.58f}, 0.14f, 0.1f, J_HEAD, 0.96f, {0, 0, 1}, J_JAW},
+        {{0, 5.0f, 3.61f}, 0, 0, J_HEAD, 1.0f, {0, 0, 1}, J_JAW},
+    }};
+}
+
+// A hole in the body: `gaps` ring gaps from ring `ring`, `columns` columns
+// from column `column`.
+struct Hole {
+    int ring, gaps, column, columns;
+};
+
+Hole Mirrored(Hole h) { return {h.ring, h.gaps, kBodySides - h.column - h.columns, h.columns}; }
+
+// The hole's edge as a ring about the limb's axis, turning the way the limb's
+// own rings turn. It is walked round the hole's border, so it stays in order
+// however the body's rings lean; its angles are spread by length along the
+// edge from the vertex nearest the limb's front.
+Loop HoleEdge(const std::vector<Loop>& rings, const Hole& h, const MS3D& m, const Piece& limb)
+{
+    std::vector<uint16_t> edge;
+    auto at = [&](int r, int c) { return rings[r].vertex[c % kBodySides]; };
+    for (int c = 0; c < h.columns; c++)
+        edge.push_back(at(h.ring, h.column + c));
+    for (int g = 0; g < h.gaps; g++)
+        edge.push_back(at(h.ring + g, h.column + h.columns));
+    for (int c = h.columns; c > 0; c--)
+        edge.push_back(at(h.ring + h.gaps, h.column + c));
+    for (int g = h.gaps; g > 0; g--)
+        edge.push_back(at(h.ring + g, h.column));
+
+    const Station& s0 = limb.stations[0];
+    const VECTOR3D axis = Unit(Sub(limb.stations[1].centre, s0.centre));
+    const VECTOR3D w = Unit(Sub(limb.upRef, Mul(axis, Dot(limb.upRef, axis))));
+    const VECTOR3D v = Cross(w, axis);
+    auto turnOf = [&](uint16_t i) {
+        const VECTOR3D d = Sub(m.vertices[i].position, s0.centre);
+        const float t = std::atan2(Dot(d, v), Dot(d, w)) / (2 * kPi);
+        return t < 0 ? t + 1 : t;
     };
-    // Legs: upper, lower, the long bones of the foot, and the paw, whose joint
-    // sits at the sole.
-    for (int leg = 0; leg < 4; leg++) {
-        const bool fore = leg < 2;
-        const CoatRect col = LegColumn(leg);
-        const int top = fore ? J_SHOULDER_L + (leg % 2) * 4 : J_HIP_L + leg % 2;
-        const int mid = fore ? top + 1 : J_STIFLE_L + leg % 2;
-        const int low = fore ? top + 2 : J_HOCK_L + leg % 2;
-        const int paw = dogFeet[leg];
-        const VECTOR3D pTop = Rig(top).position, pMid = Rig(mid).position, pLow = Rig(low).position;
-        const VECTOR3D pPaw = Rig(paw).position;
-        const float upperR = fore ? 0.44f : 0.58f;
-        s.push_back({top, Add(pTop, {0, 0.2f, fore ? 0.0f : -0.05f}), pMid, upperR, 0.3f, 0.85f, 1.0f, 10, 3, U::AroundLimb, col, 0.0f, 0.42f, front});
-        s.push_back({mid, pMid, pLow, fore ? 0.27f : 0.3f, 0.19f, 1.0f, 1.0f, 8, 2, U::AroundLimb, col, 0.4f, 0.76f, front});
-        s.push_back({low, pLow, Add(pPaw, {0, 0.22f, fore ? -0.08f : -0.02f}), 0.19f, 0.18f, 1.0f, 1.0f, 8, 2, U::AroundLimb, col, 0.74f, 0.9f, front});
-        // The paw: a flattened ellipsoid resting on the ground.
-        s.push_back({paw, Add(pPaw, {0, 0.2f, -0.12f}), Add(pPaw, {0, 0.18f, 0.3f}), 0.23f, 0.2f, 1.15f, 0.88f, 10, 2, U::AroundLimb, col, 0.88f, 1.0f, front});
+    float winding = 0;
+    for (size_t k = 0; k < edge.size(); k++) {
+        float d = turnOf(edge[(k + 1) % edge.size()]) - turnOf(edge[k]);
+        winding += d - std::round(d);
     }
-    return s;
+    if (winding < 0)
+        std::reverse(edge.begin(), edge.end());
+    size_t start = 0;
+    for (size_t k = 1; k < edge.size(); k++)
+        if (turnOf(edge[k]) < turnOf(edge[start]))
+            start = k;
+    std::rotate(edge.begin(), edge.begin() + long(start), edge.end());
+
+    std::vector<float> length(1, 0.0f);
+    for (size_t k = 0; k < edge.size(); k++) {
+        const VECTOR3D d = Sub(m.vertices[edge[(k + 1) % edge.size()]].position, m.vertices[edge[k]].position);
+        length.push_back(length.back() + std::sqrt(Dot(d, d)));
+    }
+    Loop l;
+    l.along = s0.along;
+    const float first = turnOf(edge[0]);
+    for (size_t k = 0; k < edge.size(); k++) {
+        l.vertex.push_back(edge[k]);
+        l.around.push_back(first + length[k] / length.back());
+    }
+    return l;
+}
+
+// Cuts a hole and grows a limb from it. The limb's first station is only a
+// reference point above the hole (its centre and the direction to the next
+// station give the axis to order the edge by).
+void Limb(Skin& skin, const MS3D& m, const std::vector<Loop>& body, std::vector<std::vector<int>>& skips, Hole h,
+          Piece limb)
+{
+    for (int g = 0; g < h.gaps; g++)
+        for (int c = 0; c < h.columns; c++)
+            skips[h.ring + g].push_back(h.column + c);
+    const Loop edge = HoleEdge(body, h, m, limb);
+    limb.stations.erase(limb.stations.begin());
+    skin.Sweep(limb, &edge);
+}
+
+// The right-hand joint of a left-hand one.
+int RightOf(int joint)
+{
+    switch (joint) {
+    case J_EAR_L: return J_EAR_R;
+    case J_HIP_L: return J_HIP_R;
+    case J_STIFLE_L: return J_STIFLE_R;
+    case J_HOCK_L: return J_HOCK_R;
+    case J_PAW_HL: return J_PAW_HR;
+    default:
+        return joint >= J_SHOULDER_L && joint <= J_PAW_FL ? joint + J_SHOULDER_R - J_SHOULDER_L : joint;
+    }
+}
+
+Piece Mirrored(Piece p, CoatRect rect)
+{
+    for (Station& s : p.stations) {
+        s.centre = MirrorX(s.centre);
+        s.dir = MirrorX(s.dir);
+        s.joint = RightOf(s.joint);
+    }
+    p.rect = rect;
+    return p;
+}
+
+Piece FrontLeg()
+{
+    return {UVMode::AroundLimb, LegColumn(0), {0, 0, 1}, 10, {
+        {{0.64f, 3.3f, 1.3f}, 0, 0, J_SHOULDER_L, 0.0f},
+        {{0.63f, 2.62f, 1.2f}, 0.34f, 0.4f, J_SHOULDER_L, 0.25f},
+        {{0.6f, 2.2f, 1.05f}, 0.27f, 0.29f, J_ELBOW_L, 0.42f},
+        {{0.6f, 1.55f, 1.15f}, 0.21f, 0.22f, J_ELBOW_L, 0.6f},
+        {{0.6f, 0.85f, 1.3f}, 0.17f, 0.18f, J_WRIST_L, 0.75f},
+        {{0.6f, 0.45f, 1.36f}, 0.17f, 0.18f, J_WRIST_L, 0.84f},
+        {{0.6f, 0.22f, 1.47f}, 0.21f, 0.28f, J_PAW_FL, 0.92f},
+        {{0.6f, 0.07f, 1.52f}, 0.21f, 0.28f, J_PAW_FL, 0.97f},
+        {{0.6f, 0.0f, 1.52f}, 0, 0, J_PAW_FL, 1.0f},
+    }};
+}
+
+Piece HindLeg()
+{
+    return {UVMode::AroundLimb, LegColumn(2), {0, 0, 1}, 10, {
+        {{0.66f, 3.3f, -1.6f}, 0, 0, J_HIP_L, 0.0f},
+        {{0.64f, 2.72f, -1.45f}, 0.38f, 0.52f, J_HIP_L, 0.22f},
+        {{0.6f, 2.15f, -1.15f}, 0.28f, 0.32f, J_STIFLE_L, 0.42f},
+        {{0.6f, 1.6f, -1.5f}, 0.2f, 0.23f, J_STIFLE_L, 0.6f},
+        {{0.6f, 1.0f, -1.95f}, 0.15f, 0.17f, J_HOCK_L, 0.72f},
+        {{0.6f, 0.5f, -1.85f}, 0.14f, 0.16f, J_HOCK_L, 0.84f},
+        {{0.6f, 0.22f, -1.72f}, 0.19f, 0.25f, J_PAW_HL, 0.92f},
+        {{0.6f, 0.07f, -1.67f}, 0.19f, 0.26f, J_PAW_HL, 0.97f},
+        {{0.6f, 0.0f, -1.67f}, 0, 0, J_PAW_HL, 1.0f},
+    }};
+}
+
+// A pricked ear, flat front to back, wider at the base.
+Piece Ear()
+{
+    return {UVMode::AroundLimb, kCoatEars, {0, 0, 1}, 8, {
+        {{0.36f, 5.45f, 2.2f}, 0, 0, J_EAR_L, 0.0f},
+        {{0.48f, 5.82f, 2.12f}, 0.2f, 0.07f, J_EAR_L, 0.35f},
+        {{0.54f, 6.12f, 2.06f}, 0.12f, 0.05f, J_EAR_L, 0.7f},
+        {{0.58f, 6.4f, 2.0f}, 0, 0, J_EAR_L, 1.0f},
+    }};
+}
+
+// A small closed ellipsoid along `axis`, for eyes, nose and tongue.
+Piece Blob(VECTOR3D centre, VECTOR3D half, int joint, CoatRect rect)
+{
+    std::vector<Station> st;
+    const int rings = 4;
+    for (int k = 0; k <= rings; k++) {
+        const float a = kPi * k / rings, r = k == 0 || k == rings ? 0.0f : std::sin(a);
+        st.push_back({Add(centre, {0, 0, -half.z * std::cos(a)}), half.x * r, half.y * r, joint, float(k) / rings,
+                      {0, 0, 1}});
+    }
+    return {UVMode::Patch, rect, {0, 1, 0}, kSmallSides, st};
 }
 
 void SetName(char* dst, const char* src)
@@ -104,105 +485,45 @@ void SetName(char* dst, const char* src)
     std::strncpy(dst, src, MS3D_NAME_BYTES - 1);
 }
 
-// Sweeps one capsule into the model.
-void AddSegment(MS3D* m, const Segment& s)
+void BuildSkin(MS3D* m)
 {
-    const VECTOR3D axis = Unit(Sub(s.b, s.a));
-    const VECTOR3D w = Unit(Sub(s.upRef, Mul(axis, Dot(s.upRef, axis)))); // towards the top
-    const VECTOR3D v = Unit(Cross(w, axis));                                // sideways
-    const float length = std::sqrt(Dot(Sub(s.b, s.a), Sub(s.b, s.a)));
-    const float total = s.ra + length + s.rb;
+    Skin skin(m);
+    std::vector<Loop> tail = skin.Sweep(Tail());
+    const Piece torso = Torso(), head = Head();
+    std::vector<Loop> body = skin.Rings(torso);
+    const size_t neckEnd = body.size();
+    for (Loop& l : skin.Rings(head))
+        body.push_back(l);
+    std::vector<std::vector<int>> skips(body.size());
 
-    // Ring latitudes: the first cap from its pole to its equator, then the second.
-    struct Ring {
-        VECTOR3D centre;
-        float axial, radius, cosTheta, sinTheta;
-    };
-    std::vector<Ring> rings;
-    for (int k = 0; k <= s.capRings; k++) {
-        const float th = kPi * 0.5f * k / s.capRings;
-        rings.push_back({s.a, -s.ra * std::cos(th), s.ra, std::cos(th), std::sin(th)});
-    }
-    for (int k = 0; k <= s.capRings; k++) {
-        const float th = kPi * 0.5f + kPi * 0.5f * k / s.capRings;
-        rings.push_back({s.b, -s.rb * std::cos(th), s.rb, std::cos(th), std::sin(th)});
-    }
+    // Legs from holes on the lower flanks, ears from holes on top of the skull.
+    const Hole fore{11, 2, 6, 3}, hind{2, 2, 6, 3}, ear{int(neckEnd), 1, 1, 3};
+    Limb(skin, *m, body, skips, fore, FrontLeg());
+    Limb(skin, *m, body, skips, Mirrored(fore), Mirrored(FrontLeg(), LegColumn(1)));
+    Limb(skin, *m, body, skips, hind, HindLeg());
+    Limb(skin, *m, body, skips, Mirrored(hind), Mirrored(HindLeg(), LegColumn(3)));
+    Limb(skin, *m, body, skips, ear, Ear());
+    Limb(skin, *m, body, skips, Mirrored(ear), Mirrored(Ear(), kCoatEars));
 
-    struct Corner {
-        uint16_t vertex;
-        VECTOR3D normal;
-        float s, t;
-    };
-    std::vector<std::vector<Corner>> grid(rings.size());
-    for (size_t r = 0; r < rings.size(); r++) {
-        const Ring& ring = rings[r];
-        const VECTOR3D centre = Add(ring.centre, Mul(axis, ring.axial));
-        const float along = (Dot(Sub(centre, s.a), axis) + s.ra) / total;
-        for (int c = 0; c <= s.sides; c++) {
-            const float phi = 2 * kPi * c / s.sides;
-            const VECTOR3D radial = Add(Mul(w, std::cos(phi) * s.up), Mul(v, std::sin(phi) * s.side));
-            const VECTOR3D pos = Add(centre, Mul(radial, ring.radius * ring.sinTheta));
-            const VECTOR3D bent = Add(Mul(w, std::cos(phi) / s.up), Mul(v, std::sin(phi) / s.side));
-            const VECTOR3D normal = Unit(Add(Mul(axis, -ring.cosTheta), Mul(Unit(bent), ring.sinTheta)));
-
-            float across, down;
-            switch (s.mode) {
-            case UVMode::AlongBody: {
-                const float fromTop = c <= s.sides / 2 ? float(c) / (s.sides / 2) : float(s.sides - c) / (s.sides / 2);
-                across = s.from + (s.to - s.from) * along;
-                down = fromTop;
-                break;
-            }
-            case UVMode::AroundLimb:
-                across = float(c) / s.sides;
-                down = s.from + (s.to - s.from) * along;
-                break;
-            default:
-                across = 0.3f + 0.4f * float(c) / s.sides;
-                down = 0.3f + 0.4f * along;
-                break;
-            }
-            Corner corner;
-            corner.vertex = uint16_t(m->vertices.size());
-            corner.normal = normal;
-            CoatUV(s.rect, across, down, &corner.s, &corner.t);
-            MS3D_VERTEX vert;
-            vert.boneId = int8_t(s.joint);
-            vert.position = pos;
-            vert.referenceCount = 0;
-            m->vertices.push_back(vert);
-            grid[r].push_back(corner);
-        }
+    // The body tube itself, skipping the holes.
+    Loop rump = tail.back();
+    rump.along = torso.stations.front().along;
+    skin.Stitch(rump, body.front(), torso);
+    for (size_t r = 0; r + 1 < body.size(); r++) {
+        const Piece& p = r + 1 < neckEnd ? torso : head;
+        Loop a = body[r];
+        if (r + 1 == neckEnd)
+            a.along = 0;
+        skin.Stitch(a, body[r + 1], p, skips[r]);
     }
 
-    auto triangle = [&](const Corner& a, const Corner& b, const Corner& c) {
-        const VECTOR3D pa = m->vertices[a.vertex].position, pb = m->vertices[b.vertex].position,
-                       pc = m->vertices[c.vertex].position;
-        const VECTOR3D face = Cross(Sub(pb, pa), Sub(pc, pa));
-        if (Dot(face, face) < 1e-12f)
-            return; // collapsed at a pole
-        const Corner* k[3] = {&a, &b, &c};
-        // Wind every triangle counter-clockwise seen from outside.
-        if (Dot(face, Add(Add(a.normal, b.normal), c.normal)) < 0)
-            std::swap(k[1], k[2]);
-        MS3D_TRIANGLE t;
-        for (int i = 0; i < 3; i++) {
-            t.vertexIndices[i] = k[i]->vertex;
-            t.vertexNormals[i] = k[i]->normal;
-            t.s[i] = k[i]->s;
-            t.t[i] = k[i]->t;
-            m->vertices[k[i]->vertex].referenceCount++;
-        }
-        t.smoothingGroup = 1;
-        t.groupIndex = 0;
-        m->groups[0].triangleIndices.push_back(uint16_t(m->triangles.size()));
-        m->triangles.push_back(t);
-    };
-    for (size_t r = 0; r + 1 < rings.size(); r++)
-        for (int c = 0; c < s.sides; c++) {
-            triangle(grid[r][c], grid[r + 1][c], grid[r + 1][c + 1]);
-            triangle(grid[r][c], grid[r + 1][c + 1], grid[r][c + 1]);
-        }
+    // Eyes and nose set into the head, the tongue inside the mouth.
+    for (float x : {0.31f, -0.31f})
+        skin.Sweep(Blob({x, 5.36f, 2.76f}, {0.1f, 0.1f, 0.08f}, J_HEAD, kCoatNose));
+    skin.Sweep(Blob({0, 5.08f, 3.56f}, {0.15f, 0.1f, 0.09f}, J_HEAD, kCoatNose));
+    skin.Sweep(Blob({0, 4.9f, 3.05f}, {0.12f, 0.04f, 0.3f}, J_TONGUE, kCoatMouth));
+    skin.FinishNormals();
+    skin.DropUnused();
 }
 
 } // namespace
@@ -221,8 +542,7 @@ void BuildCreatureMesh(MS3D* m)
     std::strncpy(coat.texture, "coat.tga", sizeof coat.texture - 1);
     m->materials.assign(1, coat);
 
-    for (const Segment& s : Segments())
-        AddSegment(m, s);
+    BuildSkin(m);
 
     m->numVertices = uint16_t(m->vertices.size());
     m->numTriangles = uint16_t(m->triangles.size());

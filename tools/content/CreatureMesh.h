@@ -1,5 +1,5 @@
-// CreatureMesh: the creature's skin as rounded segments, each bound to one
-// joint, with smooth normals and coat texture coordinates.
+// CreatureMesh: the creature's skin, one closed surface whose vertices each
+// follow one joint, with smooth normals and coat texture coordinates.
 #pragma once
 
 #include "model/MilkshapeModel.h"
