@@ -518,8 +518,8 @@ void BuildSkin(MS3D* m)
     }
 
     // Eyes and nose set into the head, the tongue inside the mouth.
-    for (float x : {0.31f, -0.31f})
-        skin.Sweep(Blob({x, 5.36f, 2.76f}, {0.1f, 0.1f, 0.08f}, J_HEAD, kCoatNose));
+    for (float x : {0.35f, -0.35f})
+        skin.Sweep(Blob({x, 5.38f, 2.8f}, {0.1f, 0.1f, 0.08f}, J_HEAD, kCoatNose));
     skin.Sweep(Blob({0, 5.08f, 3.56f}, {0.15f, 0.1f, 0.09f}, J_HEAD, kCoatNose));
     skin.Sweep(Blob({0, 4.9f, 3.05f}, {0.12f, 0.04f, 0.3f}, J_TONGUE, kCoatMouth));
     skin.FinishNormals();
