@@ -261,9 +261,17 @@ bool ONEDOG::CheckCollisions(DOGCONTROL* herd, double dt)
     steerTarget = target;
     const float s = herd->dogSize;
     const int inPlay = herd->SlotsInPlay();
+    const double nearSquared = double(s) * 4.0 * 4.0 * s;
     for (int j = 0; j < inPlay; j++) {
         ONEDOG& other = herd->dogs[size_t(j)];
         if (&other == this || other.action <= 0)
+            continue;
+        // Most of the herd is far away: one axis alone already puts it out
+        // of reach (the full sum of squares can only be larger), which
+        // spares the whole distance for them.
+        const float dx = currentPos.x - other.currentPos.x;
+        const float dz = currentPos.z - other.currentPos.z;
+        if (double(dx * dx) >= nearSquared || double(dz * dz) >= nearSquared)
             continue;
         const float d2 = float(DistanceBetweenVectors(currentPos, other.currentPos));
         if (d2 < double(s) * 2.5 * 2.5 * s) {
@@ -292,7 +300,7 @@ bool ONEDOG::CheckCollisions(DOGCONTROL* herd, double dt)
                     }
                 }
             }
-        } else if (d2 < double(s) * 4.0 * 4.0 * s) {
+        } else if (d2 < nearSquared) {
             // Near: head for a point ten times as far away on the far side.
             target = VECTOR3D(currentPos.x - (other.currentPos.x - currentPos.x) * 10.0f,
                               currentPos.y - (other.currentPos.y - currentPos.y) * 10.0f,
