@@ -62,19 +62,28 @@ void ApplyView(DOGCONTROL* herd)
     herd->frustum.ExtractFrustumFaster();
 }
 
+// A herd of the given slots set up from this build's creature pack with the
+// seed every run here uses; null, with the benchmark skipped, when it fails.
+std::unique_ptr<DOGCONTROL> MakeHerd(int slots, benchmark::State& state)
+{
+    std::srand(7);
+    SETTINGS settings = DefaultSettings(slots);
+    auto herd = std::make_unique<DOGCONTROL>();
+    ApplyView(herd.get());
+    if (herd->Setup(&settings, kResources.c_str()))
+        return herd;
+    state.SkipWithError("the herd cannot be set up from the creature pack");
+    return nullptr;
+}
+
 void BM_HerdStep(benchmark::State& state)
 {
     HeadlessGL gl;
     if (!MakeContext(&gl, state))
         return;
-    std::srand(7);
-    SETTINGS settings = DefaultSettings(int(state.range(0)));
-    auto herd = std::make_unique<DOGCONTROL>();
-    ApplyView(herd.get());
-    if (!herd->Setup(&settings, kResources.c_str())) {
-        state.SkipWithError("the herd cannot be set up from the creature pack");
+    auto herd = MakeHerd(int(state.range(0)), state);
+    if (!herd)
         return;
-    }
     for (double t = 0; t < kWarmUpSeconds; t += kWarmUpStep) {
         herd->Move(kWarmUpStep);
         herd->DrawSparks(kWarmUpStep);
@@ -94,14 +103,9 @@ void BM_PoseSkin(benchmark::State& state)
     HeadlessGL gl;
     if (!MakeContext(&gl, state))
         return;
-    std::srand(7);
-    SETTINGS settings = DefaultSettings(1);
-    auto herd = std::make_unique<DOGCONTROL>();
-    ApplyView(herd.get());
-    if (!herd->Setup(&settings, kResources.c_str())) {
-        state.SkipWithError("the herd cannot be set up from the creature pack");
+    auto herd = MakeHerd(1, state);
+    if (!herd)
         return;
-    }
     ONEDOG& dog = herd->dogs[0];
     dog.SetAction(DOG_TRAVELLING);
     dog.Move(0.1, herd.get());
@@ -121,14 +125,9 @@ void BM_Herd500InPlayStepAndPose(benchmark::State& state)
     HeadlessGL gl;
     if (!MakeContext(&gl, state))
         return;
-    std::srand(7);
-    SETTINGS settings = DefaultSettings(500);
-    auto herd = std::make_unique<DOGCONTROL>();
-    ApplyView(herd.get());
-    if (!herd->Setup(&settings, kResources.c_str())) {
-        state.SkipWithError("the herd cannot be set up from the creature pack");
+    auto herd = MakeHerd(500, state);
+    if (!herd)
         return;
-    }
     for (int i = 0; i < herd->maxDogs; i++) {
         ONEDOG& dog = herd->dogs[size_t(i)];
         dog.position = dog.currentPos =
