@@ -80,6 +80,18 @@ HeadlessRun MakeRun(const Options& options)
     return run;
 }
 
+// What every display host is given alike.
+void FillHostRun(const Options& options, HostRun* run)
+{
+    run->preview = options.preview;
+    run->delayMicroseconds = options.delay;
+    run->fps = options.fps;
+    run->verbose = options.verbose;
+    run->seed = options.seed;
+    run->resources = ResourcesFolder(options);
+    run->desktopPicture = options.desktopPicture;
+}
+
 X11Run MakeX11Run(const Options& options)
 {
     X11Run run;
@@ -87,15 +99,9 @@ X11Run MakeX11Run(const Options& options)
                  : options.mode == DrawMode::Window   ? X11Run::Target::OwnWindow
                                                       : X11Run::Target::GivenWindow;
     run.window = options.mode == DrawMode::WindowId ? Window(options.windowId) : None;
-    run.preview = options.preview;
     for (const Options::Monitor& m : options.monitors)
         run.monitors.push_back(MonitorRect{m.x, m.y, m.width, m.height, ""});
-    run.delayMicroseconds = options.delay;
-    run.fps = options.fps;
-    run.verbose = options.verbose;
-    run.seed = options.seed;
-    run.resources = ResourcesFolder(options);
-    run.desktopPicture = options.desktopPicture;
+    FillHostRun(options, &run);
     return run;
 }
 
@@ -103,13 +109,7 @@ WaylandRun MakeWaylandRun(const Options& options)
 {
     WaylandRun run;
     run.fullscreen = options.mode == DrawMode::Fullscreen;
-    run.preview = options.preview;
-    run.delayMicroseconds = options.delay;
-    run.fps = options.fps;
-    run.verbose = options.verbose;
-    run.seed = options.seed;
-    run.resources = ResourcesFolder(options);
-    run.desktopPicture = options.desktopPicture;
+    FillHostRun(options, &run);
     return run;
 }
 

@@ -12,22 +12,15 @@
 #pragma once
 
 #include "host/Settings.h"
+#include "platform/loop/HostRun.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
-struct WaylandRun {
+// displayName is the compositor's socket; empty for $WAYLAND_DISPLAY.
+struct WaylandRun : HostRun {
     bool fullscreen = false;
-    bool preview = false;
-    int64_t delayMicroseconds = 25000;
-    bool fps = false;
-    bool verbose = false;
-    std::optional<int64_t> seed;
-    std::string resources;
-    std::string desktopPicture;
-    // The compositor's socket; empty for $WAYLAND_DISPLAY.
-    std::string displayName;
 };
 
 constexpr int kWaylandWindowWidth = 1280;

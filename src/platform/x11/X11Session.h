@@ -13,6 +13,7 @@
 #pragma once
 
 #include "host/Settings.h"
+#include "platform/loop/HostRun.h"
 #include "platform/x11/Monitors.h"
 
 #include <X11/Xlib.h>
@@ -22,22 +23,14 @@
 #include <string>
 #include <vector>
 
-struct X11Run {
+// displayName is the display to open; empty for $DISPLAY.
+struct X11Run : HostRun {
     enum class Target { OwnWindow, GivenWindow, Fullscreen };
     Target target = Target::OwnWindow;
     // GivenWindow: the window to draw into; None means the root window.
     Window window = None;
-    bool preview = false;
     // The layout to use instead of the detected one, first is primary.
     std::vector<MonitorRect> monitors;
-    int64_t delayMicroseconds = 25000;
-    bool fps = false;
-    bool verbose = false;
-    std::optional<int64_t> seed;
-    std::string resources;
-    std::string desktopPicture;
-    // The display to open; empty for $DISPLAY.
-    std::string displayName;
 };
 
 constexpr int kOwnWindowWidth = 1280;
