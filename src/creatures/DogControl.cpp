@@ -209,9 +209,9 @@ void DOGCONTROL::GetBounds()
     glPushMatrix();
     glLoadIdentity();
     frustum.ExtractFrustumFaster();
-    // Where the right and top planes pass a point 40 units down the view axis:
-    // the camera's home height above the ground.
-    const VECTOR3D onAxis(0, 0, -40);
+    // Where the right and top planes pass the point on the view axis as far
+    // away as the camera's home eye is above the ground.
+    const VECTOR3D onAxis(0, 0, -kCameraHomeHeight);
     bounds.x = frustum.PointAtEdgeOfFrustum(FRUSTUM_RIGHT, onAxis).x;
     bounds.z = frustum.PointAtEdgeOfFrustum(FRUSTUM_TOP, onAxis).y;
     glPopMatrix();

@@ -13,7 +13,7 @@
 
 namespace {
 
-const VECTOR3D kHomeEye(0, 40, 0);
+const VECTOR3D kHomeEye(0, kCameraHomeHeight, 0);
 const VECTOR3D kHomeLook(0, 0, 0);
 const VECTOR3D kHomeUp(0, 0, -1);
 const VECTOR3D kRoamingUp(0, 1, 0);

@@ -18,6 +18,9 @@ class DOGCONTROL;
 
 enum { CAMERA_HOME = 0, CAMERA_SPIN = 1, CAMERA_TUMBLE = 2, CAMERA_FOLLOW = 3 };
 
+// The home eye's height above the ground, where the ground is measured.
+constexpr float kCameraHomeHeight = 40.0f;
+
 class CAMERA {
 public:
     // Advances the camera by dt seconds and multiplies its view onto the
@@ -26,8 +29,8 @@ public:
     // Advances the camera without touching OpenGL.
     void Advance(DOGCONTROL* herd, double dt);
 
-    VECTOR3D pos{0, 40, 0};
-    VECTOR3D targetPos{0, 40, 0};
+    VECTOR3D pos{0, kCameraHomeHeight, 0};
+    VECTOR3D targetPos{0, kCameraHomeHeight, 0};
     VECTOR3D look{0, 0, 0};
     VECTOR3D targetLook{0, 0, 0};
     VECTOR3D up{0, 0, -1};

@@ -24,8 +24,6 @@ const GLfloat kFogColour[] = {0.0f, 0.0f, 0.0f, 1.0f};
 
 // The light sits this far above the camera's eye.
 constexpr float kLightLift = 5.0f;
-// The camera's home eye is this high above the ground, which is measured there.
-constexpr float kHomeHeight = 40.0f;
 // Waits before a failed herd is set up again, in seconds.
 constexpr double kHerdFirstRetry = 1.0;
 constexpr double kHerdLongestRetry = 60.0;
@@ -232,7 +230,7 @@ bool SSMAIN::SeenFromHome() const
     // was measured at, and the tiles reach two grounds beyond every edge.
     const CAMERA& c = herd->camera;
     return settings && settings->TILEBG && herd->boundsKnown && c.mode == CAMERA_HOME && c.homeDelay < 0 &&
-           c.pos.x == 0 && c.pos.z == 0 && c.pos.y == kHomeHeight && c.up.z == -1.0f;
+           c.pos.x == 0 && c.pos.z == 0 && c.pos.y == kCameraHomeHeight && c.up.z == -1.0f;
 }
 
 bool SSMAIN::FogOutOfSightFromHome() const
@@ -242,8 +240,8 @@ bool SSMAIN::FogOutOfSightFromHome() const
     const double bx = herd->bounds.x, bz = herd->bounds.z;
     const double reach = std::min(bx, bz) * 4.0;
     const double lookAway = std::fabs(double(herd->camera.look.x)) + std::fabs(double(herd->camera.look.z));
-    const double farthest = std::sqrt(double(kHomeHeight) * kHomeHeight + (bx + lookAway) * (bx + lookAway) +
-                                      (bz + lookAway) * (bz + lookAway));
+    const double h = kCameraHomeHeight;
+    const double farthest = std::sqrt(h * h + (bx + lookAway) * (bx + lookAway) + (bz + lookAway) * (bz + lookAway));
     return farthest < reach * 0.95;
 }
 
