@@ -133,9 +133,9 @@ double ResidentMiB()
 }
 
 // The largest difference, over every creature slot in play, between its
-// skin and the joint-space mesh of the template creature posed afresh with
-// that creature's current joint matrices. Creatures out of view are posed
-// here first, as drawing them would. NaN counts as infinitely wrong.
+// skin as drawing poses it (into the herd's buffer) and the joint-space mesh
+// of the template creature posed afresh with that creature's current joint
+// matrices. NaN counts as infinitely wrong.
 double SkinError(DOGCONTROL& herd)
 {
     if (!herd.templates || !herd.templates[0].model || !herd.dogs)
@@ -144,17 +144,17 @@ double SkinError(DOGCONTROL& herd)
     double worst = 0;
     for (int d = 0; d < herd.SlotsInPlay(); d++) {
         ONEDOG& dog = herd.dogs[size_t(d)];
-        if (dog.vertices.size() != rest.size())
+        if (herd.skinBuffer.size() != rest.size())
             continue;
-        dog.PoseSkin();
+        dog.PoseSkin(herd.skinBuffer);
         for (size_t v = 0; v < rest.size(); v++) {
             if (rest[v].joint < 0 || size_t(rest[v].joint) >= dog.joints.size())
                 continue;
             const MATRIX& a = dog.joints[size_t(rest[v].joint)].absolute;
             const VECTOR3D p = MatrixTranslatePoint(a, MatrixRotatePoint(a, rest[v].position));
             const VECTOR3D n = MatrixRotatePoint(a, rest[v].normal);
-            const VECTOR3D& gp = dog.vertices[v].position;
-            const VECTOR3D& gn = dog.vertices[v].normal;
+            const VECTOR3D& gp = herd.skinBuffer[v].position;
+            const VECTOR3D& gn = herd.skinBuffer[v].normal;
             for (float diff : {gp.x - p.x, gp.y - p.y, gp.z - p.z, gn.x - n.x, gn.y - n.y, gn.z - n.z}) {
                 if (std::isnan(diff))
                     return INFINITY;

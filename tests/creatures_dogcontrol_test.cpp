@@ -267,7 +267,7 @@ TEST_F(Herd, EachDrawPassLeavesTheGLStateAsTheSceneSetIt)
         glEnable(cap);
     const GLPassState before = GLPassState::Read();
     const std::pair<const char*, std::function<void()>> passes[] = {
-        {"creature", [&] { dog.Draw(); }},
+        {"creature", [&] { dog.Draw(herd.skinBuffer); }},
         {"footprints", [&] { herd.DrawFootPrints(0.025); }},
         {"sparks", [&] { herd.DrawSparks(0.025); }},
         {"herd", [&] { herd.Draw(0.025); }},

@@ -70,6 +70,8 @@ void DOGCONTROL::ReleaseArrays()
     sparks.reset();
     effectVertices.clear();
     effectVertices.shrink_to_fit();
+    skinBuffer.clear();
+    skinBuffer.shrink_to_fit();
 }
 
 void DOGCONTROL::Cleanup()
@@ -117,6 +119,7 @@ bool DOGCONTROL::Setup(SETTINGS* settings, const char* resourcePath)
         return false;
     try {
         effectVertices.assign(size_t(std::max(numFootprints, int32_t(kSparkPoolSize))) * 4 * kEffectFloats, 0.0f);
+        skinBuffer = templates[0].model->vertices;
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -249,7 +252,7 @@ void DOGCONTROL::Draw(double dt)
     for (int i = 0; dogs && i < maxDogs; i++) {
         ONEDOG& dog = dogs[size_t(i)];
         if (dog.action > 0 && InView(dog))
-            dog.Draw();
+            dog.Draw(skinBuffer);
     }
     glDisable(GL_NORMALIZE);
     DrawFootPrints(dt);

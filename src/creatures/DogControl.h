@@ -103,6 +103,10 @@ public:
     // texture s, t, colour r, g, b, a and position x, y, z per corner. Sized
     // in Setup for the larger of the two.
     std::vector<float> effectVertices;
+    // Every creature is posed into this one buffer just before it is drawn
+    // from it: one buffer stays in cache where one per creature, in a large
+    // herd, would not. A copy of the template creature's, set up with it.
+    std::vector<MODELVERTEX> skinBuffer;
 
 private:
     // Releases the arrays in teardown order; keeps the scene's texture names.

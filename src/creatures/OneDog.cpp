@@ -158,16 +158,12 @@ void ONEDOG::Move(double dt, DOGCONTROL* herd)
     // drawn: a creature out of view needs only its joints (for its feet).
     Animate(dt);
     UpdateSkeleton();
-    skinStale = true;
     UpdateFeet(herd);
 }
 
-void ONEDOG::PoseSkin()
+void ONEDOG::PoseSkin(std::vector<MODELVERTEX>& skin) const
 {
-    if (!skinStale)
-        return;
-    UpdatePoints(joints.data());
-    skinStale = false;
+    PosePoints(joints.data(), skin);
 }
 
 void ONEDOG::Travel(double dt, DOGCONTROL* herd)
@@ -312,9 +308,9 @@ bool ONEDOG::CheckCollisions(DOGCONTROL* herd, double dt)
     return true;
 }
 
-void ONEDOG::Draw()
+void ONEDOG::Draw(std::vector<MODELVERTEX>& skin)
 {
-    PoseSkin();
+    PoseSkin(skin);
     glPushMatrix();
     glTranslatef(position.x, position.y, position.z);
     glMultMatrixd(orientation.m);
@@ -322,7 +318,9 @@ void ONEDOG::Draw()
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-    const unsigned char* base = reinterpret_cast<const unsigned char*>(vertices.data());
+    // The arrays are read during the draw calls, so the buffer is free for
+    // the next creature once they return.
+    const unsigned char* base = reinterpret_cast<const unsigned char*>(skin.data());
     glVertexPointer(3, GL_FLOAT, MODELVERTEX_STRIDE, base);
     glNormalPointer(GL_FLOAT, MODELVERTEX_STRIDE, base + MODELVERTEX_NORMAL_OFFSET);
     glTexCoordPointer(2, GL_FLOAT, MODELVERTEX_STRIDE, base + MODELVERTEX_TEXCOORD_OFFSET);

@@ -41,11 +41,16 @@ public:
     void TurnToTarget(float rate, double dt);
     // Pushes, dodges and breeds with neighbours; false unless travelling.
     bool CheckCollisions(DOGCONTROL* herd, double dt);
-    // Poses the skin with the joints of the last Move, once per Move.
-    void PoseSkin();
-    void Draw();
+    // Poses the skin with the joints of the last Move into skin, a buffer
+    // laid out like the template creature's.
+    void PoseSkin(std::vector<MODELVERTEX>& skin) const;
+    // Poses the skin into skin and draws it from there.
+    void Draw(std::vector<MODELVERTEX>& skin);
 
     int32_t action = DOG_EMPTY;
+    // position plus the horizontal root displacement of the stride in progress.
+    // Beside action, since every neighbour scan reads the two together.
+    VECTOR3D currentPos;
     // Row of dogAnims that is playing.
     int32_t anim = 0;
     VECTOR3D target;
@@ -61,14 +66,10 @@ public:
     float targetTurnRate = 0.75f;
     // Seconds.
     float retargetTimer = 0;
-    // position plus the horizontal root displacement of the stride in progress.
-    VECTOR3D currentPos;
     // 0.3 at birth, 1.0 grown.
     float scale = 1.0f;
     // Seconds; the creature may breed while it is below 0.
     float breedTimer = 1.0f;
-    // The joints have moved since the skin was last posed.
-    bool skinStale = true;
 
 private:
     // Starts a dogAnims row, committing the distance covered so far.

@@ -54,20 +54,26 @@ typedef float Float4 __attribute__((vector_size(16)));
 // that the products, their order and the roundings to float are exactly
 // theirs. Built for AVX too where the processor has it (without FMA, which
 // would round differently).
-__attribute__((target_clones("avx", "default"))) void PoseVertices(const BASICJOINT* joints,
+//
+// The matrices are gathered first: in a large herd each creature's joints
+// are out of cache, and loaded side by side their misses overlap, where
+// met one at a time among the vertices they would not.
+__attribute__((target_clones("avx", "default"))) void PoseVertices(const BASICJOINT* joints, size_t jointCount,
                                                                       const VECTOR3D* positions,
                                                                       const VECTOR3D* normals, const int8_t* boneOf,
                                                                       size_t count, MODELVERTEX* out)
 {
+    // A vertex's joint is an int8_t, so no more can be named.
+    constexpr size_t kMostJoints = 128;
+    Double4 columns[kMostJoints][4];
+    jointCount = std::min(jointCount, kMostJoints);
+    for (size_t j = 0; j < jointCount; j++)
+        std::memcpy(columns[j], joints[j].absolute.m, sizeof columns[j]);
     for (size_t i = 0; i < count; i++) {
-        const int j = boneOf[i];
-        if (j < 0)
+        const unsigned j = unsigned(boneOf[i]);
+        if (j >= jointCount)
             continue;
-        Double4 c0, c1, c2, c3;
-        std::memcpy(&c0, joints[j].absolute.m, sizeof c0);
-        std::memcpy(&c1, joints[j].absolute.m + 4, sizeof c1);
-        std::memcpy(&c2, joints[j].absolute.m + 8, sizeof c2);
-        std::memcpy(&c3, joints[j].absolute.m + 12, sizeof c3);
+        const Double4 c0 = columns[j][0], c1 = columns[j][1], c2 = columns[j][2], c3 = columns[j][3];
         const Double4 r = c0 * double(positions[i].x) + c1 * double(positions[i].y) + c2 * double(positions[i].z);
         const Double4 t = __builtin_convertvector(__builtin_convertvector(r, Float4), Double4) + c3;
         const Float4 p = __builtin_convertvector(t, Float4);
@@ -452,11 +458,16 @@ void ONEMODEL::RevertPoints(const BASICJOINT* withJoints)
 
 void ONEMODEL::UpdatePoints(const BASICJOINT* withJoints)
 {
+    PosePoints(withJoints, vertices);
+}
+
+void ONEMODEL::PosePoints(const BASICJOINT* withJoints, std::vector<MODELVERTEX>& into) const
+{
     if (!bindMesh)
         return;
-    const size_t count = std::min(vertices.size(), bindMesh->positions.size());
-    PoseVertices(withJoints, bindMesh->positions.data(), bindMesh->normals.data(), bindMesh->joints.data(), count,
-                 vertices.data());
+    const size_t count = std::min(into.size(), bindMesh->positions.size());
+    PoseVertices(withJoints, joints.size(), bindMesh->positions.data(), bindMesh->normals.data(),
+                 bindMesh->joints.data(), count, into.data());
 }
 
 void ONEMODEL::DrawGroup(int group)

@@ -159,6 +159,8 @@ public:
     // Poses the buffer with the given matrices from the joint-space copy, so
     // whatever the buffer held before does not matter.
     void UpdatePoints(const BASICJOINT* withJoints);
+    // The same pose written into another buffer laid out like this one.
+    void PosePoints(const BASICJOINT* withJoints, std::vector<MODELVERTEX>& into) const;
     // Draws one group from the vertex arrays the caller has pointed at the
     // buffer; an index outside the groups draws nothing.
     void DrawGroup(int group);
