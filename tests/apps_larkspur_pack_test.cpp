@@ -1,123 +1,101 @@
-// Tests of the larkspur-pack tool, run as a program.
+// Tests of the larkspur-pack tool, run as a program in a scratch folder:
+// build, list, extract, decode, model-info, contact-sheet, and what each
+// says and returns when it is given something it cannot use.
 #include "fixtures/TempDir.h"
+#include "fixtures/TestModels.h"
 #include "fixtures/TestPictures.h"
 #include "resources/PackWriter.h"
+#include "resources/PictureDecoder.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <algorithm>
+#include <set>
 
 namespace {
 
-const std::string kTool = LARKSPUR_PACK_TOOL;
+using Bytes = std::vector<unsigned char>;
 
-std::vector<unsigned char> ReadBytes(const std::string& path)
+class LarkspurPackTool : public ::testing::Test {
+protected:
+    // Runs the tool in the test's folder, so file names are relative to it
+    // and show so in its messages; stderr lands in err.
+    int Run(const std::string& args, std::string* out = nullptr)
+    {
+        return RunCommand("cd '" + dir.path() + "' && " LARKSPUR_PACK_TOOL " " + args, out, &err);
+    }
+    Bytes Read(const std::string& name)
+    {
+        Bytes bytes;
+        EXPECT_TRUE(ReadWholeFile(dir.File(name), &bytes)) << name;
+        return bytes;
+    }
+    bool Exists(const std::string& name) { return RunCommand("test -e '" + dir.File(name) + "'") == 0; }
+    void WritePack(const std::string& name, const std::vector<std::pair<Bytes, uint32_t>>& lumps)
+    {
+        PackWriter w;
+        for (const auto& [bytes, type] : lumps)
+            w.AddLump(bytes, type, 0);
+        ASSERT_TRUE(w.Write(dir.File(name)));
+    }
+    TempDir dir;
+    std::string err;
+};
+
+// A 2x2 quadrant TGA stored bottom-up, as TGA files usually are: the first
+// stored row (blue, white) is the bottom of the picture. Type 10 holds the
+// pixels as one raw packet.
+Bytes BottomUpTga(unsigned char type)
 {
-    std::vector<unsigned char> bytes;
-    EXPECT_TRUE(ReadWholeFile(path, &bytes)) << path;
-    return bytes;
+    Bytes b = {0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0};
+    if (type == 10)
+        b.push_back(0x03);
+    for (unsigned char c : {255, 0, 0, 255, 255, 255, 0, 0, 255, 0, 255, 0})
+        b.push_back(c);
+    return b;
 }
 
-TEST(LarkspurPackTool, BuildListExtractRoundTripsBytes)
+TEST_F(LarkspurPackTool, BuildListExtractRoundTripsBytes)
 {
-    TempDir dir;
-    std::vector<unsigned char> binary(1000);
+    Bytes binary(1000);
     for (size_t i = 0; i < binary.size(); i++)
         binary[i] = static_cast<unsigned char>(255 - i % 256);
     dir.Write("a.bin", binary);
     dir.Write("empty", {});
     // A colon in a file name must not confuse the FILE:TYPE:OPTION split.
     dir.Write("odd:name", {'z'});
-
-    const std::string pack = dir.File("out.pack");
-    ASSERT_EQ(RunCommand(kTool + " build " + pack + " " + dir.File("a.bin") + ":3:1 " + dir.File("empty") + ":0:0 '" +
-                         dir.File("odd:name") + ":1:2'"),
-              0);
-
+    ASSERT_EQ(Run("build out.pack a.bin:3:1 empty:0:0 'odd:name:1:2'"), 0) << err;
     std::string out;
-    ASSERT_EQ(RunCommand(kTool + " list " + pack, &out), 0);
+    ASSERT_EQ(Run("list out.pack", &out), 0);
     EXPECT_EQ(out, "0 offset=24 size=1000 type=3 option=1\n"
                    "1 offset=1024 size=0 type=0 option=0\n"
                    "2 offset=1024 size=1 type=1 option=2\n");
-
-    ASSERT_EQ(RunCommand(kTool + " extract " + pack + " 0 " + dir.File("a.out")), 0);
-    EXPECT_EQ(ReadBytes(dir.File("a.out")), binary);
-    ASSERT_EQ(RunCommand(kTool + " extract " + pack + " 1 " + dir.File("e.out")), 0);
-    EXPECT_TRUE(ReadBytes(dir.File("e.out")).empty());
-    ASSERT_EQ(RunCommand(kTool + " extract " + pack + " 2 " + dir.File("z.out")), 0);
-    EXPECT_EQ(ReadBytes(dir.File("z.out")), std::vector<unsigned char>{'z'});
-}
-
-TEST(LarkspurPackTool, UsageErrorsExitTwoAndBadPacksExitOne)
-{
-    TempDir dir;
-    std::string err;
-    EXPECT_EQ(RunCommand(kTool, nullptr, &err), 2);
-    EXPECT_NE(err.find("usage:"), std::string::npos);
-    EXPECT_EQ(RunCommand(kTool + " frobnicate x"), 2);
-    EXPECT_EQ(RunCommand(kTool + " build " + dir.File("p") + " nocolons"), 2);
-    // Only what the program reads: types 0 (data), 1 (TGA), 3 (JPEG); options 0 to 2.
-    dir.Write("f", {'z'});
-    const struct {
-        std::string lump;
-        const char* reason;
-    } refused[] = {
-        {"f:x:1", "expected FILE:TYPE:OPTION"},
-        {dir.File("f") + ":9:0", "reads no lump type 9"},
-        {dir.File("f") + ":2:0", "reads no lump type 2"},
-        {dir.File("f") + ":0:7", "knows no texture option 7"},
-    };
-    for (const auto& r : refused) {
-        EXPECT_EQ(RunCommand(kTool + " build " + dir.File("p") + " " + r.lump, nullptr, &err), 2) << r.lump;
-        EXPECT_NE(err.find(r.reason), std::string::npos) << err;
+    const Bytes expected[] = {binary, {}, {'z'}};
+    for (int lump = 0; lump < 3; lump++) {
+        ASSERT_EQ(Run("extract out.pack " + std::to_string(lump) + " x.out"), 0) << lump;
+        EXPECT_EQ(Read("x.out"), expected[lump]) << lump;
     }
-    EXPECT_EQ(RunCommand(kTool + " extract p -1 o", nullptr, &err), 2);
-    EXPECT_NE(err.find("the lump number -1 is out of range"), std::string::npos) << err;
-    EXPECT_EQ(RunCommand(kTool + " extract p 1x o", nullptr, &err), 2);
-    EXPECT_NE(err.find("must be a whole number, not '1x'"), std::string::npos) << err;
-
-    dir.Write("junk", {'n', 'o', 'p', 'e'});
-    EXPECT_EQ(RunCommand(kTool + " list " + dir.File("junk"), nullptr, &err), 1);
-    EXPECT_EQ(err, "larkspur-pack: " + dir.File("junk") + ": file too short for a pack header\n");
-    EXPECT_EQ(RunCommand(kTool + " build " + dir.File("p") + " " + dir.File("missing") + ":1:0", nullptr, &err), 1);
-    EXPECT_FALSE(std::ifstream(dir.File("p")).good()) << "no pack is left behind after a failed build";
-
-    PackWriter w;
-    w.AddLump({'a'});
-    ASSERT_TRUE(w.Write(dir.File("one.pack")));
-    EXPECT_EQ(RunCommand(kTool + " extract " + dir.File("one.pack") + " 1 " + dir.File("o"), nullptr, &err), 1);
-    EXPECT_NE(err.find("no such lump: the pack holds 1 (0 to 0)"), std::string::npos) << err;
 }
 
-TEST(LarkspurPackTool, PictureLumpsThatDoNotDecodeAsTheirTypeAreWarnedAbout)
+TEST_F(LarkspurPackTool, PictureLumpsThatDoNotDecodeAsTheirTypeAreWarnedAbout)
 {
-    TempDir dir;
     dir.Write("text", {'h', 'i', '\n'});
     dir.Write("a.png", QuadrantPictureBytes("png", 8, 8));
     dir.Write("a.jpg", QuadrantPictureBytes("jpeg", 8, 8));
-    std::vector<unsigned char> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0};
-    tga.resize(tga.size() + 2 * 2 * 3, 0x40);
-    dir.Write("a.tga", tga);
+    dir.Write("a.tga", BottomUpTga(2));
     const struct {
         const char* lump;
         const char* warning; // nullptr: none
     } cases[] = {
-        {"text:3:0", "does not decode as a picture"},
-        {"a.png:3:0", "is a png picture, not JPEG"},
-        {"a.jpg:1:0", "is not a TGA the program reads"},
-        {"text:1:1", "is not a TGA the program reads"},
-        {"a.jpg:3:0", nullptr},
-        {"a.tga:1:2", nullptr},
-        {"text:0:0", nullptr},
+        {"text:3:0", "does not decode as a picture"}, {"a.png:3:0", "is a png picture, not JPEG"},
+        {"a.jpg:1:0", "is not a TGA the program reads"}, {"text:1:1", "is not a TGA the program reads"},
+        {"a.jpg:3:0", nullptr}, {"a.tga:1:2", nullptr}, {"text:0:0", nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lump);
-        std::string err;
         // A warning is no failure: the pack is written all the same.
-        ASSERT_EQ(RunCommand("cd '" + dir.path() + "' && " + kTool + " build p.pack a.jpg:3:0 " + c.lump, nullptr,
-                             &err),
-                  0);
-        EXPECT_TRUE(std::ifstream(dir.File("p.pack")).good());
+        ASSERT_EQ(Run(std::string("build p.pack a.jpg:3:0 ") + c.lump), 0);
+        EXPECT_TRUE(Exists("p.pack"));
         const std::string file = std::string(c.lump).substr(0, std::string(c.lump).find(':'));
         if (c.warning)
             EXPECT_EQ(err.find("larkspur-pack: warning: " + file + " (lump 1, type " + c.lump[file.size() + 1] +
@@ -127,6 +105,148 @@ TEST(LarkspurPackTool, PictureLumpsThatDoNotDecodeAsTheirTypeAreWarnedAbout)
         else
             EXPECT_EQ(err, "");
     }
+}
+
+// Usage errors exit 2, files that cannot be used 1; a failed command leaves
+// no output behind.
+TEST_F(LarkspurPackTool, RefusalsSayWhyAndExitTwoForUsageOneForBadFiles)
+{
+    dir.Write("f", {'z'});
+    dir.Write("junk", {'n', 'o', 'p', 'e'});
+    Bytes paletted = BottomUpTga(2);
+    paletted[2] = 1;
+    dir.Write("bad.tga", paletted);
+    dir.Write("cut.jpg", {0xFF, 0xD8, 0xFF});
+    Bytes model = ModelBytes(ArmModel());
+    model.resize(100);
+    dir.Write("cut.ms3d", model);
+    WritePack("one.pack", {{{'a'}, 0}});
+    WritePack("m.oak", {{{'M', 'S', '3', 'D'}, 0}});
+    const struct {
+        std::string args;
+        int status;
+        // Found in stderr; a text ending in a newline must be all of it.
+        std::string says;
+    } cases[] = {
+        {"", 2, "usage:"},
+        {"frobnicate x", 2, "usage:"},
+        {"build p nocolons", 2, "expected FILE:TYPE:OPTION"},
+        {"build p f:x:1", 2, "expected FILE:TYPE:OPTION"},
+        // Only what the program reads: types 0 (data), 1 (TGA), 3 (JPEG); options 0 to 2.
+        {"build p f:9:0", 2, "reads no lump type 9"},
+        {"build p f:2:0", 2, "reads no lump type 2"},
+        {"build p f:0:7", 2, "knows no texture option 7"},
+        {"build p missing:1:0", 1, "missing: cannot read file"},
+        {"extract p -1 o", 2, "the lump number -1 is out of range"},
+        {"extract p 1x o", 2, "must be a whole number, not '1x'"},
+        {"list junk", 1, "larkspur-pack: junk: file too short for a pack header\n"},
+        {"extract one.pack 1 o", 1, "no such lump: the pack holds 1 (0 to 0)"},
+        {"decode bad.tga o.png", 1, "Invalid Image: TGA file be type 2 or type 10"},
+        {"decode cut.jpg o.png", 1, "larkspur-pack: cut.jpg: "},
+        {"decode one.pack:5 o.png", 1, "no such lump"},
+        {"decode one.pack:x o.png", 2, "must be a whole number, not 'x'"},
+        {"decode missing.png o.png", 1, "larkspur-pack: missing.png: "},
+        {"model-info cut.ms3d", 1, "larkspur-pack: cut.ms3d: the triangle count runs past the end of the model\n"},
+        {"model-info m.oak", 1, "lump 0: the model ends early"},
+        {"model-info missing", 1, "larkspur-pack: missing: "},
+        {"model-info", 2, "usage:"},
+        {"contact-sheet junk o.png", 1, "not a creature pack"},
+        {"contact-sheet only-one-argument", 2, "usage:"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        EXPECT_EQ(Run(c.args), c.status);
+        if (c.says.back() == '\n')
+            EXPECT_EQ(err, c.says);
+        else
+            EXPECT_NE(err.find(c.says), std::string::npos) << err;
+    }
+    for (const char* left : {"p", "o", "o.png"})
+        EXPECT_FALSE(Exists(left)) << left;
+}
+
+// Pictures, TGA files and pack lumps come out as PNGs that show the picture
+// upright.
+TEST_F(LarkspurPackTool, DecodeWritesEveryKindOfPictureUpright)
+{
+    dir.Write("coat.TGA", BottomUpTga(2));
+    WriteQuadrantGif(dir.File("q.gif"), 16, 16, true);
+    WritePack("b.oak", {{BottomUpTga(10), 1}, {QuadrantPictureBytes("jpeg", 32, 32), 3}});
+    const struct {
+        const char* in;
+        int tolerance;
+    } cases[] = {{"coat.TGA", 0}, {"q.gif", 0}, {"b.oak:0", 0}, {"b.oak:1", 40}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.in);
+        ASSERT_EQ(Run(std::string("decode ") + c.in + " o.png"), 0) << err;
+        Picture p;
+        std::string why;
+        ASSERT_TRUE(DecodePictureFile(dir.File("o.png").c_str(), &p, &why)) << why;
+        const size_t last = size_t(p.width() - 1) * p.channels();
+        EXPECT_TRUE(Near(p.Row(0), kRed, c.tolerance));
+        EXPECT_TRUE(Near(p.Row(0) + last, kGreen, c.tolerance));
+        EXPECT_TRUE(Near(p.Row(p.height() - 1), kBlue, c.tolerance));
+        EXPECT_TRUE(Near(p.Row(p.height() - 1) + last, kWhite, c.tolerance));
+    }
+}
+
+TEST_F(LarkspurPackTool, ModelInfoPrintsCountsAndJointTreeOfABareModelOrAPack)
+{
+    const std::string arm = "vertices 4\ntriangles 2\ngroups 1\nmaterials 1\njoints 2\n"
+                            "keys 4 rotation, 2 translation\nframe rate 24\ntotal frames 30\ntotal time 1250 ms\n"
+                            "joint tree:\n"
+                            "  0 upper  parent -1  rotation keys 2  translation keys 2\n"
+                            "    1 lower  parent 0  rotation keys 2  translation keys 0\n";
+    dir.Write("arm.ms3d", ModelBytes(ArmModel()));
+    WritePack("b.oak", {{ModelBytes(ArmModel(), 3), 0}, {{'x'}, 1}});
+    std::string out;
+    ASSERT_EQ(Run("model-info arm.ms3d", &out), 0);
+    EXPECT_EQ(out, "version 4\n" + arm);
+    ASSERT_EQ(Run("model-info b.oak", &out), 0);
+    EXPECT_EQ(out, "version 3\n" + arm);
+
+    // What hangs from a parent cycle is shown under the joint that closes it.
+    MS3D m = ArmModel();
+    m.joints.push_back(m.joints[1]);
+    SetName(m.joints[2].name, "hand");
+    SetName(m.joints[2].parentName, "lower");
+    SetName(m.joints[0].parentName, "lower");
+    dir.Write("loop.ms3d", ModelBytes(m));
+    ASSERT_EQ(Run("model-info loop.ms3d", &out), 0);
+    EXPECT_NE(out.find("joint tree:\n"
+                       "  0 upper  parent 1  rotation keys 2  translation keys 2  (in a parent cycle)\n"
+                       "    1 lower  parent 0  rotation keys 2  translation keys 0\n"
+                       "      2 hand  parent 1  rotation keys 2  translation keys 0\n"),
+              std::string::npos)
+        << out;
+}
+
+// How many distinct colours a cell of a sheet holds: an empty cell is sky
+// and ground only, a drawn creature adds its shaded coat.
+size_t ColoursIn(const Picture& p, int x0, int y0, int size)
+{
+    std::set<unsigned> colours;
+    for (int y = y0; y < y0 + size; y++)
+        for (int x = x0; x < x0 + size; x++) {
+            const unsigned char* px = p.Row(y) + x * p.channels();
+            colours.insert(px[0] << 16 | px[1] << 8 | px[2]);
+        }
+    return colours.size();
+}
+
+TEST_F(LarkspurPackTool, ContactSheetDrawsEveryAnimationRowAndEveryCoat)
+{
+    ASSERT_EQ(Run("contact-sheet '" LARKSPUR_RESOURCES_DIR "/b.oak' rows.png coats.png"), 0) << err;
+    Picture rows, coats;
+    ASSERT_TRUE(DecodePictureFile(dir.File("rows.png").c_str(), &rows));
+    // A label column and six cells of 200 across; a heading and 13 rows down.
+    EXPECT_EQ(rows.width(), 170 + 6 * 200);
+    EXPECT_EQ(rows.height(), 28 + 13 * 200);
+    for (int row = 0; row < 13; row++)
+        EXPECT_GT(ColoursIn(rows, 170, 28 + row * 200, 200), 200u) << "row " << row << " shows no creature";
+    ASSERT_TRUE(DecodePictureFile(dir.File("coats.png").c_str(), &coats));
+    EXPECT_EQ(coats.width(), 4 * 200);
+    EXPECT_EQ(coats.height(), 4 * 224);
 }
 
 } // namespace
