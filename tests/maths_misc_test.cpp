@@ -9,16 +9,9 @@
 
 namespace {
 
-VECTOR3D Rotated(float x, float y, float z, float ax, float ay, float az) {
-    VECTOR3D v = MakePoint(x, y, z);
-    Rotate(&v, ax, ay, az);
+VECTOR3D Rotated(VECTOR3D v, VECTOR3D angles) {
+    Rotate(&v, angles.x, angles.y, angles.z);
     return v;
-}
-
-void ExpectNear(VECTOR3D got, float x, float y, float z, float tol = 1e-6f) {
-    EXPECT_NEAR(got.x, x, tol);
-    EXPECT_NEAR(got.y, y, tol);
-    EXPECT_NEAR(got.z, z, tol);
 }
 
 }  // namespace
@@ -31,36 +24,41 @@ TEST(Alerts, ErrorHookIsSilentAndMessageBoxWritesCaptionThenText) {
 }
 
 TEST(RotateVector, TurnsRightHandedXThenYThenZ) {
-    ExpectNear(Rotated(1, 0, 0, 0, 0, 90), 0, 1, 0);
-    ExpectNear(Rotated(1, 0, 0, 0, 90, 0), 0, 0, -1);
-    ExpectNear(Rotated(0, 1, 0, 90, 0, 0), 0, 0, 1);
-    // X takes +Y to +Z, which Z then leaves alone.
-    ExpectNear(Rotated(0, 1, 0, 90, 0, 90), 0, 0, 1);
-    // +Y to +Z to +X to +Y; the reverse order would end at -Y.
-    ExpectNear(Rotated(0, 1, 0, 90, 90, 90), 0, 1, 0);
-    // Same sense and order as the quaternion path.
-    VECTOR3D a = MakePoint(-75, 10, 120);
-    VECTOR3D want = MatrixRotatePoint(QuatToRotationMatrix(RotationToQuat(a)), MakePoint(0.5f, -1.5f, 2));
-    ExpectNear(Rotated(0.5f, -1.5f, 2, a.x, a.y, a.z), want.x, want.y, want.z, 1e-5f);
+    const VECTOR3D a = MakePoint(-75, 10, 120), p = MakePoint(0.5f, -1.5f, 2);
+    // The turn about Z is pinned exactly by the rounding case below.
+    const struct {
+        VECTOR3D in, angles, want;
+    } rows[] = {
+        {{1, 0, 0}, {0, 90, 0}, {0, 0, -1}},
+        {{0, 1, 0}, {90, 0, 0}, {0, 0, 1}},
+        // X takes +Y to +Z, which Z then leaves alone.
+        {{0, 1, 0}, {90, 0, 90}, {0, 0, 1}},
+        // +Y to +Z to +X to +Y; the reverse order would end at -Y.
+        {{0, 1, 0}, {90, 90, 90}, {0, 1, 0}},
+        // Same sense and order as the quaternion path.
+        {p, a, MatrixRotatePoint(QuatToRotationMatrix(RotationToQuat(a)), p)},
+    };
+    for (const auto& row : rows) {
+        const VECTOR3D v = Rotated(row.in, row.angles);
+        SCOPED_TRACE(testing::Message() << row.angles.x << ' ' << row.angles.y << ' ' << row.angles.z);
+        EXPECT_NEAR(v.x, row.want.x, 1e-5f);
+        EXPECT_NEAR(v.y, row.want.y, 1e-5f);
+        EXPECT_NEAR(v.z, row.want.z, 1e-5f);
+    }
 }
 
-TEST(RotateVector, ZeroAnglesAreSkipped) {
-    VECTOR3D v = MakePoint(0.1f, -7.25f, 1e-30f);
-    VECTOR3D r = v;
-    Rotate(&r, 0, 0, 0);
+TEST(RotateVector, SkipsZeroAnglesAndRoundsRadiansToFloat) {
+    const VECTOR3D v = MakePoint(0.1f, -7.25f, 1e-30f), r = Rotated(v, {0, 0, 0});
     EXPECT_EQ(std::memcmp(&v, &r, sizeof v), 0);
     // Had the Y or Z step run with angle 0, 0 * inf would leave a NaN.
-    float inf = std::numeric_limits<float>::infinity();
-    VECTOR3D s = Rotated(inf, 0, 0, 90, 0, 0);
+    const float inf = std::numeric_limits<float>::infinity();
+    const VECTOR3D s = Rotated({inf, 0, 0}, {90, 0, 0});
     EXPECT_EQ(s.x, inf);
     EXPECT_EQ(s.y, 0.0f);
     EXPECT_EQ(s.z, 0.0f);
-}
-
-TEST(RotateVector, RoundsRadiansToFloat) {
     // pi/2 as a float is slightly above pi/2, so cos leaves about -4.4e-8
     // behind instead of the 6e-17 a double angle would.
-    VECTOR3D r = Rotated(1, 0, 0, 0, 0, 90);
-    EXPECT_EQ(r.x, -4.37113883e-08f);
-    EXPECT_EQ(r.y, 1.0f);
+    const VECTOR3D x = Rotated({1, 0, 0}, {0, 0, 90});
+    EXPECT_EQ(x.x, -4.37113883e-08f);
+    EXPECT_EQ(x.y, 1.0f);
 }
