@@ -4,23 +4,33 @@
 #include "maths/NiftyMaths.h"
 
 #include <cmath>
+#include <iterator>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-void ExpectNear(VECTOR3D got, float x, float y, float z, float tol = 1e-5f) {
-    EXPECT_NEAR(got.x, x, tol);
-    EXPECT_NEAR(got.y, y, tol);
-    EXPECT_NEAR(got.z, z, tol);
-}
-
 VECTOR3D Turn(const MATRIX& m, float x, float y, float z) {
     return MatrixRotatePoint(m, MakePoint(x, y, z));
 }
 
-double Degrees(double radians) {
-    return radians * 180.0 / NIFTY_PI;
+float Degrees(double radians) {
+    return static_cast<float>(radians * 180.0 / NIFTY_PI);
+}
+
+struct VectorCase {
+    VECTOR3D got, want;
+    float tol = 1e-5f;
+};
+
+template <size_t N>
+void ExpectRows(const VectorCase (&rows)[N]) {
+    for (size_t i = 0; i < N; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_NEAR(rows[i].got.x, rows[i].want.x, rows[i].tol);
+        EXPECT_NEAR(rows[i].got.y, rows[i].want.y, rows[i].tol);
+        EXPECT_NEAR(rows[i].got.z, rows[i].want.z, rows[i].tol);
+    }
 }
 
 // The 3x3 part has orthonormal columns and determinant +1 (no mirroring).
@@ -55,67 +65,65 @@ TEST(MatrixBasics, IdentityAndTranslationLayout) {
     }
 }
 
-TEST(MatrixBasics, PointTransformsUseTranslationAndTranspose) {
-    MATRIX m = MatrixFromAngle(MakePoint(0, 0, 90));
+TEST(Transforms, MovePointsWithTheRightSenseAndOrder) {
+    MATRIX m = MatrixFromAngle(MakePoint(0, 0, 90)), t;
     m.SetTranslation(MakePoint(10, 20, 30));
-    VECTOR3D p = MakePoint(1, 0, 0);
-    ExpectNear(MatrixPointMultiply(m, p), 10, 19, 30);
-    ExpectNear(MatrixInverseRotatePoint(m, MakePoint(0, -1, 0)), 1, 0, 0);
-    ExpectNear(MatrixTranslatePoint(m, p), 11, 20, 30);
-    ExpectNear(MatrixInverseTranslatePoint(m, p), -9, -20, -30);
-    MATRIX odd = MatrixFromAngle(MakePoint(-170, 80, 15));
-    VECTOR3D q = MakePoint(1.25f, -3.5f, 2.0f);
-    ExpectNear(MatrixInverseRotatePoint(odd, MatrixRotatePoint(odd, q)), q.x, q.y, q.z);
-}
-
-TEST(MultiplyMatrix, AppliesSecondOperandFirst) {
-    MATRIX t;
     t.SetTranslation(MakePoint(5, 0, 0));
-    MATRIX r = MatrixFromAngle(MakePoint(0, 90, 0));
-    ExpectNear(MatrixPointMultiply(MultiplyMatrix(t, r), MakePoint(1, 0, 0)), 5, 0, -1);
-    ExpectNear(MatrixPointMultiply(MultiplyMatrix(r, t), MakePoint(1, 0, 0)), 0, 0, -6);
-    MATRIX a = MatrixFromAngle(MakePoint(20, 0, 0));
-    MATRIX b = MatrixFromAngle(MakePoint(0, 0, 70));
-    VECTOR3D chained = MatrixRotatePoint(a, Turn(b, 0.3f, 0.7f, -0.2f));
-    ExpectNear(Turn(MultiplyMatrix(a, b), 0.3f, 0.7f, -0.2f), chained.x, chained.y, chained.z);
-}
-
-TEST(MatrixFromAngle, TurnsXAndZTheOppositeWayToQuaternions) {
-    ExpectNear(Turn(MatrixFromAngle(MakePoint(0, 90, 0)), 1, 0, 0), 0, 0, -1);
-    ExpectNear(Turn(MatrixFromAngle(MakePoint(90, 0, 0)), 0, 1, 0), 0, 0, -1);
-    ExpectNear(Turn(MatrixFromAngle(MakePoint(0, 0, 90)), 1, 0, 0), 0, -1, 0);
-    ExpectNear(Turn(QuatToRotationMatrix(RotationToQuat(MakePoint(0, 0, 90))), 1, 0, 0), 0, 1, 0);
+    const MATRIX r = MatrixFromAngle(MakePoint(0, 90, 0)), odd = MatrixFromAngle(MakePoint(-170, 80, 15));
+    const MATRIX a = MatrixFromAngle(MakePoint(20, 0, 0)), b = MatrixFromAngle(MakePoint(0, 0, 70));
+    const VECTOR3D p = MakePoint(1, 0, 0), q = MakePoint(1.25f, -3.5f, 2.0f);
+    VECTOR3D unit = MakePoint(3, 0, 4), zero;
+    unit.Normalize();
+    zero.Normalize();
+    const VectorCase rows[] = {
+        {MatrixPointMultiply(m, p), {10, 19, 30}},
+        {MatrixInverseRotatePoint(m, MakePoint(0, -1, 0)), {1, 0, 0}},
+        {MatrixTranslatePoint(m, p), {11, 20, 30}},
+        {MatrixInverseTranslatePoint(m, p), {-9, -20, -30}},
+        {MatrixInverseRotatePoint(odd, MatrixRotatePoint(odd, q)), q},
+        // The product applies its second operand first.
+        {MatrixPointMultiply(MultiplyMatrix(t, r), p), {5, 0, -1}},
+        {MatrixPointMultiply(MultiplyMatrix(r, t), p), {0, 0, -6}},
+        {Turn(MultiplyMatrix(a, b), 0.3f, 0.7f, -0.2f), MatrixRotatePoint(a, Turn(b, 0.3f, 0.7f, -0.2f))},
+        // Quaternions are right-handed; the Euler matrices' sense is pinned
+        // against them below.
+        {Turn(QuatToRotationMatrix(RotationToQuat(MakePoint(0, 0, 90))), 1, 0, 0), {0, 1, 0}},
+        {Turn(QuatToRotationMatrix(RotationToQuat(MakePoint(90, 0, 0))), 0, 1, 0), {0, 0, 1}},
+        {Turn(QuatToRotationMatrix(RotationToQuat(MakePoint(0, 90, 0))), 0, 0, 1), {1, 0, 0}},
+        // Quaternions take +Y to +Z, then +X, then +Y; any other order ends elsewhere.
+        {Turn(QuatToRotationMatrix(RotationToQuat(MakePoint(90, 90, 90))), 0, 1, 0), {0, 1, 0}},
+        {unit, {0.6f, 0, 0.8f}, 1e-7f},
+        {zero, {0, 0, 0}, 0},
+    };
+    ExpectRows(rows);
     // Full composition Rz(-z)·Ry(y)·Rx(-x) on angles that do not commute.
-    for (VECTOR3D a : {MakePoint(30, 40, 50), MakePoint(-75, 10, 120)}) {
-        MATRIX m = MatrixFromAngle(a);
-        MATRIX q = QuatToRotationMatrix(RotationToQuat(MakePoint(-a.x, a.y, -a.z)));
-        for (int i = 0; i < 16; ++i) EXPECT_NEAR(m.m[i], q.m[i], 1e-12) << "element " << i;
+    for (VECTOR3D e : {MakePoint(30, 40, 50), MakePoint(-75, 10, 120)}) {
+        MATRIX em = MatrixFromAngle(e);
+        MATRIX qm = QuatToRotationMatrix(RotationToQuat(MakePoint(-e.x, e.y, -e.z)));
+        for (int i = 0; i < 16; ++i) EXPECT_NEAR(em.m[i], qm.m[i], 1e-12) << "element " << i;
     }
 }
 
-TEST(MatrixFromAngle, ConvertsDegreesByMultiplyingByPiFirst) {
+TEST(Rounding, ShowsWhereEachFunctionComputesInFloatOrDouble) {
     // At 3 degrees, 3*pi/180 and 3*(pi/180) differ in the last bit and so do
     // their sines; the matrix is double, so the difference survives.
     volatile double deg = 3.0;
     double piFirst = deg * NIFTY_PI / 180.0;
     ASSERT_NE(std::sin(piFirst), std::sin(deg * (NIFTY_PI / 180.0)));
     EXPECT_EQ(MatrixFromAngle(MakePoint(3, 0, 0)).m[6], -std::sin(piFirst));
-}
-
-TEST(Quaternions, EulerRotatesXThenYThenZRightHanded) {
-    ExpectNear(Turn(QuatToRotationMatrix(RotationToQuat(MakePoint(90, 0, 0))), 0, 1, 0), 0, 0, 1);
-    ExpectNear(Turn(QuatToRotationMatrix(RotationToQuat(MakePoint(0, 90, 0))), 0, 0, 1), 1, 0, 0);
-    // +Y goes to +Z, then +X, then +Y; any other order ends elsewhere.
-    ExpectNear(Turn(QuatToRotationMatrix(RotationToQuat(MakePoint(90, 90, 90))), 0, 1, 0), 0, 1, 0);
     // (1, 0, 0, 1) is not normalised first: a unit quarter turn would give 0 and 1.
     QUAT q;
     q.x = 1.0;
     MATRIX m = QuatToRotationMatrix(q);
     EXPECT_EQ(m.m[5], -1.0);
     EXPECT_EQ(m.m[6], 2.0);
+    // The squared distance; 4097^2 = 16785409 is not a float, so the sum in
+    // single precision rounds it down.
+    EXPECT_EQ(DistanceBetweenVectors(MakePoint(0, 0, 0), MakePoint(3, 4, 0)), 25.0);
+    EXPECT_EQ(DistanceBetweenVectors(MakePoint(0, 0, 0), MakePoint(4097, 0, 0)), 16785408.0);
 }
 
-TEST(QuatSlerp, EndpointsAndMidpointFollowTheShortArc) {
+TEST(QuatSlerp, FollowsTheShortArcAndBlendsNearlyEqualOnesLinearly) {
     QUAT id;
     QUAT b = RotationToQuat(MakePoint(0, 0, 90));
     QUAT negB = b;
@@ -130,10 +138,6 @@ TEST(QuatSlerp, EndpointsAndMidpointFollowTheShortArc) {
         EXPECT_NEAR(mid.z, half.z, 1e-12);
         EXPECT_NEAR(mid.w, half.w, 1e-12);
     }
-}
-
-TEST(QuatSlerp, NearlyEqualQuaternionsBlendLinearly) {
-    QUAT id;
     QUAT c = RotationToQuat(MakePoint(0, 0, 0.1f));
     QUAT lin = QuatSlerp(&id, &c, 0.5);
     EXPECT_EQ(lin.z, 0.5 * c.z);
@@ -144,59 +148,43 @@ TEST(QuatSlerp, NearlyEqualQuaternionsBlendLinearly) {
     EXPECT_EQ(QuatSlerp(&big, &big, 0.25).w, 2.0);
 }
 
-TEST(DistanceBetweenVectors, ReturnsSquaredDistanceSummedInFloat) {
-    EXPECT_EQ(DistanceBetweenVectors(MakePoint(0, 0, 0), MakePoint(3, 4, 0)), 25.0);
-    // 4097^2 = 16785409 is not a float; single precision rounds it down.
-    EXPECT_EQ(DistanceBetweenVectors(MakePoint(0, 0, 0), MakePoint(4097, 0, 0)), 16785408.0);
-}
+TEST(Aiming, TurnsPlusZTowardsTheTargetAndStaysARotation) {
+    const VECTOR3D from = MakePoint(2, 0, 3), o, a = MakePoint(4, 5, 6);
+    const float c = static_cast<float>(90.0 / std::sqrt(2.0));
+    const MATRIX up = MatrixAngleBetweenVectors(MakePoint(0, 5, 0), o);
+    const MATRIX down = MatrixAngleBetweenVectors(o, MakePoint(0, 5, 0));
+    const VectorCase rows[] = {
+        {AngleBetweenVectors(from, MakePoint(12, 0, 3)), {0, 90, 0}, 1e-4f},
+        {AngleBetweenVectors(from, MakePoint(-8, 0, 3)), {0, -90, 0}, 1e-4f},
+        {AngleBetweenVectors(from, MakePoint(2, 0, -7)), {0, 180 - Degrees(std::atan2(0.1, 10.0)), 0}, 1e-3f},
+        // Climbing: d = (1, 1, 0) gives axis (-1, 1, 0)/sqrt2 and 90 degrees.
+        {AngleBetweenVectors(o, MakePoint(1, 1, 0)), {-c, c, 0}, 1e-4f},
+        // X offsets below one in magnitude are nudged by 0.1.
+        {AngleBetweenVectors(o, MakePoint(1, 0, 1)), {0, 45, 0}, 1e-4f},
+        {AngleBetweenVectors(o, MakePoint(-1, 0, 1)), {0, -45, 0}, 1e-4f},
+        {AngleBetweenVectors(o, MakePoint(-0.5f, 0, 1)), {0, -Degrees(std::atan2(0.4, 1.0)), 0}, 1e-4f},
+        // The same point: d becomes (0.1, 0, 1), a small turn about Y.
+        {AngleBetweenVectors(a, a), {0, Degrees(std::atan2(0.1, 1.0)), 0}, 1e-4f},
+        // Straight up or down the local Z still points from the second to the first.
+        {Turn(up, 1, 0, 0), {0, 0, -1}},
+        {Turn(up, 0, 0, 1), {0, 1, 0}},
+        {Turn(down, 0, 0, 1), {0, -1, 0}},
+    };
+    ExpectRows(rows);
+    ExpectProperRotation(up);
+    ExpectProperRotation(down);
 
-TEST(AngleBetweenVectors, YawTurnsPlusZTowardsTarget) {
-    VECTOR3D from = MakePoint(2, 0, 3);
-    ExpectNear(AngleBetweenVectors(from, MakePoint(12, 0, 3)), 0, 90, 0, 1e-4f);
-    ExpectNear(AngleBetweenVectors(from, MakePoint(-8, 0, 3)), 0, -90, 0, 1e-4f);
-    EXPECT_NEAR(AngleBetweenVectors(from, MakePoint(2, 0, -7)).y, 180.0 - Degrees(std::atan2(0.1, 10.0)), 1e-3);
-    // Climbing: d = (1, 1, 0) gives axis (-1, 1, 0)/sqrt2 and 90 degrees.
-    float c = static_cast<float>(90.0 / std::sqrt(2.0));
-    ExpectNear(AngleBetweenVectors(MakePoint(0, 0, 0), MakePoint(1, 1, 0)), -c, c, 0, 1e-4f);
-}
-
-TEST(AngleBetweenVectors, NudgesXOffsetsBelowOneInMagnitude) {
-    VECTOR3D o;
-    EXPECT_NEAR(AngleBetweenVectors(o, MakePoint(1, 0, 1)).y, 45.0, 1e-4);
-    EXPECT_NEAR(AngleBetweenVectors(o, MakePoint(-1, 0, 1)).y, -45.0, 1e-4);
-    EXPECT_NEAR(AngleBetweenVectors(o, MakePoint(-0.5f, 0, 1)).y, -Degrees(std::atan2(0.4, 1.0)), 1e-4);
-    // The same point: d becomes (0.1, 0, 1), a small turn about Y.
-    VECTOR3D a = MakePoint(4, 5, 6);
-    ExpectNear(AngleBetweenVectors(a, a), 0, static_cast<float>(Degrees(std::atan2(0.1, 1.0))), 0, 1e-4f);
-}
-
-TEST(MatrixAngleBetweenVectors, LocalZPointsFromSecondToFirstWithoutRoll) {
-    VECTOR3D a = MakePoint(3, 4, -2), b = MakePoint(1, -1, 5);
-    MATRIX m = MatrixAngleBetweenVectors(a, b);
-    VECTOR3D f = MakePoint(a.x - b.x, a.y - b.y, a.z - b.z);
+    // Local Z points from b to a, without roll.
+    const VECTOR3D p = MakePoint(3, 4, -2), q = MakePoint(1, -1, 5);
+    MATRIX m = MatrixAngleBetweenVectors(p, q);
+    VECTOR3D f = MakePoint(p.x - q.x, p.y - q.y, p.z - q.z);
     f.Normalize();
-    ExpectNear(Turn(m, 0, 0, 1), f.x, f.y, f.z);
+    const VECTOR3D z = Turn(m, 0, 0, 1);
+    EXPECT_NEAR(z.x, f.x, 1e-5f);
+    EXPECT_NEAR(z.y, f.y, 1e-5f);
+    EXPECT_NEAR(z.z, f.z, 1e-5f);
     ExpectProperRotation(m);
     EXPECT_NEAR(m.m[1], 0.0, 1e-7);
-    MATRIX same = MatrixAngleBetweenVectors(a, a);
+    MATRIX same = MatrixAngleBetweenVectors(p, p);
     for (int i = 0; i < 16; ++i) EXPECT_NEAR(same.m[i], (i % 5 == 0) ? 1.0 : 0.0, 1e-7);
-}
-
-TEST(MatrixAngleBetweenVectors, StraightUpOrDownStaysARotation) {
-    MATRIX up = MatrixAngleBetweenVectors(MakePoint(0, 5, 0), MakePoint(0, 0, 0));
-    ExpectProperRotation(up);
-    ExpectNear(Turn(up, 1, 0, 0), 0, 0, -1);
-    ExpectNear(Turn(up, 0, 0, 1), 0, 1, 0);
-    MATRIX down = MatrixAngleBetweenVectors(MakePoint(0, 0, 0), MakePoint(0, 5, 0));
-    ExpectProperRotation(down);
-    ExpectNear(Turn(down, 0, 0, 1), 0, -1, 0);
-}
-
-TEST(Vector, NormalizeScalesToUnitAndLeavesZeroAlone) {
-    VECTOR3D v{3, 0, 4};
-    v.Normalize();
-    ExpectNear(v, 0.6f, 0, 0.8f, 1e-7f);
-    VECTOR3D z;
-    z.Normalize();
-    ExpectNear(z, 0, 0, 0, 0);
 }
