@@ -26,74 +26,65 @@ std::vector<unsigned char> SolidTga(int width, int height, Colour c)
 
 class ModelPack : public GLContextTest {
 protected:
-    // Loads the pack and takes ownership of whatever array it hands over.
-    bool Load(const PackWriter& pack, MS3D* model)
+    // Writes a pack of these lumps (the first the model, the rest coats of
+    // the given types) and loads it, taking ownership of whatever array it
+    // hands over.
+    bool Load(const std::vector<std::pair<std::vector<unsigned char>, uint32_t>>& lumps)
     {
+        PackWriter pack;
+        for (const auto& lump : lumps)
+            pack.AddLump(lump.first, lump.second, 0);
         const std::string path = dir.File("b.oak");
         EXPECT_TRUE(pack.Write(path));
         Texture* raw = nullptr;
         count = -1;
-        const bool ok = LoadModel(path.c_str(), model, &raw, &count);
+        model = MS3D();
+        const bool ok = LoadModel(path.c_str(), &model, &raw, &count);
         coats.reset(raw);
         return ok;
     }
 
     TempDir dir;
+    MS3D model;
     std::unique_ptr<Texture[]> coats;
     int count = -1;
 };
 
 } // namespace
 
-TEST_F(ModelPack, LoadsTheModelFromLumpZeroAndCoatsFromTheRest)
+TEST_F(ModelPack, LoadsTheModelFromLumpZeroAndCoatsFromTheRestAndStopsAtAFailure)
 {
-    PackWriter pack;
-    pack.AddLump(ModelBytes(ArmModel()));
-    pack.AddLump(SolidTga(4, 2, kRed), LUMP_TGA, 0);
-    pack.AddLump({'n', 'o', 't', 'e'}, 0, 0);
-    pack.AddLump(QuadrantPictureBytes("jpeg", 8, 8), LUMP_JPEG, 0);
-    MS3D model;
-    ASSERT_TRUE(Load(pack, &model)) << model.failure;
+    ASSERT_TRUE(Load({{ModelBytes(ArmModel()), 0},
+                      {SolidTga(4, 2, kRed), LUMP_TGA},
+                      {{'n', 'o', 't', 'e'}, 0},
+                      {QuadrantPictureBytes("jpeg", 8, 8), LUMP_JPEG}}))
+        << model.failure;
     EXPECT_EQ(model.numJoints, 2);
     ASSERT_EQ(count, 3);
     EXPECT_NE(coats[0].texID, 0u);
-    EXPECT_EQ(coats[0].width, 4u);
     EXPECT_EQ(coats[1].texID, 0u);
     EXPECT_NE(coats[2].texID, 0u);
     int width = 0;
     const std::vector<unsigned char> texels = ReadTexture(coats[0].texID, &width);
+    EXPECT_EQ(coats[0].width, 4u);
     EXPECT_EQ(width, 4);
     EXPECT_TRUE(Near(texels.data(), kRed, 0));
-
     // A pack with only the model gives no coats.
-    PackWriter bare;
-    bare.AddLump(ModelBytes(QuadModel(), 3));
-    ASSERT_TRUE(Load(bare, &model));
+    ASSERT_TRUE(Load({{ModelBytes(QuadModel(), 3), 0}}));
     EXPECT_EQ(count, 0);
     EXPECT_EQ(model.numTriangles, 2);
-}
 
-TEST_F(ModelPack, ModelIsBoundedByItsLumpAndFailuresStopTheLoad)
-{
     // The model lacks its last bytes; the next lump must not stand in for them.
     std::vector<unsigned char> cut = ModelBytes(ArmModel(), 3);
     cut.resize(cut.size() - 4);
-    PackWriter truncated;
-    truncated.AddLump(cut);
-    truncated.AddLump(SolidTga(64, 64, kBlue), LUMP_TGA, 0);
-    MS3D model;
-    EXPECT_FALSE(Load(truncated, &model));
+    EXPECT_FALSE(Load({{cut, 0}, {SolidTga(64, 64, kBlue), LUMP_TGA}}));
     EXPECT_EQ(model.numJoints, 0);
     EXPECT_EQ(count, -1) << "no coats are handed over without a model";
-    EXPECT_FALSE(Load(PackWriter(), &model));
+    EXPECT_FALSE(Load({}));
 
     // A coat that does not decode fails the load after the array is handed over.
-    PackWriter badCoat;
-    badCoat.AddLump(ModelBytes(ArmModel()));
-    badCoat.AddLump(SolidTga(2, 2, kGreen), LUMP_TGA, 0);
-    badCoat.AddLump({1, 2, 3}, LUMP_TGA, 0);
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(Load(badCoat, &model));
+    EXPECT_FALSE(Load({{ModelBytes(ArmModel()), 0}, {SolidTga(2, 2, kGreen), LUMP_TGA}, {{1, 2, 3}, LUMP_TGA}}));
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(count, 2);
     EXPECT_NE(coats[0].texID, 0u);
