@@ -93,11 +93,6 @@ struct FakeSheetHost : SheetHost {
     std::vector<std::string> errors;
 };
 
-void WriteText(const std::string& path, const std::string& text)
-{
-    ASSERT_TRUE(WriteFileAtomically(path, std::vector<unsigned char>(text.begin(), text.end())));
-}
-
 std::string FileText(const std::string& path)
 {
     std::vector<unsigned char> bytes;
@@ -105,13 +100,22 @@ std::string FileText(const std::string& path)
     return std::string(bytes.begin(), bytes.end());
 }
 
+// mainMonitorOnly, LDOGSIZE, NUM_DOGS, NUM_FOOTPRINTS, TILEBG, BGTYPE, BGRES
+// and BGPath of a view.
+std::string ViewValues(const SETTINGS& s, bool mainMonitorOnly)
+{
+    std::ostringstream out;
+    out << mainMonitorOnly << ' ' << s.LDOGSIZE << ' ' << s.NUM_DOGS << ' ' << s.NUM_FOOTPRINTS << ' ' << s.TILEBG
+        << ' ' << s.BGTYPE << ' ' << s.BGRES << ' ' << s.BGPath;
+    return out.str();
+}
+
 class SheetTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        host.preferencesFile = dir.File("LarkspurSS.ini");
         // A store as a view's creation leaves it, every value off its default.
-        WriteText(host.preferencesFile, kStored);
+        host.preferencesFile = dir.Write("LarkspurSS.ini", std::vector<unsigned char>(kStored.begin(), kStored.end()));
         KeyFilePreferences store(host.preferencesFile, kPreferencesModule);
         LoadSettings(&store, &settings, &mainMonitorOnly);
         viewBefore = View();
@@ -123,13 +127,7 @@ protected:
         KeyFilePreferences(host.preferencesFile, kPreferencesModule).ReadString(key, &value);
         return value;
     }
-    std::string View() const
-    {
-        std::ostringstream s;
-        s << mainMonitorOnly << ' ' << settings.LDOGSIZE << ' ' << settings.NUM_DOGS << ' ' << settings.NUM_FOOTPRINTS
-          << ' ' << settings.TILEBG << ' ' << settings.BGTYPE << ' ' << settings.BGRES << ' ' << settings.BGPath;
-        return s.str();
-    }
+    std::string View() const { return ViewValues(settings, mainMonitorOnly); }
 
     const std::string kStored = "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nDogSize=150\nNumDogs=40\n"
                                 "NumFootprints=300\nBGType=2\nBGRes=0\nBGPath=/home/me/Pictures/\nTileBG=false\n";
@@ -152,15 +150,13 @@ TEST_F(SheetTest, OpeningFillsTheControlsFromTheViewAndLoadsTheInterfaceOnce)
     ASSERT_EQ(sheet.configureSheet(), &host.window);
     EXPECT_EQ(host.loads, 1);
     EXPECT_EQ(host.numDogs.value, 60);
-}
 
-TEST_F(SheetTest, AnInterfaceWithoutAllItsControlsGivesNoSheet)
-{
+    // An interface without all its controls gives no sheet.
     host.missingFolderButton = true;
-    EXPECT_EQ(sheet.configureSheet(), nullptr);
+    EXPECT_EQ(ConfigureSheet(&host, &settings, &mainMonitorOnly).configureSheet(), nullptr);
 }
 
-TEST_F(SheetTest, OddStoredValuesShowAsItemsThatSaveAcceptedValues)
+TEST_F(SheetTest, PopUpsShowOddStoredValuesAsItemsThatSaveAcceptedValuesAndGateTheFolderButton)
 {
     for (int32_t res : {2, 5, -1}) {
         settings.BGRES = res;
@@ -183,27 +179,19 @@ TEST_F(SheetTest, OddStoredValuesShowAsItemsThatSaveAcceptedValues)
     ASSERT_TRUE(sheet.configureSheet_save());
     EXPECT_EQ(Stored("BGType"), "0");
     EXPECT_EQ(Stored("BGRes"), "1");
-}
-
-TEST_F(SheetTest, TheFolderButtonIsEnabledOnlyWhileTheFolderBackgroundIsSelected)
-{
-    sheet.configureSheet();
-    EXPECT_TRUE(host.bgPath.enabled);
+    // The folder button follows the type pop-up while the sheet is open.
     for (int item : {0, 1, 2, 1}) {
         host.bgType.value = item;
         sheet.configureSheet_update();
         EXPECT_EQ(host.bgPath.enabled, item == 2) << item;
     }
-    host.bgType.value = 2;
-    sheet.configureSheet_update();
-    sheet.configureSheet_defaults(); // the desktop capture
-    EXPECT_FALSE(host.bgPath.enabled);
 }
 
-TEST_F(SheetTest, DefaultsSetTheControlsButNotTheSettingsKeepTheFolderAndCancelStoresNothing)
+TEST_F(SheetTest, DefaultsSetOnlyTheControlsAndKeepTheFolderCancelStoresNothingSaveStoresThem)
 {
     sheet.configureSheet();
     sheet.configureSheet_defaults();
+    // The desktop snapshot needs no folder, so its button is off.
     EXPECT_EQ(host.Controls(), "0 100 25 2000 1 0 1 /home/me/Pictures/ 0");
     EXPECT_EQ(View(), viewBefore);
     EXPECT_EQ(FileText(host.preferencesFile), kStored);
@@ -211,10 +199,8 @@ TEST_F(SheetTest, DefaultsSetTheControlsButNotTheSettingsKeepTheFolderAndCancelS
     EXPECT_TRUE(host.ended);
     EXPECT_EQ(View(), viewBefore);
     EXPECT_EQ(FileText(host.preferencesFile), kStored);
-}
 
-TEST_F(SheetTest, DefaultsThenSaveStoresTheDefaultNumbersAndKeepsTheFolder)
-{
+    host.ended = false;
     sheet.configureSheet();
     sheet.configureSheet_defaults();
     ASSERT_TRUE(sheet.configureSheet_save());
@@ -235,20 +221,15 @@ TEST_F(SheetTest, SaveStoresTheControlsWithTheVersionSoANewViewReadsThem)
     host.bgRes.value = 2;
     host.bgPath.text = "/srv/pictures";
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_EQ(Stored("version"), "1.1");
+    EXPECT_EQ(settings.LDOGSIZE, 250);
+    EXPECT_EQ(settings.BGRES, 2);
+    // The creature scale is set only when a view is created.
+    EXPECT_FLOAT_EQ(settings.dogSize, 1.5f);
     SETTINGS next;
     bool nextMainMonitorOnly = false;
     KeyFilePreferences store(host.preferencesFile, kPreferencesModule);
     LoadSettings(&store, &next, &nextMainMonitorOnly);
-    EXPECT_EQ(next.NUM_DOGS, 77);
-    EXPECT_STREQ(next.BGPath, "/srv/pictures");
-    EXPECT_EQ(Stored("NumDogs"), "77");
-    EXPECT_EQ(Stored("DogSize"), "250");
-    EXPECT_EQ(Stored("BGRes"), "2");
-    EXPECT_EQ(Stored("BGPath"), "/srv/pictures");
-    EXPECT_EQ(settings.LDOGSIZE, 250);
-    // The creature scale is set only when a view is created.
-    EXPECT_FLOAT_EQ(settings.dogSize, 1.5f);
+    EXPECT_EQ(ViewValues(next, nextMainMonitorOnly), "1 250 77 300 0 2 2 /srv/pictures");
 }
 
 TEST_F(SheetTest, ASaveThatCannotBeWrittenIsReportedWithItsReasonAndKeepsTheSheetOpen)
@@ -276,17 +257,41 @@ TEST_F(SheetTest, ASaveThatCannotBeWrittenIsReportedWithItsReasonAndKeepsTheShee
         << host.errors[1];
 }
 
-TEST_F(SheetTest, AChosenFolderGoesToTheViewAtOnceButToTheStoreOnlyBySave)
+TEST_F(SheetTest, AChosenFolderGoesToTheViewAtOnceAndToTheStoreOnlyBySave)
 {
     sheet.configureSheet();
+    // Cancelled, or a path that would have to be cut (so naming another
+    // folder) or that is not UTF-8: nothing changes; the last two are said.
+    const struct {
+        bool confirms;
+        std::string folder;
+        size_t errors;
+    } refused[] = {
+        {false, "/ignored", 0},
+        {true, "/" + std::string(kBGPathBytes - 1, 'p'), 1},
+        {true, "/pictures/\xff\xfe", 2},
+    };
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.folder.substr(0, 12));
+        host.panelConfirms = r.confirms;
+        host.panelAnswer = r.folder;
+        sheet.configureSheet_bgpath();
+        EXPECT_STREQ(settings.BGPath, "/home/me/Pictures/");
+        EXPECT_EQ(host.bgPath.text, "/home/me/Pictures/");
+        EXPECT_EQ(host.errors.size(), r.errors);
+    }
+    // The longest path that fits is taken whole.
+    host.panelAnswer = "/" + std::string(kBGPathBytes - 2, 'p');
+    sheet.configureSheet_bgpath();
+    EXPECT_EQ(std::string(settings.BGPath), host.panelAnswer);
+
     host.panelAnswer = "/data/wallpapers";
     sheet.configureSheet_bgpath();
     EXPECT_EQ(host.panel.title, "Select Folder To Load Random Background Images From");
-    EXPECT_EQ(host.panel.startFolder, "/home/me/Pictures/");
+    EXPECT_EQ(host.panel.startFolder, "/" + std::string(kBGPathBytes - 2, 'p'));
     EXPECT_EQ(host.panel.fileTypes, (std::vector<std::string>{"jpg", "gif", "png", "JPG", "GIF", "PNG"}));
     EXPECT_STREQ(settings.BGPath, "/data/wallpapers");
     EXPECT_EQ(host.bgPath.text, "/data/wallpapers");
-
     sheet.configureSheet_cancel();
     EXPECT_EQ(FileText(host.preferencesFile), kStored);
     // Reopened, the sheet shows the view's new folder; Save stores it.
@@ -294,34 +299,6 @@ TEST_F(SheetTest, AChosenFolderGoesToTheViewAtOnceButToTheStoreOnlyBySave)
     EXPECT_EQ(host.bgPath.text, "/data/wallpapers");
     ASSERT_TRUE(sheet.configureSheet_save());
     EXPECT_EQ(Stored("BGPath"), "/data/wallpapers");
-}
-
-TEST_F(SheetTest, ACancelledOrUnfittingFolderChoiceChangesNothing)
-{
-    sheet.configureSheet();
-    host.panelConfirms = false;
-    host.panelAnswer = "/ignored";
-    sheet.configureSheet_bgpath();
-    EXPECT_STREQ(settings.BGPath, "/home/me/Pictures/");
-    EXPECT_TRUE(host.errors.empty());
-
-    // A path that would have to be cut names another folder: refused.
-    host.panelConfirms = true;
-    host.panelAnswer = "/" + std::string(kBGPathBytes - 1, 'p');
-    sheet.configureSheet_bgpath();
-    EXPECT_STREQ(settings.BGPath, "/home/me/Pictures/");
-    EXPECT_EQ(host.bgPath.text, "/home/me/Pictures/");
-    EXPECT_EQ(host.errors.size(), 1u);
-
-    host.panelAnswer = "/pictures/\xff\xfe";
-    sheet.configureSheet_bgpath();
-    EXPECT_STREQ(settings.BGPath, "/home/me/Pictures/");
-    EXPECT_EQ(host.errors.size(), 2u);
-
-    // The longest path that fits is taken whole.
-    host.panelAnswer = "/" + std::string(kBGPathBytes - 2, 'p');
-    sheet.configureSheet_bgpath();
-    EXPECT_EQ(std::string(settings.BGPath), host.panelAnswer);
 }
 
 TEST_F(SheetTest, TheHelpButtonOpensTheReadMeOrSaysWhereHelpIs)

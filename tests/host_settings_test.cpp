@@ -16,11 +16,6 @@
 
 namespace {
 
-void WriteText(const std::string& path, const std::string& text)
-{
-    ASSERT_TRUE(WriteFileAtomically(path, std::vector<unsigned char>(text.begin(), text.end())));
-}
-
 std::string ReadText(const std::string& path)
 {
     std::vector<unsigned char> bytes;
@@ -28,165 +23,115 @@ std::string ReadText(const std::string& path)
     return std::string(bytes.begin(), bytes.end());
 }
 
-struct Loaded {
-    SETTINGS settings;
-    bool mainMonitorOnly = true;
-};
-
-Loaded Load(const std::string& path)
-{
-    Loaded loaded;
-    KeyFilePreferences store(path, kPreferencesModule);
-    LoadSettings(&store, &loaded.settings, &loaded.mainMonitorOnly);
-    return loaded;
-}
-
 // mainMonitorOnly, LDOGSIZE, dogSize, NUM_DOGS, NUM_FOOTPRINTS, BGTYPE, BGRES,
 // TILEBG and BGPath.
-std::string Summary(const Loaded& l)
+std::string Summary(const SETTINGS& s, bool mainMonitorOnly)
 {
-    std::ostringstream s;
-    s << std::setprecision(9) << l.mainMonitorOnly << ' ' << l.settings.LDOGSIZE << ' ' << l.settings.dogSize << ' '
-      << l.settings.NUM_DOGS << ' ' << l.settings.NUM_FOOTPRINTS << ' ' << l.settings.BGTYPE << ' '
-      << l.settings.BGRES << ' ' << l.settings.TILEBG << ' ' << l.settings.BGPath;
-    return s.str();
+    std::ostringstream out;
+    out << std::setprecision(9) << mainMonitorOnly << ' ' << s.LDOGSIZE << ' ' << s.dogSize << ' ' << s.NUM_DOGS << ' '
+        << s.NUM_FOOTPRINTS << ' ' << s.BGTYPE << ' ' << s.BGRES << ' ' << s.TILEBG << ' ' << s.BGPath;
+    return out.str();
 }
 
-std::string Defaults()
+// The summary of the settings a view reads from the file at `path`.
+std::string Load(const std::string& path)
 {
-    return "0 100 1 25 2000 0 1 1 " + DefaultBGPath();
+    SETTINGS settings;
+    bool mainMonitorOnly = true;
+    KeyFilePreferences store(path, kPreferencesModule);
+    LoadSettings(&store, &settings, &mainMonitorOnly);
+    return Summary(settings, mainMonitorOnly);
 }
 
-TEST(Settings, EmptyStoreIsWrittenWithEveryDefaultVersionFirst)
+const std::string kDefaults = "0 100 1 25 2000 0 1 1";
+
+TEST(Settings, AStoreWithoutTheCurrentVersionIsRewrittenWithEveryDefault)
 {
     TempDir dir;
-    const std::string path = dir.File("config/larkspur/LarkspurSS.ini");
-    EXPECT_EQ(Summary(Load(path)), Defaults());
-    EXPECT_EQ(ReadText(path), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=false\nDogSize=100\nNumDogs=25\n"
-                              "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" +
-                                  DefaultBGPath() + "\nTileBG=true\n");
-}
+    const std::string missing = dir.File("config/larkspur/LarkspurSS.ini");
+    EXPECT_EQ(Load(missing), kDefaults + " " + DefaultBGPath());
+    EXPECT_EQ(ReadText(missing), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=false\nDogSize=100\nNumDogs=25\n"
+                                 "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" +
+                                     DefaultBGPath() + "\nTileBG=true\n");
 
-TEST(Settings, StoreOfAnotherVersionIsRewrittenAndItsValuesIgnored)
-{
     for (const char* version : {"1.0", "", "1.10", "1.1 "}) {
-        TempDir dir;
-        const std::string path = dir.File("LarkspurSS.ini");
-        WriteText(path, std::string("[LarkspurSS]\nversion=") + version +
-                            "\nNumDogs=7\nDogSize=300\nTileBG=false\nBGPath=/elsewhere/\n[Other]\nkept=yes\n");
-        EXPECT_EQ(Summary(Load(path)), Defaults()) << version;
-        const std::string text = ReadText(path);
-        EXPECT_NE(text.find("NumDogs=25"), std::string::npos);
-        EXPECT_NE(text.find("version=1.1\n"), std::string::npos);
+        SCOPED_TRACE(version);
+        const std::string text = std::string("[LarkspurSS]\nversion=") + version +
+                                 "\nNumDogs=7\nDogSize=300\nTileBG=false\nBGPath=/elsewhere/\n[Other]\nkept=yes\n";
+        const std::string path = dir.Write("LarkspurSS.ini", std::vector<unsigned char>(text.begin(), text.end()));
+        EXPECT_EQ(Load(path), kDefaults + " " + DefaultBGPath());
+        const std::string rewritten = ReadText(path);
+        EXPECT_NE(rewritten.find("version=1.1\n"), std::string::npos) << rewritten;
+        EXPECT_NE(rewritten.find("NumDogs=25"), std::string::npos) << rewritten;
         // Another program's group in the same file survives.
-        EXPECT_NE(text.find("[Other]\nkept=yes"), std::string::npos);
+        EXPECT_NE(rewritten.find("[Other]\nkept=yes"), std::string::npos) << rewritten;
     }
 }
 
 TEST(Settings, AStoreThatCannotBeReadGivesTheDefaultsAndIsLeftAsItIs)
 {
     TempDir dir;
-    const std::string path = dir.File("LarkspurSS.ini");
     const std::string text = "[LarkspurSS]\nversion=1.1\nNumDogs=77\n";
-    WriteText(path, text);
+    const std::string path = dir.Write("LarkspurSS.ini", std::vector<unsigned char>(text.begin(), text.end()));
     ASSERT_EQ(chmod(path.c_str(), 0), 0);
     {
         PermissionBitsHold hold;
-        EXPECT_EQ(Summary(Load(path)), Defaults());
+        EXPECT_EQ(Load(path), kDefaults + " " + DefaultBGPath());
     }
     EXPECT_EQ(ReadText(path), text);
     EXPECT_FALSE(std::filesystem::exists(path + ".bad"));
 }
 
-TEST(Settings, CurrentVersionIsReadAsStoredWithoutRewriting)
-{
-    TempDir dir;
-    const std::string path = dir.File("LarkspurSS.ini");
-    const std::string text = "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nDogSize=150\nNumDogs=40\n"
-                             "NumFootprints=12\nBGType=2\nBGRes=7\nTileBG=false\n";
-    WriteText(path, text);
-    // DogSize 150 is a scale of 1.5; without "BGPath" the folder is the default.
-    EXPECT_EQ(Summary(Load(path)), "1 150 1.5 40 12 2 2 0 " + DefaultBGPath());
-    EXPECT_EQ(ReadText(path), text);
-}
-
-TEST(Settings, NumbersThatWouldExhaustMemoryAreClampedToTheLimits)
-{
-    TempDir dir;
-    const std::string path = dir.File("LarkspurSS.ini");
-    WriteText(path, "[LarkspurSS]\nversion=1.1\nNumDogs=-5\nNumFootprints=2000000000\nDogSize=0\n");
-    Loaded loaded = Load(path);
-    EXPECT_EQ(loaded.settings.NUM_DOGS, kMinNumDogs);
-    EXPECT_EQ(loaded.settings.NUM_FOOTPRINTS, kMaxNumFootprints);
-    EXPECT_EQ(loaded.settings.LDOGSIZE, kMinDogSize);
-    EXPECT_EQ(loaded.settings.dogSize, 0.1f);
-
-    WriteText(path, "[LarkspurSS]\nversion=1.1\nNumDogs=2000000000\nNumFootprints=-1\nDogSize=99999\n");
-    loaded = Load(path);
-    EXPECT_EQ(loaded.settings.NUM_DOGS, kMaxNumDogs);
-    EXPECT_EQ(loaded.settings.NUM_FOOTPRINTS, kMinNumFootprints);
-    EXPECT_EQ(loaded.settings.LDOGSIZE, kMaxDogSize);
-    // Clamping is for this run; the user's file is not touched.
-    EXPECT_EQ(ReadText(path), "[LarkspurSS]\nversion=1.1\nNumDogs=2000000000\nNumFootprints=-1\nDogSize=99999\n");
-}
-
-TEST(Settings, MissingOrMalformedKeysOfACurrentFileReadAsTheirDefaults)
+// A current file is read as it is and never rewritten, whatever it holds.
+TEST(Settings, ACurrentStoreIsReadWithMissingOrBadKeysAsDefaultsAndNumbersClamped)
 {
     const struct {
         const char* keys;
-        std::string expected;
+        std::string expected; // without the folder
+        const char* folder;   // null for the default folder
     } cases[] = {
+        {"MainMonitorOnly=true\nDogSize=150\nNumDogs=40\nNumFootprints=12\nBGType=2\nBGRes=0\nTileBG=false\n",
+         "1 150 1.5 40 12 2 0 0", nullptr},
         // A hand-edited file: creatures at full size, footprints and tiling kept.
-        {"NumDogs=30\n", "0 100 1 30 2000 0 1 1 " + DefaultBGPath()},
-        {"NumDogs=many\nTileBG=perhaps\nDogSize=\nMainMonitorOnly=2\nBGRes=x\n", Defaults()},
-        {"TileBG=false\nBGPath=/pictures/\n", "0 100 1 25 2000 0 1 0 /pictures/"},
+        {"NumDogs=30\n", "0 100 1 30 2000 0 1 1", nullptr},
+        {"NumDogs=many\nTileBG=perhaps\nDogSize=\nMainMonitorOnly=2\nBGRes=x\n", kDefaults, nullptr},
+        {"TileBG=false\nBGPath=/pictures/\n", "0 100 1 25 2000 0 1 0", "/pictures/"},
         // A 32-bit field keeps the low 32 bits of a larger stored number.
-        {"BGType=4294967297\n", "0 100 1 25 2000 1 1 1 " + DefaultBGPath()},
+        {"BGType=4294967297\n", "0 100 1 25 2000 1 1 1", nullptr},
         // A type the program does not know is the default; every resolution
         // but 512 and 1024 is the picture's own size.
-        {"BGType=7\nBGRes=-1\n", "0 100 1 25 2000 0 2 1 " + DefaultBGPath()},
-        {"BGType=-1\nBGRes=99999999999\n", "0 100 1 25 2000 0 2 1 " + DefaultBGPath()},
+        {"BGType=7\nBGRes=-1\n", "0 100 1 25 2000 0 2 1", nullptr},
+        {"BGType=-1\nBGRes=99999999999\n", "0 100 1 25 2000 0 2 1", nullptr},
+        // Numbers that would exhaust memory are brought to the limits.
+        {"NumDogs=-5\nNumFootprints=2000000000\nDogSize=0\n", "0 10 0.100000001 0 100000 0 1 1", nullptr},
+        {"NumDogs=2000000000\nNumFootprints=-1\nDogSize=99999\n", "0 1000 10 500 0 0 1 1", nullptr},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.keys);
         TempDir dir;
-        const std::string path = dir.File("LarkspurSS.ini");
         const std::string text = std::string("[LarkspurSS]\nversion=1.1\n") + c.keys;
-        WriteText(path, text);
-        EXPECT_EQ(Summary(Load(path)), c.expected) << c.keys;
-        // Reading fills nothing into the file.
-        EXPECT_EQ(ReadText(path), text) << c.keys;
+        const std::string path = dir.Write("LarkspurSS.ini", std::vector<unsigned char>(text.begin(), text.end()));
+        EXPECT_EQ(Load(path), c.expected + " " + (c.folder ? c.folder : DefaultBGPath()));
+        EXPECT_EQ(ReadText(path), text);
     }
 }
 
-TEST(Settings, OverridesReplaceStoredValuesAndAreClamped)
+TEST(Settings, OverridesReplaceStoredValuesAndAreClampedAndCut)
 {
     SETTINGS settings;
+    settings.NUM_FOOTPRINTS = 300;
+    settings.TILEBG = true;
     bool mainMonitorOnly = false;
     SettingsOverrides overrides;
     overrides.numDogs = 100000;
     overrides.dogSize = 250;
     overrides.bgType = 2;
-    overrides.bgPath = "/pictures/";
+    overrides.bgPath = "/" + std::string(5000, 'p');
     overrides.tileBG = false;
     overrides.mainMonitorOnly = true;
-    settings.NUM_FOOTPRINTS = 300;
-    settings.TILEBG = true;
     overrides.Apply(&settings, &mainMonitorOnly);
-    EXPECT_EQ(settings.NUM_DOGS, kMaxNumDogs);
-    EXPECT_EQ(settings.LDOGSIZE, 250);
-    EXPECT_EQ(settings.dogSize, 2.5f);
-    EXPECT_EQ(settings.NUM_FOOTPRINTS, 300);
-    EXPECT_EQ(settings.BGTYPE, 2);
-    EXPECT_STREQ(settings.BGPath, "/pictures/");
-    EXPECT_FALSE(settings.TILEBG);
-    EXPECT_TRUE(mainMonitorOnly);
-}
-
-TEST(Settings, OverlongFolderIsCutToFitTheField)
-{
-    SETTINGS settings;
-    SetBGPath(&settings, std::string(5000, 'a').c_str());
-    EXPECT_EQ(std::string(settings.BGPath), std::string(kBGPathBytes - 1, 'a'));
+    // A folder longer than the field is cut to fit it.
+    EXPECT_EQ(Summary(settings, mainMonitorOnly), "1 250 2.5 500 300 2 0 0 /" + std::string(kBGPathBytes - 2, 'p'));
 }
 
 } // namespace

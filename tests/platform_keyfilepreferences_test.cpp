@@ -21,14 +21,14 @@ std::string ReadText(const std::string& path)
     return std::string(bytes.begin(), bytes.end());
 }
 
-// The stored number, or `none` when the read fails.
-int64_t Integer(const KeyFilePreferences& store, const char* key, int64_t none = -1)
+// The stored number, or -1 when the read fails.
+int64_t Integer(const KeyFilePreferences& store, const char* key)
 {
-    int64_t value = none;
-    return store.ReadInteger(key, &value) ? value : none;
+    int64_t value = -1;
+    return store.ReadInteger(key, &value) ? value : -1;
 }
 
-TEST(KeyFilePreferences, MissingFileReadsAsAbsentKeysAndSavingCreatesItsFolder)
+TEST(KeyFilePreferences, MissingFileReadsAsAbsentKeysAndValuesOfTheWrongKindAsAbsentToo)
 {
     TempDir dir;
     const std::string path = dir.File("a/b/Module.ini");
@@ -38,47 +38,37 @@ TEST(KeyFilePreferences, MissingFileReadsAsAbsentKeysAndSavingCreatesItsFolder)
     bool flag = true;
     EXPECT_FALSE(store.ReadString("name", &text));
     EXPECT_FALSE(store.ReadBool("flag", &flag));
-    EXPECT_EQ(text, "untouched");
-    EXPECT_TRUE(flag);
     EXPECT_EQ(Integer(store, "count"), -1);
 
+    // Saving creates the folders.
     store.WriteString("name", "two words = and \\ more");
-    store.WriteBool("flag", true);
+    store.WriteBool("flag", false);
     store.WriteInteger("count", -9000000000LL);
+    store.WriteInteger("zero", 0);
     ASSERT_TRUE(store.Synchronize());
-
     KeyFilePreferences again(path, "Module");
     ASSERT_TRUE(again.ReadString("name", &text));
     EXPECT_EQ(text, "two words = and \\ more");
-    flag = false;
     EXPECT_TRUE(again.ReadBool("flag", &flag));
-    EXPECT_TRUE(flag);
+    EXPECT_FALSE(flag);
     EXPECT_EQ(Integer(again, "count"), -9000000000LL);
+    EXPECT_EQ(Integer(again, "zero"), 0);
+    // A failed read leaves the value as it was.
+    flag = true;
+    EXPECT_FALSE(again.ReadBool("name", &flag));
+    EXPECT_TRUE(flag);
+    EXPECT_EQ(Integer(again, "name"), -1);
     // Another module's group reads as empty.
     EXPECT_EQ(Integer(KeyFilePreferences(path, "Other"), "count"), -1);
-}
-
-TEST(KeyFilePreferences, ValuesOfTheWrongKindReadAsAbsent)
-{
-    TempDir dir;
-    const std::string path = dir.File("Module.ini");
-    const std::string text = "[Module]\ncount=many\nflag=perhaps\nzero=0\n";
-    ASSERT_TRUE(WriteFileAtomically(path, std::vector<unsigned char>(text.begin(), text.end())));
-    KeyFilePreferences store(path, "Module");
-    EXPECT_EQ(Integer(store, "count"), -1);
-    EXPECT_EQ(Integer(store, "zero"), 0);
-    bool flag = true;
-    EXPECT_FALSE(store.ReadBool("flag", &flag));
-    EXPECT_TRUE(flag);
 }
 
 TEST(KeyFilePreferences, CorruptFileReadsAsEmptyAndIsKeptAsideBeforeReplacing)
 {
     for (const std::string& bad : {std::string("no group line\n"), std::string("[Module]\n\xff\xfe=\x01\n[[[\n"),
                                    std::string(kMaxPreferencesFileBytes + 1, '#')}) {
+        SCOPED_TRACE(bad.substr(0, 16));
         TempDir dir;
-        const std::string path = dir.File("Module.ini");
-        ASSERT_TRUE(WriteFileAtomically(path, std::vector<unsigned char>(bad.begin(), bad.end())));
+        const std::string path = dir.Write("Module.ini", std::vector<unsigned char>(bad.begin(), bad.end()));
         KeyFilePreferences store(path, "Module");
         EXPECT_FALSE(store.problem().empty());
         EXPECT_FALSE(store.unreadable());
@@ -97,26 +87,24 @@ TEST(KeyFilePreferences, CorruptFileReadsAsEmptyAndIsKeptAsideBeforeReplacing)
 TEST(KeyFilePreferences, AFileThatCannotBeReadIsNeverReplaced)
 {
     const struct {
-        const char* name;
-        void (*make)(const std::string& path);
         const char* why;
+        void (*make)(const std::string& path);
     } cases[] = {
-        {"no permission",
+        {"Permission denied",
          [](const std::string& path) {
              ASSERT_TRUE(WriteFileAtomically(path, {'[', 'M', ']'}));
              ASSERT_EQ(chmod(path.c_str(), 0), 0);
-         },
-         "Permission denied"},
-        {"a folder", [](const std::string& path) { ASSERT_EQ(mkdir(path.c_str(), 0700), 0); }, "not a regular file"},
-        {"a link to itself", [](const std::string& path) { ASSERT_EQ(symlink(path.c_str(), path.c_str()), 0); },
-         "Too many levels of symbolic links"},
+         }},
+        {"not a regular file", [](const std::string& path) { ASSERT_EQ(mkdir(path.c_str(), 0700), 0); }},
+        {"Too many levels of symbolic links",
+         [](const std::string& path) { ASSERT_EQ(symlink(path.c_str(), path.c_str()), 0); }},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.why);
         TempDir dir;
         const std::string path = dir.File("Module.ini");
         ASSERT_NO_FATAL_FAILURE(c.make(path));
-        struct stat before;
+        struct stat before, after;
         ASSERT_EQ(lstat(path.c_str(), &before), 0);
         PermissionBitsHold hold;
         KeyFilePreferences store(path, "Module");
@@ -125,7 +113,6 @@ TEST(KeyFilePreferences, AFileThatCannotBeReadIsNeverReplaced)
         store.WriteInteger("count", 3);
         EXPECT_FALSE(store.Synchronize());
         EXPECT_EQ(store.SaveError(), "cannot read " + path + " (" + c.why + "), so it is left as it is");
-        struct stat after;
         ASSERT_EQ(lstat(path.c_str(), &after), 0);
         EXPECT_EQ(after.st_ino, before.st_ino);
         EXPECT_EQ(after.st_mode, before.st_mode);
@@ -133,10 +120,9 @@ TEST(KeyFilePreferences, AFileThatCannotBeReadIsNeverReplaced)
     }
 }
 
-TEST(KeyFilePreferences, SavingIntoAnUnwritableFolderFailsAndLeavesTheFile)
+TEST(KeyFilePreferences, SavingWhereTheFolderIsAFileFailsAndSaysWhy)
 {
     TempDir dir;
-    // A path whose parent is a file cannot be created.
     const std::string blocker = dir.Write("blocker", {'x'});
     KeyFilePreferences store(blocker + "/Module.ini", "Module");
     store.WriteInteger("count", 1);
@@ -145,20 +131,18 @@ TEST(KeyFilePreferences, SavingIntoAnUnwritableFolderFailsAndLeavesTheFile)
     EXPECT_EQ(ReadText(blocker), "x");
 }
 
-TEST(KeyFilePreferences, PathFollowsXdgConfigHome)
+TEST(KeyFilePreferences, PathFollowsXdgConfigHomeWhenAbsoluteElseHome)
 {
-    const char* saved = std::getenv("XDG_CONFIG_HOME");
-    const std::string keep = saved ? saved : "";
-    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const std::string keepConfig = config ? config : "", keepHome = std::getenv("HOME") ? std::getenv("HOME") : "";
     setenv("XDG_CONFIG_HOME", "/tmp/config-here", 1);
     EXPECT_EQ(PreferencesPath("LarkspurSS"), "/tmp/config-here/larkspur/LarkspurSS.ini");
-    // A relative value is not a valid base folder and is ignored.
     setenv("XDG_CONFIG_HOME", "relative", 1);
     setenv("HOME", "/home/someone", 1);
     EXPECT_EQ(PreferencesPath("LarkspurSS"), "/home/someone/.config/larkspur/LarkspurSS.ini");
-    setenv("HOME", home.c_str(), 1);
-    if (saved)
-        setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
+    setenv("HOME", keepHome.c_str(), 1);
+    if (config)
+        setenv("XDG_CONFIG_HOME", keepConfig.c_str(), 1);
     else
         unsetenv("XDG_CONFIG_HOME");
 }
