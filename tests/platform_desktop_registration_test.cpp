@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -37,92 +38,90 @@ std::vector<std::string> Entries(std::string text)
     return entries;
 }
 
-TEST(XScreenSaverRegistration, TheEntryGoesFirstAndEverythingElseStays)
+// The text before the programs resource and after its last line.
+std::string Around(const std::string& text)
 {
-    std::string updated;
-    ASSERT_EQ(AddToProgramsList(kTypical, &updated), Registration::Added);
-    const std::vector<std::string> entries = Entries(updated);
-    ASSERT_EQ(entries.size(), 4u) << updated;
-    EXPECT_EQ(entries[0], "GL: larkspur --root");
-    EXPECT_EQ(entries[1], "maze -root");
-    EXPECT_EQ(entries[3].substr(0, 1), "-");
-    EXPECT_EQ(updated.find("mode:\t\trandom\n"), std::string(kTypical).find("mode:"));
-    EXPECT_NE(updated.find("\npointerPollTime:    0:00:05\n"), std::string::npos);
-
-    // One-line and empty lists.
-    ASSERT_EQ(AddToProgramsList("programs: maze -root\nlock: False\n", &updated), Registration::Added);
-    EXPECT_EQ(Entries(updated), (std::vector<std::string>{"GL: larkspur --root", "maze -root"})) << updated;
-    EXPECT_NE(updated.find("\nlock: False\n"), std::string::npos);
-    ASSERT_EQ(AddToProgramsList("programs:\nlock: False", &updated), Registration::Added);
-    EXPECT_EQ(Entries(updated), (std::vector<std::string>{"GL: larkspur --root"})) << updated;
-    EXPECT_EQ(updated.back(), 'e');
+    const size_t start = text.find("programs:");
+    size_t end = start;
+    while ((end = text.find('\n', end)) != std::string::npos && text[end - 1] == '\\')
+        end++;
+    return text.substr(0, start) + (end == std::string::npos ? "" : text.substr(end));
 }
 
-TEST(XScreenSaverRegistration, AListThatRunsLarkspurIsLeftAlone)
+// The whole typical file is checked through larkspur --register below.
+TEST(XScreenSaverRegistration, TheEntryGoesFirstOrADisabledOneIsEnabledAndEverythingElseStays)
 {
-    std::string updated;
-    std::string text = kTypical;
-    text.insert(text.find("\t\t\t\tmaze"), "   GL: \t/usr/local/bin/larkspur --root --num-dogs 5 \\n\\\n");
-    EXPECT_EQ(AddToProgramsList(text, &updated), Registration::AlreadyListed);
-    // A different program whose name merely contains the word is no match.
-    text = kTypical;
-    text.insert(text.find("\t\t\t\tmaze"), "  larkspurish -root \\n\\\n");
-    EXPECT_EQ(AddToProgramsList(text, &updated), Registration::Added);
-    EXPECT_EQ(AddToProgramsList("mode: off\n", &updated), Registration::NoProgramsList);
+    const struct {
+        const char* text;
+        Registration outcome;
+        std::vector<std::string> entries; // after the update
+    } cases[] = {
+        {"programs: maze -root\nlock: False\n", Registration::Added, {"GL: larkspur --root", "maze -root"}},
+        // No newline at the end stays so.
+        {"programs:\nlock: False", Registration::Added, {"GL: larkspur --root"}},
+        // A different program whose name merely contains the word is no match.
+        {"programs: larkspurish -root\n", Registration::Added, {"GL: larkspur --root", "larkspurish -root"}},
+        // The "-" may stand after a continued line; the options stay.
+        {"programs: \\\n  -\\\n GL: larkspur -root \\n\\\n  maze\n", Registration::Enabled,
+         {"GL: larkspur -root", "maze"}},
+        // One enabled entry is enough.
+        {"programs: \\\n  -\\\n GL: larkspur -root \\n\\\nlarkspur --delay 1\\n\\\n  maze\n",
+         Registration::AlreadyListed, {}},
+        {"programs: \\\n  GL: \t/usr/local/bin/larkspur --root \\n\\\n  maze\n", Registration::AlreadyListed, {}},
+        {"mode: off\n", Registration::NoProgramsList, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::string updated;
+        ASSERT_EQ(AddToProgramsList(c.text, &updated), c.outcome);
+        if (c.entries.empty())
+            continue;
+        EXPECT_EQ(Entries(updated), c.entries) << updated;
+        EXPECT_EQ(Around(updated), Around(c.text)) << updated;
+        // Enabling only blanks the "-".
+        if (c.outcome == Registration::Enabled) {
+            EXPECT_EQ(updated.size(), strlen(c.text));
+        }
+    }
 }
 
-TEST(XScreenSaverRegistration, ADisabledEntryIsEnabledInItsPlaceWithItsOptions)
-{
-    std::string updated;
-    std::string text = kTypical;
-    text.insert(text.find("\t\t\t\tmaze"), "-  GL: \tlarkspur --root --num-dogs 5 \\n\\\n");
-    ASSERT_EQ(AddToProgramsList(text, &updated), Registration::Enabled);
-    std::vector<std::string> entries = Entries(updated);
-    ASSERT_EQ(entries.size(), 4u) << updated;
-    EXPECT_EQ(entries[0], "GL: \tlarkspur --root --num-dogs 5");
-    EXPECT_EQ(entries[3].substr(0, 1), "-") << "other disabled programs stay disabled";
-    EXPECT_EQ(updated.size(), text.size());
-
-    // The "-" may stand after a continued line, and one enabled entry is enough.
-    text = "programs: \\\n  -\\\n GL: larkspur -root \\n\\\n  maze\n";
-    ASSERT_EQ(AddToProgramsList(text, &updated), Registration::Enabled);
-    EXPECT_EQ(Entries(updated), (std::vector<std::string>{"GL: larkspur -root", "maze"})) << updated;
-    text.insert(text.find("  maze"), "larkspur --delay 1\\n\\\n");
-    EXPECT_EQ(AddToProgramsList(text, &updated), Registration::AlreadyListed);
-}
-
-TEST(XScreenSaverRegistration, RegisterTwiceAddsOneLineAndKeepsTheOldFile)
+TEST(XScreenSaverRegistration, RegisterAddsOneLineOnceKeepsTheOldFileAndEnablesADisabledEntry)
 {
     TempDir home;
     const std::string command = "HOME='" + home.path() + "' " + std::string(LARKSPUR_PROGRAM) + " --register";
+    const std::string file = home.File(".xscreensaver");
+    const auto text = [](const std::string& path) {
+        std::vector<unsigned char> bytes;
+        EXPECT_TRUE(ReadWholeFile(path, &bytes)) << path;
+        return std::string(bytes.begin(), bytes.end());
+    };
     // Without a file nothing is written and the user is told.
     std::string out, err;
     EXPECT_EQ(RunCommand(command, nullptr, &err), 1);
     EXPECT_NE(err.find("xscreensaver-settings"), std::string::npos) << err;
-    EXPECT_NE(RunCommand("test -e '" + home.File(".xscreensaver") + "'"), 0);
+    EXPECT_NE(RunCommand("test -e '" + file + "'"), 0);
 
-    const std::string file = home.Write(".xscreensaver", std::vector<unsigned char>(kTypical, kTypical + sizeof kTypical - 1));
+    home.Write(".xscreensaver", std::vector<unsigned char>(kTypical, kTypical + sizeof kTypical - 1));
     ASSERT_EQ(RunCommand(command, &out, &err), 0) << err;
     EXPECT_NE(out.find("added \"GL: larkspur --root\""), std::string::npos) << out;
-    std::vector<unsigned char> backup, first, second;
-    ASSERT_TRUE(ReadWholeFile(file + ".bak", &backup));
-    EXPECT_EQ(std::string(backup.begin(), backup.end()), kTypical);
-    ASSERT_TRUE(ReadWholeFile(file, &first));
+    EXPECT_EQ(text(file + ".bak"), kTypical);
+    const std::string first = text(file);
+    const std::vector<std::string> entries = {"GL: larkspur --root", "maze -root", "GL: \t\t\t\tsuperquadrics -root",
+                                              "-\t\t\t\tdeco -root"};
+    EXPECT_EQ(Entries(first), entries) << first;
+    EXPECT_EQ(Around(first), Around(kTypical)) << first;
 
     ASSERT_EQ(RunCommand(command, &out, &err), 0) << err;
     EXPECT_NE(out.find("already runs larkspur"), std::string::npos) << out;
-    ASSERT_TRUE(ReadWholeFile(file, &second));
-    EXPECT_EQ(first, second);
-    EXPECT_EQ(Entries(std::string(second.begin(), second.end())).size(), 4u);
+    EXPECT_EQ(text(file), first);
 
     // Disabled in XScreenSaver's settings, it is enabled again, and said so.
-    std::string disabled(first.begin(), first.end());
+    std::string disabled = first;
     disabled.replace(disabled.find("  GL: larkspur"), 2, "- ");
     home.Write(".xscreensaver", std::vector<unsigned char>(disabled.begin(), disabled.end()));
     ASSERT_EQ(RunCommand(command, &out, &err), 0) << err;
     EXPECT_NE(out.find("disabled; it is enabled now"), std::string::npos) << out;
-    ASSERT_TRUE(ReadWholeFile(file, &second));
-    EXPECT_EQ(Entries(std::string(second.begin(), second.end()))[0], "GL: larkspur --root");
+    EXPECT_EQ(Entries(text(file)), entries);
 }
 
 } // namespace
