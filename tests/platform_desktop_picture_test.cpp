@@ -15,14 +15,11 @@
 
 namespace {
 
-class FakeSettings : public DesktopSettings {
-public:
+struct FakeSettings : DesktopSettings {
     std::optional<std::string> ReadString(const char* schema, const char* key) override
     {
         const auto found = values.find(std::string(schema) + " " + key);
-        if (found == values.end())
-            return std::nullopt;
-        return found->second;
+        return found == values.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
     std::map<std::string, std::string> values;
 };
@@ -47,18 +44,22 @@ protected:
     DesktopPictureSources sources;
 };
 
+const std::string kGnome = "org.gnome.desktop.background picture-uri";
+const std::string kMate = "org.mate.background picture-filename";
+const std::string kCinnamon = "org.cinnamon.desktop.background picture-uri";
+
 TEST_F(DesktopPictureTest, TheGivenPictureComesFirstAndMustLoadThenTheRunningDesktopIsAsked)
 {
     sources.given = Picture("given.png");
-    settings.values["org.mate.background picture-filename"] = Picture("mate.png");
+    settings.values[kMate] = Picture("mate.png");
     EXPECT_EQ(Find(), sources.given);
     sources.given = Text("notes.png", "not a picture");
     EXPECT_EQ(Find(), dir.File("mate.png"));
 
     // Then the running desktop is asked before the others.
     sources.given = "";
-    settings.values["org.gnome.desktop.background picture-uri"] = Uri(Picture("gnome.png"));
-    settings.values["org.cinnamon.desktop.background picture-uri"] = Uri(Picture("cinnamon.png"));
+    settings.values[kGnome] = Uri(Picture("gnome.png"));
+    settings.values[kCinnamon] = Uri(Picture("cinnamon.png"));
     EXPECT_EQ(Find(), dir.File("gnome.png"));
     sources.currentDesktop = "MATE";
     EXPECT_EQ(Find(), dir.File("mate.png"));
@@ -66,20 +67,18 @@ TEST_F(DesktopPictureTest, TheGivenPictureComesFirstAndMustLoadThenTheRunningDes
     EXPECT_EQ(Find(), dir.File("cinnamon.png"));
     sources.currentDesktop = "ubuntu:GNOME";
     EXPECT_EQ(Find(), dir.File("gnome.png"));
+
+    // A dark scheme uses the dark picture when it loads.
+    settings.values[kGnome + "-dark"] = Uri(Picture("dark.png"));
+    EXPECT_EQ(Find(), dir.File("gnome.png"));
+    settings.values["org.gnome.desktop.interface color-scheme"] = "prefer-dark";
+    EXPECT_EQ(Find(), dir.File("dark.png"));
+    settings.values[kGnome + "-dark"] = Uri(dir.File("nothing.png"));
+    EXPECT_EQ(Find(), dir.File("gnome.png"));
 }
 
-TEST_F(DesktopPictureTest, SettingsThatNameNoReadablePictureAreSkipped)
-{
-    settings.values["org.gnome.desktop.background picture-uri"] = Uri(dir.File("gone.jpg"));
-    settings.values["org.mate.background picture-filename"] = "";
-    settings.values["org.cinnamon.desktop.background picture-uri"] = "http://example.invalid/x.png";
-    sources.systemDefault = Picture("default.png");
-    EXPECT_EQ(Find(), sources.systemDefault);
-    sources.systemDefault = dir.File("missing.svg");
-    EXPECT_EQ(Find(), "");
-}
-
-TEST_F(DesktopPictureTest, ASkippedPictureTheUserChoseIsToldOnceWithWhatShowsInstead)
+// A skipped picture the user chose is told once, with what shows instead.
+TEST_F(DesktopPictureTest, PicturesThatDoNotLoadAreSkippedAndTheUsersChoicesAreToldOnce)
 {
     char* text = nullptr;
     size_t size = 0;
@@ -88,14 +87,15 @@ TEST_F(DesktopPictureTest, ASkippedPictureTheUserChoseIsToldOnceWithWhatShowsIns
     WritePixbufPicture(dir.File("old.bmp"), "bmp", 8, 8, 3, QuadrantPixels(8, 8, 3));
     sources.given = dir.File("missing.png");
     sources.currentDesktop = "GNOME";
-    settings.values["org.gnome.desktop.background picture-uri"] = Uri(dir.File("old.bmp"));
+    settings.values[kGnome] = Uri(dir.File("old.bmp"));
     // A desktop that is not running may keep a stale setting: tried, not told.
-    settings.values["org.mate.background picture-filename"] = dir.File("stale.png");
+    settings.values[kMate] = dir.File("stale.png");
+    settings.values[kCinnamon] = "http://example.invalid/x.png";
     sources.systemDefault = Picture("default.png");
     EXPECT_EQ(Find(), sources.systemDefault);
     // Every view asks; the lines come once.
     EXPECT_EQ(Find(), sources.systemDefault);
-    sources.systemDefault = "";
+    sources.systemDefault = dir.File("missing.svg");
     EXPECT_EQ(Find(), "");
     std::fclose(sources.notices);
     const std::string told(text, size);
@@ -109,17 +109,6 @@ TEST_F(DesktopPictureTest, ASkippedPictureTheUserChoseIsToldOnceWithWhatShowsIns
     EXPECT_EQ(told, missing + instead + bmp + instead + missing + none + bmp + none);
 }
 
-TEST_F(DesktopPictureTest, ADarkSchemeUsesTheDarkPictureWhenItLoads)
-{
-    settings.values["org.gnome.desktop.background picture-uri"] = Uri(Picture("light.png"));
-    settings.values["org.gnome.desktop.background picture-uri-dark"] = Uri(Picture("dark.png"));
-    EXPECT_EQ(Find(), dir.File("light.png"));
-    settings.values["org.gnome.desktop.interface color-scheme"] = "prefer-dark";
-    EXPECT_EQ(Find(), dir.File("dark.png"));
-    settings.values["org.gnome.desktop.background picture-uri-dark"] = Uri(dir.File("nothing.png"));
-    EXPECT_EQ(Find(), dir.File("light.png"));
-}
-
 TEST_F(DesktopPictureTest, AGnomeBackgroundXmlStandsForItsFirstPicture)
 {
     RunCommand("mkdir -p '" + dir.File("slides") + "'");
@@ -130,8 +119,7 @@ TEST_F(DesktopPictureTest, AGnomeBackgroundXmlStandsForItsFirstPicture)
                                                    "<file>\n      morning.png\n    </file></static>\n<transition><from>" +
                                                        dir.File("slides/morning.png") + "</from><to>" +
                                                        dir.File("slides/night.png") + "</to></transition></background>\n");
-    EXPECT_EQ(PictureOfGnomeXml(xml), dir.File("slides/morning.png"));
-    settings.values["org.gnome.desktop.background picture-uri"] = Uri(xml);
+    settings.values[kGnome] = Uri(xml);
     EXPECT_EQ(Find(), dir.File("slides/morning.png"));
 
     const std::string sized = Text("sized.xml", "<background><static><file><size width=\"8\" height=\"8\">" +
