@@ -5,10 +5,7 @@
 // weston nested in it for an output that goes).
 #include <gtest/gtest.h>
 
-#include "fixtures/FakeHost.h"
 #include "fixtures/Sway.h"
-#include "fixtures/TempDir.h"
-#include "fixtures/TestPictures.h"
 #include "fixtures/Weston.h"
 #include "fixtures/Xvfb.h"
 
@@ -21,17 +18,8 @@
 
 namespace {
 
-const std::string kProgram = LARKSPUR_PROGRAM;
-
 class LarkspurOnWayland : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        RunCommand("mkdir -p '" + dir.File("res") + "'");
-        WriteScenePack(dir.File("res") + "/pellmore.works", 8);
-        WritePixbufPicture(quadrants, "png", 64, 48, 3, QuadrantPixels(64, 48, 3));
-    }
-
     // A weston, nested in sway when there is one.
     void Start(int width, int height, int outputs = 1, int scale = 1)
     {
@@ -47,22 +35,16 @@ protected:
         compositor = sway->Environment();
     }
 
-    // larkspur on the compositor last started, with its settings in the
-    // scratch folder, no desktop settings of the machine, and no session bus
-    // (so no portal).
+    // larkspur on the compositor last started.
     std::unique_ptr<ChildProgram> Larkspur(const std::string& arguments, const std::string& environment = "")
     {
-        return std::make_unique<ChildProgram>(
-            compositor + " XDG_CONFIG_HOME='" + dir.File("config") + "' HOME='" + dir.path() +
-            "' GSETTINGS_BACKEND=memory XDG_CURRENT_DESKTOP= DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent " +
-            environment + " " + kProgram + " --verbose --seed 1 --resources '" + resources + "' " + arguments);
+        return scratch.Run(compositor + " " + environment, "--verbose --resources '" + resources + "' " + arguments);
     }
 
-    TempDir dir;
-    // A scene pack alone: no creatures unless a test asks for the real packs.
-    std::string resources = dir.File("res");
-    std::string quadrants = dir.File("quadrants.png");
-    std::string showQuadrants = "--num-dogs 0 --bg-type 1 --no-tile-bg --desktop-picture " + quadrants;
+    LarkspurScratch scratch;
+    // The scene pack alone: no creatures unless a test asks for the real packs.
+    std::string resources = scratch.resources;
+    const std::string& showQuadrants = scratch.showQuadrants;
     // Declared first, so that a weston nested in it goes first.
     std::unique_ptr<SwayServer> sway;
     std::unique_ptr<WestonServer> weston;
@@ -81,72 +63,33 @@ Box Find(const Shot& shot, Colour colour)
     Box box;
     for (int y = 0; y < shot.height; y++)
         for (int x = 0; x < shot.width; x++)
-            if (Near(shot.At(x, y), colour, 10)) {
-                box.left = std::min(box.left, x);
-                box.right = std::max(box.right, x);
-                box.top = std::min(box.top, y);
-                box.bottom = std::max(box.bottom, y);
-            }
+            if (Near(shot.At(x, y), colour, 10))
+                box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x), std::max(box.bottom, y)};
     return box;
-}
-
-bool Looks(const Shot& shot, int x, int y, Colour colour)
-{
-    return x >= 0 && y >= 0 && x < shot.width && y < shot.height && Near(shot.At(x, y), colour, 40);
-}
-
-// The quadrant picture fills the area upright: each quadrant's colour at
-// the centre of its quarter.
-bool ShowsQuadrants(const Shot& shot, int left, int top, int width, int height)
-{
-    return Looks(shot, left + width / 4, top + height / 4, kRed) &&
-           Looks(shot, left + width * 3 / 4, top + height / 4, kGreen) &&
-           Looks(shot, left + width / 4, top + height * 3 / 4, kBlue) &&
-           Looks(shot, left + width * 3 / 4, top + height * 3 / 4, kWhite);
-}
-
-// Pixels of the area that are none of the four quadrant colours.
-int Strangers(const Shot& shot, int left, int top, int width, int height)
-{
-    int count = 0;
-    for (int y = top; y < top + height; y++)
-        for (int x = left; x < left + width; x++) {
-            const unsigned char* p = shot.At(x, y);
-            count += !Near(p, kRed) && !Near(p, kGreen) && !Near(p, kBlue) && !Near(p, kWhite);
-        }
-    return count;
 }
 
 // The quadrant picture fills a 1280x720 window somewhere on the screen:
 // its box runs from red's top left to white's bottom right, give or take
 // slack pixels, as the picture's edge texels blend with what lies beyond.
-bool WindowShowsQuadrants(const Shot& shot, Box* window, int slack = 4)
+// The window's pixels that are none of the four colours are counted.
+bool WindowShowsQuadrants(const Shot& shot, Box* window, int slack = 4, int* strangers = nullptr)
 {
     const Box red = Find(shot, kRed), white = Find(shot, kWhite);
-    window->left = red.left;
-    window->top = red.top;
-    window->right = white.right;
-    window->bottom = white.bottom;
-    return std::abs(window->width() - 1280) <= slack && std::abs(window->height() - 720) <= slack &&
-           ShowsQuadrants(shot, window->left, window->top, window->width(), window->height());
+    *window = {red.left, red.top, white.right, white.bottom};
+    if (std::abs(window->width() - 1280) > slack || std::abs(window->height() - 720) > slack ||
+        !ShowsQuadrants(shot, window->left, window->top, window->width(), window->height()))
+        return false;
+    for (int y = window->top; strangers && y <= window->bottom; y++)
+        for (int x = window->left; x <= window->right; x++) {
+            const unsigned char* p = shot.At(x, y);
+            *strangers += !Near(p, kRed) && !Near(p, kGreen) && !Near(p, kBlue) && !Near(p, kWhite);
+        }
+    return true;
 }
 
-void ExpectExit(ChildProgram& program, double seconds, int status)
+std::ostream& operator<<(std::ostream& out, const Box& box)
 {
-    int got = -1;
-    ASSERT_TRUE(program.Wait(seconds, &got)) << "still running after " << seconds << " s\n" << program.Stderr();
-    EXPECT_EQ(got, status) << program.Stderr();
-}
-
-// Waits for the text on the program's stderr.
-bool Says(ChildProgram& program, const std::string& text, double seconds = 15.0)
-{
-    return WaitFor([&] { return program.Stderr().find(text) != std::string::npos; }, seconds);
-}
-
-double SecondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return out << "window at " << box.left << "," << box.top << " to " << box.right << "," << box.bottom << "\n";
 }
 
 // The window is 1280x720 and shows the picture upright, then the herd walks
@@ -157,24 +100,21 @@ TEST_F(LarkspurOnWayland, WindowShowsThePictureUprightAndTheHerdAndEndsOnSigterm
     ASSERT_NO_FATAL_FAILURE(Start(1920, 1080));
     resources = LARKSPUR_RESOURCES_DIR;
     auto program = Larkspur("--preview --bg-type 1 --no-tile-bg --num-dogs 25 --dog-size 300 --desktop-picture " +
-                            quadrants);
+                            scratch.quadrants);
     Box window;
     EXPECT_TRUE(WaitFor(
         [&] {
-            const Shot shot = weston->Screenshot();
-            return WindowShowsQuadrants(shot, &window) &&
-                   Strangers(shot, window.left, window.top, window.width(), window.height()) > 500;
+            int strangers = 0;
+            return WindowShowsQuadrants(weston->Screenshot(), &window, 4, &strangers) && strangers > 500;
         },
         30.0))
-        << "window at " << window.left << "," << window.top << " to " << window.right << "," << window.bottom
-        << "\n"
-        << program->Stderr();
+        << window << program->Stderr();
     EXPECT_NE(program->Stderr().find("window 1280x720 pixels at scale 1"), std::string::npos) << program->Stderr();
 
     const auto sent = std::chrono::steady_clock::now();
     program->Signal(SIGTERM);
     ExpectExit(*program, 1.0, 0);
-    EXPECT_LT(SecondsSince(sent), 1.0);
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count(), 1.0);
 }
 
 // One view per output, each filling it (at scale 2 in pixels, sharp);
@@ -182,80 +122,63 @@ TEST_F(LarkspurOnWayland, WindowShowsThePictureUprightAndTheHerdAndEndsOnSigterm
 // black. Losing the compositor ends the run with status 1.
 TEST_F(LarkspurOnWayland, FullscreenCoversEachOutputAndEndsWhenTheCompositorGoes)
 {
-    const struct {
-        int scale;
-        bool mainOnly;
-    } cases[] = {{1, false}, {2, true}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE("scale " + std::to_string(c.scale));
-        ASSERT_NO_FATAL_FAILURE(Start(640, 480, 2, c.scale));
-        auto program = Larkspur("--fullscreen " + showQuadrants + (c.mainOnly ? " --main-monitor-only" : ""));
+    for (const int scale : {1, 2}) {
+        const bool mainOnly = scale == 2;
+        SCOPED_TRACE("scale " + std::to_string(scale));
+        ASSERT_NO_FATAL_FAILURE(Start(640, 480, 2, scale));
+        auto program = Larkspur("--fullscreen " + showQuadrants + (mainOnly ? " --main-monitor-only" : ""));
         EXPECT_TRUE(WaitFor(
             [&] {
                 const Shot shot = weston->Screenshot();
-                const bool second = c.mainOnly ? Looks(shot, 640 + 320, 240, Colour{0, 0, 0})
-                                               : ShowsQuadrants(shot, 640, 0, 640, 480);
+                const bool second = mainOnly ? Looks(shot, 640 + 320, 240, Colour{0, 0, 0})
+                                             : ShowsQuadrants(shot, 640, 0, 640, 480);
                 return shot.width == 1280 && ShowsQuadrants(shot, 0, 0, 640, 480) && second;
             },
             30.0))
             << program->Stderr();
-        const std::string err = program->Stderr();
-        const std::string view = "640x480 pixels at scale " + std::to_string(c.scale);
-        const size_t first = err.find(view);
-        EXPECT_NE(first, std::string::npos) << err;
-        EXPECT_NE(err.find(view, first + 1), std::string::npos) << err;
+        const std::string err = program->Stderr(), view = "640x480 pixels at scale " + std::to_string(scale);
+        EXPECT_NE(err.find(view, err.find(view) + 1), std::string::npos) << "a view per output\n" << err;
 
         weston->Kill();
-        ExpectExit(*program, 3.0, 1);
-        EXPECT_NE(program->Stderr().find("lost the connection to the Wayland compositor"), std::string::npos)
-            << program->Stderr();
+        ExpectExit(*program, 3.0, 1, "lost the connection to the Wayland compositor");
     }
 }
 
-// A compositor that lets grim read the screen: the capture is asked of grim
-// (for every output, since weston names none), before the window maps, and
-// only once; the ground then shows what grim gave, upright and in its own
-// colours.
-TEST_F(LarkspurOnWayland, CaptureAsksGrimOnceBeforeTheWindowMapsAndShowsItOnTheGround)
+// Which display system a run uses, and the combinations refused with a
+// reason (status 2). No X server runs, so a run sent to X11 fails to open
+// its display (status 1), which tells the choice apart. The session's own
+// choice is a run whose compositor lets grim read the screen: the capture is
+// asked of grim (for every output, since weston names none), before the
+// window maps, and only once; the ground then shows what grim gave, upright
+// and in its own colours.
+TEST_F(LarkspurOnWayland, BackendFollowsTheSessionAndTheCaptureAsksGrimOnceBeforeTheWindowMaps)
 {
     ASSERT_NO_FATAL_FAILURE(Start(1280, 800));
-    const std::string bin = dir.File("bin"), calls = dir.File("grim-calls");
-    RunCommand("mkdir -p '" + bin + "'");
+    const std::string bin = scratch.dir.File("bin"), calls = scratch.dir.File("grim-calls");
     // The stand-in grim notes its arguments and writes the picture to stdout.
-    RunCommand("printf '#!/bin/sh\\necho \"$*\" >> %s\\nexec cat %s\\n' '" + calls + "' '" + quadrants + "' > '" +
-               bin + "/grim' && chmod +x '" + bin + "/grim'");
+    RunCommand("mkdir -p '" + bin + "' && printf '#!/bin/sh\\necho \"$*\" >> %s\\nexec cat %s\\n' '" + calls + "' '" +
+               scratch.quadrants + "' > '" + bin + "/grim' && chmod +x '" + bin + "/grim'");
     auto program = Larkspur("--num-dogs 0 --bg-type 0 --no-tile-bg", "PATH='" + bin + "':$PATH");
-    EXPECT_TRUE(WaitFor([&] { return program->Stderr().find("captured the screen through grim") != std::string::npos; },
-                        15.0))
-        << program->Stderr();
+    EXPECT_TRUE(Says(*program, "captured the screen through grim")) << program->Stderr();
     const std::string err = program->Stderr();
     EXPECT_LT(err.find("window 1280x720"), err.find("captured the screen through grim")) << err;
     // The capture wraps around, so half a texel at each edge (20 pixels
     // across, 11 down) blends with the far side.
     Box window;
     EXPECT_TRUE(WaitFor([&] { return WindowShowsQuadrants(weston->Screenshot(), &window, 24); }, 15.0))
-        << "window at " << window.left << "," << window.top << " to " << window.right << "," << window.bottom
-        << "\n"
-        << program->Stderr();
+        << window << program->Stderr();
     program->Signal(SIGINT);
     ExpectExit(*program, 1.0, 0);
     std::string called;
     RunCommand("cat '" + calls + "'", &called);
     EXPECT_EQ(called, "-\n");
-}
 
-// Which display system a run uses, and the combinations refused with a
-// reason (status 2). No X server runs, so a run sent to X11 fails to open
-// its display (status 1), which tells the choice apart.
-TEST_F(LarkspurOnWayland, BackendFollowsTheSessionAndRefusesXWindowsWithWayland)
-{
-    ASSERT_NO_FATAL_FAILURE(Start(1280, 800));
     const struct {
         const char* arguments;
         int status;
         const char* says;
+        const char* environment = "";
     } cases[] = {
-        {"", 0, "window 1280x720 pixels"},
         {"--wayland", 0, "window 1280x720 pixels"},
         {"--x11", 1, "cannot open a display"},
         {"--window-id 0x400001", 1, "cannot open a display"},
@@ -265,58 +188,39 @@ TEST_F(LarkspurOnWayland, BackendFollowsTheSessionAndRefusesXWindowsWithWayland)
         {"--wayland --monitors 640x480+0+0", 2, "Wayland reports its outputs itself"},
         {"--wayland --x11", 2, "choose only one of --wayland and --x11"},
         {"--headless --wayland", 2, "cannot be used with --headless"},
+        // Without a compositor to reach, --wayland fails with the reason.
+        {"--wayland", 1, "cannot connect to the Wayland compositor 'no-such-socket'", "WAYLAND_DISPLAY=no-such-socket"},
     };
     for (const auto& c : cases) {
-        auto program = Larkspur(std::string(c.arguments) + " " + showQuadrants);
+        SCOPED_TRACE(c.arguments);
+        program = Larkspur(std::string(c.arguments) + " " + showQuadrants, c.environment);
         if (c.status == 0) {
-            EXPECT_TRUE(WaitFor([&] { return program->Stderr().find(c.says) != std::string::npos; }, 15.0))
-                << c.arguments << "\n" << program->Stderr();
+            EXPECT_TRUE(Says(*program, c.says)) << program->Stderr();
             program->Signal(SIGTERM);
         }
-        int status = -1;
-        ASSERT_TRUE(program->Wait(10.0, &status)) << c.arguments;
-        EXPECT_EQ(status, c.status) << c.arguments << "\n" << program->Stderr();
-        EXPECT_NE(program->Stderr().find(c.says), std::string::npos) << c.arguments << "\n" << program->Stderr();
+        ExpectExit(*program, 10.0, c.status, c.says);
     }
-    // Without a compositor to reach, --wayland fails with the reason.
-    auto unreachable = Larkspur("--wayland", "WAYLAND_DISPLAY=no-such-socket");
-    int status = -1;
-    ASSERT_TRUE(unreachable->Wait(10.0, &status));
-    EXPECT_EQ(status, 1);
-    EXPECT_NE(unreachable->Stderr().find("cannot connect to the Wayland compositor 'no-such-socket'"),
-              std::string::npos)
-        << unreachable->Stderr();
 }
 
-// Real key presses through sway's seat: in full screen any key wakes the run
-// (status 0); a window takes no notice of an ordinary key and ends on Escape.
-// Pointer motion cannot be tested so: a headless sway has no pointer device,
-// so no client is given a pointer (the wake rule's own tests cover it).
+// Real key presses through sway's seat: a window takes no notice of an
+// ordinary key and ends on Escape; in full screen any key wakes the run
+// (status 0). Pointer motion cannot be tested so: a headless sway has no
+// pointer device, so no client is given a pointer (the wake rule's own tests
+// cover it).
 TEST_F(LarkspurOnWayland, FullScreenWakesOnARealKeyAndTheWindowEndsOnlyOnEscape)
 {
     ASSERT_NO_FATAL_FAILURE(StartSway(640, 480));
-    const struct {
-        const char* arguments;
-        const char* key;
-        bool ends;
-        const char* says;
-    } cases[] = {
-        {"--fullscreen", "x", true, "woken by a key"},
-        {"", "x", false, ""},
-        {"", "Escape", true, ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.arguments) + " " + c.key);
-        auto program = Larkspur(std::string(c.arguments) + " " + showQuadrants);
-        ASSERT_TRUE(Says(*program, "pixels at scale 1")) << program->Stderr();
-        ASSERT_TRUE(sway->PressKey(c.key)) << "no virtual keyboard";
-        if (!c.ends) {
-            EXPECT_TRUE(program->Running()) << program->Stderr();
-            program->Signal(SIGTERM);
-        }
-        ExpectExit(*program, 3.0, 0);
-        EXPECT_NE(program->Stderr().find(c.says), std::string::npos) << program->Stderr();
-    }
+    auto program = Larkspur(showQuadrants);
+    ASSERT_TRUE(Says(*program, "pixels at scale 1")) << program->Stderr();
+    ASSERT_TRUE(sway->PressKey("x")) << "no virtual keyboard";
+    EXPECT_TRUE(program->Running()) << program->Stderr();
+    ASSERT_TRUE(sway->PressKey("Escape"));
+    ExpectExit(*program, 3.0, 0);
+
+    program = Larkspur("--fullscreen " + showQuadrants);
+    ASSERT_TRUE(Says(*program, "pixels at scale 1")) << program->Stderr();
+    ASSERT_TRUE(sway->PressKey("x"));
+    ExpectExit(*program, 3.0, 0, "woken by a key");
 }
 
 // An output that appears while a full-screen run goes on gains a view that
@@ -334,11 +238,9 @@ TEST_F(LarkspurOnWayland, OutputsThatComeAndGoGainAndLoseTheirViews)
     // Both views draw: each has its own frame figures at the end.
     EXPECT_FALSE(WaitFor([&] { return !program->Running(); }, 1.0)) << program->Stderr();
     program->Signal(SIGTERM);
-    ExpectExit(*program, 1.0, 0);
-    std::string err = program->Stderr();
-    EXPECT_NE(err.find("output 0: "), std::string::npos) << err;
-    EXPECT_NE(err.find("output 1: "), std::string::npos) << err;
-    EXPECT_EQ(err.find("no frames drawn"), std::string::npos) << err;
+    ExpectExit(*program, 1.0, 0, "output 1: ");
+    EXPECT_NE(program->Stderr().find("output 0: "), std::string::npos) << program->Stderr();
+    EXPECT_EQ(program->Stderr().find("no frames drawn"), std::string::npos) << program->Stderr();
 
     ASSERT_NO_FATAL_FAILURE(Start(320, 240, 2));
     program = Larkspur("--fullscreen --fps " + showQuadrants);
@@ -365,11 +267,9 @@ TEST_F(LarkspurOnWayland, OutputsThatComeAndGoGainAndLoseTheirViews)
         GTEST_SKIP() << "weston ended as its output went\n" << weston->Log() << program->Stderr();
     EXPECT_TRUE(shows) << program->Stderr() << weston->Log();
     program->Signal(SIGTERM);
-    ExpectExit(*program, 1.0, 0);
-    err = program->Stderr();
     // One view is left, so its figures stand alone on their line.
-    EXPECT_EQ(err.find("output 0: "), std::string::npos) << err;
-    EXPECT_NE(err.find("frames per second"), std::string::npos) << err;
+    ExpectExit(*program, 1.0, 0, "frames per second");
+    EXPECT_EQ(program->Stderr().find("output 0: "), std::string::npos) << program->Stderr();
 }
 
 } // namespace
