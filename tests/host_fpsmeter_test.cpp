@@ -14,54 +14,36 @@ void Calls(FpsMeter* meter, double start, double seconds, double period, double 
         meter->Record(t, t + work, !alternate || n % 2 == 0);
 }
 
-TEST(FpsMeter, NoFiguresBeforeAWholeSecond)
+TEST(FpsMeter, FiguresCoverTheLastWholeSecondOfDrawnCallsAndTheRunAveragesAll)
 {
-    FpsMeter meter;
-    Calls(&meter, 10.0, 0.9, 0.025, 0.005);
-    EXPECT_FALSE(meter.HasFigures());
-    EXPECT_TRUE(meter.OverlayLines().empty());
-}
+    FpsMeter early, alternate, heavy, overlapping, text;
+    Calls(&early, 10.0, 0.9, 0.025, 0.005);
+    EXPECT_TRUE(!early.HasFigures() && early.OverlayLines().empty()) << "nothing before a whole second";
 
-TEST(FpsMeter, FramesPerSecondCountOnlyCallsThatDrew)
-{
-    FpsMeter meter;
-    Calls(&meter, 10.0, 2.01, 0.025, 0.005, true);
-    ASSERT_TRUE(meter.HasFigures());
-    EXPECT_NEAR(meter.FramesPerSecond(), 20.0, 0.7);
-    EXPECT_NEAR(meter.Load(), 0.2, 0.01);
-    EXPECT_NEAR(meter.RunFramesPerSecond(), 20.0, 0.7);
-    EXPECT_EQ(meter.RunFrames(), 41);
-}
+    Calls(&alternate, 10.0, 2.01, 0.025, 0.005, true);
+    ASSERT_TRUE(alternate.HasFigures());
+    EXPECT_NEAR(alternate.FramesPerSecond(), 20.0, 0.7);
+    EXPECT_NEAR(alternate.RunFramesPerSecond(), 20.0, 0.7);
+    EXPECT_NEAR(alternate.Load(), 0.2, 0.01);
+    EXPECT_EQ(alternate.RunFrames(), 41);
 
-TEST(FpsMeter, LoadFollowsTheLastSecondWhileTheRunAveragesAll)
-{
-    FpsMeter meter;
-    Calls(&meter, 0.0, 1.5, 0.025, 0.0025);
-    Calls(&meter, 1.5, 2.0, 0.025, 0.02);
-    // The last whole second, from about 2 s to 3 s, was all heavy.
-    EXPECT_NEAR(meter.Load(), 0.8, 0.02);
-    EXPECT_NEAR(meter.RunLoad(), (1.5 * 0.1 + 2.0 * 0.8) / 3.5, 0.02);
-}
+    // Light for 1.5 s, then heavy for 2 s: the last whole second was all heavy.
+    Calls(&heavy, 0.0, 1.5, 0.025, 0.0025);
+    Calls(&heavy, 1.5, 2.0, 0.025, 0.02);
+    EXPECT_NEAR(heavy.Load(), 0.8, 0.02);
+    EXPECT_NEAR(heavy.RunLoad(), 0.5, 0.02);
 
-TEST(FpsMeter, LoadNeverExceedsAll)
-{
-    FpsMeter meter;
     // Calls that overlap (a clock that stepped back) count no more than all.
-    Calls(&meter, 0.0, 1.2, 0.1, 0.3);
-    EXPECT_LE(meter.Load(), 1.0);
-    EXPECT_LE(meter.RunLoad(), 1.0);
-}
+    Calls(&overlapping, 0.0, 1.2, 0.1, 0.3);
+    EXPECT_TRUE(overlapping.Load() <= 1.0 && overlapping.RunLoad() <= 1.0) << overlapping.Load();
 
-TEST(FpsMeter, TextShowsBothFiguresAndTheSummaryNamesThem)
-{
-    FpsMeter meter;
-    Calls(&meter, 0.0, 1.01, 0.025, 0.004);
-    const std::vector<std::string> lines = meter.OverlayLines();
+    Calls(&text, 0.0, 1.01, 0.025, 0.004);
+    const std::vector<std::string> lines = text.OverlayLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0].rfind("FPS: 4", 0), 0u) << lines[0];
     // 41 calls of 4 ms over the 1.004 s from the first start to the last end.
     EXPECT_EQ(lines[1], "LOAD: 16.3%");
-    EXPECT_EQ(meter.Summary(), "41 frames in 1.00 s, 40.8 frames per second, load 16.3%");
+    EXPECT_EQ(text.Summary(), "41 frames in 1.00 s, 40.8 frames per second, load 16.3%");
 }
 
 } // namespace
