@@ -16,6 +16,7 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -49,20 +50,6 @@ protected:
         scene.Draw();
     }
 
-    // Primitives one frame generates (the ground alone in the preview).
-    GLuint PrimitivesOfAFrame()
-    {
-        GLuint query = 0;
-        glGenQueries(1, &query);
-        glBeginQuery(GL_PRIMITIVES_GENERATED, query);
-        Frame(0.025);
-        glEndQuery(GL_PRIMITIVES_GENERATED);
-        GLuint primitives = 0;
-        glGetQueryObjectuiv(query, GL_QUERY_RESULT, &primitives);
-        glDeleteQueries(1, &query);
-        return primitives;
-    }
-
     TempDir dir;
     SETTINGS settings;
     SSMAIN scene;
@@ -87,96 +74,72 @@ TEST_F(SceneTest, GroundIsMeasuredOnceTheViewHasASizeAndTheHerdTriedAFrameLater)
     EXPECT_EQ(scene.herd->footprintTexture, scene.textures[kFootprintTexture].texID);
     EXPECT_EQ(scene.herd->sparkTexture, scene.textures[kSparkTexture].texID);
     EXPECT_NE(scene.herd->sparkTexture, 0u);
+    // The preview never runs the overlay.
+    for (int step = 0; step < 300; step++)
+        Frame(0.5);
+    EXPECT_TRUE(scene.bannerTimer == 90 && scene.cardTimer == 60 && !scene.bannerOn && scene.cardAlpha == 0);
 }
 
-TEST_F(SceneTest, UntiledGroundFillsA16By9ViewFromHomeUprightAndUnmirrored)
+TEST_F(SceneTest, GroundFromHomeFillsTheViewUprightAndTiledCoversItWithFogSetOnceThatChangesNoPixel)
 {
-    // A 4 x 4 grid: red steps with the column, green with the row from the top.
+    // Untiled, the picture is a 4 x 4 grid: red steps with the column, green
+    // with the row from the top. Tiled, it is noise; a square view and a very
+    // wide one (whose corners reach the fog) are checked as well.
     const int side = 64;
     const unsigned char levels[] = {0, 80, 160, 240};
-    std::vector<unsigned char> pixels(size_t(side) * side * 3);
-    for (size_t i = 0; i < pixels.size(); i += 3) {
-        pixels[i] = levels[int(i / 3) % side * 4 / side];
-        pixels[i + 1] = levels[int(i / 3) / side * 4 / side];
-        pixels[i + 2] = 128;
+    std::vector<unsigned char> grid(size_t(side) * side * 3), noise(grid.size());
+    for (size_t i = 0; i < grid.size(); i += 3) {
+        grid[i] = levels[int(i / 3) % side * 4 / side];
+        grid[i + 1] = levels[int(i / 3) / side * 4 / side];
+        grid[i + 2] = 128;
     }
-    const std::string picture = dir.File("grid.png");
-    WritePixbufPicture(picture, "png", side, side, 3, pixels);
-
-    MakeScene(160, 90, true);
-    Texture background;
-    ASSERT_TRUE(loadPicFile(picture.c_str(), &background, 0));
-    scene.bgTexture = background.texID;
-    background.texID = 0;
-    Frame(0.025);
-
-    const std::vector<unsigned char> frame = gl.ReadPixels();
-    // Lighting brightens by up to a fifth, so levels are told apart by ranges.
-    auto level = [](unsigned char v) { return v < 40 ? 0 : v < 128 ? 1 : v < 216 ? 2 : 3; };
-    for (int cellY = 0; cellY < 4; cellY++)
-        for (int cellX = 0; cellX < 4; cellX++)
-            for (double at : {0.15, 0.5, 0.85}) {
-                const int x = int((cellX + at) * 160 / 4);
-                // Screen rows from the top; OpenGL reads from the bottom.
-                const int yTop = int((cellY + at) * 90 / 4);
-                const unsigned char* p = &frame[(size_t(89 - yTop) * 160 + x) * 4];
-                EXPECT_TRUE(level(p[0]) == cellX && level(p[1]) == cellY) << "cell " << cellX << "," << cellY << " at pixel " << x << "," << yTop;
-            }
-    // The very corner pixels belong to the corner cells: nothing is cut off or left black.
-    const unsigned char* topRight = &frame[(size_t(89) * 160 + 159) * 4];
-    EXPECT_TRUE(level(frame[0]) == 0 && level(frame[1]) == 3 && frame[2] > 100);
-    EXPECT_TRUE(level(topRight[0]) == 3 && level(topRight[1]) == 0);
-}
-
-TEST_F(SceneTest, GroundIsOneQuadUntiledAndTwentyFiveTiledWithFogSetOnceForTheTiles)
-{
-    GLuint primitives[2] = {0, 0};
-    for (bool tiled : {false, true}) {
+    for (size_t i = 0; i < noise.size(); i++)
+        noise[i] = static_cast<unsigned char>(i * 7919 % 251);
+    GLuint quad = 0;
+    for (const auto& [width, tiled] : {std::pair{160, false}, {160, true}, {90, true}, {400, true}}) {
+        SCOPED_TRACE(testing::Message() << width << (tiled ? " tiled" : " untiled"));
         settings.TILEBG = tiled;
-        MakeScene(160, 90, true);
-        primitives[tiled] = PrimitivesOfAFrame();
-        EXPECT_EQ(scene.fogReady, tiled);
-        GLfloat start = -1, end = 0;
-        GLint mode = 0;
-        glGetFloatv(GL_FOG_START, &start);
-        glGetFloatv(GL_FOG_END, &end);
-        glGetIntegerv(GL_FOG_MODE, &mode);
-        if (!tiled) {
-            EXPECT_EQ(start, 0.0f);
-            scene.Cleanup();
-            continue;
-        }
-        // The smaller half-extent of a wide view is its depth.
-        EXPECT_NEAR(start, 4.0f * kHalfDepth, 1e-2);
-        EXPECT_NEAR(end, 5.5f * kHalfDepth, 1e-2);
-        EXPECT_EQ(mode, GL_LINEAR);
-        EXPECT_FALSE(glIsEnabled(GL_FOG)) << "fog covers the ground only";
-        glFogf(GL_FOG_START, 1.0f);
-        Frame(0.025);
-        glGetFloatv(GL_FOG_START, &start);
-        EXPECT_EQ(start, 1.0f) << "fog is set only once";
-    }
-    // A quad may reach the pipeline as one primitive or as two triangles.
-    EXPECT_TRUE(primitives[0] == 1 || primitives[0] == 2) << primitives[0];
-    EXPECT_EQ(primitives[1], 25 * primitives[0]);
-}
-
-TEST_F(SceneTest, FromHomeTheTiledGroundCoversTheViewAndFogWouldChangeNoPixel)
-{
-    // A wide view, a square one and a very wide one (where the corners reach the fog).
-    for (int width : {160, 90, 400}) {
-        settings.TILEBG = true;
         MakeScene(width, 90, true);
-        const std::string picture = dir.File("noise.png");
-        std::vector<unsigned char> noise(64 * 64 * 3);
-        for (size_t i = 0; i < noise.size(); i++)
-            noise[i] = static_cast<unsigned char>(i * 7919 % 251);
-        WritePixbufPicture(picture, "png", 64, 64, 3, noise);
+        // The tiles are 25 grounds around the view's own.
+        GLuint query = 0, primitives = 0;
+        glGenQueries(1, &query);
+        glBeginQuery(GL_PRIMITIVES_GENERATED, query);
+        Frame(0.025);
+        glEndQuery(GL_PRIMITIVES_GENERATED);
+        glGetQueryObjectuiv(query, GL_QUERY_RESULT, &primitives);
+        EXPECT_EQ(primitives, tiled ? 25 * quad : primitives);
+        quad = tiled ? quad : primitives;
+        EXPECT_EQ(scene.fogReady, tiled);
+        const std::string picture = dir.File("ground.png");
+        WritePixbufPicture(picture, "png", side, side, 3, tiled ? noise : grid);
         Texture background;
         ASSERT_TRUE(loadPicFile(picture.c_str(), &background, 0));
         scene.bgTexture = background.texID;
         background.texID = 0;
         Frame(0.025);
+        if (!tiled) {
+            GLfloat start = -1;
+            glGetFloatv(GL_FOG_START, &start);
+            EXPECT_EQ(start, 0.0f);
+            const std::vector<unsigned char> frame = gl.ReadPixels();
+            // Lighting brightens by up to a fifth, so levels are told apart by ranges.
+            auto level = [](unsigned char v) { return v < 40 ? 0 : v < 128 ? 1 : v < 216 ? 2 : 3; };
+            for (int cellY = 0; cellY < 4; cellY++)
+                for (int cellX = 0; cellX < 4; cellX++)
+                    for (double at : {0.15, 0.5, 0.85}) {
+                        const int x = int((cellX + at) * 160 / 4);
+                        // Screen rows from the top; OpenGL reads from the bottom.
+                        const int yTop = int((cellY + at) * 90 / 4);
+                        const unsigned char* p = &frame[(size_t(89 - yTop) * 160 + x) * 4];
+                        EXPECT_TRUE(level(p[0]) == cellX && level(p[1]) == cellY) << "cell " << cellX << "," << cellY << " at pixel " << x << "," << yTop;
+                    }
+            // The very corner pixels belong to the corner cells: nothing is cut off or left black.
+            const unsigned char* topRight = &frame[(size_t(89) * 160 + 159) * 4];
+            EXPECT_TRUE(level(frame[0]) == 0 && level(frame[1]) == 3 && frame[2] > 100);
+            EXPECT_TRUE(level(topRight[0]) == 3 && level(topRight[1]) == 0);
+            scene.Cleanup();
+            continue;
+        }
         Frame(0.025);
         // Whatever the last frame left in the colour buffer is covered.
         glClearColor(1, 0, 1, 1);
@@ -186,45 +149,45 @@ TEST_F(SceneTest, FromHomeTheTiledGroundCoversTheViewAndFogWouldChangeNoPixel)
         int uncovered = 0;
         for (size_t i = 0; i + 3 < home.size(); i += 4)
             uncovered += home[i] == 255 && home[i + 1] == 0 && home[i + 2] == 255;
-        EXPECT_EQ(uncovered, 0) << width;
+        EXPECT_EQ(uncovered, 0);
         // The same view before the camera has settled: cleared and fogged.
         scene.herd->camera.homeDelay = 10;
         Frame(0.025);
-        EXPECT_TRUE(gl.ReadPixels() == home) << width;
+        EXPECT_TRUE(gl.ReadPixels() == home);
+
+        // The smaller half-extent of a wide view is its depth.
+        GLfloat start = -1, end = 0;
+        GLint mode = 0;
+        glGetFloatv(GL_FOG_START, &start);
+        glGetFloatv(GL_FOG_END, &end);
+        glGetIntegerv(GL_FOG_MODE, &mode);
+        EXPECT_NEAR(start, 4.0f * kHalfDepth, 1e-2);
+        EXPECT_NEAR(end, 5.5f * kHalfDepth, 1e-2);
+        EXPECT_EQ(mode, GL_LINEAR);
+        EXPECT_FALSE(glIsEnabled(GL_FOG)) << "fog covers the ground only";
+        glFogf(GL_FOG_START, 1.0f);
+        Frame(0.025);
+        glGetFloatv(GL_FOG_START, &start);
+        EXPECT_EQ(start, 1.0f) << "fog is set only once";
         scene.Cleanup();
     }
+    // A quad may reach the pipeline as one primitive or as two triangles.
+    EXPECT_TRUE(quad == 1 || quad == 2) << quad;
 }
 
 TEST_F(SceneTest, MissingPackOrOneWithFewerThanEightPicturesFailsSetupAndDrawsNothing)
 {
     EXPECT_FALSE(scene.Setup(false, 64, 64, &settings, (dir.path() + "/absent/").c_str()));
     EXPECT_EQ(scene.textures, nullptr);
+    // A pack one picture short.
     WriteScenePack(dir.File(kScenePackName), kSceneTextureCount - 1);
     EXPECT_FALSE(scene.Setup(false, 64, 64, &settings, (dir.path() + "/").c_str()));
     EXPECT_TRUE(scene.textures == nullptr && scene.numTextures == 0);
     glClearColor(0.5f, 0.5f, 0.5f, 1);
     Frame(0.025);
     EXPECT_FALSE(scene.herd->boundsKnown);
-    const std::vector<unsigned char> frame = gl.ReadPixels();
-    EXPECT_NEAR(frame[0], 128, 1);
+    EXPECT_NEAR(gl.ReadPixels()[0], 128, 1);
     EXPECT_EQ(scene.bannerTimer, 90.0f);
-}
-
-TEST_F(SceneTest, CleanupTwiceReleasesEverythingOnce)
-{
-    MakeScene(64, 64, false);
-    GLuint background = 0;
-    glGenTextures(1, &background);
-    glBindTexture(GL_TEXTURE_2D, background);
-    scene.bgTexture = background;
-    const GLuint badge = scene.textures[kBadgeTexture].texID;
-    ASSERT_TRUE(glIsTexture(badge));
-    scene.Cleanup();
-    EXPECT_FALSE(glIsTexture(background) || glIsTexture(badge));
-    EXPECT_TRUE(scene.bgTexture == 0 && scene.textures == nullptr && scene.herd == nullptr);
-    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
-    scene.Cleanup();
-    EXPECT_EQ(scene.bgTexture, 0u);
 }
 
 // Copies the build's creature pack into dir, with coat 1 replaced by bytes
@@ -247,9 +210,10 @@ void WriteCreaturePack(const TempDir& dir, bool spoiled)
     ASSERT_TRUE(pack.Write(dir.File(kCreaturePackName)));
 }
 
-TEST_F(SceneTest, AFailedHerdIsTriedLessAndLessOftenAndAlertedOnce)
+TEST_F(SceneTest, AFailedHerdIsTriedLessAndLessOftenAlertedOnceAndBuiltAgainWithTheScene)
 {
     WriteCreaturePack(dir, true);
+    settings.TILEBG = true;
     MakeScene(64, 64, false);
     testing::internal::CaptureStderr();
     std::vector<double> tries;
@@ -266,10 +230,7 @@ TEST_F(SceneTest, AFailedHerdIsTriedLessAndLessOftenAndAlertedOnce)
     const double waits[] = {1, 2, 4, 8, 16, 32, 60};
     for (size_t i = 1; i < tries.size(); i++)
         EXPECT_NEAR(tries[i] - tries[i - 1], waits[i - 1], 0.06) << "try " << i;
-    size_t lines = 0;
-    for (char c : alerts)
-        lines += c == '\n';
-    EXPECT_EQ(lines, 2u) << "the decoder's alert and ours, once each:\n" << alerts;
+    EXPECT_EQ(std::count(alerts.begin(), alerts.end(), '\n'), 2) << "the decoder's alert and ours, once each:\n" << alerts;
     EXPECT_NE(alerts.find(kCreaturePackName), std::string::npos) << alerts;
 
     // Mended, the pack is picked up at the next try.
@@ -277,48 +238,24 @@ TEST_F(SceneTest, AFailedHerdIsTriedLessAndLessOftenAndAlertedOnce)
     for (int frame = 0; frame < 1300 && !scene.herdReady; frame++)
         Frame(0.05);
     EXPECT_TRUE(scene.herdReady && scene.herd->dogs);
-}
-
-TEST_F(SceneTest, ASceneSetUpAgainBuildsItsHerdAndFogAgain)
-{
-    WriteCreaturePack(dir, false);
-    settings.TILEBG = true;
-    MakeScene(64, 64, false);
+    // A scene set up again builds its herd and fog again.
     for (int round = 0; round < 2; round++) {
+        ASSERT_TRUE(scene.Setup(false, 64, 64, &settings, (dir.path() + "/").c_str()));
+        EXPECT_FALSE(scene.herdReady || scene.fogReady);
         Frame(0.025);
         Frame(0.025);
         EXPECT_TRUE(scene.herdReady && scene.fogReady && scene.herd->dogs) << "round " << round;
-        ASSERT_TRUE(scene.Setup(false, 64, 64, &settings, (dir.path() + "/").c_str()));
-        EXPECT_FALSE(scene.herdReady || scene.fogReady);
     }
 }
 
-TEST_F(SceneTest, OverlayLeavesTheGLStateAsTheSceneSetIt)
-{
-    MakeScene(64, 64, false);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glDisable(GL_BLEND);
-    glDisable(GL_CULL_FACE);
-    glDepthMask(GL_TRUE);
-    glEnable(GL_LIGHTING);
-    glEnable(GL_DEPTH_TEST);
-    const GLPassState before = GLPassState::Read();
-    // Banner shown and card fading in.
-    scene.bannerTimer = -1;
-    scene.cardTimer = -1;
-    scene.frameTime = 0.5;
-    scene.DoOverlay();
-    ASSERT_TRUE(scene.bannerOn && scene.cardAlpha > 0);
-    EXPECT_EQ(GLPassState::Read(), before) << GLPassState::Read().Describe();
-}
-
-TEST_F(SceneTest, OverlayBannerAndCardKeepTheirTimes)
+TEST_F(SceneTest, OverlayBannerAndCardKeepTheirTimesAndTheGLStateAndCleanupReleasesEverythingOnce)
 {
     MakeScene(64, 64, false);
     std::vector<int> changes;
     std::vector<bool> fromTop;
     bool wasOn = false;
-    int firstShown = 0, fullAt = 0, goneAt = 0, againAt = 0;
+    int firstShown = 0, fullAt = 0, goneAt = 0, againAt = 0, groundBeforeCard = 0;
+    std::vector<float> easedTo;
     for (int step = 1; step <= 300; step++) {
         Frame(0.5);
         if (scene.bannerOn != wasOn) {
@@ -330,17 +267,10 @@ TEST_F(SceneTest, OverlayBannerAndCardKeepTheirTimes)
                 EXPECT_TRUE(scene.bannerPos.x == 0.0f || scene.bannerPos.x == 64.0f - 256.0f);
             }
         }
-        // While shown from the top the banner eases in from beyond the top edge.
-        if (step == 181) {
-            EXPECT_EQ(scene.bannerPos.y, 104.0f + (24.0f - 104.0f) * 0.5f);
-        }
-        if (step == 221) {
-            EXPECT_NEAR(scene.bannerPos.y, 24.0f, 1e-3);
-        }
-        // Before the card the white ground shows; the card's veil covers it.
-        if (step == 120) {
-            EXPECT_GT(gl.ReadPixels()[0], 200);
-        }
+        if (step == 120)
+            groundBeforeCard = gl.ReadPixels()[0];
+        if (step == 181 || step == 221)
+            easedTo.push_back(scene.bannerPos.y);
         if (!firstShown && scene.cardAlpha > 0)
             firstShown = step;
         if (firstShown && !fullAt && scene.cardAlpha >= 1.0f) {
@@ -357,16 +287,44 @@ TEST_F(SceneTest, OverlayBannerAndCardKeepTheirTimes)
     EXPECT_TRUE(fromTop[0]);
     EXPECT_FALSE(fromTop[2]);
     EXPECT_NEAR(scene.bannerPos.y, 5.0f, 1e-3);
+    // Shown from the top, the banner eases from 40 beyond the top edge, halfway
+    // to 40 below it in its first half second, and is there by its last.
+    ASSERT_EQ(easedTo.size(), 2u);
+    EXPECT_EQ(easedTo[0], 64.0f);
+    EXPECT_NEAR(easedTo[1], 24.0f, 1e-3);
+    // Before the card the white ground shows; the card's veil covers it.
+    EXPECT_GT(groundBeforeCard, 200);
     // Card: from 60 s, held until 20 s after the timer ran out, then 2 s of fading.
     EXPECT_EQ((std::vector<int>{firstShown, fullAt, goneAt, againAt}), (std::vector<int>{121, 124, 165, 242}));
-}
 
-TEST_F(SceneTest, PreviewNeverRunsTheOverlay)
-{
-    MakeScene(64, 64, true);
-    for (int step = 0; step < 300; step++)
-        Frame(0.5);
-    EXPECT_TRUE(scene.bannerTimer == 90 && scene.cardTimer == 60 && !scene.bannerOn && scene.cardAlpha == 0);
+    // With the banner coming in and the card fading in, the overlay leaves
+    // the state as the scene set it.
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glDepthMask(GL_TRUE);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+    const GLPassState before = GLPassState::Read();
+    scene.bannerOn = false;
+    scene.bannerTimer = -1;
+    scene.cardTimer = -1;
+    scene.DoOverlay();
+    ASSERT_TRUE(scene.bannerOn && scene.cardAlpha > 0);
+    EXPECT_EQ(GLPassState::Read(), before) << GLPassState::Read().Describe();
+
+    GLuint background = 0;
+    glGenTextures(1, &background);
+    glBindTexture(GL_TEXTURE_2D, background);
+    scene.bgTexture = background;
+    const GLuint badge = scene.textures[kBadgeTexture].texID;
+    ASSERT_TRUE(glIsTexture(badge));
+    scene.Cleanup();
+    EXPECT_FALSE(glIsTexture(background) || glIsTexture(badge));
+    EXPECT_TRUE(scene.bgTexture == 0 && scene.textures == nullptr && scene.herd == nullptr);
+    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+    scene.Cleanup();
+    EXPECT_EQ(scene.bgTexture, 0u);
 }
 
 } // namespace
