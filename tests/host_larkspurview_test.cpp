@@ -60,15 +60,30 @@ protected:
     FakeHost host;
 };
 
-TEST_F(ViewTest, FirstFrameSetsUpWithoutDrawingThenFramesArePaced)
+TEST_F(ViewTest, FirstFrameSetsUpSeededByTheClockWithoutDrawingThenFramesArePacedAndTeardownReleasesTheScene)
 {
+    host.wallClock = 4242;
+    std::srand(4242);
+    const int expected = std::rand();
+    std::srand(1);
     auto view = StartedView();
+    EXPECT_EQ(std::rand(), expected) << "the scene's random numbers are seeded from the clock";
     ASSERT_NE(view->ssMain, nullptr);
     EXPECT_TRUE(view->glReady);
     EXPECT_EQ(host.flushes, 1);
     // Without the final "/" the view adds it.
     EXPECT_EQ(std::string(view->ssMain->resourcePath), dir.path() + "/");
     EXPECT_EQ(view->animtime, 100.0);
+
+    // No capture: the desktop picture at the default detail (1024) is the
+    // ground, and the stored type stays the capture.
+    EXPECT_EQ(view->mySettings.BGTYPE, 1);
+    ASSERT_NE(view->ssMain->bgTexture, 0u);
+    EXPECT_EQ(view->DeskTex.texID, 0u);
+    EXPECT_EQ(TextureWidth(view->ssMain->bgTexture), 1024);
+    std::vector<unsigned char> stored;
+    ReadWholeFile(host.preferencesFile, &stored);
+    EXPECT_NE(std::string(stored.begin(), stored.end()).find("BGType=0"), std::string::npos);
 
     // A gap beyond two seconds only restarts the clock.
     Step(view.get(), 2.0 + 1e-9);
@@ -93,11 +108,19 @@ TEST_F(ViewTest, FirstFrameSetsUpWithoutDrawingThenFramesArePaced)
     Step(view.get(), 0.0166);
     EXPECT_EQ(host.flushes, 4);
     EXPECT_NEAR(view->ssMain->frameTime, 0.0332, 1e-9);
-    // The threshold itself does not draw.
+    // The threshold itself does not draw; just past a sixtieth of a second does.
     host.now = view->animtime + LarkspurView::kShortestGap;
     view->animateOneFrame();
     EXPECT_EQ(host.flushes, 4);
-    EXPECT_EQ(LarkspurView::kShortestGap, 0.01666666753590107);
+    host.now = view->animtime + 0.016667;
+    view->animateOneFrame();
+    EXPECT_EQ(host.flushes, 5);
+
+    const GLuint badge = view->ssMain->textures[1].texID;
+    const GLuint ground = view->ssMain->bgTexture;
+    ASSERT_TRUE(glIsTexture(badge));
+    view.reset();
+    EXPECT_FALSE(glIsTexture(badge) || glIsTexture(ground));
 }
 
 TEST_F(ViewTest, MainMonitorOnlyLeavesOtherScreensBlackAndStopped)
@@ -109,17 +132,13 @@ TEST_F(ViewTest, MainMonitorOnlyLeavesOtherScreensBlackAndStopped)
     glClear(GL_COLOR_BUFFER_BIT);
     view.startAnimation();
     EXPECT_FALSE(view.ThisScreenIsOn);
-    EXPECT_EQ(gl.ReadPixels()[0], 0);
-    EXPECT_EQ(gl.ReadPixels()[3], 255);
+    EXPECT_TRUE(gl.ReadPixels()[0] == 0 && gl.ReadPixels()[3] == 255) << "opaque black";
     view.animateOneFrame();
-    EXPECT_TRUE(host.timerStopped);
-    EXPECT_FALSE(view.initialized);
-    EXPECT_EQ(view.ssMain, nullptr);
+    EXPECT_TRUE(host.timerStopped && !view.initialized && view.ssMain == nullptr);
 
     // The main screen's view draws.
     FakeHost mainHost = host;
     mainHost.screen = 0;
-    mainHost.timerStopped = false;
     LarkspurView mainView(&mainHost);
     mainView.startAnimation();
     EXPECT_TRUE(mainView.ThisScreenIsOn);
@@ -129,8 +148,7 @@ TEST_F(ViewTest, FailedSetupLeavesNoSceneAndOnlyBlackFrames)
 {
     host.resources = dir.File("nothing-here");
     auto view = StartedView();
-    EXPECT_EQ(view->ssMain, nullptr);
-    EXPECT_TRUE(view->initialized);
+    EXPECT_TRUE(view->ssMain == nullptr && view->initialized);
     for (int i = 0; i < 5; i++)
         Step(view.get(), 0.025);
     EXPECT_GE(host.flushes, 5);
@@ -149,83 +167,43 @@ TEST_F(ViewTest, UnsizedViewMeasuresNothingAndResizingKeepsTheScene)
     SSMAIN* scene = view->ssMain.get();
 
     view->setFrameSize(64, 32);
-    EXPECT_FALSE(view->glReady);
-    EXPECT_EQ(host.size.width, 64);
+    EXPECT_TRUE(!view->glReady && host.size.width == 64);
     Step(view.get(), 0.025);
     EXPECT_EQ(view->ssMain.get(), scene);
-    EXPECT_EQ(scene->width, 64);
-    EXPECT_EQ(scene->height, 32);
-    EXPECT_EQ(view->Scrn.width, 64);
+    EXPECT_TRUE(scene->width == 64 && scene->height == 32 && view->Scrn.width == 64) << scene->width << "x" << scene->height;
     EXPECT_TRUE(scene->herd->boundsKnown);
 }
 
-TEST_F(ViewTest, FailedCaptureShowsTheDesktopPictureButKeepsTheStoredType)
-{
-    auto view = StartedView();
-    EXPECT_EQ(view->mySettings.BGTYPE, 1);
-    ASSERT_NE(view->ssMain->bgTexture, 0u);
-    EXPECT_EQ(view->DeskTex.texID, 0u);
-    // Default detail 1 gives 1024.
-    EXPECT_EQ(TextureWidth(view->ssMain->bgTexture), 1024);
-    std::vector<unsigned char> stored;
-    ReadWholeFile(host.preferencesFile, &stored);
-    EXPECT_NE(std::string(stored.begin(), stored.end()).find("BGType=0"), std::string::npos);
-}
-
-TEST_F(ViewTest, CapturedDesktopBecomesTheGround)
-{
-    host.capture.assign(16 * 8 * 3, 90);
-    host.captureWidth = 16;
-    host.captureHeight = 8;
-    LarkspurView view(&host);
-    EXPECT_EQ(view.mySettings.BGTYPE, 0);
-    const uint32_t captured = view.DeskTex.texID;
-    ASSERT_NE(captured, 0u);
-    view.startAnimation();
-    view.animateOneFrame();
-    EXPECT_EQ(view.ssMain->bgTexture, captured);
-    EXPECT_EQ(view.DeskTex.texID, 0u);
-}
-
-TEST_F(ViewTest, PreviewLoadsPicturesAtTheLowestDetail)
-{
-    Preferences("BGType=1\nBGRes=2\n");
-    host.preview = true;
-    auto view = StartedView();
-    EXPECT_EQ(TextureWidth(view->ssMain->bgTexture), 512);
-    EXPECT_TRUE(view->ssMain->isPreview);
-}
-
-TEST_F(ViewTest, FolderBackgroundTakesAPictureOfTheFolder)
+TEST_F(ViewTest, GroundIsTheCaptureOrAFolderPictureAndThePreviewLoadsAtTheLowestDetail)
 {
     const std::string folder = dir.File("pictures");
     ASSERT_EQ(RunCommand("mkdir -p '" + folder + "'"), 0);
     WritePixbufPicture(folder + "/only.png", "png", 8, 8, 3, QuadrantPixels(8, 8, 3));
-    Preferences("BGType=2\nBGRes=0\nBGPath=" + folder + "\n");
-    host.desktopPicture.clear();
-    auto view = StartedView();
-    EXPECT_NE(view->ssMain->bgTexture, 0u);
-}
-
-TEST_F(ViewTest, SceneSetupSeedsRandomNumbersFromTheClock)
-{
-    host.wallClock = 4242;
-    std::srand(4242);
-    const int expected = std::rand();
-    std::srand(1);
-    auto view = StartedView();
-    EXPECT_EQ(std::rand(), expected);
-}
-
-TEST_F(ViewTest, TeardownReleasesTheSceneInItsContext)
-{
-    auto view = StartedView();
-    const GLuint badge = view->ssMain->textures[1].texID;
-    const GLuint ground = view->ssMain->bgTexture;
-    ASSERT_TRUE(glIsTexture(badge));
-    view.reset();
-    EXPECT_FALSE(glIsTexture(badge));
-    EXPECT_FALSE(glIsTexture(ground));
+    const std::string desktop = host.desktopPicture;
+    // Only a capture makes type 0; the width of the ground's texture, when given.
+    const struct { int type; std::string keys; bool preview, capture; int width; } rows[] = {
+        {0, "", false, true, 0}, {1, "BGRes=2\n", true, false, 512}, {2, "BGRes=0\nBGPath=" + folder + "\n", false, false, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.type);
+        Preferences("BGType=" + std::to_string(row.type) + "\n" + row.keys);
+        host.preview = row.preview;
+        // The folder must not borrow the desktop picture.
+        host.desktopPicture = row.type == 2 ? "" : desktop;
+        host.capture.assign(row.capture ? 16 * 8 * 3 : 0, 90);
+        host.captureWidth = 16;
+        host.captureHeight = 8;
+        LarkspurView view(&host);
+        EXPECT_EQ(view.mySettings.BGTYPE, row.type);
+        const uint32_t captured = view.DeskTex.texID;
+        EXPECT_EQ(captured != 0, row.capture);
+        view.startAnimation();
+        view.animateOneFrame();
+        ASSERT_NE(view.ssMain->bgTexture, 0u);
+        EXPECT_TRUE(view.DeskTex.texID == 0 && view.ssMain->isPreview == row.preview);
+        EXPECT_TRUE(!row.capture || view.ssMain->bgTexture == captured);
+        const int width = TextureWidth(view.ssMain->bgTexture);
+        EXPECT_TRUE(row.width == 0 || width == row.width) << width;
+    }
 }
 
 } // namespace
