@@ -8,6 +8,9 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cstdint>
+
 namespace {
 
 class DesktopCaptureTest : public GLContextTest {
@@ -17,10 +20,10 @@ protected:
         GLContextTest::SetUp();
         host.gl = &gl;
     }
-    // A w x h capture, top-down RGB, every byte the same.
-    void Capture(int w, int h, unsigned char value)
+    // A w x h capture, top-down RGB, every byte the same, cut to `bytes`.
+    void Capture(int w, int h, unsigned char value, size_t bytes = SIZE_MAX)
     {
-        host.capture.assign(size_t(w) * h * 3, value);
+        host.capture.assign(std::min(bytes, size_t(w) * h * 3), value);
         host.captureWidth = w;
         host.captureHeight = h;
     }
@@ -36,8 +39,9 @@ protected:
 };
 
 // Sides go to the nearest power of two, held to 512, 1024 or the largest
-// texture by detail.
-TEST_F(DesktopCaptureTest, DetailSetsTheLimitAndThePreviewAlwaysHas512)
+// texture by detail. An all-black, missing or short capture is none: the
+// texture it would replace is freed.
+TEST_F(DesktopCaptureTest, DetailSetsTheLimitNoUsableCaptureFreesTheTextureAndThePreviewHas512)
 {
     GLint largest = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
@@ -46,21 +50,29 @@ TEST_F(DesktopCaptureTest, DetailSetsTheLimitAndThePreviewAlwaysHas512)
     const int wide = largest + largest / 2;
     const struct {
         int w, h, detail, width, height;
+        unsigned char value = 90;
+        size_t bytes = SIZE_MAX;
     } cases[] = {
         {2560, 1600, 0, 512, 512},   {2560, 1600, 1, 1024, 1024}, {2560, 1600, 2, 2048, 2048},
         {1920, 1080, 2, 2048, 1024}, {300, 200, 0, 256, 256},     {wide, 1, 2, largest, 1},
         {wide, 1, 7, largest, 1},    {wide, 1, -1, largest, 1},   {wide, 1, 1, 1024, 1},
-        {900, 1440, 2, 1024, 1024},  {4, 2, 2, 4, 2},
+        {900, 1440, 2, 1024, 1024},  {4, 2, 2, 4, 2},             {8, 8, 1, 0, 0, 0},
+        {8, 8, 1, 0, 0, 90, 0},      {8, 8, 1, 0, 0, 255, 10},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " at " + std::to_string(c.detail));
-        Capture(c.w, c.h, 90);
-        uint32_t name = 0;
+        Capture(c.w, c.h, c.value, c.bytes);
+        GLuint existing = 0;
+        glGenTextures(1, &existing);
+        glBindTexture(GL_TEXTURE_2D, existing);
+        uint32_t name = existing;
         captureDesktop(&host, &name, c.detail);
-        ASSERT_NE(name, 0u);
-        EXPECT_EQ(SizeOf(name), std::make_pair(c.width, c.height));
-        GLuint texture = name;
-        glDeleteTextures(1, &texture);
+        EXPECT_EQ(name, c.width ? existing : 0u);
+        EXPECT_EQ(bool(glIsTexture(existing)), c.width != 0);
+        if (c.width) {
+            EXPECT_EQ(SizeOf(name), std::make_pair(c.width, c.height));
+        }
+        glDeleteTextures(1, &existing);
     }
 
     // The view captures at its creation: at the stored detail, but at detail
@@ -77,27 +89,6 @@ TEST_F(DesktopCaptureTest, DetailSetsTheLimitAndThePreviewAlwaysHas512)
         ASSERT_NE(view.DeskTex.texID, 0u) << preview;
         EXPECT_EQ(SizeOf(view.DeskTex.texID), std::make_pair(preview ? 512 : 2048, preview ? 512 : 2048));
     }
-}
-
-TEST_F(DesktopCaptureTest, AllBlackShortOrNoCaptureYieldsNoTextureAndFreesTheOldOne)
-{
-    GLuint existing = 0;
-    glGenTextures(1, &existing);
-    glBindTexture(GL_TEXTURE_2D, existing);
-    uint32_t name = existing;
-    Capture(8, 8, 0);
-    captureDesktop(&host, &name, 1);
-    EXPECT_EQ(name, 0u);
-    EXPECT_FALSE(glIsTexture(existing));
-
-    host.capture.clear();
-    captureDesktop(&host, &name, 1);
-    EXPECT_EQ(name, 0u);
-    // A capture shorter than its stated size is no capture.
-    Capture(8, 8, 0);
-    host.capture.resize(10, 255);
-    captureDesktop(&host, &name, 1);
-    EXPECT_EQ(name, 0u);
 }
 
 // One blue byte in the display's bottom-right corner: enough to make the
