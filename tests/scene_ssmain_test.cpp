@@ -95,6 +95,11 @@ TEST_F(SceneTest, GroundFromHomeFillsTheViewUprightAndTiledCoversItWithFogSetOnc
     }
     for (size_t i = 0; i < noise.size(); i++)
         noise[i] = static_cast<unsigned char>(i * 7919 % 251);
+    const auto fog = [](GLenum name) {
+        GLfloat value = -1;
+        glGetFloatv(name, &value);
+        return value;
+    };
     GLuint quad = 0;
     for (const auto& [width, tiled] : {std::pair{160, false}, {160, true}, {90, true}, {400, true}}) {
         SCOPED_TRACE(testing::Message() << width << (tiled ? " tiled" : " untiled"));
@@ -118,9 +123,7 @@ TEST_F(SceneTest, GroundFromHomeFillsTheViewUprightAndTiledCoversItWithFogSetOnc
         background.texID = 0;
         Frame(0.025);
         if (!tiled) {
-            GLfloat start = -1;
-            glGetFloatv(GL_FOG_START, &start);
-            EXPECT_EQ(start, 0.0f);
+            EXPECT_EQ(fog(GL_FOG_START), 0.0f);
             const std::vector<unsigned char> frame = gl.ReadPixels();
             // Lighting brightens by up to a fifth, so levels are told apart by ranges.
             auto level = [](unsigned char v) { return v < 40 ? 0 : v < 128 ? 1 : v < 216 ? 2 : 3; };
@@ -156,19 +159,13 @@ TEST_F(SceneTest, GroundFromHomeFillsTheViewUprightAndTiledCoversItWithFogSetOnc
         EXPECT_TRUE(gl.ReadPixels() == home);
 
         // The smaller half-extent of a wide view is its depth.
-        GLfloat start = -1, end = 0;
-        GLint mode = 0;
-        glGetFloatv(GL_FOG_START, &start);
-        glGetFloatv(GL_FOG_END, &end);
-        glGetIntegerv(GL_FOG_MODE, &mode);
-        EXPECT_NEAR(start, 4.0f * kHalfDepth, 1e-2);
-        EXPECT_NEAR(end, 5.5f * kHalfDepth, 1e-2);
-        EXPECT_EQ(mode, GL_LINEAR);
+        EXPECT_NEAR(fog(GL_FOG_START), 4.0f * kHalfDepth, 1e-2);
+        EXPECT_NEAR(fog(GL_FOG_END), 5.5f * kHalfDepth, 1e-2);
+        EXPECT_EQ(fog(GL_FOG_MODE), float(GL_LINEAR));
         EXPECT_FALSE(glIsEnabled(GL_FOG)) << "fog covers the ground only";
         glFogf(GL_FOG_START, 1.0f);
         Frame(0.025);
-        glGetFloatv(GL_FOG_START, &start);
-        EXPECT_EQ(start, 1.0f) << "fog is set only once";
+        EXPECT_EQ(fog(GL_FOG_START), 1.0f) << "fog is set only once";
         scene.Cleanup();
     }
     // A quad may reach the pipeline as one primitive or as two triangles.
