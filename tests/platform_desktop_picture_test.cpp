@@ -15,32 +15,28 @@
 
 namespace {
 
-struct FakeSettings : DesktopSettings {
+// The desktop's settings are the test's own map, keyed "schema key".
+class DesktopPictureTest : public ::testing::Test, public DesktopSettings {
+protected:
     std::optional<std::string> ReadString(const char* schema, const char* key) override
     {
         const auto found = values.find(std::string(schema) + " " + key);
         return found == values.end() ? std::nullopt : std::optional<std::string>(found->second);
     }
-    std::map<std::string, std::string> values;
-};
-
-class DesktopPictureTest : public ::testing::Test {
-protected:
     std::string Picture(const std::string& name)
     {
-        const std::string path = dir.File(name);
-        WritePixbufPicture(path, "png", 8, 8, 3, QuadrantPixels(8, 8, 3));
-        return path;
+        WritePixbufPicture(dir.File(name), "png", 8, 8, 3, QuadrantPixels(8, 8, 3));
+        return dir.File(name);
     }
     std::string Uri(const std::string& path) { return "file://" + path; }
     std::string Text(const std::string& name, const std::string& text)
     {
         return dir.Write(name, std::vector<unsigned char>(text.begin(), text.end()));
     }
-    std::string Find() { return FindDesktopPicture(sources, &settings); }
+    std::string Find() { return FindDesktopPicture(sources, this); }
 
     TempDir dir;
-    FakeSettings settings;
+    std::map<std::string, std::string> values;
     DesktopPictureSources sources;
 };
 
@@ -51,29 +47,28 @@ const std::string kCinnamon = "org.cinnamon.desktop.background picture-uri";
 TEST_F(DesktopPictureTest, TheGivenPictureComesFirstAndMustLoadThenTheRunningDesktopIsAsked)
 {
     sources.given = Picture("given.png");
-    settings.values[kMate] = Picture("mate.png");
+    values[kMate] = Picture("mate.png");
     EXPECT_EQ(Find(), sources.given);
     sources.given = Text("notes.png", "not a picture");
     EXPECT_EQ(Find(), dir.File("mate.png"));
 
     // Then the running desktop is asked before the others.
     sources.given = "";
-    settings.values[kGnome] = Uri(Picture("gnome.png"));
-    settings.values[kCinnamon] = Uri(Picture("cinnamon.png"));
-    EXPECT_EQ(Find(), dir.File("gnome.png"));
-    sources.currentDesktop = "MATE";
-    EXPECT_EQ(Find(), dir.File("mate.png"));
-    sources.currentDesktop = "X-Cinnamon";
-    EXPECT_EQ(Find(), dir.File("cinnamon.png"));
-    sources.currentDesktop = "ubuntu:GNOME";
-    EXPECT_EQ(Find(), dir.File("gnome.png"));
+    values[kGnome] = Uri(Picture("gnome.png"));
+    values[kCinnamon] = Uri(Picture("cinnamon.png"));
+    const std::pair<const char*, const char*> order[] = {
+        {"", "gnome.png"}, {"MATE", "mate.png"}, {"X-Cinnamon", "cinnamon.png"}, {"ubuntu:GNOME", "gnome.png"}};
+    for (const auto& [desktop, own] : order) {
+        sources.currentDesktop = desktop;
+        EXPECT_EQ(Find(), dir.File(own)) << desktop;
+    }
 
     // A dark scheme uses the dark picture when it loads.
-    settings.values[kGnome + "-dark"] = Uri(Picture("dark.png"));
+    values[kGnome + "-dark"] = Uri(Picture("dark.png"));
     EXPECT_EQ(Find(), dir.File("gnome.png"));
-    settings.values["org.gnome.desktop.interface color-scheme"] = "prefer-dark";
+    values["org.gnome.desktop.interface color-scheme"] = "prefer-dark";
     EXPECT_EQ(Find(), dir.File("dark.png"));
-    settings.values[kGnome + "-dark"] = Uri(dir.File("nothing.png"));
+    values[kGnome + "-dark"] = Uri(dir.File("nothing.png"));
     EXPECT_EQ(Find(), dir.File("gnome.png"));
 }
 
@@ -87,10 +82,10 @@ TEST_F(DesktopPictureTest, PicturesThatDoNotLoadAreSkippedAndTheUsersChoicesAreT
     WritePixbufPicture(dir.File("old.bmp"), "bmp", 8, 8, 3, QuadrantPixels(8, 8, 3));
     sources.given = dir.File("missing.png");
     sources.currentDesktop = "GNOME";
-    settings.values[kGnome] = Uri(dir.File("old.bmp"));
+    values[kGnome] = Uri(dir.File("old.bmp"));
     // A desktop that is not running may keep a stale setting: tried, not told.
-    settings.values[kMate] = dir.File("stale.png");
-    settings.values[kCinnamon] = "http://example.invalid/x.png";
+    values[kMate] = dir.File("stale.png");
+    values[kCinnamon] = "http://example.invalid/x.png";
     sources.systemDefault = Picture("default.png");
     EXPECT_EQ(Find(), sources.systemDefault);
     // Every view asks; the lines come once.
@@ -119,7 +114,7 @@ TEST_F(DesktopPictureTest, AGnomeBackgroundXmlStandsForItsFirstPicture)
                                                    "<file>\n      morning.png\n    </file></static>\n<transition><from>" +
                                                        dir.File("slides/morning.png") + "</from><to>" +
                                                        dir.File("slides/night.png") + "</to></transition></background>\n");
-    settings.values[kGnome] = Uri(xml);
+    values[kGnome] = Uri(xml);
     EXPECT_EQ(Find(), dir.File("slides/morning.png"));
 
     const std::string sized = Text("sized.xml", "<background><static><file><size width=\"8\" height=\"8\">" +
