@@ -91,9 +91,9 @@ TEST_F(OneDogHerd, PlacedCreatureSetsOffAndThenPicksATarget)
         std::srand(seed);
         dog.Move(0.025, &herd);
         ASSERT_TRUE(dog.action == DOG_TRAVELLING && (dog.anim == 0 || dog.anim == 1));
-        EXPECT_EQ(dog.targetMoveSpeed, dog.anim == 0 ? 4.0f : 8.0f);
-        EXPECT_TRUE(dog.blending && dog.retargetTimer == 10.0f) << "it blends into the stride";
-        EXPECT_TRUE(dog.target.x == start.x && dog.target.z == start.z);
+        // The slow stride walks at half the pace; it blends in, aiming first where it stands.
+        EXPECT_TRUE(dog.targetMoveSpeed == (dog.anim == 0 ? 4.0f : 8.0f) && dog.blending && dog.retargetTimer == 10.0f &&
+                    dog.target.x == start.x && dog.target.z == start.z);
         slow += dog.anim == 0;
         // Standing on its target, it picks one within 90 % of the ground.
         dog.Move(0.025, &herd);
@@ -119,8 +119,8 @@ TEST_F(OneDogHerd, StrideEndCommitsTheRootDisplacement)
         EXPECT_EQ(dog.action, DOG_TRAVELLING);
         if (dog.currentTime < before) {
             restarts++;
-            EXPECT_TRUE(dog.position.x == dog.currentPos.x && dog.position.z == dog.currentPos.z);
-            EXPECT_TRUE(dog.joints[0].blendFromTranslation.x == 0 && dog.joints[0].blendFromTranslation.z == 0);
+            EXPECT_TRUE(dog.position.x == dog.currentPos.x && dog.position.z == dog.currentPos.z &&
+                        dog.joints[0].blendFromTranslation.x == 0 && dog.joints[0].blendFromTranslation.z == 0);
             EXPECT_GT(dog.position.z, lastZ + 0.2f) << "each stride carries it forward";
             lastZ = dog.position.z;
         } else {
