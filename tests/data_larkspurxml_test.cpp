@@ -16,12 +16,12 @@ namespace {
 // An element's attributes, with its own name under "".
 using Element = std::map<std::string, std::string>;
 
-std::vector<Element> ReadDescription()
+TEST(XScreenSaverDescription, EveryOptionIsOneLarkspurTakesAndTheRangesAreTheSettingsLimits)
 {
     std::vector<Element> elements;
     gchar* text = nullptr;
     gsize size = 0;
-    EXPECT_TRUE(g_file_get_contents(LARKSPUR_XSCREENSAVER_XML, &text, &size, nullptr));
+    g_file_get_contents(LARKSPUR_XSCREENSAVER_XML, &text, &size, nullptr);
     GMarkupParser parser = {};
     parser.start_element = [](GMarkupParseContext*, const char* name, const char** keys, const char** values,
                               gpointer data, GError**) {
@@ -35,16 +35,9 @@ std::vector<Element> ReadDescription()
     const bool parsed = text && g_markup_parse_context_parse(context, text, gssize(size), &error) &&
                         g_markup_parse_context_end_parse(context, &error);
     EXPECT_TRUE(parsed) << (error ? error->message : "no file");
-    if (error)
-        g_error_free(error);
+    g_clear_error(&error);
     g_markup_parse_context_free(context);
     g_free(text);
-    return elements;
-}
-
-TEST(XScreenSaverDescription, EveryOptionIsOneLarkspurTakesAndTheRangesAreTheSettingsLimits)
-{
-    std::vector<Element> elements = ReadDescription();
     ASSERT_FALSE(elements.empty());
     EXPECT_EQ(elements[0][""], "screensaver");
     EXPECT_EQ(elements[0]["name"], "larkspur");
