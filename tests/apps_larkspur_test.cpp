@@ -1,4 +1,5 @@
-// Tests of the larkspur program: the command line and headless runs.
+// Tests of the larkspur program: the command line, headless runs and what
+// --verbose reports over minutes of simulated time.
 #include "fixtures/FakeHost.h"
 #include "fixtures/TempDir.h"
 #include "fixtures/TestPictures.h"
@@ -20,6 +21,23 @@ int Larkspur(const TempDir& dir, const std::string& arguments, std::string* out 
              std::string* err = nullptr)
 {
     return RunCommand("XDG_CONFIG_HOME='" + dir.File("config") + "' " + kProgram + " " + arguments, out, err);
+}
+
+// A scratch folder with a scene pack of quadrant pictures in res/.
+struct SceneFolder : TempDir {
+    SceneFolder()
+    {
+        RunCommand("mkdir -p '" + File("res") + "' '" + File("empty") + "'");
+        WriteScenePack(File("res/pellmore.works"), 8);
+    }
+};
+
+size_t Occurrences(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        n++;
+    return n;
 }
 
 TEST(LarkspurProgram, HelpListsTheOptions)
@@ -77,26 +95,32 @@ TEST(LarkspurProgram, BadCommandLinesExitTwoWithAReason)
     // settings dialog gives them (the given window wins, so a bad
     // $XSCREENSAVER_WINDOW is not even read); without a display the run
     // fails and says which, and what works without one.
-    std::string err;
-    EXPECT_EQ(RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY XSCREENSAVER_WINDOW=bad " + kProgram +
-                             " -root -window-id 0x2a00003 -monitors 800x600+0+0,640x480+800+0",
-                         nullptr, &err),
-              1);
-    EXPECT_NE(err.find("larkspur: cannot open a display: $DISPLAY is not set; --headless renders without one\n"),
-              std::string::npos)
-        << err;
-    EXPECT_EQ(RunCommand("env -u WAYLAND_DISPLAY DISPLAY=:97 " + kProgram + " --x11", nullptr, &err), 1);
-    EXPECT_NE(err.find("larkspur: cannot open the display ':97'; --headless renders without one\n"),
-              std::string::npos)
-        << err;
+    const struct {
+        const char *environment, *arguments, *says;
+    } displays[] = {
+        {"-u DISPLAY -u WAYLAND_DISPLAY XSCREENSAVER_WINDOW=bad", "-root -window-id 0x2a00003 -monitors "
+                                                                  "800x600+0+0,640x480+800+0",
+         "larkspur: cannot open a display: $DISPLAY is not set; --headless renders without one\n"},
+        {"-u WAYLAND_DISPLAY DISPLAY=:97", "--x11",
+         "larkspur: cannot open the display ':97'; --headless renders without one\n"},
+    };
+    for (const auto& d : displays) {
+        std::string err;
+        EXPECT_EQ(RunCommand(std::string("env ") + d.environment + " " + kProgram + " " + d.arguments, nullptr, &err),
+                  1)
+            << d.arguments;
+        EXPECT_NE(err.find(d.says), std::string::npos) << err;
+    }
 }
 
-TEST(LarkspurProgram, MissingResourcesGiveBlackFramesAndSuccess)
+// Missing resources give black frames and success; the settings given on
+// the command line leave the stored ones alone.
+TEST(LarkspurProgram, MissingResourcesGiveBlackFramesAndOverridesLeaveTheStoreAlone)
 {
     TempDir dir;
     std::string out, err;
-    ASSERT_EQ(Larkspur(dir, "--headless --frames 6 --every 3 --size 32x18 --resources " + dir.File("none") +
-                                " --out " + dir.File("out"),
+    ASSERT_EQ(Larkspur(dir, "--headless --frames 6 --every 3 --size 32x18 --num-dogs 3 --resources " +
+                                dir.File("none") + " --out " + dir.File("out"),
                        &out, &err),
               0)
         << err;
@@ -111,47 +135,48 @@ TEST(LarkspurProgram, MissingResourcesGiveBlackFramesAndSuccess)
             for (int x = 0; x < frame.width() * frame.channels(); x++)
                 ASSERT_EQ(frame.Row(y)[x], 0) << name;
     }
+    std::vector<unsigned char> stored;
+    ASSERT_TRUE(ReadWholeFile(dir.File("config/larkspur/LarkspurSS.ini"), &stored));
+    EXPECT_NE(std::string(stored.begin(), stored.end()).find("NumDogs=25"), std::string::npos);
 }
 
+// Every tick draws, the first one too: --fps counts the frames, and the first
+// frame written shows the scene. PNG rows run from the top: the picture's
+// quadrants land where they were.
 TEST(LarkspurProgram, HeadlessRunShowsTheDesktopPictureUpright)
 {
-    TempDir dir;
-    ASSERT_EQ(RunCommand("mkdir -p '" + dir.File("res") + "'"), 0);
-    WriteScenePack(dir.File("res/pellmore.works"), 8);
+    SceneFolder dir;
     const std::string picture = dir.File("desktop.png");
     WritePixbufPicture(picture, "png", 64, 36, 3, QuadrantPixels(64, 36, 3));
-    std::string out, err;
-    ASSERT_EQ(Larkspur(dir, "--headless --seconds 1 --every 39 --size 64x36 --seed 1 --no-tile-bg --fps --resources " +
-                                dir.File("res") + " --desktop-picture " + picture + " --out " + dir.File("out"),
-                       &out, &err),
-              0)
-        << err;
-    // Every tick draws, the first one too: the count is the frames written.
-    EXPECT_NE(err.find("larkspur: 40 frames drawn in "), std::string::npos) << err;
-    EXPECT_NE(out.find("wrote 1 frame to"), std::string::npos) << out;
-    Picture frame;
-    ASSERT_TRUE(DecodePictureFile(dir.File("out/frame-000039.png").c_str(), &frame));
-    // PNG rows run from the top: the picture's quadrants land where they were.
-    EXPECT_TRUE(Near(frame.Row(2) + 2 * 3, kRed));
-    EXPECT_TRUE(Near(frame.Row(2) + 61 * 3, kGreen));
-    EXPECT_TRUE(Near(frame.Row(33) + 2 * 3, kBlue));
-    EXPECT_TRUE(Near(frame.Row(33) + 61 * 3, kWhite));
-
-    ASSERT_EQ(Larkspur(dir, "--headless --frames 1 --size 64x36 --seed 1 --no-tile-bg --fps --resources " +
-                                dir.File("res") + " --desktop-picture " + picture + " --out " + dir.File("one"),
-                       &out, &err),
-              0)
-        << err;
-    EXPECT_NE(err.find("larkspur: 1 frame drawn in "), std::string::npos) << err;
-    ASSERT_TRUE(DecodePictureFile(dir.File("one/frame-000001.png").c_str(), &frame));
-    EXPECT_TRUE(Near(frame.Row(2) + 2 * 3, kRed)) << "the first frame shows the scene";
+    const struct {
+        const char *length, *drawn, *out, *frame;
+    } cases[] = {
+        {"--seconds 1 --every 39", "larkspur: 40 frames drawn in ", "out", "out/frame-000039.png"},
+        {"--frames 1", "larkspur: 1 frame drawn in ", "one", "one/frame-000001.png"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        std::string out, err;
+        ASSERT_EQ(Larkspur(dir, std::string("--headless --size 64x36 --seed 1 --no-tile-bg --fps ") + c.length +
+                                    " --resources " + dir.File("res") + " --desktop-picture " + picture + " --out " +
+                                    dir.File(c.out),
+                           &out, &err),
+                  0)
+            << err;
+        EXPECT_NE(err.find(c.drawn), std::string::npos) << err;
+        EXPECT_NE(out.find("wrote 1 frame to"), std::string::npos) << out;
+        Picture frame;
+        ASSERT_TRUE(DecodePictureFile(dir.File(c.frame).c_str(), &frame));
+        EXPECT_TRUE(Near(frame.Row(2) + 2 * 3, kRed));
+        EXPECT_TRUE(Near(frame.Row(2) + 61 * 3, kGreen));
+        EXPECT_TRUE(Near(frame.Row(33) + 2 * 3, kBlue));
+        EXPECT_TRUE(Near(frame.Row(33) + 61 * 3, kWhite));
+    }
 }
 
 TEST(LarkspurProgram, APictureThatCannotBeUsedIsToldOnceWithWhatTheGroundShows)
 {
-    TempDir dir;
-    ASSERT_EQ(RunCommand("mkdir -p '" + dir.File("res") + "' '" + dir.File("empty") + "'"), 0);
-    WriteScenePack(dir.File("res/pellmore.works"), 8);
+    SceneFolder dir;
     WritePixbufPicture(dir.File("old.bmp"), "bmp", 8, 8, 3, QuadrantPixels(8, 8, 3));
     WritePixbufPicture(dir.File("good.png"), "png", 8, 8, 3, QuadrantPixels(8, 8, 3));
     std::vector<unsigned char> greyTga = {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 16, 0, 16, 0, 8, 0};
@@ -179,14 +204,11 @@ TEST(LarkspurProgram, APictureThatCannotBeUsedIsToldOnceWithWhatTheGroundShows)
                            nullptr, &err),
                   0);
         EXPECT_EQ(err.find("Bug!"), std::string::npos) << err;
-        const size_t at = err.find("skipped");
-        if (c.told.empty()) {
-            EXPECT_EQ(at, std::string::npos) << err;
-            continue;
-        }
-        EXPECT_NE(err.find("larkspur: "), std::string::npos) << err;
-        EXPECT_NE(err.find(c.told), std::string::npos) << err;
-        EXPECT_EQ(err.find("skipped", at + 1), std::string::npos) << "said once: " << err;
+        EXPECT_EQ(Occurrences(err, "skipped"), c.told.empty() ? 0u : 1u) << "said once: " << err;
+        // Said on a line of its own, in the program's name.
+        const size_t at = err.find(c.told);
+        ASSERT_NE(at, std::string::npos) << err;
+        EXPECT_TRUE(c.told.empty() || err.compare(err.rfind('\n', at) + 1, 10, "larkspur: ") == 0) << err;
     }
 }
 
@@ -212,13 +234,23 @@ TEST(LarkspurProgram, AnUnreadableSettingsFileGivesTheDefaultsOnceAndIsLeftAsItI
     EXPECT_EQ(kept, (std::vector<unsigned char>{'N', '\n'}));
 }
 
-TEST(LarkspurProgram, SettingsOverridesLeaveTheStoredFileAlone)
+// A long run with the real packs reports births, camera mode changes and the
+// herd's counts once per simulated minute; without --verbose nothing of the
+// herd is reported.
+TEST(LarkspurVerbose, ReportsBirthsCameraModesAndMinuteCounts)
 {
     TempDir dir;
-    ASSERT_EQ(Larkspur(dir, "--headless --frames 1 --num-dogs 3 --resources " + dir.File("none")), 0);
-    std::vector<unsigned char> stored;
-    ASSERT_TRUE(ReadWholeFile(dir.File("config/larkspur/LarkspurSS.ini"), &stored));
-    EXPECT_NE(std::string(stored.begin(), stored.end()).find("NumDogs=25"), std::string::npos);
+    std::string out, err;
+    ASSERT_EQ(Larkspur(dir, "--headless --size 160x90 --seconds 150 --step 0.1 --seed 7 --verbose", &out, &err), 0)
+        << err;
+    EXPECT_GE(Occurrences(err, "larkspur: "), 5u) << err;
+    EXPECT_GE(Occurrences(err, ": birth at ("), 1u) << err;
+    EXPECT_GE(Occurrences(err, ": camera home -> "), 1u) << err;
+    EXPECT_EQ(Occurrences(err, " slots, "), 2u) << "one count per simulated minute after the first: " << err;
+    EXPECT_NE(err.find("herd: 25 slots"), std::string::npos) << err;
+
+    ASSERT_EQ(Larkspur(dir, "--headless --size 160x90 --seconds 30 --step 0.1 --seed 7", &out, &err), 0);
+    EXPECT_EQ(err.find("camera"), std::string::npos) << err;
 }
 
 } // namespace
