@@ -8,43 +8,28 @@
 
 namespace {
 
-MonitorLayout TwoSideBySide(int primary)
+// A window lies on the monitor it overlaps most, an even split on the primary
+// (the root window covers both monitors alike), and one off every monitor on
+// none (-1). A given layout makes its first monitor primary.
+TEST(Monitors, AWindowLiesOnTheMonitorItOverlapsMostAndAnEvenSplitOnThePrimary)
 {
-    MonitorLayout layout = LayoutFromList({{0, 0, 640, 480, ""}, {640, 0, 640, 480, ""}});
-    layout.primary = primary;
-    return layout;
-}
-
-TEST(Monitors, AGivenLayoutMakesTheFirstMonitorPrimary)
-{
-    const MonitorLayout layout = LayoutFromList({{640, 0, 640, 480, ""}, {0, 0, 640, 480, ""}});
-    EXPECT_EQ(layout.primary, 0);
-    EXPECT_EQ(layout.monitors[0].x, 640);
-}
-
-TEST(Monitors, AWindowLiesOnTheMonitorItOverlapsMost)
-{
-    const MonitorLayout layout = TwoSideBySide(0);
-    EXPECT_EQ(MonitorOfRect(layout, 700, 10, 100, 100), 1);
-    EXPECT_EQ(MonitorOfRect(layout, 600, 10, 100, 100), 1);
-    EXPECT_EQ(MonitorOfRect(layout, 580, 10, 100, 100), 0);
-    EXPECT_EQ(MonitorOfRect(layout, 0, 0, 640, 480), 0);
-    EXPECT_EQ(MonitorOfRect(layout, 640, 0, 640, 480), 1);
-}
-
-TEST(Monitors, AnEvenSplitGoesToThePrimary)
-{
-    // The root window covers both monitors alike.
-    EXPECT_EQ(MonitorOfRect(TwoSideBySide(0), 0, 0, 1280, 480), 0);
-    EXPECT_EQ(MonitorOfRect(TwoSideBySide(1), 0, 0, 1280, 480), 1);
-    EXPECT_EQ(MonitorOfRect(TwoSideBySide(1), 590, 0, 100, 50), 1);
-}
-
-TEST(Monitors, AWindowOffEveryMonitorLiesOnNone)
-{
-    EXPECT_EQ(MonitorOfRect(TwoSideBySide(0), 2000, 0, 100, 100), -1);
-    EXPECT_EQ(MonitorOfRect(TwoSideBySide(0), -100, 0, 100, 100), -1);
-    EXPECT_EQ(MonitorOfRect(TwoSideBySide(0), 10, 10, 0, 0), -1);
+    const MonitorLayout given = LayoutFromList({{640, 0, 640, 480, ""}, {0, 0, 640, 480, ""}});
+    EXPECT_EQ(given.primary, 0);
+    EXPECT_EQ(given.monitors[0].x, 640);
+    const struct {
+        int primary, x, y, width, height, monitor;
+    } cases[] = {
+        {0, 700, 10, 100, 100, 1}, {0, 600, 10, 100, 100, 1}, {0, 580, 10, 100, 100, 0},
+        {0, 0, 0, 640, 480, 0},    {0, 640, 0, 640, 480, 1},  {0, 0, 0, 1280, 480, 0},
+        {1, 0, 0, 1280, 480, 1},   {1, 590, 0, 100, 50, 1},   {0, 2000, 0, 100, 100, -1},
+        {0, -100, 0, 100, 100, -1}, {0, 10, 10, 0, 0, -1},
+    };
+    for (const auto& c : cases) {
+        MonitorLayout layout = LayoutFromList({{0, 0, 640, 480, ""}, {640, 0, 640, 480, ""}});
+        layout.primary = c.primary;
+        EXPECT_EQ(MonitorOfRect(layout, c.x, c.y, c.width, c.height), c.monitor)
+            << c.width << "x" << c.height << "+" << c.x << "+" << c.y << ", primary " << c.primary;
+    }
 }
 
 TEST(X11Session, WindowsUpTo640By480ArePreviews)
