@@ -27,12 +27,14 @@ void Fill(Texture* t, uint32_t width, uint32_t height, GLenum type, const Bytes&
     t->type = type;
 }
 
-Bytes Alphas(const Bytes& rgba)
+// The alphas of RGBA pixels, or their colours without the alphas.
+Bytes Split(const Bytes& rgba, bool alphas)
 {
-    Bytes alphas;
-    for (size_t i = 3; i < rgba.size(); i += 4)
-        alphas.push_back(rgba[i]);
-    return alphas;
+    Bytes out;
+    for (size_t i = 0; i < rgba.size(); i++)
+        if ((i % 4 == 3) == alphas)
+            out.push_back(rgba[i]);
+    return out;
 }
 
 Bytes Tga24(unsigned char width, unsigned char height, unsigned char value)
@@ -42,51 +44,65 @@ Bytes Tga24(unsigned char width, unsigned char height, unsigned char value)
     return b;
 }
 
+struct Loaded {
+    bool ok;
+    std::unique_ptr<Texture[]> textures;
+    int count;
+    std::string alert;
+};
+
+struct Lump {
+    uint32_t type;
+    Bytes bytes;
+    uint32_t option = 0;
+};
+
+// Loads a pack of the lumps; the caller owns the textures built even when the
+// load fails.
+Loaded Load(const TempDir& dir, const std::vector<Lump>& lumps)
+{
+    PackWriter pack;
+    for (const Lump& lump : lumps)
+        pack.AddLump(lump.bytes, lump.type, lump.option);
+    EXPECT_TRUE(pack.Write(dir.File("p.pack")));
+    Texture* textures = nullptr;
+    int count = -1;
+    testing::internal::CaptureStderr();
+    const bool ok = LoadTexturesFromDataFile(dir.File("p.pack").c_str(), &textures, &count);
+    return {ok, std::unique_ptr<Texture[]>(textures), count, testing::internal::GetCapturedStderr()};
+}
+
 } // namespace
 
 class TextureTest : public GLContextTest {};
 
-TEST_F(TextureTest, BuildTextureDerivesAlphaFromTheOptionButThirtyTwoBitSourcesKeepTheirs)
-{
-    // The first pixel (dark red) is the colour key.
-    const Bytes rgb = {100, 0, 0, 0, 0, 0, 255, 255, 255, 100, 0, 0, 10, 200, 30, 100, 0, 1};
-    const Bytes alphas[] = {{255, 255, 255, 255, 255, 255}, {0, 255, 255, 0, 255, 255}, {100, 0, 255, 100, 200, 100}};
-    const Bytes rgba = {0, 0, 0, 10, 255, 255, 255, 20, 0, 0, 0, 30, 5, 6, 7, 40};
-    for (int option : {TEXTURE_OPAQUE, TEXTURE_COLOUR_KEY, TEXTURE_ALPHA_FROM_BRIGHTNESS}) {
-        Texture t, withAlpha;
-        Fill(&t, 3, 2, GL_RGB, rgb);
-        ASSERT_TRUE(BuildTexture(&t, option));
-        EXPECT_EQ(t.imageData, nullptr);
-        EXPECT_NE(t.texID, 0u);
-        const Bytes read = ReadTexture(t.texID);
-        EXPECT_EQ(Alphas(read), alphas[option]) << "option " << option;
-        EXPECT_EQ(read[8], 255);
-        EXPECT_EQ(read[17], 200);
-
-        Fill(&withAlpha, 2, 2, GL_RGBA, rgba);
-        ASSERT_TRUE(BuildTexture(&withAlpha, option));
-        EXPECT_EQ(ReadTexture(withAlpha.texID), rgba) << "option " << option;
-    }
-}
-
-TEST_F(TextureTest, OddSizedImagesUploadAtTheirOwnSize)
+TEST_F(TextureTest, UploadsReadOddRowsAndDeriveAlphaFromTheOptionUnlessTheSourceHasItsOwn)
 {
     // Rows of 3 RGB pixels are 9 bytes: only tight unpacking reads them right.
-    Bytes rgb, rgba;
-    for (int i = 0; i < 3 * 5 * 3; i++) {
-        rgb.push_back(static_cast<unsigned char>(i * 5));
-        rgba.push_back(static_cast<unsigned char>(i * 5));
-        if (i % 3 == 2)
-            rgba.push_back(255);
-    }
-    for (bool noTran : {false, true}) {
-        Texture t;
-        Fill(&t, 3, 5, GL_RGB, rgb);
-        ASSERT_TRUE(noTran ? BuildTextureNoTran(&t) : BuildTexture(&t, TEXTURE_OPAQUE));
+    // The first pixel (dark red) is the colour key.
+    const Bytes rgb = {100, 0, 0, 0, 0, 0, 255, 255, 255, 100, 0, 0, 10, 200, 30, 100, 0, 1};
+    const Bytes rgba = {0, 0, 0, 10, 255, 255, 255, 20, 0, 0, 0, 30, 5, 6, 7, 40};
+    // The option (-1: BuildTextureNoTran) and the alphas it gives the RGB pixels.
+    const std::pair<int, Bytes> cases[] = {{TEXTURE_OPAQUE, Bytes(6, 255)},
+                                           {TEXTURE_COLOUR_KEY, {0, 255, 255, 0, 255, 255}},
+                                           {TEXTURE_ALPHA_FROM_BRIGHTNESS, {100, 0, 255, 100, 200, 100}},
+                                           {-1, Bytes(6, 255)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        auto build = [&c](Texture* t) { return c.first < 0 ? BuildTextureNoTran(t) : BuildTexture(t, c.first); };
+        Texture t, withAlpha;
+        Fill(&t, 3, 2, GL_RGB, rgb);
+        ASSERT_TRUE(build(&t));
+        EXPECT_EQ(t.imageData, nullptr);
         int w = 0, h = 0;
-        EXPECT_EQ(ReadTexture(t.texID, &w, &h), rgba) << noTran;
-        EXPECT_EQ(w, 3);
-        EXPECT_EQ(h, 5);
+        const Bytes read = ReadTexture(t.texID, &w, &h);
+        EXPECT_EQ(std::make_pair(w, h), std::make_pair(3, 2));
+        EXPECT_EQ(Split(read, false), rgb);
+        EXPECT_EQ(Split(read, true), c.second);
+
+        Fill(&withAlpha, 2, 2, GL_RGBA, rgba);
+        ASSERT_TRUE(build(&withAlpha));
+        EXPECT_EQ(ReadTexture(withAlpha.texID), rgba);
     }
 }
 
@@ -94,14 +110,12 @@ TEST_F(TextureTest, RefusedUploadsLeaveNothingAndDestroyingARecordDeletesItsName
 {
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    Texture t;
+    Texture t, empty;
     Fill(&t, uint32_t(maxSide) + 1, 1, GL_RGB, Bytes(size_t(maxSide + 1) * 3, 9));
     EXPECT_FALSE(BuildTexture(&t, TEXTURE_OPAQUE));
     EXPECT_EQ(t.texID, 0u);
     EXPECT_EQ(t.imageData, nullptr);
-    Texture empty;
-    EXPECT_FALSE(BuildTexture(&empty, TEXTURE_OPAQUE));
-    EXPECT_FALSE(BuildTextureNoTran(&empty));
+    EXPECT_FALSE(BuildTexture(&empty, TEXTURE_OPAQUE) || BuildTextureNoTran(&empty));
     EXPECT_EQ(empty.texID, 0u);
 
     GLuint name = 0;
@@ -118,93 +132,61 @@ TEST_F(TextureTest, RefusedUploadsLeaveNothingAndDestroyingARecordDeletesItsName
 TEST_F(TextureTest, LoadsEveryLumpOfAPackByType)
 {
     TempDir dir;
-    PackWriter pack;
     // A one-colour image under the colour key is fully transparent.
-    pack.AddLump(Tga24(2, 2, 77), 1, TEXTURE_COLOUR_KEY);
-    pack.AddLump({1, 2, 3}, 0, 0);
-    pack.AddLump(QuadrantPictureBytes("jpeg", 16, 8), 3, 1);
-    pack.AddLump(Tga24(3, 1, 200), 1, TEXTURE_OPAQUE);
-    ASSERT_TRUE(pack.Write(dir.File("scene.pack")));
-
-    Texture* textures = nullptr;
-    int count = -1;
-    ASSERT_TRUE(LoadTexturesFromDataFile(dir.File("scene.pack").c_str(), &textures, &count));
-    const std::unique_ptr<Texture[]> owned(textures);
-    ASSERT_EQ(count, 4);
-    EXPECT_NE(textures[0].texID, 0u);
-    EXPECT_EQ(Alphas(ReadTexture(textures[0].texID)), Bytes(4, 0));
+    const Loaded l = Load(dir, {{LUMP_TGA, Tga24(2, 2, 77), TEXTURE_COLOUR_KEY},
+                                {0, {1, 2, 3}},
+                                {LUMP_JPEG, QuadrantPictureBytes("jpeg", 16, 8), 1},
+                                {LUMP_TGA, Tga24(3, 1, 200), TEXTURE_OPAQUE}});
+    ASSERT_TRUE(l.ok);
+    ASSERT_EQ(l.count, 4);
+    EXPECT_NE(l.textures[0].texID, 0u);
+    EXPECT_EQ(Split(ReadTexture(l.textures[0].texID), true), Bytes(4, 0));
     // An unknown lump type leaves its texture empty and loading goes on.
-    EXPECT_EQ(textures[1].texID, 0u);
-    EXPECT_NE(textures[2].texID, 0u);
-    EXPECT_EQ(textures[2].width, 16u);
-    EXPECT_EQ(textures[2].height, 8u);
-    EXPECT_EQ(textures[3].width, 3u);
-    for (int i = 0; i < count; i++)
-        EXPECT_EQ(textures[i].imageData, nullptr) << i;
+    EXPECT_EQ(l.textures[1].texID, 0u);
+    EXPECT_NE(l.textures[2].texID, 0u);
+    EXPECT_EQ(std::make_pair(l.textures[2].width, l.textures[2].height), std::make_pair(16u, 8u));
+    EXPECT_EQ(l.textures[3].width, 3u);
+    for (int i = 0; i < l.count; i++)
+        EXPECT_EQ(l.textures[i].imageData, nullptr) << i;
+    const Loaded none = Load(dir, {});
+    EXPECT_TRUE(none.ok);
+    EXPECT_EQ(none.count, 0);
 }
 
-TEST_F(TextureTest, EmptyPacksLoadAndBadLumpsStopTheLoad)
+TEST_F(TextureTest, ABadLumpStopsTheLoadWithItsAlertAndTheCallerOwnsWhatWasBuilt)
 {
     TempDir dir;
-    ASSERT_TRUE(PackWriter().Write(dir.File("empty.pack")));
+    const Bytes tga = Tga24(2, 2, 9), jpeg = QuadrantPictureBytes("jpeg", 16, 16);
+    auto part = [](const Bytes& b, size_t from, size_t to) { return Bytes(b.begin() + long(from), b.begin() + long(to)); };
+    const Bytes greyTga = {0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 8, 0, 0};
+    // Image lumps cut short are followed by a lump that holds the rest of
+    // their bytes: the decoders stop at the lump's end instead of reading on.
+    const struct {
+        std::vector<Lump> lumps;
+        size_t bad;
+        const char* alert;
+    } cases[] = {
+        {{{LUMP_TGA, Tga24(1, 1, 5)}, {LUMP_TGA, greyTga}, {LUMP_TGA, Tga24(1, 1, 5)}},
+         1,
+         "Invalid Image: TGA file be type 2 or type 10\n"},
+        {{{LUMP_TGA, part(tga, 0, 24)}, {0, part(tga, 24, tga.size())}}, 0, "ERROR: Could not read image data\n"},
+        {{{LUMP_TGA, part(tga, 0, 10)}, {0, part(tga, 10, tga.size())}}, 0, "ERROR: Could not read file header\n"},
+        {{{LUMP_JPEG, part(jpeg, 0, jpeg.size() / 2)}, {0, part(jpeg, jpeg.size() / 2, jpeg.size())}}, 0, ""},
+        {{{LUMP_JPEG, {0xFF, 0xD8, 0xFF, 0xE0, 1, 2}}}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.alert);
+        const Loaded l = Load(dir, c.lumps);
+        EXPECT_FALSE(l.ok);
+        EXPECT_EQ(l.alert, c.alert);
+        ASSERT_NE(l.textures, nullptr);
+        EXPECT_EQ(l.count, int(c.lumps.size()));
+        for (size_t i = 0; i < c.lumps.size(); i++) {
+            EXPECT_EQ(l.textures[i].texID != 0, i < c.bad) << i;
+            EXPECT_EQ(l.textures[i].imageData, nullptr) << i;
+        }
+    }
     Texture* textures = nullptr;
     int count = -1;
-    ASSERT_TRUE(LoadTexturesFromDataFile(dir.File("empty.pack").c_str(), &textures, &count));
-    EXPECT_EQ(count, 0);
-    delete[] textures;
-
-    PackWriter bad;
-    bad.AddLump(Tga24(1, 1, 5), 1, 0);
-    bad.AddLump({0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 8, 0, 0}, 1, 0);
-    bad.AddLump(Tga24(1, 1, 5), 1, 0);
-    ASSERT_TRUE(bad.Write(dir.File("bad.pack")));
-    textures = nullptr;
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(LoadTexturesFromDataFile(dir.File("bad.pack").c_str(), &textures, &count));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Invalid Image: TGA file be type 2 or type 10\n");
-    // The caller owns what was built before the failure.
-    ASSERT_NE(textures, nullptr);
-    const std::unique_ptr<Texture[]> owned(textures);
-    EXPECT_EQ(count, 3);
-    EXPECT_NE(textures[0].texID, 0u);
-    EXPECT_EQ(textures[2].texID, 0u);
-
-    // Image lumps cut short, each followed by a lump that holds the rest of
-    // its bytes: the decoders stop at the lump's end instead of reading on.
-    const Bytes tga = Tga24(2, 2, 9), jpeg = QuadrantPictureBytes("jpeg", 16, 16);
-    const size_t jpegCut = jpeg.size() / 2;
-    const struct {
-        uint32_t type;
-        Bytes cut, rest;
-        const char* alert;
-    } shortLumps[] = {
-        {LUMP_TGA, Bytes(tga.begin(), tga.begin() + 18 + 6), Bytes(tga.begin() + 18 + 6, tga.end()),
-         "ERROR: Could not read image data\n"},
-        {LUMP_TGA, Bytes(tga.begin(), tga.begin() + 10), Bytes(tga.begin() + 10, tga.end()),
-         "ERROR: Could not read file header\n"},
-        {LUMP_JPEG, Bytes(jpeg.begin(), jpeg.begin() + long(jpegCut)), Bytes(jpeg.begin() + long(jpegCut), jpeg.end()),
-         ""},
-    };
-    for (const auto& c : shortLumps) {
-        PackWriter cut;
-        cut.AddLump(c.cut, c.type, 0);
-        cut.AddLump(c.rest, 0, 0);
-        ASSERT_TRUE(cut.Write(dir.File("cut.pack")));
-        Texture* partial = nullptr;
-        testing::internal::CaptureStderr();
-        EXPECT_FALSE(LoadTexturesFromDataFile(dir.File("cut.pack").c_str(), &partial, &count)) << c.alert;
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.alert);
-        ASSERT_NE(partial, nullptr);
-        EXPECT_EQ(partial[0].texID, 0u);
-        EXPECT_EQ(partial[0].imageData, nullptr);
-        delete[] partial;
-    }
-
-    PackWriter corrupt;
-    corrupt.AddLump({0xFF, 0xD8, 0xFF, 0xE0, 1, 2}, 3, 0);
-    ASSERT_TRUE(corrupt.Write(dir.File("corrupt.pack")));
-    Texture* more = nullptr;
-    EXPECT_FALSE(LoadTexturesFromDataFile(dir.File("corrupt.pack").c_str(), &more, &count));
-    delete[] more;
-    EXPECT_FALSE(LoadTexturesFromDataFile(dir.File("missing.pack").c_str(), &more, &count));
+    EXPECT_FALSE(LoadTexturesFromDataFile(dir.File("missing.pack").c_str(), &textures, &count));
 }
