@@ -1,75 +1,50 @@
 // Tests of textures decoded from picture bytes in memory.
 #include "fixtures/GLContext.h"
+#include "fixtures/TempDir.h"
 #include "fixtures/TestPictures.h"
 #include "resources/JPGLoader.h"
 #include "resources/PackWriter.h"
 
 #include <GL/gl.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-
-namespace {
-
-// The texel at (x, y) of an RGBA read-back, y counted in memory rows.
-const unsigned char* Texel(const std::vector<unsigned char>& rgba, int width, int x, int y)
-{
-    return &rgba[(size_t(y) * width + x) * 4];
-}
-
-} // namespace
 
 class JpgLoaderTest : public GLContextTest {};
 
-TEST_F(JpgLoaderTest, PicturesComeOutUprightWithTheTopInTheLastRows)
+TEST_F(JpgLoaderTest, PicturesComeOutUprightWithTheTopInTheLastRowsAndKeepOnlyTheirOwnAlpha)
 {
-    const std::vector<unsigned char> jpeg = QuadrantPictureBytes("jpeg", 64, 32);
-    Texture t;
-    ASSERT_TRUE(BuildJPGTexture(&t, jpeg.data(), long(jpeg.size()), 2));
-    EXPECT_EQ(t.imageData, nullptr);
-    EXPECT_EQ(t.type, unsigned(GL_RGB));
-    EXPECT_EQ(t.width, 64u);
-    EXPECT_EQ(t.height, 32u);
-    int w = 0, h = 0;
-    const std::vector<unsigned char> read = ReadTexture(t.texID, &w, &h);
-    ASSERT_EQ(w, 64);
-    ASSERT_EQ(h, 32);
-    // The picture's top-left quarter is red: the last rows, left columns.
-    EXPECT_TRUE(Near(Texel(read, w, 8, 28), kRed));
-    EXPECT_TRUE(Near(Texel(read, w, 56, 28), kGreen));
-    EXPECT_TRUE(Near(Texel(read, w, 8, 3), kBlue));
-    EXPECT_TRUE(Near(Texel(read, w, 56, 3), kWhite));
-    // JPEG has no alpha, and the option does not add any.
-    EXPECT_EQ(Texel(read, w, 8, 28)[3], 255);
-}
-
-TEST_F(JpgLoaderTest, PicturesWithAlphaKeepIt)
-{
-    std::vector<unsigned char> rgba = QuadrantPixels(4, 2, 4);
+    TempDir dir;
+    std::vector<unsigned char> rgba = QuadrantPixels(64, 32, 4), png;
     rgba[3] = 17;
-    char name[] = "/tmp/larkspur-alpha-XXXXXX";
-    close(mkstemp(name));
-    WritePixbufPicture(name, "png", 4, 2, 4, rgba);
-    std::vector<unsigned char> png;
-    ASSERT_TRUE(ReadWholeFile(name, &png));
-    std::remove(name);
-
-    Texture t;
-    ASSERT_TRUE(BuildJPGTexture(&t, png.data(), long(png.size()), 0));
-    EXPECT_EQ(t.type, unsigned(GL_RGBA));
-    const std::vector<unsigned char> read = ReadTexture(t.texID);
-    // The picture's first pixel is now in the last row.
-    EXPECT_EQ(Texel(read, 4, 0, 1)[3], 17);
-    EXPECT_EQ(Texel(read, 4, 1, 1)[3], 255);
+    WritePixbufPicture(dir.File("a.png"), "png", 64, 32, 4, rgba);
+    ASSERT_TRUE(ReadWholeFile(dir.File("a.png"), &png));
+    const std::vector<unsigned char> jpeg = QuadrantPictureBytes("jpeg", 64, 32);
+    for (bool alpha : {false, true}) {
+        const std::vector<unsigned char>& bytes = alpha ? png : jpeg;
+        SCOPED_TRACE(alpha ? "png" : "jpeg");
+        // The option asks for alpha from brightness, which neither gets.
+        Texture t;
+        ASSERT_TRUE(BuildJPGTexture(&t, bytes.data(), long(bytes.size()), TEXTURE_ALPHA_FROM_BRIGHTNESS));
+        EXPECT_EQ(t.imageData, nullptr);
+        EXPECT_EQ(t.type, unsigned(alpha ? GL_RGBA : GL_RGB));
+        EXPECT_EQ(std::make_pair(t.width, t.height), std::make_pair(64u, 32u));
+        int w = 0, h = 0;
+        const std::vector<unsigned char> read = ReadTexture(t.texID, &w, &h);
+        ASSERT_EQ(std::make_pair(w, h), std::make_pair(64, 32));
+        auto texel = [&read](int x, int y) { return &read[(size_t(y) * 64 + x) * 4]; };
+        // The picture's top-left quarter is red: the last rows, left columns.
+        EXPECT_TRUE(Near(texel(8, 28), kRed));
+        EXPECT_TRUE(Near(texel(56, 28), kGreen));
+        EXPECT_TRUE(Near(texel(8, 3), kBlue));
+        EXPECT_TRUE(Near(texel(56, 3), kWhite));
+        EXPECT_EQ(texel(0, 31)[3], alpha ? 17 : 255);
+        EXPECT_EQ(texel(1, 31)[3], 255);
+    }
 }
 
 TEST_F(JpgLoaderTest, UndecodableBytesLeaveTheRecordAsItWas)
 {
-    std::vector<unsigned char> jpeg = QuadrantPictureBytes("jpeg", 32, 32);
-    jpeg.resize(jpeg.size() / 2);
-    const unsigned char garbage[] = {1, 2, 3, 4, 5, 6, 7, 8};
-    for (const auto& bytes : {jpeg, std::vector<unsigned char>(garbage, garbage + 8), std::vector<unsigned char>()}) {
+    std::vector<unsigned char> cut = QuadrantPictureBytes("jpeg", 32, 32);
+    cut.resize(cut.size() / 2);
+    for (const auto& bytes : {cut, std::vector<unsigned char>{1, 2, 3, 4, 5, 6, 7, 8}, std::vector<unsigned char>()}) {
         Texture t;
         EXPECT_FALSE(BuildJPGTexture(&t, bytes.data(), long(bytes.size()), 0));
         EXPECT_EQ(t.imageData, nullptr);
