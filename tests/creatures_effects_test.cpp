@@ -108,6 +108,10 @@ TEST_F(Effects, WithNoPrintsKeptEveryPrintFadesAsItIsLaid)
         const float life = herd.footprints[size_t((herd.footprintWrite + 124) % 125)].life;
         EXPECT_TRUE(life < 1.0f && life > 0.98f) << life;
     }
+    // Set up again with a smaller ring, the next print still lands in it.
+    Build(4, 0);
+    Print(VECTOR3D(0, 0, 0));
+    EXPECT_EQ(herd.footprintWrite, 1);
 }
 
 TEST_F(Effects, APrintTurnsAndScalesWithItsCreatureAndFadesWithinASecond)

@@ -99,6 +99,8 @@ bool DOGCONTROL::Setup(SETTINGS* settings, const char* resourcePath)
     // With no prints kept at full strength the fade index meets the write
     // index; the modulo keeps it inside the ring.
     footprintFade = numFootprints > 0 ? int32_t(kFadingPrintsPerSlot * maxDogs % numFootprints) : 0;
+    // A herd set up again may have a smaller ring than the last print written.
+    footprintWrite = 0;
     footprints.reset(new (std::nothrow) FOOTPRINT[size_t(numFootprints)]);
     if (!footprints)
         return false;
