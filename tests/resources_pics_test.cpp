@@ -23,12 +23,12 @@ void WriteQuadrantPng(const std::string& path, int width, int height)
 
 } // namespace
 
-TEST(Pics, FolderRulesKeepCaseAndNeedANameBeforeTheExtension)
+TEST(Pics, FolderRulesKeepCaseNeedANameBeforeTheExtensionAndBoundTheRandomChoice)
 {
     TempDir dir;
-    for (const char* name : {"A.JPG", "b.png", "notes.txt", ".jpg", "c.jpeg", "d.Gif"})
+    for (const char* name : {"A.JPG", "b.png", "d.PNG", "notes.txt", ".jpg", "c.jpeg", "e.Gif"})
         dir.Write(name, {1});
-    const std::pair<const char*, int> counts[] = {{".jpg", 1}, {".gif", 1}, {".png", 1}, {".bmp", 0}};
+    const std::pair<const char*, int> counts[] = {{".jpg", 1}, {".gif", 1}, {".png", 2}, {".bmp", 0}};
     for (const auto& count : counts)
         EXPECT_EQ(CountFiles(dir.path().c_str(), count.first), count.second) << count.first;
     EXPECT_EQ(CountFiles((dir.path() + "/missing").c_str(), ".jpg"), 0);
@@ -36,134 +36,96 @@ TEST(Pics, FolderRulesKeepCaseAndNeedANameBeforeTheExtension)
     char name[kPicPathBytes] = "";
     ASSERT_TRUE(FindNthFile(dir.path().c_str(), name, ".jpg", 0));
     EXPECT_STREQ(name, "A.JPG");
-    EXPECT_FALSE(FindNthFile(dir.path().c_str(), name, ".jpg", 1));
-    EXPECT_FALSE(FindNthFile(dir.path().c_str(), name, ".jpg", -1));
+    for (int n : {1, -1})
+        EXPECT_FALSE(FindNthFile(dir.path().c_str(), name, ".jpg", n)) << n;
     EXPECT_FALSE(FindNthFile(dir.path().c_str(), name, ".tif", 0));
-}
 
-TEST(Pics, RandomChoiceReachesEveryPictureAndNothingElse)
-{
-    TempDir dir;
-    for (const char* name : {"a.jpg", "b.gif", "c.png", "d.PNG", "e.txt"})
-        dir.Write(name, {1});
     std::set<std::string> chosen;
     std::srand(7);
-    char name[kPicPathBytes] = "";
     for (int i = 0; i < 200; i++) {
         ASSERT_TRUE(ChooseRandomImageFile(dir.path().c_str(), name));
         chosen.insert(name);
     }
-    EXPECT_EQ(chosen, (std::set<std::string>{"a.jpg", "b.gif", "c.png", "d.PNG"}));
+    EXPECT_EQ(chosen, (std::set<std::string>{"A.JPG", "b.png", "d.PNG", "e.Gif"}));
     TempDir empty;
     EXPECT_FALSE(ChooseRandomImageFile(empty.path().c_str(), name));
 }
 
 class PicsTest : public GLContextTest {};
 
-TEST_F(PicsTest, ResolutionSetsTheTextureSizeAndTheRecordKeepsThePictures)
+TEST_F(PicsTest, PicturesComeOutUprightAtTheTextureSizeTheResolutionSetsAndTheRecordKeepsTheirOwn)
 {
     TempDir dir;
-    // Picture size, resolution and texture size.
+    // Picture size and channels, resolution and texture size.
     const struct {
         unsigned pictureWidth, pictureHeight;
-        int resolution, width, height;
-    } cases[] = {{6, 4, 0, 512, 512},   {6, 4, 1, 1024, 1024},  {1, 1, 2, 1, 1},
-                 {1500, 2, 2, 2048, 2}, {1400, 3, 7, 1024, 4}, {6, 4, 2, 8, 4}};
+        int channels, resolution, width, height;
+    } cases[] = {{6, 4, 3, 0, 512, 512},    {6, 4, 3, 1, 1024, 1024}, {1, 1, 3, 2, 1, 1},     {1500, 2, 3, 2, 2048, 2},
+                 {1400, 3, 3, 7, 1024, 4}, {6, 4, 3, 2, 8, 4},       {20, 10, 4, 0, 512, 512}};
+    std::vector<unsigned char> read;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.pictureWidth) + " at " + std::to_string(c.resolution));
-        WriteQuadrantPng(dir.File("p.png"), int(c.pictureWidth), int(c.pictureHeight));
+        const int pw = int(c.pictureWidth), ph = int(c.pictureHeight);
+        WritePixbufPicture(dir.File("p.png"), "png", pw, ph, c.channels, QuadrantPixels(pw, ph, c.channels));
         Texture t;
         ASSERT_TRUE(loadPicFile(dir.File("p.png").c_str(), &t, c.resolution));
         int w = 0, h = 0;
-        ReadTexture(t.texID, &w, &h);
-        EXPECT_EQ(w, c.width);
-        EXPECT_EQ(h, c.height);
+        read = ReadTexture(t.texID, &w, &h);
+        EXPECT_EQ(std::make_pair(w, h), std::make_pair(c.width, c.height));
         EXPECT_EQ(t.imageData, nullptr);
-        EXPECT_EQ(t.width, c.pictureWidth);
-        EXPECT_EQ(t.height, c.pictureHeight);
+        EXPECT_EQ(std::make_pair(t.width, t.height), std::make_pair(c.pictureWidth, c.pictureHeight));
+        // The picture's corners land in the texture's, its top in the last rows.
+        auto texel = [&](int x, int y) { return &read[(size_t(y) * w + x) * 4]; };
+        EXPECT_TRUE(Near(texel(0, h - 1), QuadrantColour(0, 0, pw, ph), 0));
+        EXPECT_TRUE(Near(texel(w - 1, h - 1), QuadrantColour(pw - 1, 0, pw, ph), 0));
+        EXPECT_TRUE(Near(texel(0, 0), QuadrantColour(0, ph - 1, pw, ph), 0));
+        EXPECT_TRUE(Near(texel(w - 1, 0), QuadrantColour(pw - 1, ph - 1, pw, ph), 0));
+        EXPECT_EQ(texel(w / 2, h / 2)[3], 255);
     }
-}
-
-TEST_F(PicsTest, PicturesAreUprightAndOpaque)
-{
-    TempDir dir;
-    WritePixbufPicture(dir.File("q.png"), "png", 20, 10, 4, QuadrantPixels(20, 10, 4));
-    Texture t;
-    ASSERT_TRUE(loadPicFile(dir.File("q.png").c_str(), &t, 0));
-    const std::vector<unsigned char> read = ReadTexture(t.texID);
-    auto texel = [&](int x, int y) { return &read[(size_t(y) * 512 + x) * 4]; };
-    // The top-left quarter of the picture is red: last rows, left columns.
-    EXPECT_TRUE(Near(texel(0, 511), kRed, 0));
-    EXPECT_TRUE(Near(texel(100, 300), kRed, 0));
-    EXPECT_TRUE(Near(texel(511, 511), kGreen, 0));
-    EXPECT_TRUE(Near(texel(0, 0), kBlue, 0));
-    EXPECT_TRUE(Near(texel(511, 0), kWhite, 0));
-    EXPECT_EQ(texel(3, 3)[3], 255);
     // Nearest neighbour with truncation: 20 / 512 per texel, so texel 255 is
     // source column 9 (red) and texel 256 source column 10 (green).
-    EXPECT_TRUE(Near(texel(255, 511), kRed, 0));
-    EXPECT_TRUE(Near(texel(256, 511), kGreen, 0));
-}
-
-TEST_F(PicsTest, BrokenPicturesLeaveTheTextureUntouched)
-{
-    TempDir dir;
-    const std::vector<unsigned char> bytes = QuadrantPictureBytes("png", 32, 32);
-    dir.Write("cut.png", std::vector<unsigned char>(bytes.begin(), bytes.begin() + long(bytes.size() / 2)));
-    dir.Write("text.jpg", {'n', 'o', 'p', 'e'});
-    for (const char* name : {"cut.png", "text.jpg", "missing.png"}) {
-        Texture t;
-        EXPECT_FALSE(loadPicFile(dir.File(name).c_str(), &t, 0)) << name;
-        EXPECT_EQ(t.texID, 0u);
-        EXPECT_EQ(t.imageData, nullptr);
-        EXPECT_EQ(t.width, 0u);
-    }
+    EXPECT_TRUE(Near(&read[(511 * 512 + 255) * 4], kRed, 0));
+    EXPECT_TRUE(Near(&read[(511 * 512 + 256) * 4], kGreen, 0));
 }
 
 TEST_F(PicsTest, LoadPictureJoinsFolderAndNameByTheRulesAndRefusesWhatDoesNotFit)
 {
     TempDir dir;
-    Texture t;
-    EXPECT_FALSE(LoadPicture(dir.File("nothing-here").c_str(), &t, 0));
+    Texture none;
+    EXPECT_FALSE(LoadPicture(dir.File("nothing-here").c_str(), &none, 0));
     ASSERT_EQ(mkdir(dir.File("d").c_str(), 0700), 0);
     WriteQuadrantPng(dir.File("d/x.png"), 4, 2);
-    // With and without a trailing slash.
-    ASSERT_TRUE(LoadPicture(dir.File("d").c_str(), &t, 2));
-    EXPECT_EQ(t.width, 4u);
-    Texture again;
-    ASSERT_TRUE(LoadPicture((dir.File("d") + "/").c_str(), &again, 2));
-
     // A folder path under 3 characters gets no "/": "d" and "x.png" make
     // "dx.png", here a picture of a different size.
     WriteQuadrantPng(dir.File("dx.png"), 2, 2);
     char* previous = getcwd(nullptr, 0);
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
-    Texture shortPath;
-    const bool loaded = LoadPicture("d", &shortPath, 2);
+    const std::pair<std::string, unsigned> folders[] = {{dir.File("d"), 4}, {dir.File("d") + "/", 4}, {"d", 2}};
+    for (const auto& f : folders) {
+        Texture t;
+        EXPECT_TRUE(LoadPicture(f.first.c_str(), &t, 2)) << f.first;
+        EXPECT_EQ(t.width, f.second) << f.first;
+    }
     ASSERT_EQ(chdir(previous), 0);
     std::free(previous);
-    ASSERT_TRUE(loaded);
-    EXPECT_EQ(shortPath.width, 2u);
 
-    // Nested folders make a folder path of about 1000 bytes; with the name
-    // it no longer fits in 1024.
+    // Nested folders make a folder path of about 1000 bytes; with a name one
+    // byte too long the path no longer fits in 1024 with its terminator.
     std::string folder = dir.path();
     while (folder.size() < 1000 - 100) {
         folder += "/" + std::string(90, 'f');
         ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
     }
-    const std::string name(1024 - folder.size() - 1 + 4, 'n');
-    WriteQuadrantPng(folder + "/" + name + ".png", 2, 2);
-    Texture tooLong;
-    EXPECT_FALSE(LoadPicture(folder.c_str(), &tooLong, 0));
-    EXPECT_EQ(tooLong.texID, 0u);
-
-    // One that just fits loads.
-    const std::string shorter(1024 - folder.size() - 1 - 4 - 1, 's');
-    std::remove((folder + "/" + name + ".png").c_str());
-    WriteQuadrantPng(folder + "/" + shorter + ".png", 2, 2);
-    EXPECT_EQ(folder.size() + 1 + shorter.size() + 4 + 1, 1024u);
-    EXPECT_TRUE(LoadPicture(folder.c_str(), &tooLong, 0));
+    for (size_t over : {1, 0}) {
+        const std::string picture = folder + "/" + std::string(1024 - folder.size() - 6 + over, 'n') + ".png";
+        WriteQuadrantPng(picture, 2, 2);
+        Texture t;
+        std::string why;
+        EXPECT_EQ(LoadPicture(folder.c_str(), &t, 0, &why), over == 0) << picture.size();
+        EXPECT_EQ(t.texID != 0, over == 0);
+        EXPECT_EQ(why.find("is too long") != std::string::npos, over == 1) << why;
+        std::remove(picture.c_str());
+    }
 }
 
 TEST_F(PicsTest, FolderBackgroundFallsBackInOrderToTheFirstFileThatLoads)
@@ -176,7 +138,9 @@ TEST_F(PicsTest, FolderBackgroundFallsBackInOrderToTheFirstFileThatLoads)
     dir.Write("broken/cut.png", {0x89, 'P', 'N', 'G'});
     WriteQuadrantPng(dir.File("first.png"), 6, 2);
     WriteQuadrantPng(dir.File("second.png"), 8, 2);
-    dir.Write("bad.png", {'n', 'o'});
+    // A picture cut in half.
+    const std::vector<unsigned char> png = QuadrantPictureBytes("png", 32, 32);
+    dir.Write("bad.png", std::vector<unsigned char>(png.begin(), png.begin() + long(png.size() / 2)));
     const std::string first = dir.File("first.png"), second = dir.File("second.png"), bad = dir.File("bad.png"),
                       missing = dir.File("missing.png");
 
@@ -209,6 +173,7 @@ TEST_F(PicsTest, FolderBackgroundFallsBackInOrderToTheFirstFileThatLoads)
         EXPECT_EQ(LoadFolderBackground(dir.File(c.folder).c_str(), list.data(), &t, 2, &why, &shown), c.width != 0);
         EXPECT_EQ(t.width, c.width);
         EXPECT_EQ(t.texID != 0, c.width != 0);
+        EXPECT_EQ(t.imageData, nullptr);
         EXPECT_EQ(why.empty(), !c.why[0]) << why;
         EXPECT_NE(why.find(c.why), std::string::npos) << why;
         EXPECT_EQ(shown, c.shown[0] ? dir.File(c.shown) : "");
