@@ -3,6 +3,7 @@
 // PNG, JPEG and GIF pictures, DIR/ms3d/ a small skinned model in versions 3
 // and 4.
 #include "model/MS3DWriter.h"
+#include "resources/PackWriter.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <sys/stat.h>
@@ -15,28 +16,18 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-bool Write(const std::string& path, const Bytes& bytes)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-}
+bool Write(const std::string& path, const Bytes& bytes) { return WriteFileAtomically(path, bytes, nullptr); }
 
 Bytes TgaHeader(unsigned char type, int bpp)
 {
     return {0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 2, 0, static_cast<unsigned char>(bpp), 0};
 }
 
+// A 6x5 picture of one colour.
 bool SavePixbuf(const std::string& path, const char* format)
 {
     GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 6, 5);
-    guchar* p = gdk_pixbuf_get_pixels(pixbuf);
-    const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-    for (int y = 0; y < 5; y++)
-        for (int x = 0; x < 18; x++)
-            p[y * stride + x] = static_cast<guchar>(x * 13 + y * 40);
+    gdk_pixbuf_fill(pixbuf, 0x3366ccff);
     const bool ok = gdk_pixbuf_save(pixbuf, path.c_str(), format, nullptr, nullptr);
     g_object_unref(pixbuf);
     return ok;
@@ -82,20 +73,6 @@ MS3D SeedModel()
     return m;
 }
 
-bool WriteModelSeeds(const std::string& dir)
-{
-    bool ok = true;
-    for (int version : {3, 4}) {
-        MS3DWriteOptions options;
-        options.version = version;
-        options.modelComment = "seed";
-        Bytes bytes;
-        ok &= WriteMS3D(SeedModel(), &bytes, nullptr, options) &&
-              Write(dir + "/ms3d/v" + std::to_string(version), bytes);
-    }
-    return ok;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -105,25 +82,20 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string dir = argv[1];
-    mkdir(dir.c_str(), 0755);
-    mkdir((dir + "/tga").c_str(), 0755);
-    mkdir((dir + "/picture").c_str(), 0755);
-    mkdir((dir + "/ms3d").c_str(), 0755);
+    for (const char* sub : {"", "/tga", "/picture", "/ms3d"})
+        mkdir((dir + sub).c_str(), 0755);
     bool ok = true;
     for (int bpp : {24, 32}) {
         const size_t pixel = size_t(bpp / 8);
-        Bytes raw = TgaHeader(2, bpp);
+        Bytes raw = TgaHeader(2, bpp), rle = TgaHeader(10, bpp);
         for (size_t i = 0; i < 6 * pixel; i++)
             raw.push_back(static_cast<unsigned char>(i * 17));
-        ok &= Write(dir + "/tga/raw" + std::to_string(bpp), raw);
         // A run of 4 and a raw packet of 2.
-        Bytes rle = TgaHeader(10, bpp);
         rle.push_back(0x83);
         rle.insert(rle.end(), pixel, 0x40);
         rle.push_back(0x01);
-        for (size_t i = 0; i < 2 * pixel; i++)
-            rle.push_back(static_cast<unsigned char>(i * 29));
-        ok &= Write(dir + "/tga/rle" + std::to_string(bpp), rle);
+        rle.insert(rle.end(), raw.end() - long(2 * pixel), raw.end());
+        ok &= Write(dir + "/tga/raw" + std::to_string(bpp), raw) && Write(dir + "/tga/rle" + std::to_string(bpp), rle);
     }
     ok &= SavePixbuf(dir + "/picture/a.png", "png");
     ok &= SavePixbuf(dir + "/picture/a.jpg", "jpeg");
@@ -131,7 +103,13 @@ int main(int argc, char** argv)
     ok &= Write(dir + "/picture/a.gif",
                 {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0xF1, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255,
                  255, 0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0x40, 2, 3, 0x44, 0xA8, 0x15, 0, 0x3B});
-    ok &= WriteModelSeeds(dir);
+    for (int version : {3, 4}) {
+        MS3DWriteOptions options;
+        options.version = version;
+        options.modelComment = "seed";
+        Bytes model;
+        ok &= WriteMS3D(SeedModel(), &model, nullptr, options) && Write(dir + "/ms3d/v" + std::to_string(version), model);
+    }
     if (!ok) {
         std::fprintf(stderr, "fuzz_seeds: cannot write into %s\n", dir.c_str());
         return 1;
