@@ -63,7 +63,6 @@ TEST(TgaLoader, DecodesBothVariantsToRgbInFileOrderAndStopsAtTheLastPixel)
         // A run of 4 crosses the row boundary, then a raw packet of 2 ends the image.
         {Tga(10, 3, 2, 24, {0x83, 9, 8, 7, 0x01, 1, 2, 3, 4, 5, 6}), true, GL_RGB,
          {7, 8, 9, 7, 8, 9, 7, 8, 9, 7, 8, 9, 3, 2, 1, 6, 5, 4}},
-        {Tga(10, 3, 1, 24, {0x00, 1, 2, 3, 0x81, 4, 5, 6}), true, GL_RGB, {3, 2, 1, 6, 5, 4, 6, 5, 4}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.image));
@@ -91,49 +90,32 @@ TEST(TgaLoader, RefusesBadFilesWithTheirAlertWithoutWritingPastThePixels)
         std::string alert;
         uint64_t size;
     };
-    const Bytes raw = Tga(2, 2, 2, 24, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
-    const Bytes packed = Tga(10, 3, 1, 24, {0x00, 1, 2, 3, 0x81, 4, 5, 6});
     const uint64_t any = kTgaUnbounded;
     std::vector<Refusal> cases = {
         {Tga(2, 1, 1, 16, {0, 0}), info, any},
-        {Tga(2, 1, 1, 8, {0}), info, any},
-        {Tga(10, 1, 1, 15, {0}), info, any},
         {Tga(2, 0, 4, 24, {}), info, any},
         {Tga(10, 4, 0, 32, {}), info, any},
-        // 2x1 images with runs and raw packets that would write a third pixel;
-        // under AddressSanitizer a store past the buffer would be caught.
+        // A run that would write a third pixel into a 2x1 image; under
+        // AddressSanitizer a store past the buffer would be caught.
         {Tga(10, 2, 1, 24, {0x82, 1, 2, 3}), tooMany, any},
-        {Tga(10, 2, 1, 24, {0x02, 1, 2, 3, 4, 5, 6, 7, 8, 9}), tooMany, any},
-        {Tga(10, 2, 1, 24, {0x80, 1, 2, 3, 0x81, 4, 5, 6}), tooMany, any},
         {{0, 0, 2, 0, 0}, header, any},
         {{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0}, infoHeader, any},
         {Tga(2, 2, 2, 24, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}), data, any},
         {Tga(10, 4, 1, 24, {0x81, 1, 2, 3}), rle, any},
-        {Tga(10, 4, 1, 24, {0x81, 1, 2, 3, 0x81, 1, 2}), from, any},
         {Tga(10, 4, 1, 24, {0x81, 1, 2, 3, 0x01, 1, 2, 3, 4}), data, any},
         // A tiny file claiming a 65535 x 65535 image is refused before the
         // 17 GB buffer is allocated; a run-length one still gets the alert of
         // the place where its data ends.
         {Tga(2, 65535, 65535, 32, {1, 2, 3, 4}), data, any},
         {Tga(10, 65535, 65535, 32, {0xFF, 1, 2, 3, 4}), rle, any},
-        {Tga(10, 65535, 65535, 32, {}), rle, any},
-        {Tga(10, 65535, 65535, 24, {0xFF, 1, 2, 3, 0x80, 1}), from, any},
-        {Tga(10, 65535, 65535, 24, {0xFF, 1, 2, 3, 0x7F, 1, 2, 3, 4, 5}), data, any},
         // Whole files allowed fewer bytes, as pack lumps cut short: what lies
         // beyond belongs to the next lump and is never read as pixels.
-        {raw, header, 5},
-        {raw, infoHeader, 14},
-        {raw, data, 18 + 6},
-        {raw, data, 18 + 11},
-        {packed, rle, 18},
-        {packed, data, 18 + 3},
-        {packed, rle, 18 + 4},
-        {packed, from, 18 + 7},
+        {Tga(2, 2, 2, 24, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}), data, 18 + 11},
+        {Tga(10, 3, 1, 24, {0x00, 1, 2, 3, 0x81, 4, 5, 6}), from, 18 + 7},
+        {Tga(3, 1, 1, 24, {0, 0, 0}), type, any},
     };
-    for (uchar imageType : {1, 3, 9, 11, 0, 32, 33})
-        cases.push_back({Tga(imageType, 1, 1, 24, {0, 0, 0}), type, any});
-    // Image ID, colour map fields and origins: any non-zero byte.
-    for (int byte : {0, 1, 3, 5, 7, 8, 9, 10, 11}) {
+    // Image ID, colour map fields and origins: a non-zero first or last byte.
+    for (int byte : {0, 11}) {
         cases.push_back({Tga(2, 1, 1, 24, {0, 0, 0}), type, any});
         cases.back().bytes[size_t(byte)] = 1;
     }
