@@ -18,12 +18,10 @@ TEST(FpsMeter, FiguresCoverTheLastWholeSecondOfDrawnCallsAndTheRunAveragesAll)
 {
     FpsMeter early, alternate, heavy, overlapping, text;
     Calls(&early, 10.0, 0.9, 0.025, 0.005);
-    EXPECT_TRUE(!early.HasFigures() && early.OverlayLines().empty()) << "nothing before a whole second";
+    EXPECT_TRUE(early.OverlayLines().empty()) << "nothing before a whole second";
 
     Calls(&alternate, 10.0, 2.01, 0.025, 0.005, true);
-    ASSERT_TRUE(alternate.HasFigures());
     EXPECT_NEAR(alternate.FramesPerSecond(), 20.0, 0.7);
-    EXPECT_NEAR(alternate.RunFramesPerSecond(), 20.0, 0.7);
     EXPECT_NEAR(alternate.Load(), 0.2, 0.01);
     EXPECT_EQ(alternate.RunFrames(), 41);
 
@@ -37,12 +35,9 @@ TEST(FpsMeter, FiguresCoverTheLastWholeSecondOfDrawnCallsAndTheRunAveragesAll)
     Calls(&overlapping, 0.0, 1.2, 0.1, 0.3);
     EXPECT_TRUE(overlapping.Load() <= 1.0 && overlapping.RunLoad() <= 1.0) << overlapping.Load();
 
-    Calls(&text, 0.0, 1.01, 0.025, 0.004);
-    const std::vector<std::string> lines = text.OverlayLines();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0].rfind("FPS: 4", 0), 0u) << lines[0];
     // 41 calls of 4 ms over the 1.004 s from the first start to the last end.
-    EXPECT_EQ(lines[1], "LOAD: 16.3%");
+    Calls(&text, 0.0, 1.01, 0.025, 0.004);
+    EXPECT_EQ(text.OverlayLines(), (std::vector<std::string>{"FPS: 40.8", "LOAD: 16.3%"}));
     EXPECT_EQ(text.Summary(), "41 frames in 1.00 s, 40.8 frames per second, load 16.3%");
 }
 
