@@ -3,7 +3,6 @@
 #include "fixtures/GLContext.h"
 #include "fixtures/TempDir.h"
 #include "fixtures/TestPictures.h"
-#include "resources/PackWriter.h"
 #include "resources/Pics.h"
 
 #include <GL/gl.h>
@@ -16,30 +15,19 @@
 
 namespace {
 
-void WriteQuadrantPng(const std::string& path, int width, int height)
+void WriteQuadrantPng(const std::string& path, int width, int height, int channels = 3)
 {
-    WritePixbufPicture(path, "png", width, height, 3, QuadrantPixels(width, height, 3));
+    WritePixbufPicture(path, "png", width, height, channels, QuadrantPixels(width, height, channels));
 }
 
 } // namespace
 
-TEST(Pics, FolderRulesKeepCaseNeedANameBeforeTheExtensionAndBoundTheRandomChoice)
+TEST(Pics, RandomChoiceTakesEveryPictureByItsExtensionInAnyCaseAndNothingElse)
 {
     TempDir dir;
     for (const char* name : {"A.JPG", "b.png", "d.PNG", "notes.txt", ".jpg", "c.jpeg", "e.Gif"})
         dir.Write(name, {1});
-    const std::pair<const char*, int> counts[] = {{".jpg", 1}, {".gif", 1}, {".png", 2}, {".bmp", 0}};
-    for (const auto& count : counts)
-        EXPECT_EQ(CountFiles(dir.path().c_str(), count.first), count.second) << count.first;
-    EXPECT_EQ(CountFiles((dir.path() + "/missing").c_str(), ".jpg"), 0);
-
     char name[kPicPathBytes] = "";
-    ASSERT_TRUE(FindNthFile(dir.path().c_str(), name, ".jpg", 0));
-    EXPECT_STREQ(name, "A.JPG");
-    for (int n : {1, -1})
-        EXPECT_FALSE(FindNthFile(dir.path().c_str(), name, ".jpg", n)) << n;
-    EXPECT_FALSE(FindNthFile(dir.path().c_str(), name, ".tif", 0));
-
     std::set<std::string> chosen;
     std::srand(7);
     for (int i = 0; i < 200; i++) {
@@ -47,8 +35,8 @@ TEST(Pics, FolderRulesKeepCaseNeedANameBeforeTheExtensionAndBoundTheRandomChoice
         chosen.insert(name);
     }
     EXPECT_EQ(chosen, (std::set<std::string>{"A.JPG", "b.png", "d.PNG", "e.Gif"}));
-    TempDir empty;
-    EXPECT_FALSE(ChooseRandomImageFile(empty.path().c_str(), name));
+    for (int n : {1, -1})
+        EXPECT_FALSE(FindNthFile(dir.path().c_str(), name, ".jpg", n)) << n;
 }
 
 class PicsTest : public GLContextTest {};
@@ -60,27 +48,23 @@ TEST_F(PicsTest, PicturesComeOutUprightAtTheTextureSizeTheResolutionSetsAndTheRe
     const struct {
         unsigned pictureWidth, pictureHeight;
         int channels, resolution, width, height;
-    } cases[] = {{6, 4, 3, 0, 512, 512},    {6, 4, 3, 1, 1024, 1024}, {1, 1, 3, 2, 1, 1},     {1500, 2, 3, 2, 2048, 2},
-                 {1400, 3, 3, 7, 1024, 4}, {6, 4, 3, 2, 8, 4},       {20, 10, 4, 0, 512, 512}};
+    } cases[] = {{6, 4, 3, 1, 1024, 1024}, {1500, 2, 3, 2, 2048, 2}, {1400, 3, 3, 7, 1024, 4}, {20, 10, 4, 0, 512, 512}};
     std::vector<unsigned char> read;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.pictureWidth) + " at " + std::to_string(c.resolution));
         const int pw = int(c.pictureWidth), ph = int(c.pictureHeight);
-        WritePixbufPicture(dir.File("p.png"), "png", pw, ph, c.channels, QuadrantPixels(pw, ph, c.channels));
+        WriteQuadrantPng(dir.File("p.png"), pw, ph, c.channels);
         Texture t;
         ASSERT_TRUE(loadPicFile(dir.File("p.png").c_str(), &t, c.resolution));
         int w = 0, h = 0;
         read = ReadTexture(t.texID, &w, &h);
         EXPECT_EQ(std::make_pair(w, h), std::make_pair(c.width, c.height));
-        EXPECT_EQ(t.imageData, nullptr);
         EXPECT_EQ(std::make_pair(t.width, t.height), std::make_pair(c.pictureWidth, c.pictureHeight));
-        // The picture's corners land in the texture's, its top in the last rows.
-        auto texel = [&](int x, int y) { return &read[(size_t(y) * w + x) * 4]; };
-        EXPECT_TRUE(Near(texel(0, h - 1), QuadrantColour(0, 0, pw, ph), 0));
-        EXPECT_TRUE(Near(texel(w - 1, h - 1), QuadrantColour(pw - 1, 0, pw, ph), 0));
-        EXPECT_TRUE(Near(texel(0, 0), QuadrantColour(0, ph - 1, pw, ph), 0));
-        EXPECT_TRUE(Near(texel(w - 1, 0), QuadrantColour(pw - 1, ph - 1, pw, ph), 0));
-        EXPECT_EQ(texel(w / 2, h / 2)[3], 255);
+        // The picture's top-left corner lands in the texture's last row, its
+        // bottom-right in the first.
+        EXPECT_TRUE(Near(&read[size_t(h - 1) * w * 4], QuadrantColour(0, 0, pw, ph), 0));
+        EXPECT_TRUE(Near(&read[size_t(w - 1) * 4], QuadrantColour(pw - 1, ph - 1, pw, ph), 0));
+        EXPECT_EQ(read[(size_t(h / 2) * w + w / 2) * 4 + 3], 255);
     }
     // Nearest neighbour with truncation: 20 / 512 per texel, so texel 255 is
     // source column 9 (red) and texel 256 source column 10 (green).
@@ -88,29 +72,11 @@ TEST_F(PicsTest, PicturesComeOutUprightAtTheTextureSizeTheResolutionSetsAndTheRe
     EXPECT_TRUE(Near(&read[(511 * 512 + 256) * 4], kGreen, 0));
 }
 
-TEST_F(PicsTest, LoadPictureJoinsFolderAndNameByTheRulesAndRefusesWhatDoesNotFit)
+TEST_F(PicsTest, APathThatDoesNotFitIsRefusedAtItsExactByte)
 {
-    TempDir dir;
-    Texture none;
-    EXPECT_FALSE(LoadPicture(dir.File("nothing-here").c_str(), &none, 0));
-    ASSERT_EQ(mkdir(dir.File("d").c_str(), 0700), 0);
-    WriteQuadrantPng(dir.File("d/x.png"), 4, 2);
-    // A folder path under 3 characters gets no "/": "d" and "x.png" make
-    // "dx.png", here a picture of a different size.
-    WriteQuadrantPng(dir.File("dx.png"), 2, 2);
-    char* previous = getcwd(nullptr, 0);
-    ASSERT_EQ(chdir(dir.path().c_str()), 0);
-    const std::pair<std::string, unsigned> folders[] = {{dir.File("d"), 4}, {dir.File("d") + "/", 4}, {"d", 2}};
-    for (const auto& f : folders) {
-        Texture t;
-        EXPECT_TRUE(LoadPicture(f.first.c_str(), &t, 2)) << f.first;
-        EXPECT_EQ(t.width, f.second) << f.first;
-    }
-    ASSERT_EQ(chdir(previous), 0);
-    std::free(previous);
-
     // Nested folders make a folder path of about 1000 bytes; with a name one
     // byte too long the path no longer fits in 1024 with its terminator.
+    TempDir dir;
     std::string folder = dir.path();
     while (folder.size() < 1000 - 100) {
         folder += "/" + std::string(90, 'f');
@@ -132,50 +98,48 @@ TEST_F(PicsTest, FolderBackgroundFallsBackInOrderToTheFirstFileThatLoads)
 {
     // Each picture has its own width, so the width tells which one loaded.
     TempDir dir;
-    for (const char* folder : {"pictures", "empty", "broken"})
+    for (const char* folder : {"pictures", "empty", "broken", "d"})
         ASSERT_EQ(mkdir(dir.File(folder).c_str(), 0700), 0);
     WriteQuadrantPng(dir.File("pictures/only.png"), 4, 2);
+    WriteQuadrantPng(dir.File("d/x.png"), 4, 2);
+    WriteQuadrantPng(dir.File("dx.png"), 2, 2);
     dir.Write("broken/cut.png", {0x89, 'P', 'N', 'G'});
     WriteQuadrantPng(dir.File("first.png"), 6, 2);
     WriteQuadrantPng(dir.File("second.png"), 8, 2);
-    // A picture cut in half.
-    const std::vector<unsigned char> png = QuadrantPictureBytes("png", 32, 32);
-    dir.Write("bad.png", std::vector<unsigned char>(png.begin(), png.begin() + long(png.size() / 2)));
-    const std::string first = dir.File("first.png"), second = dir.File("second.png"), bad = dir.File("bad.png"),
-                      missing = dir.File("missing.png");
+    char* previous = getcwd(nullptr, 0);
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
 
     // Besides the texture, the reason the folder gave nothing and the file
     // shown instead, for the one line the user is told.
     const struct {
         const char* folder;
-        std::vector<std::string> fallbacks;
+        std::vector<const char*> fallbacks;
         unsigned width; // 0: nothing loads
         const char* why;
         const char* shown;
     } cases[] = {
-        {"pictures", {first, second}, 4, "", ""},
-        {"empty", {first, second}, 6, "it holds no .jpg, .gif or .png picture", "first.png"},
-        {"missing", {first, second}, 6, "no such file or directory", "first.png"},
-        {"broken", {first, second}, 6, "its picture cut.png cannot be used (", "first.png"},
-        {"empty", {missing, second}, 8, "holds no", "second.png"},
-        {"empty", {bad, second}, 8, "holds no", "second.png"},
-        {"empty", {missing, bad}, 0, "holds no", ""},
-        {"empty", {}, 0, "holds no", ""},
+        {"pictures", {"first.png"}, 4, "", ""},
+        // A folder path under 3 characters gets no "/": "d" and "x.png" make "dx.png".
+        {"d", {}, 2, "", ""},
+        {"empty", {"first.png", "second.png"}, 6, "it holds no .jpg, .gif or .png picture", "first.png"},
+        {"missing", {"first.png"}, 6, "no such file or directory", "first.png"},
+        {"broken", {"first.png"}, 6, "its picture cut.png cannot be used (", "first.png"},
+        {"empty", {"missing.png", "second.png"}, 8, "holds no", "second.png"},
+        {"empty", {"missing.png"}, 0, "holds no", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.folder) + " then " + std::to_string(c.fallbacks.size()) + " fallbacks");
-        std::vector<const char*> list;
-        for (const std::string& file : c.fallbacks)
-            list.push_back(file.c_str());
+        std::vector<const char*> list = c.fallbacks;
         list.push_back(nullptr);
         Texture t;
         std::string why = "stale", shown = "stale";
-        EXPECT_EQ(LoadFolderBackground(dir.File(c.folder).c_str(), list.data(), &t, 2, &why, &shown), c.width != 0);
+        EXPECT_EQ(LoadFolderBackground(c.folder, list.data(), &t, 2, &why, &shown), c.width != 0);
         EXPECT_EQ(t.width, c.width);
         EXPECT_EQ(t.texID != 0, c.width != 0);
-        EXPECT_EQ(t.imageData, nullptr);
         EXPECT_EQ(why.empty(), !c.why[0]) << why;
         EXPECT_NE(why.find(c.why), std::string::npos) << why;
-        EXPECT_EQ(shown, c.shown[0] ? dir.File(c.shown) : "");
+        EXPECT_EQ(shown, c.shown);
     }
+    ASSERT_EQ(chdir(previous), 0);
+    std::free(previous);
 }
