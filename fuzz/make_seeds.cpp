@@ -33,27 +33,24 @@ bool SavePixbuf(const std::string& path, const char* format)
     return ok;
 }
 
-// Two joints, the second under the first, each with keys; four vertices,
-// one on no joint; two triangles in one group with one material.
+// Two joints, the second under the first, each with keys; three vertices,
+// one on no joint, making one triangle in one group with one material.
 MS3D SeedModel()
 {
     MS3D m;
     m.animationFPS = 24;
     m.totalFrames = 12;
-    m.vertices.resize(4);
-    for (int i = 0; i < 4; i++) {
+    m.vertices.resize(3);
+    m.triangles.resize(1);
+    for (int i = 0; i < 3; i++) {
         m.vertices[size_t(i)].position = VECTOR3D(float(i), float(i % 2), 0.5f);
-        m.vertices[size_t(i)].boneId = int8_t(i < 3 ? i % 2 : -1);
+        m.vertices[size_t(i)].boneId = int8_t(i - 1);
+        m.triangles[0].vertexIndices[i] = uint16_t(i);
+        m.triangles[0].vertexNormals[i] = VECTOR3D(0, 0, 1);
+        m.triangles[0].s[i] = 0.5f * float(i);
     }
-    m.triangles.resize(2);
-    for (int t = 0; t < 2; t++)
-        for (int c = 0; c < 3; c++) {
-            m.triangles[size_t(t)].vertexIndices[c] = uint16_t(t + c);
-            m.triangles[size_t(t)].vertexNormals[c] = VECTOR3D(0, 0, 1);
-            m.triangles[size_t(t)].s[c] = 0.5f * float(c);
-        }
     m.groups.resize(1);
-    m.groups[0].triangleIndices = {0, 1};
+    m.groups[0].triangleIndices = {0};
     m.groups[0].materialIndex = 0;
     m.materials.resize(1);
     m.joints.resize(2);
@@ -62,14 +59,11 @@ MS3D SeedModel()
     std::snprintf(m.joints[1].parentName, sizeof m.joints[1].parentName, "root");
     m.joints[1].position = VECTOR3D(0, 1, 0);
     for (MS3D_JOINT& j : m.joints)
-        for (float time : {0.0f, 0.25f, 0.5f}) {
-            MS3D_KEYFRAME k;
-            k.time = time;
-            k.value = VECTOR3D(time, 0, time * 2);
+        for (float time : {0.0f, 0.5f}) {
+            const MS3D_KEYFRAME k{time, VECTOR3D(time, 0, time * 2)};
             j.rotationKeys.push_back(k);
             j.translationKeys.push_back(k);
         }
-    m.joints[1].translationKeys.pop_back();
     return m;
 }
 
