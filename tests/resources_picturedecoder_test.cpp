@@ -36,10 +36,12 @@ TEST(PictureDecoder, AcceptedFormatsDecodeUprightAndOthersAreRefusedInOurWords)
 {
     constexpr int w = 48, h = 40;
     TempDir dir;
-    Bytes alpha, gif;
+    Bytes alpha;
     WritePixbufPicture(dir.File("alpha"), "png", w, h, 4, QuadrantPixels(w, h, 4));
-    WriteQuadrantGif(dir.File("gif"), w, h);
-    ASSERT_TRUE(ReadWholeFile(dir.File("alpha"), &alpha) && ReadWholeFile(dir.File("gif"), &gif));
+    ASSERT_TRUE(ReadWholeFile(dir.File("alpha"), &alpha));
+    // The quadrants at 2x2: a 4-colour table and uncompressed LZW data.
+    const Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0xF1, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255,
+                       255, 0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0x40, 2, 3, 0x44, 0xA8, 0x15, 0, 0x3B};
     // Just over the size limit on one side is refused from the header.
     Bytes wide = gif;
     wide[6] = (kMaxPictureSide + 1) & 0xff;
@@ -64,7 +66,7 @@ TEST(PictureDecoder, AcceptedFormatsDecodeUprightAndOthersAreRefusedInOurWords)
         {"gif", gif, nullptr, nullptr},
         // Wallpapers load through the SVG loader.
         {"svg", Text(kSvg), nullptr, nullptr},
-        {"", wide, "16385x40", "16385x40"},
+        {"", wide, "16385x2", "16385x2"},
         // Cut before its end chunk, which GdkPixbuf does not miss.
         {"", Bytes(png.begin(), png.end() - 12), nullptr, "the PNG picture is truncated"},
         {"", Text("hello\n"), "not a picture", ""},
@@ -89,11 +91,10 @@ TEST(PictureDecoder, AcceptedFormatsDecodeUprightAndOthersAreRefusedInOurWords)
         }
         EXPECT_EQ(fromFile.format(), c.format);
         EXPECT_EQ(fromBytes.pixels() == nullptr, c.decode != nullptr);
-        if (c.decode)
-            continue;
-        EXPECT_EQ(std::make_pair(fromFile.width(), fromFile.height()), std::make_pair(w, h));
-        ExpectQuadrants(fromFile);
-        ExpectQuadrants(fromBytes);
+        if (!c.decode) {
+            ExpectQuadrants(fromFile);
+            ExpectQuadrants(fromBytes);
+        }
     }
     const std::pair<std::string, const char*> unreadable[] = {{dir.File("missing.png"), "no such file or directory"},
                                                               {dir.path(), "it is a folder"}};
