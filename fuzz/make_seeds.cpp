@@ -1,7 +1,6 @@
 // fuzz_seeds DIR: writes a starting corpus for the fuzz targets, made on the
 // spot: DIR/tga/ gets TGA images of each accepted variant, DIR/picture/ small
-// PNG, JPEG and GIF pictures, DIR/ms3d/ a small skinned model in versions 3
-// and 4.
+// PNG, JPEG and GIF pictures, DIR/ms3d/ a small skinned model.
 #include "model/MS3DWriter.h"
 #include "resources/PackWriter.h"
 
@@ -21,16 +20,6 @@ bool Write(const std::string& path, const Bytes& bytes) { return WriteFileAtomic
 Bytes TgaHeader(unsigned char type, int bpp)
 {
     return {0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 2, 0, static_cast<unsigned char>(bpp), 0};
-}
-
-// A 6x5 picture of one colour.
-bool SavePixbuf(const std::string& path, const char* format)
-{
-    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 6, 5);
-    gdk_pixbuf_fill(pixbuf, 0x3366ccff);
-    const bool ok = gdk_pixbuf_save(pixbuf, path.c_str(), format, nullptr, nullptr);
-    g_object_unref(pixbuf);
-    return ok;
 }
 
 // Two joints, the second under the first, each with keys; three vertices,
@@ -82,28 +71,29 @@ int main(int argc, char** argv)
     for (int bpp : {24, 32}) {
         const size_t pixel = size_t(bpp / 8);
         Bytes raw = TgaHeader(2, bpp), rle = TgaHeader(10, bpp);
-        for (size_t i = 0; i < 6 * pixel; i++)
-            raw.push_back(static_cast<unsigned char>(i * 17));
+        raw.resize(raw.size() + 6 * pixel, 0x40);
         // A run of 4 and a raw packet of 2.
         rle.push_back(0x83);
         rle.insert(rle.end(), pixel, 0x40);
         rle.push_back(0x01);
-        rle.insert(rle.end(), raw.end() - long(2 * pixel), raw.end());
+        rle.insert(rle.end(), 2 * pixel, 0x80);
         ok &= Write(dir + "/tga/raw" + std::to_string(bpp), raw) && Write(dir + "/tga/rle" + std::to_string(bpp), rle);
     }
-    ok &= SavePixbuf(dir + "/picture/a.png", "png");
-    ok &= SavePixbuf(dir + "/picture/a.jpg", "jpeg");
+    // A 6x5 picture of one colour.
+    GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 6, 5);
+    gdk_pixbuf_fill(pixbuf, 0x3366ccff);
+    for (const char* format : {"png", "jpeg"})
+        ok &= gdk_pixbuf_save(pixbuf, (dir + "/picture/a." + format).c_str(), format, nullptr, nullptr) != FALSE;
+    g_object_unref(pixbuf);
     // A 2x2 GIF with a 4-colour table and uncompressed LZW data.
     ok &= Write(dir + "/picture/a.gif",
                 {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0xF1, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255,
                  255, 0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0x40, 2, 3, 0x44, 0xA8, 0x15, 0, 0x3B});
-    for (int version : {3, 4}) {
-        MS3DWriteOptions options;
-        options.version = version;
-        options.modelComment = "seed";
-        Bytes model;
-        ok &= WriteMS3D(SeedModel(), &model, nullptr, options) && Write(dir + "/ms3d/v" + std::to_string(version), model);
-    }
+    // Version 4, with the sections after the joints that the loader skips.
+    MS3DWriteOptions options;
+    options.modelComment = "seed";
+    Bytes model;
+    ok &= WriteMS3D(SeedModel(), &model, nullptr, options) && Write(dir + "/ms3d/v4", model);
     if (!ok) {
         std::fprintf(stderr, "fuzz_seeds: cannot write into %s\n", dir.c_str());
         return 1;

@@ -61,7 +61,6 @@ TEST_F(ResFileTest, WrittenPackReadsBackEveryLumpAndRefusesLumpsOutsideItsTable)
     EXPECT_EQ(out, &sentinel);
     pack.Close();
     EXPECT_FALSE(pack.SeekLump(0));
-    pack.Close();
 
     std::string error;
     EXPECT_FALSE(w.Write(dir.File("no/such/folder/p"), &error));

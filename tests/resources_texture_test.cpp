@@ -71,9 +71,7 @@ TEST_F(TextureTest, UploadsReadOddRowsAndDeriveAlphaFromTheOptionUnlessTheSource
         Texture t, withAlpha;
         Fill(&t, 3, 2, GL_RGB, rgb);
         ASSERT_TRUE(build(&t));
-        int w = 0, h = 0;
-        const Bytes read = ReadTexture(t.texID, &w, &h);
-        EXPECT_EQ(std::make_pair(w, h), std::make_pair(3, 2));
+        const Bytes read = ReadTexture(t.texID);
         EXPECT_EQ(Split(read, false), rgb);
         EXPECT_EQ(Split(read, true), c.second);
 
@@ -92,7 +90,6 @@ TEST_F(TextureTest, RefusedUploadsLeaveNothingAndDestroyingARecordDeletesItsName
     EXPECT_FALSE(BuildTexture(&t, TEXTURE_OPAQUE));
     EXPECT_EQ(t.texID, 0u);
     EXPECT_FALSE(BuildTexture(&empty, TEXTURE_OPAQUE) || BuildTextureNoTran(&empty));
-    EXPECT_EQ(empty.texID, 0u);
 
     GLuint name = 0;
     {
