@@ -5,9 +5,9 @@
 // and following one creature. Eye, look-at point and up vector ease toward
 // their targets at a rate that itself eases, so every mode starts at rest.
 //
-// Limits: the easing is first order and unclamped, so a step whose product
-// with the rate exceeds 1 overshoots. Follow mode needs a creature in play;
-// without one the camera stays home.
+// Limits: the easing is first order, capped so that a long frame lands on the
+// target instead of passing it. Follow mode needs a creature in play; without
+// one the camera stays home.
 #pragma once
 
 #include "maths/NiftyMaths.h"
