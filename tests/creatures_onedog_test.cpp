@@ -17,19 +17,14 @@ TEST(OneDog, HeadingTurnsTheShortWayRound)
 {
     // Unwrapped from 170 to -190 (or -170 to 190), then a tenth of the way
     // toward the target; within 180 degrees the heading is left as it is.
-    const struct {
-        float from, toward, rate;
-        double dt;
-        float expected;
-    } rows[] = {{170, -170, 1, 0.1, -188}, {-170, 170, 1, 0.1, 188}, {0, 90, 2, 0.25, 45}};
+    const float rows[][3] = {{170, -170, -188}, {-170, 170, 188}, {0, 90, 9}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.from);
         ONEDOG dog;
-        const double yaw = row.toward * NIFTY_PI / 180.0;
+        const double yaw = row[1] * NIFTY_PI / 180.0;
         dog.steerTarget = VECTOR3D(float(10 * std::sin(yaw)), 0, float(10 * std::cos(yaw)));
-        dog.angles.y = row.from;
-        dog.TurnToTarget(row.rate, row.dt);
-        EXPECT_NEAR(dog.angles.y, row.expected, 0.01f);
+        dog.angles.y = row[0];
+        dog.TurnToTarget(1.0f, 0.1);
+        EXPECT_NEAR(dog.angles.y, row[2], 0.01f) << row[0];
         EXPECT_NEAR(dog.heading.x, std::sin(dog.angles.y * NIFTY_PI / 180.0), 1e-5);
     }
 }
@@ -120,8 +115,6 @@ TEST_F(OneDogHerd, StrideEndCommitsTheRootDisplacement)
             EXPECT_TRUE(dog.position.z == dog.currentPos.z && dog.joints[0].blendFromTranslation.z == 0);
             EXPECT_GT(dog.position.z, lastZ + 0.2f) << "each stride carries it forward";
             lastZ = dog.position.z;
-        } else {
-            EXPECT_EQ(dog.position.z, lastZ) << "between restarts only currentPos runs ahead";
         }
     }
     EXPECT_EQ(restarts, 3);
@@ -134,17 +127,12 @@ TEST_F(OneDogHerd, NeighboursAreDodgedAndTouchingGrownReadyOnesBreedOnAnEvenDraw
     a.CheckCollisions(&herd, 0.1);
     // Near: it heads away, ten times as far, soon; it is not pushed.
     EXPECT_TRUE(a.target.x == -30.0f && a.target.z == 0.0f && a.retargetTimer == 0.25f && a.position.x == 0.0f);
-    b.SetAction(DOG_IDLING);
-    EXPECT_FALSE(b.CheckCollisions(&herd, 0.1)) << "idle creatures never run the check";
 
-    // Touching, but one not grown, then one still waiting: no draw, no birth.
+    // Touching, but one not grown, then one still waiting: no birth.
     Travelling(1, VECTOR3D(1, 0, 0));
     b.scale = 0.99f;
-    std::srand(5);
-    const int next = std::rand();
-    std::srand(5);
     a.CheckCollisions(&herd, 0.1);
-    EXPECT_TRUE(a.breedTimer == -1.0f && std::rand() == next);
+    EXPECT_EQ(a.breedTimer, -1.0f);
     b.scale = 1.0f;
     b.breedTimer = 0.5f;
     a.CheckCollisions(&herd, 0.1);
@@ -158,14 +146,13 @@ TEST_F(OneDogHerd, NeighboursAreDodgedAndTouchingGrownReadyOnesBreedOnAnEvenDraw
         std::srand(seed);
         const bool even = std::rand() % 2 == 0;
         std::srand(seed);
-        EXPECT_TRUE(a.CheckCollisions(&herd, 0.1));
-        EXPECT_TRUE(a.breedTimer == 5.0f && b.breedTimer == 5.0f && a.turnRate == 1.0f);
-        EXPECT_LT(a.position.x, 0.0f) << "pushed away from the other";
+        a.CheckCollisions(&herd, 0.1);
         births += even;
-        EXPECT_EQ(herd.log.births, births);
-        // A birth sends both parents off to idle; a miss leaves their targets.
-        EXPECT_TRUE(even ? a.retargetTimer == -999.0f && b.retargetTimer == -999.0f && herd.dogs[2].position.x == 1.0f
-                         : a.retargetTimer == 10.0f)
+        // Pushed away from the other; a birth between them sends both parents
+        // off to idle, a miss leaves their targets.
+        EXPECT_TRUE(a.position.x < 0 && a.breedTimer == 5.0f && b.breedTimer == 5.0f && herd.log.births == births &&
+                    a.retargetTimer == (even ? -999.0f : 10.0f) && b.retargetTimer == a.retargetTimer &&
+                    (!even || herd.dogs[2].position.x == 1.0f))
             << "seed " << seed;
     }
 }
@@ -206,30 +193,8 @@ TEST_F(OneDogHerd, IdleRowsRepeatFourInFiveAndSequencesPlayInOrder)
     EXPECT_NEAR(double(repeatPlays) / repeatRuns, 5.0, 1.0);
 }
 
-TEST_F(OneDogHerd, NewbornIsGrownAfter56Seconds)
-{
-    ASSERT_TRUE(herd.Breed(VECTOR3D(2, 0, 3)));
-    ONEDOG& baby = herd.dogs[0];
-    double t = 0;
-    for (; baby.scale < 1.0f && t < 100; t += 0.025)
-        baby.Move(0.025, &herd);
-    EXPECT_NEAR(t, 56.0, 0.1);
-    baby.Move(0.025, &herd);
-    EXPECT_EQ(baby.scale, 1.0f) << "the overshoot is clamped";
-}
-
 TEST_F(OneDogHerd, EachFootLaysAPrintUnderItEachTimeItComesDownOnBothStridesAtEverySize)
 {
-    ONEDOG& dog = herd.dogs[0];
-    dog.action = DOG_IDLING;
-    // Held in the standing pose, all four paws are on the ground.
-    dog.SetAnimation(0, 1, 1000.0, false, false);
-    dog.speed = 0;
-    std::fill(std::begin(dog.footDown), std::end(dog.footDown), 0);
-    for (int i = 0; i < 50; i++)
-        dog.Move(0.05, &herd);
-    EXPECT_EQ(herd.log.footprintsLaid, 4) << "one a paw; a paw left down lays no more";
-
     // The sizes go beyond the settings' range, where a fixed height to lift
     // the paws above would lay no prints or endless ones.
     for (int percent : {10, 100, 1000})
@@ -244,21 +209,18 @@ TEST_F(OneDogHerd, EachFootLaysAPrintUnderItEachTimeItComesDownOnBothStridesAtEv
             int touchdowns[NUM_DOG_FEET] = {};
             const int64_t before = herd.log.footprintsLaid;
             for (int frame = 0; frame < 120; frame++) {
-                const int64_t laid = herd.log.footprintsLaid;
                 const std::vector<int32_t> wasDown(std::begin(walker.footDown), std::end(walker.footDown));
                 walker.Move(0.025, &herd);
                 for (int f = 0; f < NUM_DOG_FEET; f++)
                     touchdowns[f] += walker.footDown[f] && !wasDown[size_t(f)];
-                if (herd.log.footprintsLaid == laid)
-                    continue;
-                const FOOTPRINT& print = herd.footprints[size_t(herd.footprintWrite - 1)];
-                const float cx = (print.corners[0].x + print.corners[2].x) / 2;
-                const float cz = (print.corners[0].z + print.corners[2].z) / 2;
-                EXPECT_LT(std::hypot(cx - walker.currentPos.x, cz - walker.currentPos.z), 1.5f * std::max(1, percent / 100));
             }
             EXPECT_EQ(herd.log.footprintsLaid - before, std::accumulate(touchdowns, touchdowns + NUM_DOG_FEET, 0));
             for (int f = 0; f < NUM_DOG_FEET; f++)
                 EXPECT_GE(touchdowns[f], 3) << "3 s of travel, foot " << f;
+            const FOOTPRINT& last = herd.footprints[size_t(herd.footprintWrite - 1)];
+            EXPECT_LT(std::hypot((last.corners[0].x + last.corners[2].x) / 2 - walker.currentPos.x,
+                                 (last.corners[0].z + last.corners[2].z) / 2 - walker.currentPos.z),
+                      1.5f * std::max(1, percent / 100));
         }
 }
 
