@@ -1,4 +1,4 @@
-// Tests of the herd's effects: sparks (start, flight, bounce, the pool) and
+// Tests of the herd's effects: sparks (start, flight, bounce) and
 // the footprint ring (its arithmetic, the fade, the print's shape).
 #include "creatures/Effects.h"
 #include "fixtures/Herd.h"
@@ -15,7 +15,6 @@ namespace {
 TEST(Spark, FliesWhileItsLifeIsNotNegativeAndBouncesWithoutLoss)
 {
     SPARKCLASS s;
-    s.Reset(VECTOR3D(0, 0, 0), SPARK_STILL);
     s.velocity.y = 2.0f;
     s.life = 100;
     double t = 0;
@@ -25,7 +24,6 @@ TEST(Spark, FliesWhileItsLifeIsNotNegativeAndBouncesWithoutLoss)
     }
     // Thrown up at 2, it lands after a second and leaves the ground as fast.
     EXPECT_TRUE(std::fabs(t - 1.0) < 0.02 && s.pos.y == 0 && std::fabs(s.velocity.y - 2.0f) < 0.05f) << t;
-    EXPECT_NEAR(s.life, 100 - 2 * t, 1e-3);
     s.life = 0;
     s.Move(0.1, nullptr);
     const float y = s.pos.y;
@@ -50,18 +48,6 @@ protected:
     void Print(VECTOR3D p) { herd.AddFootPrint(p, MATRIX(), nullptr); }
 };
 
-TEST_F(Effects, NewSparksStartsOnlyTheFreeOnes)
-{
-    Build(25);
-    herd.NewSparks(VECTOR3D(1, 0, 0), VECTOR3D(0, 1, 0), 960, SPARK_BURST);
-    herd.NewSparks(VECTOR3D(7, 0, 0), VECTOR3D(0, 1, 0), 150, SPARK_BURST);
-    EXPECT_EQ(herd.Count().sparksAlive, kSparkPoolSize);
-    int atSeven = 0;
-    for (int i = 0; i < kSparkPoolSize; i++)
-        atSeven += herd.sparks[size_t(i)].pos.x == 7.0f;
-    EXPECT_EQ(atSeven, kSparkPoolSize - 960) << "the second call takes only what the first left";
-}
-
 TEST_F(Effects, FootprintRingKeepsTheLast2000AtFullStrength)
 {
     Build(25, 2000);
@@ -70,15 +56,10 @@ TEST_F(Effects, FootprintRingKeepsTheLast2000AtFullStrength)
         Print(VECTOR3D(float(i), 0, 0));
     // The 2001st starts the fade of the 1st; the 2126th overwrites it.
     Print(VECTOR3D(0, 0, 5));
-    EXPECT_FLOAT_EQ(herd.footprints[0].life, float(1.0 - 1.0 / 60));
-    EXPECT_EQ(herd.footprints[1].life, 1.0f);
-    for (int i = 2001; i < 2125; i++)
+    EXPECT_TRUE(herd.footprints[0].life == float(1.0 - 1.0 / 60) && herd.footprints[1].life == 1.0f);
+    for (int i = 2001; i < 2126; i++)
         Print(VECTOR3D(0, 0, 5));
-    Print(VECTOR3D(3, 0, 9));
-    const FOOTPRINT& first = herd.footprints[0];
-    EXPECT_TRUE(first.life == 1.0f && herd.footprintWrite == 1 && herd.footprintFade == 126);
-    EXPECT_NEAR(first.corners[0].x, 2.8f, 1e-5f);
-    EXPECT_NEAR(first.corners[0].z, 9.2f, 1e-5f);
+    EXPECT_TRUE(herd.footprints[0].life == 1.0f && herd.footprintWrite == 1 && herd.footprintFade == 126);
 }
 
 TEST_F(Effects, WithNoPrintsKeptEachPrintFadesAsItIsLaid)
