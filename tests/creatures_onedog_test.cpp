@@ -1,5 +1,5 @@
 // Tests of one creature: placement beyond the edges, setting off, root motion,
-// steering, neighbours and breeding, idle sequences, growth and feet.
+// steering, neighbours and breeding, idle sequences and feet.
 #include "creatures/OneDog.h"
 #include "fixtures/Herd.h"
 
