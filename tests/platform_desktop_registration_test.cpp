@@ -31,7 +31,6 @@ TEST(XScreenSaverRegistration, TheEntryGoesFirstOrADisabledOneIsEnabledAndEveryt
         Registration outcome;
         std::string updated; // empty when nothing is to be written
     } cases[] = {
-        {"programs: maze -root\nlock: False\n", Registration::Added, kAdded + "\\\n maze -root\nlock: False\n"},
         // No newline at the end stays so.
         {"programs:\nlock: False", Registration::Added, kAdded + "\nlock: False"},
         // A different program whose name merely contains the word is no match.
@@ -43,7 +42,6 @@ TEST(XScreenSaverRegistration, TheEntryGoesFirstOrADisabledOneIsEnabledAndEveryt
         {"programs: \\\n  -\\\n GL: larkspur -root \\n\\\nlarkspur --delay 1\\n\\\n  maze\n",
          Registration::AlreadyListed, ""},
         {"programs: \\\n  GL: \t/usr/local/bin/larkspur --root \\n\\\n  maze\n", Registration::AlreadyListed, ""},
-        {"mode: off\n", Registration::NoProgramsList, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
