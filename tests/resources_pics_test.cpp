@@ -1,5 +1,5 @@
 // Tests of background pictures: folder listing rules, the random choice,
-// texture sizes, orientation and refusals.
+// texture sizes, orientation, the path limit and the folder's fallbacks.
 #include "fixtures/GLContext.h"
 #include "fixtures/TempDir.h"
 #include "fixtures/TestPictures.h"
@@ -11,15 +11,6 @@
 #include <cstdlib>
 #include <set>
 #include <string>
-
-namespace {
-
-void WriteQuadrantPng(const std::string& path, int width, int height, int channels = 3)
-{
-    WritePixbufPicture(path, "png", width, height, channels, QuadrantPixels(width, height, channels));
-}
-
-} // namespace
 
 TEST(Pics, RandomChoiceTakesEveryPictureByItsExtensionInAnyCaseAndNothingElse)
 {
@@ -38,30 +29,28 @@ TEST(Pics, RandomChoiceTakesEveryPictureByItsExtensionInAnyCaseAndNothingElse)
 
 class PicsTest : public GLContextTest {};
 
-TEST_F(PicsTest, PicturesComeOutUprightAtTheTextureSizeTheResolutionSetsAndTheRecordKeepsTheirOwn)
+TEST_F(PicsTest, PicturesComeOutUprightAtTheTextureSizeTheResolutionSets)
 {
     TempDir dir;
-    // Picture size and channels, resolution and texture size.
+    // Picture size and channels, resolution and texture size: resolutions 0
+    // and 1 give fixed sizes, others each side's power of two nearest on a
+    // log scale (1500 rounds up, 5 down).
     const struct {
-        unsigned pictureWidth, pictureHeight;
-        int channels, resolution, width, height;
-    } cases[] = {{6, 4, 3, 1, 1024, 1024}, {1500, 2, 3, 2, 2048, 2}, {1400, 3, 3, 7, 1024, 4},
-                 {20, 10, 4, 0, 512, 512}};
+        int pw, ph, channels, resolution, width, height;
+    } cases[] = {{6, 4, 3, 1, 1024, 1024}, {1500, 5, 3, 2, 2048, 4}, {20, 10, 4, 0, 512, 512}};
     std::vector<unsigned char> read;
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.pictureWidth) + " at " + std::to_string(c.resolution));
-        const int pw = int(c.pictureWidth), ph = int(c.pictureHeight);
-        WriteQuadrantPng(dir.File("p.png"), pw, ph, c.channels);
+        SCOPED_TRACE(std::to_string(c.pw) + " at " + std::to_string(c.resolution));
+        WritePixbufPicture(dir.File("p.png"), "png", c.pw, c.ph, c.channels, QuadrantPixels(c.pw, c.ph, c.channels));
         Texture t;
         ASSERT_TRUE(loadPicFile(dir.File("p.png").c_str(), &t, c.resolution));
         int w = 0, h = 0;
         read = ReadTexture(t.texID, &w, &h);
         EXPECT_EQ(std::make_pair(w, h), std::make_pair(c.width, c.height));
-        EXPECT_EQ(std::make_pair(t.width, t.height), std::make_pair(c.pictureWidth, c.pictureHeight));
         // The picture's top-left corner lands in the texture's last row, its
         // bottom-right in the first.
-        EXPECT_TRUE(Near(&read[size_t(h - 1) * w * 4], QuadrantColour(0, 0, pw, ph), 0));
-        EXPECT_TRUE(Near(&read[size_t(w - 1) * 4], QuadrantColour(pw - 1, ph - 1, pw, ph), 0));
+        EXPECT_TRUE(Near(&read[size_t(h - 1) * w * 4], QuadrantColour(0, 0, c.pw, c.ph), 0));
+        EXPECT_TRUE(Near(&read[size_t(w - 1) * 4], QuadrantColour(c.pw - 1, c.ph - 1, c.pw, c.ph), 0));
         EXPECT_EQ(read[(size_t(h / 2) * w + w / 2) * 4 + 3], 255);
     }
     // Nearest neighbour with truncation: 20 / 512 per texel, so texel 255 is
@@ -82,7 +71,7 @@ TEST_F(PicsTest, APathThatDoesNotFitIsRefusedAtItsExactByte)
     }
     for (size_t over : {1, 0}) {
         const std::string picture = folder + "/" + std::string(1024 - folder.size() - 6 + over, 'n') + ".png";
-        WriteQuadrantPng(picture, 2, 2);
+        WritePixbufPicture(picture, "png", 2, 2, 3, QuadrantPixels(2, 2, 3));
         Texture t;
         std::string why;
         EXPECT_EQ(LoadPicture(folder.c_str(), &t, 0, &why), over == 0) << picture.size();
@@ -93,16 +82,15 @@ TEST_F(PicsTest, APathThatDoesNotFitIsRefusedAtItsExactByte)
 
 TEST_F(PicsTest, FolderBackgroundFallsBackInOrderToTheFirstFileThatLoads)
 {
-    // Each picture has its own width, so the width tells which one loaded.
+    // The width tells which picture loaded; a record keeps its picture's own
+    // width, 6 where the texture is 8 wide.
     TempDir dir;
-    for (const char* folder : {"pictures", "empty", "broken", "d"})
+    for (const char* folder : {"empty", "broken", "d"})
         ASSERT_EQ(mkdir(dir.File(folder).c_str(), 0700), 0);
-    WriteQuadrantPng(dir.File("pictures/only.png"), 4, 2);
-    WriteQuadrantPng(dir.File("d/x.png"), 4, 2);
-    WriteQuadrantPng(dir.File("dx.png"), 2, 2);
+    dir.Write("d/x.png", {1});
+    dir.Write("dx.png", QuadrantPictureBytes("png", 2, 2));
     dir.Write("broken/cut.png", {0x89, 'P', 'N', 'G'});
-    WriteQuadrantPng(dir.File("first.png"), 6, 2);
-    WriteQuadrantPng(dir.File("second.png"), 8, 2);
+    dir.Write("first.png", QuadrantPictureBytes("png", 6, 2));
     char* previous = getcwd(nullptr, 0);
     ASSERT_EQ(chdir(dir.path().c_str()), 0);
 
@@ -115,13 +103,11 @@ TEST_F(PicsTest, FolderBackgroundFallsBackInOrderToTheFirstFileThatLoads)
         const char* why;
         const char* shown;
     } cases[] = {
-        {"pictures", {"first.png"}, 4, "", ""},
         // A folder path under 3 characters gets no "/": "d" and "x.png" make "dx.png".
         {"d", {}, 2, "", ""},
-        {"empty", {"first.png", "second.png"}, 6, "it holds no .jpg, .gif or .png picture", "first.png"},
+        {"empty", {"missing.png", "first.png"}, 6, "it holds no .jpg, .gif or .png picture", "first.png"},
         {"missing", {"first.png"}, 6, "no such file or directory", "first.png"},
         {"broken", {"first.png"}, 6, "its picture cut.png cannot be used (", "first.png"},
-        {"empty", {"missing.png", "second.png"}, 8, "holds no", "second.png"},
         {"empty", {"missing.png"}, 0, "holds no", ""},
     };
     for (const auto& c : cases) {
