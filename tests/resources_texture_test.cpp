@@ -37,13 +37,6 @@ Bytes Split(const Bytes& rgba, bool alphas)
     return out;
 }
 
-Bytes Tga24(unsigned char width, unsigned char height, unsigned char value)
-{
-    Bytes b = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, width, 0, height, 0, 24, 0};
-    b.resize(b.size() + width * height * 3u, value);
-    return b;
-}
-
 struct Lump {
     uint32_t type;
     Bytes bytes;
@@ -54,7 +47,7 @@ struct Lump {
 
 class TextureTest : public GLContextTest {};
 
-TEST_F(TextureTest, UploadsReadOddRowsAndDeriveAlphaFromTheOptionUnlessTheSourceHasItsOwn)
+TEST_F(TextureTest, UploadsReadOddRowsDeriveAlphaFromTheOptionUnlessTheSourceHasItsOwnAndOnlyLiveWithTheirRecord)
 {
     // Rows of 3 RGB pixels are 9 bytes: only tight unpacking reads them right.
     // The first pixel (dark red) is the colour key.
@@ -79,10 +72,8 @@ TEST_F(TextureTest, UploadsReadOddRowsAndDeriveAlphaFromTheOptionUnlessTheSource
         ASSERT_TRUE(build(&withAlpha));
         EXPECT_EQ(ReadTexture(withAlpha.texID), rgba);
     }
-}
 
-TEST_F(TextureTest, RefusedUploadsLeaveNothingAndDestroyingARecordDeletesItsName)
-{
+    // A refused upload keeps no name; destroying a record deletes its name.
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
     Texture t, empty;
@@ -91,38 +82,35 @@ TEST_F(TextureTest, RefusedUploadsLeaveNothingAndDestroyingARecordDeletesItsName
     EXPECT_EQ(t.texID, 0u);
     EXPECT_FALSE(BuildTexture(&empty, TEXTURE_OPAQUE) || BuildTextureNoTran(&empty));
 
-    GLuint name = 0;
-    {
-        Texture built;
-        Fill(&built, 1, 1, GL_RGB, {1, 2, 3});
-        ASSERT_TRUE(BuildTextureNoTran(&built));
-        name = built.texID;
-    }
+    auto built = std::make_unique<Texture>();
+    Fill(built.get(), 1, 1, GL_RGB, {1, 2, 3});
+    ASSERT_TRUE(BuildTextureNoTran(built.get()));
+    const GLuint name = built->texID;
+    built.reset();
     EXPECT_FALSE(glIsTexture(name));
 }
 
 TEST_F(TextureTest, PacksLoadEachLumpByItsTypeAndABadLumpStopsTheLoadWithItsAlert)
 {
     TempDir dir;
-    const Bytes tga = Tga24(2, 2, 9), jpeg = QuadrantPictureBytes("jpeg", 16, 8);
-    auto part = [](const Bytes& b, size_t from, size_t to) { return Bytes(b.begin() + long(from), b.begin() + long(to)); };
-    const Bytes greyTga = {0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 8, 0, 0};
+    // A 2x2 TGA of one colour.
+    Bytes tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0};
+    tga.resize(tga.size() + 12, 9);
+    const Bytes cut(tga.begin(), tga.begin() + 24), rest(tga.begin() + 24, tga.end());
     // bad: the lump that stops the load, or the count when none does; the
     // caller owns what was built before it. A lump of unknown type stays
-    // empty and loading goes on. Image lumps cut short are followed by a lump
-    // that holds the rest of their bytes: the decoders stop at the lump's end
+    // empty and loading goes on. A TGA lump cut short is followed by a lump
+    // that holds the rest of its bytes: the decoder stops at the lump's end
     // instead of reading on.
     const struct {
         std::vector<Lump> lumps;
         size_t bad;
         const char* alert;
     } cases[] = {
-        {{{LUMP_TGA, Tga24(2, 2, 77), TEXTURE_COLOUR_KEY}, {0, {1, 2, 3}}, {LUMP_JPEG, jpeg}}, 3, ""},
-        {{{LUMP_TGA, Tga24(1, 1, 5)}, {LUMP_TGA, greyTga}, {LUMP_TGA, Tga24(1, 1, 5)}},
+        {{{LUMP_TGA, tga, TEXTURE_COLOUR_KEY}, {0, {1, 2, 3}}, {LUMP_JPEG, QuadrantPictureBytes("jpeg", 8, 8)}}, 3, ""},
+        {{{LUMP_TGA, tga, TEXTURE_COLOUR_KEY}, {LUMP_TGA, cut}, {0, rest}, {LUMP_TGA, tga}},
          1,
-         "Invalid Image: TGA file be type 2 or type 10\n"},
-        {{{LUMP_TGA, part(tga, 0, 24)}, {0, part(tga, 24, tga.size())}}, 0, "ERROR: Could not read image data\n"},
-        {{{LUMP_JPEG, part(jpeg, 0, jpeg.size() / 2)}, {0, part(jpeg, jpeg.size() / 2, jpeg.size())}}, 0, ""},
+         "ERROR: Could not read image data\n"},
     };
     Texture* raw = nullptr;
     int count = -1;
@@ -140,11 +128,8 @@ TEST_F(TextureTest, PacksLoadEachLumpByItsTypeAndABadLumpStopsTheLoadWithItsAler
         ASSERT_EQ(count, int(c.lumps.size()));
         for (size_t i = 0; i < c.lumps.size(); i++)
             EXPECT_EQ(textures[i].texID != 0, i < c.bad && c.lumps[i].type != 0) << i;
-        if (c.bad < c.lumps.size())
-            continue;
         // A one-colour image under the colour key is fully transparent.
         EXPECT_EQ(Split(ReadTexture(textures[0].texID), true), Bytes(4, 0));
-        EXPECT_EQ(std::make_pair(textures[2].width, textures[2].height), std::make_pair(16u, 8u));
     }
     EXPECT_FALSE(LoadTexturesFromDataFile(dir.File("missing.pack").c_str(), &raw, &count));
 }
