@@ -61,7 +61,7 @@ TEST(ModelLoading, ReadsEveryRecordOfVersions3And4AsWritten)
     EXPECT_EQ(ModelBytes(m, 3), v3);
 }
 
-TEST(ModelLoading, RefusesWrongIdentifierVersionsAndCountsThatRunPastTheEnd)
+TEST(ModelLoading, RefusesWrongIdentifierVersionsCountsThatRunPastTheEndAndModelsPastTheSixteenBitLimits)
 {
     std::vector<unsigned char> bytes = ModelBytes(ArmModel());
     for (int version : {2, 5}) {
@@ -100,43 +100,10 @@ TEST(ModelLoading, RefusesWrongIdentifierVersionsAndCountsThatRunPastTheEnd)
     MS3D m;
     EXPECT_FALSE(m.LoadFromFStream(&shortStream, 1u << 30));
     EXPECT_STREQ(m.failure, "a joint's key counts run past the end of the model");
-}
 
-TEST(ModelLoading, RefusesBadIndicesNumbersAndFrameRatesButAcceptsNoneAndUnusedFields)
-{
-    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    const char* const notFinite = "the model holds a number that is not finite";
-    const std::pair<std::function<void(MS3D&)>, const char*> cases[] = {
-        {[](MS3D& m) { m.triangles[1].vertexIndices[2] = 4; }, "a triangle uses a vertex that does not exist"},
-        {[](MS3D& m) { m.groups[0].triangleIndices[1] = 2; }, "a group uses a triangle that does not exist"},
-        {[](MS3D& m) { m.vertices[3].boneId = 2; }, "a vertex is bound to a joint that does not exist"},
-        {[=](MS3D& m) { m.vertices[2].position.y = nan; }, notFinite},
-        {[=](MS3D& m) { m.materials[0].transparency = nan; }, notFinite},
-        {[](MS3D& m) { m.animationFPS = 0; }, "the frame rate is not positive"},
-        {[](MS3D& m) { m.animationFPS = -24; }, "the frame rate is not positive"},
-        {[](MS3D& m) { m.animationFPS = 1e-38f; }, "the animation length is not finite"},
-    };
-    for (size_t i = 0; i < std::size(cases); i++) {
-        SCOPED_TRACE(i);
-        MS3D m = ArmModel();
-        cases[i].first(m);
-        ExpectRefused(ModelBytes(m), cases[i].second);
-    }
-    // A material outside the list, any negative joint and numbers in fields
-    // that nothing computes with load as they are.
-    MS3D m = ArmModel();
-    m.groups[0].materialIndex = 1;
-    m.vertices[0].boneId = -128;
-    m.materials[0].shininess = nan;
-    m.materials[0].ambient[0] = inf;
-    EXPECT_EQ(Loaded(m).numJoints, 2);
-}
-
-TEST(ModelLoading, RefusesModelsPastTheSixteenBitLimits)
-{
     // 80000 triangle references in all: summed in 16 bits this would wrap to
     // 14464 and leave the instance's index list far too short.
-    MS3D m = QuadModel();
+    m = QuadModel();
     m.groups[0].triangleIndices.assign(40000, 0);
     m.groups.push_back(m.groups[0]);
     ExpectRefused(ModelBytes(m), "the groups hold more than 65535 triangles in all");
@@ -159,13 +126,33 @@ TEST(ModelLoading, RefusesModelsPastTheSixteenBitLimits)
     EXPECT_EQ(Loaded(m).numTriangles, 21846);
 }
 
-TEST(ModelSkeleton, ScaleChangesVerticesJointsAndTranslationKeys)
+TEST(ModelLoading, RefusesBadIndicesNumbersAndFrameRatesButAcceptsNoneAndUnusedFields)
 {
-    MS3D m = Loaded(ArmModel());
-    m.Scale(0.5f);
-    ExpectNear(m.vertices[0].position, 3, 0.5f, 0, 0);
-    ExpectNear(m.joints[0].position, 2.5f, 0, 0, 0);
-    ExpectNear(m.joints[0].translationKeys[1].value, 5, 0, 0, 0);
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const char* const notFinite = "the model holds a number that is not finite";
+    const std::pair<std::function<void(MS3D&)>, const char*> cases[] = {
+        {[](MS3D& m) { m.triangles[1].vertexIndices[2] = 4; }, "a triangle uses a vertex that does not exist"},
+        {[](MS3D& m) { m.groups[0].triangleIndices[1] = 2; }, "a group uses a triangle that does not exist"},
+        {[](MS3D& m) { m.vertices[3].boneId = 2; }, "a vertex is bound to a joint that does not exist"},
+        {[=](MS3D& m) { m.vertices[2].position.y = nan; }, notFinite},
+        {[=](MS3D& m) { m.materials[0].transparency = nan; }, notFinite},
+        {[](MS3D& m) { m.animationFPS = 0; }, "the frame rate is not positive"},
+        {[](MS3D& m) { m.animationFPS = -24; }, "the frame rate is not positive"},
+        {[](MS3D& m) { m.animationFPS = 1e-38f; }, "the animation length is not finite"},
+    };
+    for (size_t i = 0; i < std::size(cases); i++) {
+        SCOPED_TRACE(i);
+        MS3D m = ArmModel();
+        cases[i].first(m);
+        ExpectRefused(ModelBytes(m), cases[i].second);
+    }
+    // Any negative joint and numbers in fields that nothing computes with load
+    // as they are.
+    MS3D m = ArmModel();
+    m.vertices[0].boneId = -128;
+    m.materials[0].shininess = nan;
+    m.materials[0].ambient[0] = inf;
+    EXPECT_EQ(Loaded(m).numJoints, 2);
 }
 
 TEST(ModelSkeleton, ParentIsTheFirstEarlierJointOfThatNameElseTheJointIsARoot)
@@ -189,18 +176,21 @@ TEST(ModelSkeleton, ParentIsTheFirstEarlierJointOfThatNameElseTheJointIsARoot)
     EXPECT_EQ(m.FindJoint("upper"), 0);
 }
 
-TEST(ModelSkeleton, BindPoseChainsParentsAndRevertsVerticesAndCornerNormals)
+TEST(ModelSkeleton, ScaledBindPoseChainsParentsAndRevertsVerticesAndCornerNormals)
 {
-    // Both joints turn +90 degrees (given in radians) about Z, so the lower
-    // one, 3 up in the upper's frame, sits 3 along -x from (5, 0, 0), turned
-    // 180 degrees: (6, 5, 0) is (4, 5) away from it, (-4, -5) in its frame.
+    // Halved, and with both joints turned +90 degrees (given in radians)
+    // about Z: the lower joint, 1.5 up in the upper's frame, sits 1.5 along -x
+    // from (2.5, 0, 0), turned 180 degrees. (3, 2.5, 0) is (2, 2.5) away from
+    // it, (-2, -2.5) in its frame.
     MS3D built = ArmModel();
     built.joints[0].rotation = built.joints[1].rotation = VECTOR3D(0, 0, 1.5707964f);
     built.triangles[0].vertexNormals[1] = VECTOR3D(0, 1, 0);
     built.vertices[3].boneId = -7;
     MS3D m = Loaded(built);
+    m.Scale(0.5f);
+    ExpectNear(m.joints[0].translationKeys[1].value, 5, 0, 0, 0);
     m.InitialSetup();
-    ExpectNear(m.vertices[2].position, -4, -5, 0);
+    ExpectNear(m.vertices[2].position, -2, -2.5f, 0);
     ExpectNear(m.triangles[0].vertexNormals[1], 0, -1, 0);
     // The vertex on no joint (any negative number) and its normals stay in
     // model space.
