@@ -1,12 +1,10 @@
 // Tests of the larkspur program: the command line, headless runs and what
 // --verbose reports over a minute of simulated time.
-#include "fixtures/FakeHost.h"
-#include "fixtures/TempDir.h"
-#include "fixtures/TestPictures.h"
-#include "resources/PackWriter.h"
-#include "resources/PictureDecoder.h"
-
+// GoogleTest goes before Xlib, whose None and Bool macros it would trip on.
 #include <gtest/gtest.h>
+
+#include "fixtures/Xvfb.h"
+#include "resources/PictureDecoder.h"
 
 #include <sys/stat.h>
 
@@ -25,15 +23,6 @@ int Larkspur(const TempDir& dir, const std::string& arguments, std::string* out 
                           arguments,
                       out, err);
 }
-
-// A scratch folder with a scene pack of quadrant pictures in res/.
-struct SceneFolder : TempDir {
-    SceneFolder()
-    {
-        RunCommand("mkdir -p '" + File("res") + "' '" + File("empty") + "'");
-        WriteScenePack(File("res/pellmore.works"), 8);
-    }
-};
 
 size_t Occurrences(const std::string& text, const std::string& what)
 {
@@ -110,12 +99,11 @@ TEST(LarkspurProgram, HelpListsTheOptionsAndBadCommandLinesExitTwoWithAReason)
 // The settings given on the command line leave the stored ones alone.
 TEST(LarkspurProgram, HeadlessRunShowsTheDesktopPictureUpright)
 {
-    SceneFolder dir;
-    const std::string picture = dir.File("desktop.png");
-    WritePixbufPicture(picture, "png", 64, 36, 3, QuadrantPixels(64, 36, 3));
+    LarkspurScratch scratch;
+    const TempDir& dir = scratch.dir;
     std::string out, err;
     ASSERT_EQ(Larkspur(dir, "--headless --size 64x36 --seed 1 --no-tile-bg --num-dogs 3 --fps --seconds 1 --every 39 "
-                            "--resources " + dir.File("res") + " --desktop-picture " + picture + " --out " +
+                            "--resources " + scratch.resources + " --desktop-picture " + scratch.quadrants + " --out " +
                                 dir.File("out"),
                        &out, &err),
               0)
@@ -127,17 +115,16 @@ TEST(LarkspurProgram, HeadlessRunShowsTheDesktopPictureUpright)
     ASSERT_TRUE(DecodePictureFile(dir.File("out/frame-000039.png").c_str(), &frame));
     EXPECT_TRUE(Near(frame.Row(2) + 2 * 3, kRed));
     EXPECT_TRUE(Near(frame.Row(33) + 61 * 3, kWhite));
-    std::vector<unsigned char> stored;
-    ASSERT_TRUE(ReadWholeFile(dir.File("config/larkspur/LarkspurSS.ini"), &stored));
-    EXPECT_NE(std::string(stored.begin(), stored.end()).find("NumDogs=25"), std::string::npos);
+    EXPECT_NE(TextOfFile(dir.File("config/larkspur/LarkspurSS.ini")).find("NumDogs=25"), std::string::npos);
 }
 
 // What cannot be used is said once, on a line of its own in the program's
-// name. An unreadable settings file is told
-// of in every run.
+// name (the resources folder holds no pictures). An unreadable settings file
+// is told of in every run.
 TEST(LarkspurProgram, WhatCannotBeUsedIsToldOnceWithWhatTheGroundShows)
 {
-    SceneFolder dir;
+    LarkspurScratch scratch;
+    const TempDir& dir = scratch.dir;
     ASSERT_EQ(RunCommand("mkdir -p '" + dir.File("config/larkspur") + "'"), 0);
     const std::string settings = dir.Write("config/larkspur/LarkspurSS.ini", {'N', '\n'});
     ASSERT_EQ(chmod(settings.c_str(), 0), 0);
@@ -148,15 +135,15 @@ TEST(LarkspurProgram, WhatCannotBeUsedIsToldOnceWithWhatTheGroundShows)
         {"--resources /none", "the scene pack /none/pellmore.works cannot be loaded; the frames stay black\n"},
         {"--desktop-picture /nonexistent.png",
          "the desktop picture /nonexistent.png is skipped (no such file or directory); the ground shows no picture\n"},
-        {"--bg-type 2 --bg-path " + dir.File("empty"),
-         "the picture folder " + dir.File("empty") + " is skipped (it holds no .jpg, .gif or .png picture); "},
+        {"--bg-type 2 --bg-path " + scratch.resources,
+         "the picture folder " + scratch.resources + " is skipped (it holds no .jpg, .gif or .png picture); "},
         {"", "cannot read " + settings +
                  " (Permission denied); using the default settings and leaving the file as it is\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
         std::string err;
-        ASSERT_EQ(Larkspur(dir, "--headless --frames 3 --size 32x18 --verbose --resources " + dir.File("res") + " " +
+        ASSERT_EQ(Larkspur(dir, "--headless --frames 3 --size 32x18 --verbose --resources " + scratch.resources + " " +
                                     c.arguments,
                            nullptr, &err),
                   0);

@@ -18,9 +18,9 @@ namespace {
 
 class LarkspurOnX11 : public ::testing::Test {
 protected:
-    void Start(int width = 1280, int height = 800)
+    void SetUp() override
     {
-        x = std::make_unique<XvfbServer>(width, height);
+        x = std::make_unique<XvfbServer>(1280, 800);
         ASSERT_TRUE(x->ok());
     }
 
@@ -54,7 +54,6 @@ bool WaitForQuadrants(Display* display, Window window, int width, int height)
 // over the blue quadrant), and on stderr at the end.
 TEST_F(LarkspurOnX11, OwnWindowShowsTheCaptureAndEndsOnEscapeOrClose)
 {
-    ASSERT_NO_FATAL_FAILURE(Start());
     PaintRoot(display(), 1280, 800, QuadrantPixels(1280, 800, 3));
     for (const bool close : {false, true}) {
         SCOPED_TRACE(close ? "close" : "Escape");
@@ -100,7 +99,6 @@ TEST_F(LarkspurOnX11, OwnWindowShowsTheCaptureAndEndsOnEscapeOrClose)
 // destroyed ends the run cleanly.
 TEST_F(LarkspurOnX11, AGivenWindowIsThePreviewFollowsItsSizeAndEndsOnASignalOrWithTheWindow)
 {
-    ASSERT_NO_FATAL_FAILURE(Start());
     const Pixmap screenshot = MakePixmap(display(), 640, 480, QuadrantPixels(640, 480, 3));
     int singleBuffered[] = {GLX_RGBA, None};
     XVisualInfo* visual = glXChooseVisual(display(), DefaultScreen(display()), singleBuffered);
@@ -148,7 +146,6 @@ TEST_F(LarkspurOnX11, AGivenWindowIsThePreviewFollowsItsSizeAndEndsOnASignalOrWi
 // one's view stays black over the white root.
 TEST_F(LarkspurOnX11, FullscreenMakesAViewPerMonitorAndMainMonitorOnlyKeepsOthersBlack)
 {
-    ASSERT_NO_FATAL_FAILURE(Start(1280, 480));
     PaintRoot(display(), 8, 8, std::vector<unsigned char>(8 * 8 * 3, 255));
     auto program = Larkspur(showQuadrants + " --fullscreen --monitors 640x480+640+0,640x480+0+0 --main-monitor-only");
     EXPECT_TRUE(WaitFor(
