@@ -7,7 +7,6 @@
 
 #include "fixtures/Sway.h"
 #include "fixtures/Weston.h"
-#include "fixtures/Xvfb.h"
 
 #include <csignal>
 #include <memory>
