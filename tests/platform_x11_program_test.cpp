@@ -122,9 +122,9 @@ TEST_F(LarkspurOnX11, AGivenWindowIsThePreviewFollowsItsSizeAndEndsOnASignalOrWi
                                            "XSCREENSAVER_WINDOW=" + std::to_string(window));
         EXPECT_TRUE(WaitForQuadrants(display(), window, inDialog ? 720 : 640, inDialog ? 400 : 480))
             << program->Stderr();
-        XResizeWindow(display(), window, inDialog ? 500 : 1000, inDialog ? 300 : 560);
+        XResizeWindow(display(), window, inDialog ? 840 : 1000, inDialog ? 540 : 560);
         XSync(display(), False);
-        EXPECT_TRUE(WaitForQuadrants(display(), window, inDialog ? 500 : 1000, inDialog ? 300 : 560))
+        EXPECT_TRUE(WaitForQuadrants(display(), window, inDialog ? 840 : 1000, inDialog ? 540 : 560))
             << program->Stderr();
         if (inDialog)
             program->Signal(SIGINT);
