@@ -201,9 +201,10 @@ TEST_F(Herd, TenMinutesOfADefaultHerdStayOnTheGroundAndRepeatWithTheSeed)
         }
         // Creatures in play keep near the ground: beyond it lie only the
         // margin they enter from and the room to turn back.
-        if (run == 0)
+        if (run == 0) {
             EXPECT_TRUE(worstOutside < kEntryMarginAndRoomToTurn && herd.log.births > 0 && herd.log.footprintsLaid > 1000)
                 << worstOutside;
+        }
     }
     EXPECT_EQ(firstMinute[0], firstMinute[1]) << "the same seed gives the same first minute";
 }
