@@ -10,7 +10,6 @@
 // cannot be shown, 2 for a bad command line, key or value.
 #include "GtkSheet.h"
 #include "KeyCommands.h"
-#include "TestSteps.h"
 
 #include "host/ConfigureSheet.h"
 #include "platform/prefs/KeyFilePreferences.h"
@@ -19,7 +18,6 @@
 
 #include <climits>
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,7 +59,6 @@ void PrintHelp()
 struct CommandLine {
     bool help = false;
     KeyCommand command;
-    std::optional<std::string> testSteps;
     // Arguments left for GTK (such as --display) or found unknown.
     std::vector<std::string> rest;
 };
@@ -113,10 +110,6 @@ bool Parse(const std::vector<std::string>& args, CommandLine* line, std::string*
             if (!command(KeyCommand::Set) || !value(&text))
                 return false;
             line->command.arguments.push_back(text);
-        } else if (name == "test-steps") {
-            if (!value(&text))
-                return false;
-            line->testSteps = text;
         } else {
             line->rest.push_back(arg);
         }
@@ -175,14 +168,8 @@ int RunWindow(const CommandLine& line, char* program)
         return 1;
     }
     gtk_window_present(window->window);
-
-    std::optional<TestSteps> steps;
-    if (line.testSteps) {
-        steps.emplace(*line.testSteps, &sheet, &host);
-        steps->Start();
-    }
     gtk_main();
-    return steps && steps->failed() ? 1 : 0;
+    return 0;
 }
 
 } // namespace
