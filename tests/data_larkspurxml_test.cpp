@@ -60,11 +60,13 @@ TEST(XScreenSaverDescription, EveryOptionIsOneLarkspurTakesAndTheRangesAreTheSet
         {"--num-dogs %", {kMinNumDogs, kMaxNumDogs, kDefaultNumDogs}},
         {"--dog-size %", {kMinDogSize, kMaxDogSize, kDefaultDogSize}},
         {"--num-footprints %", {kMinNumFootprints, kMaxNumFootprints, kDefaultNumFootprints}}};
-    for (Element& e : elements)
-        if (const auto limit = limits.find(e["arg"]); limit != limits.end())
+    for (Element& e : elements) {
+        if (const auto limit = limits.find(e["arg"]); limit != limits.end()) {
             EXPECT_EQ(std::vector<int64_t>({std::stoll(e["low"]), std::stoll(e["high"]), std::stoll(e["default"])}),
                       limit->second)
                 << e["arg"];
+        }
+    }
 }
 
 } // namespace
