@@ -51,11 +51,15 @@ deb: deps
 	@JOBS=$(JOBS) scripts/make-deb $(BUILD)/deb
 
 # Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer; any report fails.
+# GCC 12's runtime follows __tls_get_addr by a guess about glibc's old TLS
+# header; with Mesa's dynamic TLS the guess can be wrong and the leak check
+# crashes on exit, after the test passed. intercept_tls_get_addr=0 turns the
+# guess off (leaks are still found).
 asan: deps
 	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DLARKSPUR_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && \
-	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:intercept_tls_get_addr=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS) -L unit
 
