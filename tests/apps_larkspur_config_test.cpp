@@ -44,9 +44,7 @@ void WriteStore(const TempDir& dir, const std::string& keys)
 
 std::string StoreText(const TempDir& dir)
 {
-    std::vector<unsigned char> bytes;
-    ReadWholeFile(StoreFile(dir), &bytes);
-    return std::string(bytes.begin(), bytes.end());
+    return TextOfFile(StoreFile(dir));
 }
 
 const char* const kStoredKeys = "version=1.1\nMainMonitorOnly=true\nDogSize=150\nNumDogs=40\nNumFootprints=300\n"

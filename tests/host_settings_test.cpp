@@ -3,7 +3,6 @@
 #include "fixtures/TempDir.h"
 #include "host/Settings.h"
 #include "platform/prefs/KeyFilePreferences.h"
-#include "resources/PackWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +11,6 @@
 #include <string>
 
 namespace {
-
-std::string ReadText(const std::string& path)
-{
-    std::vector<unsigned char> bytes;
-    ReadWholeFile(path, &bytes);
-    return std::string(bytes.begin(), bytes.end());
-}
 
 // mainMonitorOnly, LDOGSIZE, dogSize, NUM_DOGS, NUM_FOOTPRINTS, BGTYPE, BGRES,
 // TILEBG and BGPath.
@@ -47,7 +39,7 @@ TEST(Settings, AStoreWithoutTheCurrentVersionIsRewrittenWithEveryDefault)
     TempDir dir;
     const std::string missing = dir.File("config/larkspur/LarkspurSS.ini");
     EXPECT_EQ(Load(missing), kDefaults + " " + DefaultBGPath());
-    EXPECT_EQ(ReadText(missing), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=false\nDogSize=100\nNumDogs=25\n"
+    EXPECT_EQ(TextOfFile(missing), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=false\nDogSize=100\nNumDogs=25\n"
                                  "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" +
                                      DefaultBGPath() + "\nTileBG=true\n");
 
@@ -55,7 +47,7 @@ TEST(Settings, AStoreWithoutTheCurrentVersionIsRewrittenWithEveryDefault)
     const std::string text = "[LarkspurSS]\nversion=1.10\nNumDogs=7\n[Other]\nkept=yes\n";
     const std::string path = dir.Write("LarkspurSS.ini", std::vector<unsigned char>(text.begin(), text.end()));
     EXPECT_EQ(Load(path), kDefaults + " " + DefaultBGPath());
-    EXPECT_NE(ReadText(path).find("[Other]\nkept=yes"), std::string::npos);
+    EXPECT_NE(TextOfFile(path).find("[Other]\nkept=yes"), std::string::npos);
 }
 
 // A current file is read as it is and never rewritten, whatever it holds.
@@ -87,7 +79,7 @@ TEST(Settings, ACurrentStoreIsReadWithMissingOrBadKeysAsDefaultsAndNumbersClampe
         const std::string text = std::string("[LarkspurSS]\nversion=1.1\n") + c.keys;
         const std::string path = dir.Write("LarkspurSS.ini", std::vector<unsigned char>(text.begin(), text.end()));
         EXPECT_EQ(Load(path), c.expected);
-        EXPECT_EQ(ReadText(path), text);
+        EXPECT_EQ(TextOfFile(path), text);
     }
 }
 
