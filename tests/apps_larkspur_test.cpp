@@ -124,7 +124,8 @@ TEST(LarkspurProgram, WhatCannotBeUsedIsToldOnceWithWhatTheGroundShows)
         std::string arguments;
         std::string told;
     } cases[] = {
-        {"--resources /none", "the scene pack /none/pellmore.works cannot be loaded; the frames stay black\n"},
+        {"--resources /none",
+         "the scene pack /none/pellmore.works cannot be loaded (no such file or directory); the frames stay black\n"},
         {"--desktop-picture /nonexistent.png",
          "the desktop picture /nonexistent.png is skipped (no such file or directory); the ground shows no picture\n"},
         {"--bg-type 2 --bg-path " + scratch.resources,

@@ -4,6 +4,8 @@
 
 #include "maths/NiftyMaths.h"
 
+#include <string>
+
 // Screen-space position used by the overlay.
 struct point2d {
     float x, y;
@@ -28,6 +30,25 @@ public:
 
 private:
     bool muting;
+};
+
+// While one is alive, MessageBox shows nothing and the first alert is kept
+// instead ("caption: text"), for a caller that gives the reason itself. The
+// innermost one alive keeps it.
+class AlertCapture {
+public:
+    AlertCapture();
+    ~AlertCapture();
+    AlertCapture(const AlertCapture&) = delete;
+    AlertCapture& operator=(const AlertCapture&) = delete;
+
+    // The first alert given while this was the innermost; empty for none.
+    const std::string& text() const { return text_; }
+
+private:
+    friend void MessageBox(void*, const char*, const char*, int);
+    AlertCapture* outer_;
+    std::string text_;
 };
 
 // Turns v about X, then Y, then Z (degrees, right-handed), in place.
