@@ -112,6 +112,7 @@ void SetBGPath(SETTINGS* settings, const char* path)
 
 namespace {
 
+// Every key but the version: a store holding any of them holds settings.
 const char* const kSettingKeys[] = {kKeyMainMonitorOnly, kKeyDogSize, kKeyNumDogs, kKeyNumFootprints,
                                     kKeyBGType,          kKeyBGRes,   kKeyBGPath,  kKeyTileBG};
 
