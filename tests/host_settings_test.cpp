@@ -90,20 +90,6 @@ TEST(Settings, AnOutdatedStoreIsKeptAsOldOnceAndItsValidValuesCarryOver)
     }
 }
 
-// Reading alone never writes, whatever the store holds.
-TEST(Settings, ReadingAnOutdatedStoreWritesNothing)
-{
-    TempDir dir;
-    const std::string text = "[LarkspurSS]\nversion=1.0\nNumDogs=7\n";
-    const std::string path = dir.Write("LarkspurSS.ini", std::vector<unsigned char>(text.begin(), text.end()));
-    SETTINGS settings;
-    bool mainMonitorOnly = true;
-    EXPECT_FALSE(ReadSettings(KeyFilePreferences(path, kPreferencesModule), &settings, &mainMonitorOnly));
-    EXPECT_EQ(Summary(settings, mainMonitorOnly), "0 100 1 7 2000 0 1 1 " + DefaultBGPath());
-    EXPECT_EQ(TextOfFile(path), text);
-    EXPECT_FALSE(std::filesystem::exists(path + ".old"));
-}
-
 // A current file is read as it is and never rewritten, whatever it holds.
 TEST(Settings, ACurrentStoreIsReadWithMissingOrBadKeysAsDefaultsAndNumbersClamped)
 {

@@ -1,5 +1,6 @@
 // Tests of the user's files: replacing through links with the mode kept,
-// refusing read-only files, numbered copies and reads that never block.
+// refusing read-only files, and numbered copies. Reading is tested through
+// the settings store and --register.
 #include "fixtures/TempDir.h"
 #include "platform/prefs/UserFile.h"
 
@@ -121,32 +122,6 @@ TEST(UserFile, NumberedCopiesNeverReplaceAnEarlierOneNorFollowALink)
                        ".bad.9; move some of them elsewhere");
     // Another kind has names of its own.
     EXPECT_TRUE(KeepNumberedCopy(path, "old", &copy, &why) && copy == path + ".old");
-}
-
-// A FIFO would block an ordinary open until a writer came.
-TEST(UserFile, ReadingRefusesWhatIsNotARegularFileWithoutWaitingAndBoundsTheSize)
-{
-    TempDir dir;
-    ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
-    dir.Write("big", std::vector<unsigned char>(11, 'x'));
-    const struct {
-        std::string name;
-        UserFileRead result;
-        std::string bytes, why;
-    } rows[] = {
-        {"fifo", UserFileRead::Unreadable, "", "not a regular file"},
-        {"none/file", UserFileRead::Missing, "", ""},
-        {"big", UserFileRead::TooLarge, "", "larger than 10 bytes"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        std::string bytes = "stale", why;
-        EXPECT_EQ(ReadUserFile(dir.File(row.name), 10, &bytes, &why), row.result);
-        EXPECT_EQ(bytes + "|" + why, (row.result == UserFileRead::Missing ? "stale" : "") + row.bytes + "|" + row.why);
-    }
-    std::string bytes, why;
-    EXPECT_EQ(ReadUserFile(dir.File("big"), 11, &bytes, &why), UserFileRead::Read);
-    EXPECT_EQ(bytes, std::string(11, 'x'));
 }
 
 } // namespace
