@@ -6,6 +6,7 @@
 
 #include "fixtures/Xvfb.h"
 #include "platform/loop/FrameLoop.h"
+#include "platform/x11/GlxSurface.h"
 
 #include <GL/glx.h>
 #include <X11/Xatom.h>
@@ -120,6 +121,8 @@ TEST_F(LarkspurOnX11, AGivenWindowIsThePreviewFollowsItsSizeAndEndsOnASignalOrWi
     int singleBuffered[] = {GLX_RGBA, None};
     XVisualInfo* visual = glXChooseVisual(display(), DefaultScreen(display()), singleBuffered);
     ASSERT_NE(visual, nullptr);
+    // The test's own GLX use loaded the driver too.
+    KeepDriverLoaded();
     XSetWindowAttributes set = {};
     set.colormap = XCreateColormap(display(), DefaultRootWindow(display()), visual->visual, AllocNone);
     const Window pane = XCreateWindow(display(), MakeWindow(display(), 0, 0, 900, 600), 40, 40, 720, 400, 0,

@@ -101,9 +101,8 @@ int PinDriver(dl_phdr_info* info, size_t, void*)
     return 0;
 }
 
-// Mesa unloads its driver when the display is closed; what the driver still
-// holds then looks leaked to leak checkers, with no names to tell. Keeping
-// the driver loaded until the process ends leaves it plainly reachable.
+} // namespace
+
 void KeepDriverLoaded()
 {
     static bool pinned = false;
@@ -111,8 +110,6 @@ void KeepDriverLoaded()
         dl_iterate_phdr(PinDriver, nullptr);
     pinned = true;
 }
-
-} // namespace
 
 Atom DeleteWindowAtom(Display* display)
 {
