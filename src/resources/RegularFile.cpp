@@ -48,21 +48,25 @@ std::string NotRegular(mode_t mode)
 bool RegularFile::Open(const char* path, std::string* why)
 {
     Close();
-    if (!path || !path[0])
+    error_ = 0;
+    if (!path || !path[0]) {
+        error_ = ENOENT;
         return Fail(why, "no file given");
+    }
     // The path is looked at first, so that a device is never even opened.
     struct stat info;
     if (stat(path, &info) != 0)
-        return FailWithErrno(why, errno);
+        return FailWithErrno(why, error_ = errno);
     if (!NotRegular(info.st_mode).empty())
         return Fail(why, NotRegular(info.st_mode));
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
-        return FailWithErrno(why, errno);
+        return FailWithErrno(why, error_ = errno);
     if (fstat(fd, &info) != 0 || !NotRegular(info.st_mode).empty()) {
         const std::string text = NotRegular(info.st_mode);
+        error_ = text.empty() ? errno : 0;
         close(fd);
-        return text.empty() ? FailWithErrno(why, errno) : Fail(why, text);
+        return text.empty() ? FailWithErrno(why, error_) : Fail(why, text);
     }
     fd_ = fd;
     size_ = info.st_size > 0 ? uint64_t(info.st_size) : 0;
@@ -80,6 +84,44 @@ long RegularFile::Read(void* buffer, size_t size)
     }
 }
 
+bool RegularFile::ReadAll(uint64_t maxBytes, std::vector<unsigned char>* bytes, bool* tooLarge)
+{
+    *tooLarge = size_ > maxBytes;
+    if (*tooLarge)
+        return false;
+    std::vector<unsigned char> read;
+    size_t have = 0;
+    try {
+        // One byte more than the length shows a file that grew meanwhile.
+        read.resize(size_t(size_) + 1);
+        for (;;) {
+            if (have == read.size()) {
+                *tooLarge = have > maxBytes;
+                if (*tooLarge)
+                    return false;
+                read.resize(have + 4096);
+            }
+            const long got = Read(read.data() + have, read.size() - have);
+            if (got < 0) {
+                error_ = errno;
+                return false;
+            }
+            if (got == 0)
+                break;
+            have += size_t(got);
+        }
+    } catch (const std::bad_alloc&) {
+        error_ = ENOMEM;
+        return false;
+    }
+    *tooLarge = have > maxBytes;
+    if (*tooLarge)
+        return false;
+    read.resize(have);
+    *bytes = std::move(read);
+    return true;
+}
+
 void RegularFile::Close()
 {
     if (fd_ >= 0)
@@ -93,33 +135,9 @@ bool ReadRegularFile(const char* path, uint64_t maxBytes, std::vector<unsigned c
     RegularFile file;
     if (!file.Open(path, why))
         return false;
-    const std::string tooLarge = "it is larger than " + std::to_string(maxBytes) + " bytes";
-    if (file.size() > maxBytes)
-        return Fail(why, tooLarge);
-    std::vector<unsigned char> read;
-    size_t have = 0;
-    try {
-        // One byte more than the length shows a file that grew meanwhile.
-        read.resize(size_t(file.size()) + 1);
-        for (;;) {
-            if (have == read.size()) {
-                if (have > maxBytes)
-                    return Fail(why, tooLarge);
-                read.resize(have + 4096);
-            }
-            const long got = file.Read(read.data() + have, read.size() - have);
-            if (got < 0)
-                return FailWithErrno(why, errno);
-            if (got == 0)
-                break;
-            have += size_t(got);
-        }
-    } catch (const std::bad_alloc&) {
-        return Fail(why, "out of memory");
-    }
-    if (have > maxBytes)
-        return Fail(why, tooLarge);
-    read.resize(have);
-    *bytes = std::move(read);
-    return true;
+    bool tooLarge = false;
+    if (file.ReadAll(maxBytes, bytes, &tooLarge))
+        return true;
+    return tooLarge ? Fail(why, "it is larger than " + std::to_string(maxBytes) + " bytes")
+                    : FailWithErrno(why, file.error());
 }
