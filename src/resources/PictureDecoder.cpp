@@ -119,7 +119,8 @@ std::string FormatName(GdkPixbufFormat* format)
     return result;
 }
 
-// An XML text whose first element, or document type, is an SVG one.
+// A text that opens with markup (after a byte-order mark and blanks) and
+// names an SVG element or document type within its first bytes.
 bool LooksLikeSvg(const unsigned char* bytes, size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(bytes), std::min(size, kSniffBytes));
