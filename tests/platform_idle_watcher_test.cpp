@@ -114,6 +114,31 @@ TEST_F(IdleWatcher, OnSwayLockAfterRunsTheLockCommandAndEndsTheSaver)
     EXPECT_EQ(Count(watcher->Stderr(), "failed with status 3"), 1u) << watcher->Stderr();
 }
 
+// The read-me's swayidle line: with -w swayidle waits for each command, so
+// the saver runs in the background ('&'); else the lock would wait for the
+// saver to end, and come when the user returns. Here the lock comes while the
+// saver shows, and not again when a key ends the saver.
+TEST_F(IdleWatcher, SwayidleLineOfTheReadmeLocksWhileTheSaverShows)
+{
+    SwayServer sway(640, 480);
+    ASSERT_TRUE(sway.ok()) << "sway did not start\n" << sway.Log();
+    const std::string bin = scratch.dir.File("bin"), locks = scratch.dir.File("locks");
+    // A stand-in swaylock that notes its arguments.
+    RunCommand("mkdir -p '" + bin + "' && ln -s " LARKSPUR_PROGRAM " '" + bin + "/larkspur' && printf '#!/bin/sh\\necho \"$*\" >> %s\\n' '" +
+               locks + "' > '" + bin + "/swaylock' && chmod +x '" + bin + "/swaylock'");
+    ChildProgram swayidle("env XDG_CONFIG_HOME='" + scratch.dir.File("config") + "' LARKSPUR_RESOURCES='" +
+                          scratch.resources + "' PATH='" + bin + "':$PATH " + sway.Environment() +
+                          " swayidle -w timeout 1 'larkspur --fullscreen --verbose " + scratch.showQuadrants +
+                          " &' timeout 3 'swaylock -f'");
+    ASSERT_TRUE(WaitFor([&] { return !TextOfFile(locks).empty(); }, 10.0)) << swayidle.Stderr();
+    EXPECT_EQ(TextOfFile(locks), "-f\n");
+    EXPECT_NE(swayidle.Stderr().find("pixels at scale 1, main"), std::string::npos) << swayidle.Stderr();
+    EXPECT_EQ(swayidle.Stderr().find("woken"), std::string::npos) << swayidle.Stderr();
+    ASSERT_TRUE(sway.PressKey("x"));
+    EXPECT_TRUE(Says(swayidle, "woken by a key")) << swayidle.Stderr();
+    EXPECT_EQ(TextOfFile(locks), "-f\n");
+}
+
 // KWin 5.27 offers ext-idle-notify-v1, which the watcher takes first, and
 // honours idle inhibitors.
 TEST_F(IdleWatcher, OnKwinStartsTheSaverThroughExtIdleNotifyUnlessInhibited)
