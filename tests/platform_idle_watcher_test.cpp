@@ -7,6 +7,7 @@
 // shows.
 #include <gtest/gtest.h>
 
+#include "fixtures/FakeBusService.h"
 #include "fixtures/IdleInhibitor.h"
 #include "fixtures/SessionCompositor.h"
 #include "fixtures/Sway.h"
@@ -192,6 +193,41 @@ TEST_F(IdleWatcher, OnX11StartsAndEndsTheSaverThroughTheScreenSaverExtension)
     EXPECT_TRUE(Says(*watcher, kEnds, 5.0)) << watcher->Stderr();
     EXPECT_TRUE(SaysTimes(*watcher, kStarts, 2, 10.0)) << watcher->Stderr();
     ExpectCleanEnd(*watcher);
+}
+
+// The session's services are asked before each start: while one says that
+// the session is locked or inhibited, the saver waits (a whole delay each
+// time), and it starts once the answer changes. Stand-ins answer here on a
+// bus of their own, for the system bus (logind) or the session bus.
+TEST_F(IdleWatcher, OnX11TheSessionsHoldsKeepTheSaverOff)
+{
+    XvfbServer xvfb(320, 240);
+    ASSERT_TRUE(xvfb.ok()) << "Xvfb did not start";
+    const struct {
+        const char *name, *path, *interface, *member;
+        bool property;
+        const char* says;
+    } holds[] = {
+        {"org.freedesktop.login1", "/org/freedesktop/login1/session/auto", "org.freedesktop.login1.Session",
+         "LockedHint", true, "the saver waits: the session is locked\n"},
+        {"org.gnome.SessionManager", "/org/gnome/SessionManager", "org.gnome.SessionManager", "IsInhibited", false,
+         "the saver waits: an application asked GNOME to keep the session awake\n"},
+        {"org.kde.Solid.PowerManagement.PolicyAgent", "/org/kde/Solid/PowerManagement/PolicyAgent",
+         "org.kde.Solid.PowerManagement.PolicyAgent", "HasInhibition", false,
+         "the saver waits: an application asked KDE to keep the screen on\n"},
+    };
+    for (const auto& h : holds) {
+        FakeBusService service(h.name, h.path, h.interface, h.member, h.property);
+        ASSERT_TRUE(service.ok()) << h.name;
+        service.Answer(true);
+        auto watcher = Watch("env -u WAYLAND_DISPLAY DISPLAY=" + xvfb.name() + " DBUS_SESSION_BUS_ADDRESS='" +
+                             service.address() + "' DBUS_SYSTEM_BUS_ADDRESS='" + service.address() + "'");
+        EXPECT_TRUE(SaysTimes(*watcher, h.says, 2, 10.0)) << watcher->Stderr();
+        EXPECT_EQ(watcher->Stderr().find(kStarts), std::string::npos) << watcher->Stderr();
+        service.Answer(false);
+        EXPECT_TRUE(Says(*watcher, kStarts, 10.0)) << watcher->Stderr();
+        ExpectCleanEnd(*watcher);
+    }
 }
 
 // Where XScreenSaver's daemon runs (as an ordinary user, as it insists), it
