@@ -177,15 +177,21 @@ TEST_F(IdleWatcher, OnMutterStartsTheSaverThroughGnomesIdleMonitor)
 
 // Without an XScreenSaver daemon the server's screen-saver extension counts
 // the idle time: the saver starts, a key (Escape, through the XTEST
-// extension) ends it, and it starts again a delay later.
+// extension) ends it, and it starts again a delay later. A second watcher on
+// the display stands aside.
 TEST_F(IdleWatcher, OnX11StartsAndEndsTheSaverThroughTheScreenSaverExtension)
 {
     XvfbServer xvfb(640, 480);
     ASSERT_TRUE(xvfb.ok()) << "Xvfb did not start";
-    const std::string display = "env -u WAYLAND_DISPLAY DISPLAY=" + xvfb.name();
+    TempDir runtime;
+    const std::string display =
+        "env -u WAYLAND_DISPLAY DISPLAY=" + xvfb.name() + " XDG_RUNTIME_DIR='" + runtime.path() + "'";
     auto watcher = Watch(display);
     ASSERT_TRUE(Says(*watcher, kStarts, 10.0)) << watcher->Stderr();
     EXPECT_NE(watcher->Stderr().find("through the X screen-saver extension"), std::string::npos);
+    auto second = Watch(display);
+    ExpectExit(*second, 5.0, 0,
+               "larkspur: an idle watcher already runs on display '" + xvfb.name() + "'; this one ends\n");
     ASSERT_TRUE(Says(*watcher, "monitor 0 at 640x480+0+0")) << watcher->Stderr();
     // The saver takes no notice of input in its first half second.
     EXPECT_FALSE(Says(*watcher, kEnds, 1.0)) << watcher->Stderr();

@@ -8,11 +8,14 @@
 #include "platform/idle/XssIdle.h"
 #include "platform/x11/X11Errors.h"
 
+#include <fcntl.h>
 #include <glib-unix.h>
 #include <glib.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -49,6 +52,29 @@ std::string JoinTried(const std::vector<std::string>& tried)
     for (size_t i = 0; i < tried.size(); i++)
         text += (i == 0 ? "" : i + 1 == tried.size() ? " and " : ", ") + tried[i];
     return text;
+}
+
+// One watcher per user and display: a second one (the unit and the autostart
+// entry both enabled, say) would start a second saver over the first. The
+// lock is a file in the user's runtime folder, held until the process ends;
+// false when another watcher holds it.
+bool TakeWatcherLock(const IdleRun& run)
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char* display = std::getenv(run.wayland ? "WAYLAND_DISPLAY" : "DISPLAY");
+    if (!runtime || !runtime[0] || !display || !display[0])
+        return true;
+    std::string name = display;
+    for (char& c : name)
+        if (c == '/')
+            c = '_';
+    const std::string path = std::string(runtime) + "/larkspur-idle-" + name + ".lock";
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    close(fd);
+    std::fprintf(stderr, "larkspur: an idle watcher already runs on display '%s'; this one ends\n", display);
+    return false;
 }
 
 // The session's idle source, or null with the reason printed.
@@ -325,6 +351,8 @@ void Watcher::Quit(int status)
 
 int RunIdleWatcher(const IdleRun& run)
 {
+    if (!TakeWatcherLock(run))
+        return 0;
     std::unique_ptr<IdleSource> source = OpenSource(run);
     if (!source)
         return 1;

@@ -16,7 +16,10 @@
 // daemon runs, which is in charge there. Before each start the session's holds
 // are asked (SessionHolds).
 //
-// Exit status: 0 on SIGTERM or SIGINT (a showing saver is ended first), 1
+// One watcher runs per user and display; a second ends at once, saying so.
+//
+// Exit status: 0 on SIGTERM or SIGINT (a showing saver is ended first) and
+// for a second watcher, 1
 // when no idle source answers, XScreenSaver is in charge, or the source's
 // connection is lost.
 #pragma once
