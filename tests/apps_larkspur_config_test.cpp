@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -67,12 +69,17 @@ TEST(LarkspurConfigKeys, ListAndGetShowTheValuesInUseAndAStoreThatCannotBeUsedIs
         {kStoredKeys, false, "--list", 0, kStoredKeys, ""},
         // Keys match whatever their case; one or two dashes, value after "=".
         {kStoredKeys, false, "-get=bgpath", 0, "/srv/pictures/\n", ""},
-        // A store of another version shows the defaults it would be replaced
-        // by; out-of-range values show as the screensaver brings them in.
-        {"version=0.9\nNumDogs=7\n", false, "--get NumDogs", 0, "25\n", ""},
+        // A store of another version shows the values that carry over;
+        // out-of-range values show as the screensaver brings them in.
+        {"version=0.9\nNumDogs=7\nDogSize=big\n", false, "--list", 0,
+         "version=1.1\nMainMonitorOnly=false\nDogSize=100\nNumDogs=7\nNumFootprints=2000\nBGType=0\nBGRes=1\n"
+         "BGPath=" + DefaultBGPath() + "\nTileBG=true\n", ""},
         {"version=1.1\nNumDogs=99999\n", false, "--get NumDogs", 0, "500\n", ""},
-        {"not a key file\n", false, "--get NumDogs", 0, "25\n",
-         "larkspur-config: " + store + " is not a settings file ("},
+        // Control characters, stored raw or escaped, are shown escaped.
+        {"version=1.1\nBGPath=/srv/\x1b]0;title\x07\\n\\\\x\n", false, "--get BGPath", 0,
+         "/srv/\\x1b]0;title\\x07\\n\\\\x\n", ""},
+        {"not a \x1b[31mkey file\n", false, "--get NumDogs", 0, "25\n",
+         "larkspur-config: " + store + " is not a settings file (Key file contains line \u201cnot a \\x1b[31mkey file"},
         {kStoredKeys, true, "--get NumDogs", 0, "25\n",
          unread + "; showing the default settings, and nothing was changed\n"},
         {kStoredKeys, true, "--set DogSize=50", 1, "", unread + "; nothing was changed\n"},
@@ -87,7 +94,8 @@ TEST(LarkspurConfigKeys, ListAndGetShowTheValuesInUseAndAStoreThatCannotBeUsedIs
         EXPECT_EQ(err.substr(0, c.err.size()), c.err);
         ASSERT_EQ(chmod(store.c_str(), 0600), 0);
         EXPECT_EQ(StoreText(dir), std::string("[LarkspurSS]\n") + c.keys);
-        EXPECT_FALSE(std::filesystem::exists(store + ".bad"));
+        EXPECT_FALSE(std::filesystem::exists(store + ".bad") || std::filesystem::exists(store + ".old"));
+        EXPECT_EQ((out + err).find('\x1b'), std::string::npos);
     }
 }
 
@@ -123,6 +131,46 @@ TEST(LarkspurConfigKeys, SetWritesCheckedValuesThatTheScreensaverThenReads)
               0);
     EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nDogSize=250\nNumDogs=60\n"
                               "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=/home/me/Pictures\nTileBG=false\n");
+}
+
+// An outdated file is brought up to date with the values that carry over,
+// and kept as ".old", before the change goes in.
+TEST(LarkspurConfigKeys, SetOverAnOutdatedStoreKeepsItAsOldAndCarriesItsValuesOver)
+{
+    TempDir dir;
+    WriteStore(dir, "version=1.0\nNumDogs=7\nDogSize=big\n");
+    std::string err;
+    ASSERT_EQ(Config(dir, "--set TileBG=false", nullptr, &err), 0);
+    EXPECT_EQ(err, "larkspur-config: " + StoreFile(dir) +
+                       " held settings of version '1.0' (now 1.1), whose values that still read as valid are carried "
+                       "over; the old file is kept as " + StoreFile(dir) + ".old\n");
+    EXPECT_EQ(TextOfFile(StoreFile(dir) + ".old"), "[LarkspurSS]\nversion=1.0\nNumDogs=7\nDogSize=big\n");
+    EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nNumDogs=7\nDogSize=100\nMainMonitorOnly=false\n"
+                              "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" + DefaultBGPath() + "\nTileBG=false\n");
+}
+
+// A folder that is not there (yet), or a relative path, may be meant: it is
+// saved, with a warning.
+TEST(LarkspurConfigKeys, SetWarnsOfAFolderThatIsNotThereOrIsRelativeAndSavesIt)
+{
+    TempDir dir;
+    const struct {
+        std::string folder;
+        std::string warning;
+    } rows[] = {
+        {dir.path(), ""},
+        {dir.File("later\x1b"), "larkspur-config: warning: BGPath '" + dir.File("later\\x1b") +
+                                    "' is not a folder (yet); until it is, the screensaver shows a fallback picture "
+                                    "instead of one from it\n"},
+        {"Pictures/", "larkspur-config: warning: BGPath 'Pictures/' is a relative path, which the screensaver takes "
+                      "from whatever folder it starts in; give the whole path, from /\n"},
+    };
+    for (const auto& row : rows) {
+        std::string err;
+        EXPECT_EQ(Config(dir, "--set 'BGPath=" + row.folder + "'", nullptr, &err), 0);
+        EXPECT_EQ(err, row.warning);
+        EXPECT_NE(StoreText(dir).find("BGPath=" + row.folder + "\n"), std::string::npos);
+    }
 }
 
 TEST(LarkspurConfigKeys, BadKeysAndValuesExitTwoAndLoseNothingAndAnUnwritableStoreExitsOne)
@@ -164,6 +212,13 @@ TEST(LarkspurConfigKeys, BadKeysAndValuesExitTwoAndLoseNothingAndAnUnwritableSto
     EXPECT_EQ(Config(blocked, "--set NumDogs=3", nullptr, &err), 1);
     EXPECT_EQ(err, "larkspur-config: cannot save the settings: cannot make the folder " + blocked.File("config") +
                        "/larkspur (Not a directory)\n");
+
+    // A read-only file is left as it is, even for root.
+    ASSERT_EQ(chmod(StoreFile(dir).c_str(), 0444), 0);
+    EXPECT_EQ(Config(dir, "--set NumDogs=3", nullptr, &err), 1);
+    EXPECT_EQ(err, "larkspur-config: cannot save the settings: " + StoreFile(dir) +
+                       " is read-only (mode 0444); give yourself write permission (chmod u+w) to change it\n");
+    EXPECT_EQ(StoreText(dir), before);
 }
 
 // The window on an Xvfb server of its own, driven from outside with the
@@ -171,19 +226,53 @@ TEST(LarkspurConfigKeys, BadKeysAndValuesExitTwoAndLoseNothingAndAnUnwritableSto
 // manager, so the test gives the window the focus). Leak reports are off for
 // the window alone: GTK, fontconfig and D-Bus keep caches for the life of the
 // process; memory errors are still caught.
+class ConfigWindow {
+public:
+    ConfigWindow(const XvfbServer& server, const TempDir& dir)
+        : program_("env DISPLAY=" + server.name() + " GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 " +
+                   "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" " + Environment(dir) + kConfig),
+          xdotool_("DISPLAY=" + server.name() + " timeout 60 xdotool ")
+    {
+    }
+
+    // The visible windows of the title the window and its message boxes
+    // have; the main window first.
+    std::vector<Window> Windows()
+    {
+        std::string found;
+        RunCommand(xdotool_ + "search --sync --onlyvisible --name '^Larkspur Settings$'", &found);
+        std::istringstream ids(found);
+        std::vector<Window> windows{std::istream_iterator<Window>(ids), std::istream_iterator<Window>()};
+        std::stable_partition(windows.begin(), windows.end(), [&](Window w) { return w == main_; });
+        if (main_ == 0 && windows.size() == 1)
+            main_ = windows[0];
+        return windows;
+    }
+
+    // Gives a window the focus and types the keys; zero on success.
+    int Keys(Window window, const std::string& keys)
+    {
+        return RunCommand(xdotool_ + "windowfocus --sync " + std::to_string(window) + " key " + keys);
+    }
+
+    ChildProgram& program() { return program_; }
+
+private:
+    ChildProgram program_;
+    std::string xdotool_;
+    Window main_ = 0;
+};
+
 TEST(LarkspurConfigWindow, ShowsTheStoredValuesAndSaveWritesThem)
 {
     TempDir dir;
     WriteStore(dir, kStoredKeys);
     XvfbServer server(1024, 768);
     ASSERT_TRUE(server.ok());
-    ChildProgram config("env DISPLAY=" + server.name() + " GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 " +
-                        "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" " + Environment(dir) + kConfig);
-    const std::string xdotool = "DISPLAY=" + server.name() + " timeout 60 xdotool ";
-    std::string found;
-    ASSERT_EQ(RunCommand(xdotool + "search --sync --onlyvisible --name '^Larkspur Settings$'", &found), 0)
-        << config.Stderr();
-    const Window window = std::stoul(found);
+    ConfigWindow config(server, dir);
+    const std::vector<Window> windows = config.Windows();
+    ASSERT_EQ(windows.size(), 1u) << config.program().Stderr();
+    const Window window = windows[0];
 
     // Mapped and laid out: a window of its full size showing its controls,
     // not one flat colour.
@@ -198,15 +287,61 @@ TEST(LarkspurConfigWindow, ShowsTheStoredValuesAndSaveWritesThem)
     // Each label's letter with Alt focuses its control: the number and the
     // size are typed over, the picture goes to its first item, the check box
     // flips and Save is pressed. The other controls are left as they were.
-    ASSERT_EQ(RunCommand(xdotool + "windowfocus --sync " + std::to_string(window) +
-                         " key alt+n ctrl+a 4 2 alt+z ctrl+a 8 0 alt+p Home alt+r alt+s"),
-              0);
-    ExpectExit(config, 60.0, 0);
+    ASSERT_EQ(config.Keys(window, "alt+n ctrl+a 4 2 alt+z ctrl+a 8 0 alt+p Home alt+r alt+s"), 0);
+    ExpectExit(config.program(), 60.0, 0);
     // The untouched controls kept the stored values (a window showing the
     // defaults would have saved those), and the version is kept, so the next
     // screensaver run takes the store as it is.
     EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nDogSize=80\nNumDogs=42\n"
                               "NumFootprints=300\nBGType=0\nBGRes=0\nBGPath=/srv/pictures/\nTileBG=true\n");
+}
+
+// Whatever the file holds, or when there is none, opening the window and
+// pressing Cancel leaves the settings folder as it was: no file made,
+// nothing set aside, nothing brought up to date.
+TEST(LarkspurConfigWindow, OpeningAndCancellingChangesNothingOnDisk)
+{
+    XvfbServer server(1024, 768);
+    ASSERT_TRUE(server.ok());
+    for (const char* keys : {static_cast<const char*>(nullptr), "version=1.0\nNumDogs=7\n", "[[[ junk\n"}) {
+        SCOPED_TRACE(keys ? keys : "no file");
+        TempDir dir;
+        if (keys)
+            WriteStore(dir, keys);
+        ConfigWindow config(server, dir);
+        const std::vector<Window> windows = config.Windows();
+        ASSERT_EQ(windows.size(), 1u) << config.program().Stderr();
+        ASSERT_EQ(config.Keys(windows[0], "alt+c"), 0);
+        ExpectExit(config.program(), 60.0, 0);
+        EXPECT_EQ(StoreText(dir), keys ? std::string("[LarkspurSS]\n") + keys : "");
+        const std::string folder = dir.File("config") + "/larkspur";
+        EXPECT_EQ(std::filesystem::exists(folder) ? std::distance(std::filesystem::directory_iterator(folder), {}) : 0,
+                  keys ? 1 : 0);
+    }
+}
+
+// A Save that fails says why and keeps the window open; leaving it then with
+// Cancel exits with status 1, since nothing was saved.
+TEST(LarkspurConfigWindow, CancelAfterAFailedSaveExitsOne)
+{
+    TempDir dir;
+    WriteStore(dir, kStoredKeys);
+    ASSERT_EQ(chmod(StoreFile(dir).c_str(), 0444), 0);
+    XvfbServer server(1024, 768);
+    ASSERT_TRUE(server.ok());
+    ConfigWindow config(server, dir);
+    std::vector<Window> windows = config.Windows();
+    ASSERT_EQ(windows.size(), 1u) << config.program().Stderr();
+    ASSERT_EQ(config.Keys(windows[0], "alt+s"), 0);
+    const std::string why = "larkspur-config: The settings could not be saved: " + StoreFile(dir) +
+                            " is read-only (mode 0444); give yourself write permission (chmod u+w) to change it.";
+    ASSERT_TRUE(Says(config.program(), why, 60.0)) << config.program().Stderr();
+    // The message box is closed, then the window is cancelled.
+    ASSERT_TRUE(WaitFor([&] { return (windows = config.Windows()).size() == 2; }, 60.0));
+    ASSERT_EQ(config.Keys(windows[1], "Escape"), 0);
+    ASSERT_EQ(config.Keys(windows[0], "alt+c"), 0);
+    ExpectExit(config.program(), 60.0, 1, "larkspur-config: the settings were not saved\n");
+    EXPECT_EQ(StoreText(dir), std::string("[LarkspurSS]\n") + kStoredKeys);
 }
 
 } // namespace

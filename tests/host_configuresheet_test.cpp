@@ -162,7 +162,7 @@ TEST_F(SheetTest, SaveStoresTheControlsWithTheVersionOrSaysWhyNot)
     host.bgRes.value = 2;
     host.bgPath.text = "/srv/pictures";
     ASSERT_TRUE(sheet.configureSheet_save());
-    EXPECT_TRUE(host.ended);
+    EXPECT_TRUE(host.ended && !sheet.lastSaveFailed());
     // The view's folder changes only through the folder panel.
     EXPECT_EQ(View(), "1 250 77 300 0 0 2 /home/me/Pictures/");
     EXPECT_EQ(FileText(host.preferencesFile),
@@ -177,12 +177,32 @@ TEST_F(SheetTest, SaveStoresTheControlsWithTheVersionOrSaysWhyNot)
         PermissionBitsHold hold;
         EXPECT_FALSE(sheet.configureSheet_save());
     }
-    EXPECT_FALSE(host.ended);
+    EXPECT_TRUE(!host.ended && sheet.lastSaveFailed());
     EXPECT_EQ(host.errors, std::vector<std::string>{"The settings could not be saved: cannot read " +
                                                     host.preferencesFile +
                                                     " (Permission denied), so it is left as it is. Check that your "
                                                     "settings file and its folder can be read and written, then "
                                                     "press Save again."});
+    // Only the last Save counts.
+    ASSERT_EQ(chmod(host.preferencesFile.c_str(), 0600), 0);
+    EXPECT_TRUE(sheet.configureSheet_save());
+    EXPECT_FALSE(sheet.lastSaveFailed());
+}
+
+// Save writes every key; an outdated file's own values are kept as ".old".
+TEST_F(SheetTest, SaveOverAnOutdatedFileKeepsItAsOld)
+{
+    const std::string old = "[LarkspurSS]\nversion=1.0\nNumDogs=7\nDogSize=huge\n";
+    dir.Write("LarkspurSS.ini", std::vector<unsigned char>(old.begin(), old.end()));
+    sheet.configureSheet();
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(sheet.configureSheet_save());
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("the old file is kept as " + host.preferencesFile + ".old"),
+              std::string::npos);
+    EXPECT_EQ(FileText(host.preferencesFile + ".old"), old);
+    EXPECT_EQ(FileText(host.preferencesFile), "[LarkspurSS]\nversion=1.1\nNumDogs=40\nDogSize=150\n"
+                                              "MainMonitorOnly=true\nNumFootprints=300\nTileBG=false\nBGType=2\n"
+                                              "BGRes=0\nBGPath=/home/me/Pictures/\n");
 }
 
 TEST_F(SheetTest, AChosenFolderGoesToTheViewAtOnceAndToTheStoreOnlyBySave)

@@ -161,4 +161,16 @@ TEST_F(ViewTest, GroundIsTheCaptureOrAFolderPictureAndThePreviewLoadsAtTheLowest
     }
 }
 
+// The folder's name comes from the settings file: it is printed escaped.
+TEST_F(ViewTest, AFolderThatCannotBeShownIsNamedWithItsControlCharactersEscaped)
+{
+    Preferences("BGType=2\nBGPath=" + dir.File("gone\x1b[2J") + "\n");
+    testing::internal::CaptureStderr();
+    StartedView();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("larkspur: the picture folder " + dir.File("gone\\x1b[2J") + " is skipped ("), std::string::npos)
+        << err;
+    EXPECT_EQ(err.find('\x1b'), std::string::npos);
+}
+
 } // namespace

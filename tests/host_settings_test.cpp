@@ -1,11 +1,13 @@
-// Tests of the settings: defaults, the version rule, clamping and overrides,
-// read through the real key-file store.
+// Tests of the settings: defaults, the version rule with the old file kept,
+// clamping and overrides, read through the real key-file store.
 #include "fixtures/TempDir.h"
 #include "host/Settings.h"
 #include "platform/prefs/KeyFilePreferences.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <filesystem>
 #include <iomanip>
 #include <sstream>
 #include <string>
@@ -34,20 +36,58 @@ std::string Load(const std::string& path)
 
 const std::string kDefaults = "0 100 1 25 2000 0 1 1";
 
-TEST(Settings, AStoreWithoutTheCurrentVersionIsRewrittenWithEveryDefault)
+TEST(Settings, AMissingStoreIsWrittenWithEveryDefault)
 {
     TempDir dir;
     const std::string missing = dir.File("config/larkspur/LarkspurSS.ini");
+    testing::internal::CaptureStderr();
     EXPECT_EQ(Load(missing), kDefaults + " " + DefaultBGPath());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(TextOfFile(missing), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=false\nDogSize=100\nNumDogs=25\n"
                                  "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" +
                                      DefaultBGPath() + "\nTileBG=true\n");
+}
 
-    // Only the exact version counts; another program's group survives.
-    const std::string text = "[LarkspurSS]\nversion=1.10\nNumDogs=7\n[Other]\nkept=yes\n";
-    const std::string path = dir.Write("LarkspurSS.ini", std::vector<unsigned char>(text.begin(), text.end()));
-    EXPECT_EQ(Load(path), kDefaults + " " + DefaultBGPath());
-    EXPECT_NE(TextOfFile(path).find("[Other]\nkept=yes"), std::string::npos);
+// The old file is kept and said once; the values that read as values of
+// their kind carry over (as they are used), the rest are the defaults. Only
+// the exact version counts.
+TEST(Settings, AnOutdatedStoreIsKeptAsOldOnceAndItsValidValuesCarryOver)
+{
+    const auto Held = [](const std::string& what) {
+        return " held settings " + what + " (now 1.1), whose values that still read as valid are carried over";
+    };
+    const struct {
+        std::string text;
+        std::string used;
+        std::string said; // after the path; empty when nothing is kept
+        std::string stored; // keys found in the new file
+    } rows[] = {
+        {"[LarkspurSS]\nversion=1.0\nNumDogs=7\nDogSize=big\nTileBG=false\nBGRes=9\n[Other]\nkept=yes\n",
+         "0 100 1 7 2000 0 2 0 ", Held("of version '1.0'"), "NumDogs=7\nDogSize=100\nTileBG=false\nBGRes=2\n"},
+        {"[LarkspurSS]\nversion=1.10\nnumdogs=600\n", "0 100 1 500 2000 0 1 1 ", Held("of version '1.10'"),
+         "numdogs=500\n"},
+        {"[LarkspurSS]\nMainMonitorOnly=true\n", "1 100 1 25 2000 0 1 1 ", Held("without a version"),
+         "MainMonitorOnly=true\n"},
+        // Nothing of Larkspur's to lose: nothing is kept.
+        {"[Other]\nkept=yes\n", kDefaults + " ", "", "NumDogs=25\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        TempDir dir;
+        const std::string path = dir.Write("LarkspurSS.ini", std::vector<unsigned char>(row.text.begin(), row.text.end()));
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(Load(path), row.used + DefaultBGPath());
+        EXPECT_EQ(Load(path), row.used + DefaultBGPath());
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  row.said.empty() ? "" : std::string(program_invocation_short_name) + ": " + path + row.said +
+                                              "; the old file is kept as " + path + ".old\n");
+        EXPECT_EQ(TextOfFile(path + ".old"), row.said.empty() ? "" : row.text);
+        EXPECT_FALSE(std::filesystem::exists(path + ".old.1"));
+        const std::string now = TextOfFile(path);
+        EXPECT_NE(now.find("version=1.1\n"), std::string::npos) << now;
+        EXPECT_NE(now.find(row.stored), std::string::npos) << now;
+        EXPECT_EQ(row.text.find("[Other]") == std::string::npos, now.find("[Other]\nkept=yes") == std::string::npos);
+    }
 }
 
 // A current file is read as it is and never rewritten, whatever it holds.
@@ -63,6 +103,9 @@ TEST(Settings, ACurrentStoreIsReadWithMissingOrBadKeysAsDefaultsAndNumbersClampe
         // A hand-edited file: the keys it lacks, or whose values are of the
         // wrong kind, are the defaults, not zero.
         {"NumDogs=30\nDogSize=big\nTileBG=maybe\n", "0 100 1 30 2000 0 1 1 " + DefaultBGPath()},
+        // Written by hand: blanks after a value, a ";" comment, a key in
+        // another case.
+        {"NumDogs=40 \n; more creatures\ndogsize=150\n", "0 150 1.5 40 2000 0 1 1 " + DefaultBGPath()},
         // A 32-bit field keeps the low 32 bits of a larger stored number.
         {"BGType=4294967297\n", "0 100 1 25 2000 1 1 1 " + DefaultBGPath()},
         // Numbers that would exhaust memory are brought to the limits; a type

@@ -53,3 +53,26 @@ TEST(RotateVector, SkipsZeroAnglesAndRoundsRadiansToFloat) {
     EXPECT_EQ(x.x, -4.37113883e-08f);
     EXPECT_EQ(x.y, 1.0f);
 }
+
+// Whatever a settings file or a picture's name holds, what is printed has no
+// control characters and no broken UTF-8, and different texts stay distinct.
+TEST(PrintableText, EscapesControlsBackslashesC1AndBytesThatAreNotUtf8) {
+    const struct {
+        std::string in, out;
+    } rows[] = {
+        {"/home/zo\xc3\xab/Bilder \xe2\x9c\x93", "/home/zo\xc3\xab/Bilder \xe2\x9c\x93"},
+        {"a\x1b]0;title\x07" "b", "a\\x1b]0;title\\x07b"},
+        {"line\nnext\ttab\rcr", "line\\nnext\\ttab\\rcr"},
+        {"a\\nb", "a\\\\nb"},
+        {std::string("nul\0del\x7f", 8), "nul\\x00del\\x7f"},
+        // U+009B is a one-character escape sequence on some terminals.
+        {"csi\xc2\x9b" "31m", "csi\\xc2\\x9b31m"},
+        {"bad\xff\xfe end", "bad\\xff\\xfe end"},
+        // A character cut short at the end, and an overlong encoding.
+        {"cut\xc3", "cut\\xc3"},
+        {"long\xc0\xaf", "long\\xc0\\xaf"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(PrintableText(row.in), row.out);
+    }
+}

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -81,6 +84,46 @@ TEST(XScreenSaverRegistration, RegisterSaysWhatItDidAndKeepsTheOldFile)
     std::string expected = kTypical;
     expected.insert(expected.find("\t\t\t\tmaze"), "  GL: larkspur --root\t\t\t\t\t    \\n\\\n");
     EXPECT_EQ(std::string(now.begin(), now.end()), expected);
+}
+
+// ~/.xscreensaver linked from elsewhere stays linked and keeps its mode; a
+// read-only file, or a FIFO in its place, is left alone with the reason.
+TEST(XScreenSaverRegistration, RegisterWritesThroughALinkKeepingTheModeAndLeavesWhatItMayNotChange)
+{
+    const struct {
+        const char* make; // in the home folder, given kTypical in "typical"
+        int status;
+        std::string said;
+        const char* changed; // the file that must now list larkspur; null for none
+    } rows[] = {
+        {"mkdir dots && mv typical dots/xs && chmod 600 dots/xs && ln -s dots/xs .xscreensaver", 0, "added", "dots/xs"},
+        {"mv typical .xscreensaver && chmod 444 .xscreensaver", 1, "/.xscreensaver is read-only (mode 0444)", nullptr},
+        {"mkfifo .xscreensaver", 1, "cannot read ", nullptr},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.make);
+        TempDir home;
+        home.Write("typical", std::vector<unsigned char>(kTypical, kTypical + strlen(kTypical)));
+        ASSERT_EQ(RunCommand("cd '" + home.path() + "' && " + r.make), 0);
+        std::string out, err;
+        // A program stuck opening the FIFO is stopped, and fails.
+        EXPECT_EQ(RunCommand("HOME='" + home.path() + "' timeout 20 " LARKSPUR_PROGRAM " --register", &out, &err),
+                  r.status);
+        EXPECT_NE((out + err).find(r.said), std::string::npos) << out << err;
+        struct stat link;
+        ASSERT_EQ(lstat(home.File(".xscreensaver").c_str(), &link), 0);
+        if (r.changed) {
+            EXPECT_TRUE(S_ISLNK(link.st_mode));
+            struct stat target;
+            ASSERT_EQ(stat(home.File(r.changed).c_str(), &target), 0);
+            EXPECT_EQ(target.st_mode & 0777, 0600u);
+            EXPECT_NE(TextOfFile(home.File(r.changed)).find(kAdded), std::string::npos);
+            EXPECT_EQ(TextOfFile(home.File(".xscreensaver.bak")), kTypical);
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(home.File(".xscreensaver.bak")));
+            EXPECT_TRUE(S_ISFIFO(link.st_mode) || TextOfFile(home.File(".xscreensaver")) == kTypical);
+        }
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // chooser, the browser and the message box.
 #include "GtkSheet.h"
 
+#include "maths/Misc.h"
 #include "platform/prefs/KeyFilePreferences.h"
 
 #include <cstdio>
@@ -234,7 +235,7 @@ bool GtkSheetHost::OpenAddress(const char* address, std::string* error)
 void GtkSheetHost::ShowError(const std::string& message)
 {
     // Also on stderr, for people who started the program from a terminal.
-    std::fprintf(stderr, "larkspur-config: %s\n", message.c_str());
+    std::fprintf(stderr, "larkspur-config: %s\n", PrintableText(message).c_str());
     GtkWidget* box = gtk_message_dialog_new(window_.window, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
                                             GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", message.c_str());
     gtk_window_set_title(GTK_WINDOW(box), "Larkspur Settings");

@@ -2,6 +2,7 @@
 #include "KeyCommands.h"
 
 #include "host/Settings.h"
+#include "maths/Misc.h"
 #include "platform/prefs/KeyFilePreferences.h"
 
 #include <glib.h>
@@ -48,26 +49,15 @@ const std::vector<KeyInfo>& Keys()
     return keys;
 }
 
-// Reads through to a store and drops every write, so looking never changes
-// the file.
-class ReadOnlyPreferences : public PreferencesStore {
-public:
-    explicit ReadOnlyPreferences(const PreferencesStore& store) : store_(store) {}
-    bool ReadString(const char* key, std::string* value) const override { return store_.ReadString(key, value); }
-    bool ReadBool(const char* key, bool* value) const override { return store_.ReadBool(key, value); }
-    bool ReadInteger(const char* key, int64_t* value) const override { return store_.ReadInteger(key, value); }
-    void WriteString(const char*, const char*) override {}
-    void WriteBool(const char*, bool) override {}
-    void WriteInteger(const char*, int64_t) override {}
-    bool Synchronize() override { return true; }
-
-private:
-    const PreferencesStore& store_;
-};
+// Messages may quote values from the file or the command line.
+void Tell(const std::string& message)
+{
+    std::fprintf(stderr, "larkspur-config: %s\n", PrintableText(message).c_str());
+}
 
 int Fail(const std::string& message, int status)
 {
-    std::fprintf(stderr, "larkspur-config: %s\n", message.c_str());
+    Tell(message);
     return status;
 }
 
@@ -87,17 +77,6 @@ const KeyInfo* FindKey(const std::string& name, std::string* error)
             return &key;
     *error = "unknown key '" + name + "'; the keys are " + KeyNames();
     return nullptr;
-}
-
-bool ParseBool(const std::string& text, bool* value)
-{
-    for (const char* yes : {"true", "yes", "on", "1"})
-        if (g_ascii_strcasecmp(text.c_str(), yes) == 0)
-            return *value = true;
-    for (const char* no : {"false", "no", "off", "0"})
-        if (g_ascii_strcasecmp(text.c_str(), no) == 0)
-            return !(*value = false);
-    return false;
 }
 
 bool ParseInteger(const std::string& text, int64_t low, int64_t high, int64_t* value)
@@ -132,7 +111,7 @@ bool ParseAssignment(const std::string& argument, Assignment* a, std::string* er
         *error = "version cannot be set: it marks the format of the settings";
         return false;
     case KeyKind::Bool:
-        if (ParseBool(a->text, &a->flag))
+        if (ParseBoolWord(a->text, &a->flag))
             return true;
         *error = name + " needs true or false, not '" + a->text + "'";
         return false;
@@ -152,6 +131,22 @@ bool ParseAssignment(const std::string& argument, Assignment* a, std::string* er
     return false;
 }
 
+// A folder that is not there yet, or a relative path, may be what the user
+// means (a folder still to be made or mounted); it is saved, with a word on
+// what the screensaver will do with it.
+void WarnAboutFolder(const Assignment& a)
+{
+    if (a.key->kind != KeyKind::Text)
+        return;
+    const std::string name = a.key->name;
+    if (!g_path_is_absolute(a.text.c_str()))
+        Tell("warning: " + name + " '" + a.text + "' is a relative path, which the screensaver takes from whatever "
+             "folder it starts in; give the whole path, from /");
+    else if (!g_file_test(a.text.c_str(), G_FILE_TEST_IS_DIR))
+        Tell("warning: " + name + " '" + a.text + "' is not a folder (yet); until it is, the screensaver shows a "
+             "fallback picture instead of one from it");
+}
+
 void Write(PreferencesStore* store, const Assignment& a)
 {
     if (a.key->kind == KeyKind::Bool)
@@ -169,14 +164,13 @@ int Show(const KeyCommand& command)
     if (command.kind == KeyCommand::Get && !(only = FindKey(command.arguments.at(0), &error)))
         return Fail(error, 2);
     const auto store = OpenModulePreferences(kPreferencesModule, PreferencesUse::Look);
-    ReadOnlyPreferences looking(*store);
     SETTINGS settings;
     bool mainMonitorOnly = false;
-    LoadSettings(&looking, &settings, &mainMonitorOnly);
+    ReadSettings(*store, &settings, &mainMonitorOnly);
     for (const KeyInfo& key : Keys()) {
         if (only && only != &key)
             continue;
-        const std::string value = key.show(settings, mainMonitorOnly);
+        const std::string value = PrintableText(key.show(settings, mainMonitorOnly));
         if (only)
             std::printf("%s\n", value.c_str());
         else
@@ -198,12 +192,16 @@ int Set(const KeyCommand& command)
     // would replace all the others with defaults.
     if (store->unreadable())
         return Fail("cannot read " + store->path() + " (" + store->problem() + "); nothing was changed", 1);
-    // As a starting view does: a store of another version becomes the defaults.
+    // As a starting view does: a store of another version is brought to the
+    // current one with the values that carry over, then the changes go in.
     SETTINGS settings;
     bool mainMonitorOnly = false;
-    LoadSettings(store.get(), &settings, &mainMonitorOnly);
-    for (const Assignment& a : assignments)
+    if (!ReadSettings(*store, &settings, &mainMonitorOnly))
+        WriteSettings(store.get(), settings, mainMonitorOnly);
+    for (const Assignment& a : assignments) {
+        WarnAboutFolder(a);
         Write(store.get(), a);
+    }
     if (!store->Synchronize())
         return Fail("cannot save the settings: " + store->SaveError(), 1);
     return 0;

@@ -1,13 +1,14 @@
 // larkspur-config: the Larkspur screensaver's settings, in a window (GTK 3)
 // or, with --get, --set and --list, from the command line.
 //
-// The window edits the settings as a screensaver view holds them: opening it
-// reads the store as a starting view does (a store of another version is
-// first rewritten with the defaults). Save writes the store and closes the
-// window; Cancel and the window's close button close it without writing.
+// The window edits the settings as a screensaver view would use them: opening
+// it reads the store and writes nothing, whatever the file holds. Save writes
+// the store and closes the window; Cancel and the window's close button close
+// it without writing.
 //
-// Exit status: 0 on success, 1 when the store cannot be written or the window
-// cannot be shown, 2 for a bad command line, key or value.
+// Exit status: 0 on success, 1 when the store cannot be written (by --set, or
+// by the window's last Save) or the window cannot be shown, 2 for a bad
+// command line, key or value.
 #include "GtkSheet.h"
 #include "KeyCommands.h"
 
@@ -134,10 +135,11 @@ std::string DataFile(const char* source, const char* installed)
     return ExecutableFolder() == LARKSPUR_BUILD_BIN_DIR ? source : installed;
 }
 
-// Reads the settings as a starting screensaver view does.
-void LoadViewSettings(SETTINGS* settings, bool* mainMonitorOnly)
+// Reads the settings a starting screensaver view would use; only Save
+// writes, so opening and cancelling leaves the file as it was.
+void ReadViewSettings(SETTINGS* settings, bool* mainMonitorOnly)
 {
-    LoadSettings(OpenModulePreferences(kPreferencesModule).get(), settings, mainMonitorOnly);
+    ReadSettings(*OpenModulePreferences(kPreferencesModule, PreferencesUse::Look), settings, mainMonitorOnly);
 }
 
 int RunWindow(const CommandLine& line, char* program)
@@ -158,7 +160,7 @@ int RunWindow(const CommandLine& line, char* program)
 
     SETTINGS settings;
     bool mainMonitorOnly = false;
-    LoadViewSettings(&settings, &mainMonitorOnly);
+    ReadViewSettings(&settings, &mainMonitorOnly);
     GtkSheetHost host(DataFile(LARKSPUR_SOURCE_INTERFACE, LARKSPUR_INSTALL_INTERFACE),
                       DataFile(LARKSPUR_SOURCE_README, LARKSPUR_INSTALL_README));
     ConfigureSheet sheet(&host, &settings, &mainMonitorOnly);
@@ -169,7 +171,10 @@ int RunWindow(const CommandLine& line, char* program)
     }
     gtk_window_present(window->window);
     gtk_main();
-    return 0;
+    if (!sheet.lastSaveFailed())
+        return 0;
+    std::fprintf(stderr, "larkspur-config: the settings were not saved\n");
+    return 1;
 }
 
 } // namespace

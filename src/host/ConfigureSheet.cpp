@@ -98,6 +98,8 @@ void ConfigureSheet::configureSheet_defaults()
 bool ConfigureSheet::configureSheet_save()
 {
     const std::unique_ptr<PreferencesStore> store = host_->OpenPreferences(kPreferencesModule);
+    // The keys below replace an outdated file's; its old values are kept.
+    KeepOutdatedFile(store.get());
     *mainMonitorOnly_ = oMainMonitorOnly->state();
     store->WriteBool(kKeyMainMonitorOnly, *mainMonitorOnly_);
 
@@ -118,7 +120,8 @@ bool ConfigureSheet::configureSheet_save()
     store->WriteInteger(kKeyBGType, settings_->BGTYPE);
     store->WriteInteger(kKeyBGRes, settings_->BGRES);
     store->WriteString(kKeyBGPath, oBGPath->title().c_str());
-    if (!store->Synchronize()) {
+    lastSaveFailed_ = !store->Synchronize();
+    if (lastSaveFailed_) {
         const std::string why = store->SaveError();
         host_->ShowError("The settings could not be saved" + (why.empty() ? "" : ": " + why) +
                          ". Check that your settings file and its folder can be read and written, "

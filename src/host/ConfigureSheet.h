@@ -103,6 +103,9 @@ public:
     // the sheet. A store that cannot be written is reported and the sheet
     // stays open, so the choices are not lost; returns false then.
     bool configureSheet_save();
+    // Whether the last Save failed (false before any Save), so that leaving
+    // after it can say the settings were not saved.
+    bool lastSaveFailed() const { return lastSaveFailed_; }
     void configureSheet_cancel();
     void configureSheet_bgpath();
     // There is no web page to send people to: this opens the read-me that is
@@ -127,4 +130,5 @@ private:
     SheetHost* host_;
     SETTINGS* settings_;
     bool* mainMonitorOnly_;
+    bool lastSaveFailed_ = false;
 };

@@ -31,6 +31,11 @@ public:
     virtual bool Synchronize() = 0;
     // Why the last Synchronize failed, in words; empty when it did not.
     virtual std::string SaveError() const { return {}; }
+    // Asks that the next Synchronize first keep a copy of the store's file as
+    // it is now, under a name ending in ".<kind>", and tell the user: the file
+    // `why` (such as "held settings of version 1.0"). Stores without a file,
+    // or whose file is already to be kept, ignore it.
+    virtual void KeepOldFile(const char* /*kind*/, const std::string& /*why*/) {}
 };
 
 // The size of a view in pixels, as doubles the way the host reports it.

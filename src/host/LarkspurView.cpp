@@ -2,6 +2,7 @@
 #include "host/LarkspurView.h"
 
 #include "host/DesktopCapture.h"
+#include "maths/Misc.h"
 #include "resources/Pics.h"
 
 #include <GL/gl.h>
@@ -18,12 +19,13 @@ const char* const kSystemBackground = "/usr/share/images/desktop-base/default";
 namespace {
 
 // A picture the user chose that cannot be shown is worth one line on stderr,
-// once per process however many views ask for it.
+// once per process however many views ask for it. Its name comes from the
+// settings or the desktop's, and is printed escaped.
 void TellOnce(const std::string& text)
 {
     static std::set<std::string> told;
     if (told.insert(text).second)
-        std::fprintf(stderr, "larkspur: %s\n", text.c_str());
+        std::fprintf(stderr, "larkspur: %s\n", PrintableText(text).c_str());
 }
 
 } // namespace

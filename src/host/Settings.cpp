@@ -1,5 +1,5 @@
-// Settings: reading the preference keys into SETTINGS, the defaults and the
-// version rule.
+// Settings: reading the preference keys into SETTINGS, the defaults, the
+// version rule and writing them back.
 #include "host/Settings.h"
 
 #include "host/HostServices.h"
@@ -110,33 +110,67 @@ void SetBGPath(SETTINGS* settings, const char* path)
     g_strlcpy(settings->BGPath, path, sizeof settings->BGPath);
 }
 
-bool StoreDefaultSettings(PreferencesStore* store)
+namespace {
+
+// Every key but the version: a store holding any of them holds settings.
+const char* const kSettingKeys[] = {kKeyMainMonitorOnly, kKeyDogSize, kKeyNumDogs, kKeyNumFootprints,
+                                    kKeyBGType,          kKeyBGRes,   kKeyBGPath,  kKeyTileBG};
+
+bool StoredVersion(const PreferencesStore& store, std::string* version)
 {
-    store->WriteString(kKeyVersion, kSettingsVersion);
-    store->WriteBool(kKeyMainMonitorOnly, kDefaultMainMonitorOnly);
-    store->WriteInteger(kKeyDogSize, kDefaultDogSize);
-    store->WriteInteger(kKeyNumDogs, kDefaultNumDogs);
-    store->WriteInteger(kKeyNumFootprints, kDefaultNumFootprints);
-    store->WriteInteger(kKeyBGType, kDefaultBGType);
-    store->WriteInteger(kKeyBGRes, kDefaultBGRes);
-    store->WriteString(kKeyBGPath, DefaultBGPath().c_str());
-    store->WriteBool(kKeyTileBG, kDefaultTileBG);
-    return store->Synchronize();
+    return store.ReadString(kKeyVersion, version);
 }
 
-void LoadSettings(PreferencesStore* store, SETTINGS* settings, bool* mainMonitorOnly)
+} // namespace
+
+bool ReadSettings(const PreferencesStore& store, SETTINGS* settings, bool* mainMonitorOnly)
 {
     std::string version;
-    const bool current = store->ReadString(kKeyVersion, &version) && version == kSettingsVersion;
-    // Every key starts at its default, so a key missing from a current file
-    // (one edited by hand, say) reads as its default rather than 0 or false.
+    const bool current = StoredVersion(store, &version) && version == kSettingsVersion;
+    // Every key starts at its default, so a key missing from the store (a
+    // file edited by hand, say) reads as its default rather than 0 or false.
     UseDefaults(settings, mainMonitorOnly);
-    if (current)
-        ReadStoredValues(*store, settings, mainMonitorOnly);
-    else
-        // A store that cannot be saved still gives this view the defaults.
-        StoreDefaultSettings(store);
+    ReadStoredValues(store, settings, mainMonitorOnly);
     KeepInRange(settings);
+    return current;
+}
+
+void KeepOutdatedFile(PreferencesStore* store)
+{
+    std::string version, value;
+    const bool versioned = StoredVersion(*store, &version);
+    if (versioned && version == kSettingsVersion)
+        return;
+    bool holdsSettings = false;
+    for (const char* key : kSettingKeys)
+        holdsSettings = holdsSettings || store->ReadString(key, &value);
+    if (!holdsSettings)
+        return;
+    const std::string held = versioned ? "held settings of version '" + version + "'" : "held settings without a version";
+    store->KeepOldFile("old", held + " (now " + kSettingsVersion +
+                                  "), whose values that still read as valid are carried over");
+}
+
+void WriteSettings(PreferencesStore* store, const SETTINGS& settings, bool mainMonitorOnly)
+{
+    KeepOutdatedFile(store);
+    store->WriteString(kKeyVersion, kSettingsVersion);
+    store->WriteBool(kKeyMainMonitorOnly, mainMonitorOnly);
+    store->WriteInteger(kKeyDogSize, settings.LDOGSIZE);
+    store->WriteInteger(kKeyNumDogs, settings.NUM_DOGS);
+    store->WriteInteger(kKeyNumFootprints, settings.NUM_FOOTPRINTS);
+    store->WriteInteger(kKeyBGType, settings.BGTYPE);
+    store->WriteInteger(kKeyBGRes, settings.BGRES);
+    store->WriteString(kKeyBGPath, settings.BGPath);
+    store->WriteBool(kKeyTileBG, settings.TILEBG);
+}
+
+bool LoadSettings(PreferencesStore* store, SETTINGS* settings, bool* mainMonitorOnly)
+{
+    if (ReadSettings(*store, settings, mainMonitorOnly))
+        return true;
+    WriteSettings(store, *settings, *mainMonitorOnly);
+    return store->Synchronize();
 }
 
 void SettingsOverrides::Apply(SETTINGS* settings, bool* mainMonitor) const

@@ -73,15 +73,27 @@ constexpr int64_t kMaxDogSize = 1000;
 // when it exists, else ~/Pictures when it exists, else kSystemBGPath.
 std::string DefaultBGPath();
 
-// Reads the settings at a view's creation. A store whose "version" is absent
-// or not "1.1" is rewritten with every default first, and the defaults are
-// used. In a current store a key that is absent or unreadable reads as its
-// default. Values out of range are brought into it as described above.
-void LoadSettings(PreferencesStore* store, SETTINGS* settings, bool* mainMonitorOnly);
+// Reads the settings a view uses, writing nothing. Every key starts at its
+// default; a stored value that reads as a value of its kind replaces it,
+// whatever the store's version, so the values of an outdated store carry
+// over. Values out of range are brought into it as described above. Returns
+// whether the store's "version" is the current one.
+bool ReadSettings(const PreferencesStore& store, SETTINGS* settings, bool* mainMonitorOnly);
 
-// Writes every key with its default, version first, and writes the store
-// through. False when the store could not be saved.
-bool StoreDefaultSettings(PreferencesStore* store);
+// Writes every key from the values (version first, then in the table's
+// order), without writing the store through. A store that holds settings of
+// another version is first asked to keep its old file, as ".old".
+void WriteSettings(PreferencesStore* store, const SETTINGS& settings, bool mainMonitorOnly);
+
+// Asks an outdated store that holds any setting to keep its old file as
+// ".old" when it is next saved, saying which version it held.
+void KeepOutdatedFile(PreferencesStore* store);
+
+// Reads the settings at a view's creation (ReadSettings); a store of another
+// version, or none, is then brought to the current one with the values read
+// and written through. False when that write failed: the values read are
+// used all the same.
+bool LoadSettings(PreferencesStore* store, SETTINGS* settings, bool* mainMonitorOnly);
 
 // Copies a folder into BGPath, cut to fit.
 void SetBGPath(SETTINGS* settings, const char* path);

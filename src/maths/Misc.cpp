@@ -2,6 +2,8 @@
 // place, and the point2d constructor function.
 #include "maths/Misc.h"
 
+#include <glib.h>
+
 #include <cmath>
 #include <cstdio>
 
@@ -70,4 +72,62 @@ point2d Make2DPoint(float x, float y) {
     p.x = x;
     p.y = y;
     return p;
+}
+
+namespace {
+
+void AppendByteEscape(std::string* out, unsigned char byte) {
+    static const char digits[] = "0123456789abcdef";
+    *out += "\\x";
+    *out += digits[byte >> 4];
+    *out += digits[byte & 15];
+}
+
+// The escape of an ASCII byte that must not be printed as it is; null for
+// the others.
+const char* AsciiEscape(unsigned char byte) {
+    switch (byte) {
+    case '\\': return "\\\\";
+    case '\n': return "\\n";
+    case '\t': return "\\t";
+    case '\r': return "\\r";
+    default: return nullptr;
+    }
+}
+
+} // namespace
+
+std::string PrintableText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        const unsigned char byte = static_cast<unsigned char>(*p);
+        if (byte < 0x80) {
+            if (const char* escape = AsciiEscape(byte)) {
+                out += escape;
+            } else if (byte < 0x20 || byte == 0x7f) {
+                AppendByteEscape(&out, byte);
+            } else {
+                out += char(byte);
+            }
+            p++;
+            continue;
+        }
+        // A whole character is copied only when it is valid UTF-8 and not one
+        // of the C1 controls, which some terminals obey as escape sequences.
+        const gunichar c = g_utf8_get_char_validated(p, end - p);
+        const bool valid = c < 0x110000;
+        const bool printable = valid && c > 0x9f;
+        const char* const next = valid ? g_utf8_next_char(p) : p + 1;
+        for (; p < next; p++) {
+            if (printable) {
+                out += *p;
+            } else {
+                AppendByteEscape(&out, static_cast<unsigned char>(*p));
+            }
+        }
+    }
+    return out;
 }

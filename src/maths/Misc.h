@@ -1,8 +1,11 @@
 // Small shared helpers: the error hook, the user alert, in-place rotation
-// of a vector by Euler angles, and the 2D screen point.
+// of a vector by Euler angles, the 2D screen point, and text made safe to
+// print on a terminal.
 #pragma once
 
 #include "maths/NiftyMaths.h"
+
+#include <string>
 
 // Screen-space position used by the overlay.
 struct point2d {
@@ -34,3 +37,9 @@ private:
 void Rotate(VECTOR3D* v, float ax, float ay, float az);
 
 point2d Make2DPoint(float x, float y);
+
+// Text from files or settings as it may be printed on a terminal: control
+// characters (C0, DEL and C1), bytes that are not UTF-8 and the backslash
+// itself are written as escapes (\n, \t, \r, \\, \x1b), so a stored value
+// cannot move the cursor, retitle the window or hide what it is.
+std::string PrintableText(const std::string& text);

@@ -1,7 +1,7 @@
 // XScreenSaverRegistration: the programs resource and the file update.
 #include "platform/desktop/XScreenSaverRegistration.h"
 
-#include <glib.h>
+#include "platform/prefs/UserFile.h"
 
 #include <cstdio>
 #include <vector>
@@ -9,6 +9,9 @@
 const char* const kXScreenSaverEntry = "GL: larkspur --root";
 
 namespace {
+
+// XScreenSaver's own file is some tens of kilobytes.
+constexpr size_t kMaxXScreenSaverFileBytes = 16u << 20;
 
 std::vector<std::string> Lines(const std::string& text)
 {
@@ -151,17 +154,21 @@ Registration AddToProgramsList(const std::string& text, std::string* updated)
 int RegisterWithXScreenSaver(const std::string& home)
 {
     const std::string path = home + "/.xscreensaver";
-    gchar* contents = nullptr;
-    gsize length = 0;
-    if (!g_file_get_contents(path.c_str(), &contents, &length, nullptr)) {
+    std::string text, why;
+    switch (ReadUserFile(path, kMaxXScreenSaverFileBytes, &text, &why)) {
+    case UserFileRead::Read:
+        break;
+    case UserFileRead::Missing:
         std::fprintf(stderr,
                      "larkspur: %s cannot be read. Open XScreenSaver's settings (xscreensaver-settings) once so "
                      "that it writes the file, then run larkspur --register again.\n",
                      path.c_str());
         return 1;
+    case UserFileRead::Unreadable:
+    case UserFileRead::TooLarge:
+        std::fprintf(stderr, "larkspur: cannot read %s (%s); nothing changed.\n", path.c_str(), why.c_str());
+        return 1;
     }
-    const std::string text(contents, length);
-    g_free(contents);
 
     std::string updated;
     const Registration outcome = AddToProgramsList(text, &updated);
@@ -179,12 +186,11 @@ int RegisterWithXScreenSaver(const std::string& home)
     case Registration::Enabled:
         break;
     }
+    // A read-only file is refused before the copy is made.
     const std::string backup = path + ".bak";
-    GError* error = nullptr;
-    if (!g_file_set_contents(backup.c_str(), text.data(), gssize(text.size()), &error) ||
-        !g_file_set_contents(path.c_str(), updated.data(), gssize(updated.size()), &error)) {
-        std::fprintf(stderr, "larkspur: cannot update %s: %s\n", path.c_str(), error->message);
-        g_error_free(error);
+    if (!MayReplaceUserFile(path, &why) || !ReplaceUserFile(backup, text, &why) ||
+        !ReplaceUserFile(path, updated, &why)) {
+        std::fprintf(stderr, "larkspur: cannot update %s: %s; nothing changed.\n", path.c_str(), why.c_str());
         return 1;
     }
     if (outcome == Registration::Enabled)

@@ -4,7 +4,9 @@
 // The line added is "GL: larkspur --root", first in the list. A list that
 // already runs larkspur is left alone; one that lists it only disabled ("-" in
 // front) gets that entry enabled, in its place and with its options. The old file is kept
-// as ~/.xscreensaver.bak and the new one replaces it in one rename. A file
+// as ~/.xscreensaver.bak and the new one replaces it in one rename, through a
+// symbolic link to the file it names, keeping its mode; a read-only file is
+// left as it is, with the reason. A file
 // without a programs list is not changed: XScreenSaver would then take the
 // list as the user's whole choice and drop its own programs; opening
 // XScreenSaver's settings once writes the full list.

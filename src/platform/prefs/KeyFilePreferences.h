@@ -6,15 +6,24 @@
 // not a regular file, a symbolic link loop) also reads as empty, and is never
 // replaced: saving over it is refused, since its values may well be good. A
 // file that was read but is not a key file (or is oversized) reads as empty
-// too; when it is about to be replaced it is first kept beside itself as
-// "<file>.bad", so nothing the user wrote is lost. Saving writes a temporary
-// file and renames it over the old one, so the file is never left
-// half-written. Keys of other groups are kept as they were.
+// too; when it is about to be replaced it is first copied beside itself as
+// "<file>.bad" (then ".bad.1" to ".bad.9", never over an earlier copy), so
+// nothing the user wrote is lost; KeepOldFile asks the same of a good file.
+// Saving goes through UserFile: through symbolic links, atomically, keeping
+// the file's mode, refusing a read-only file. Keys of other groups, and
+// comments, are kept as they were.
+//
+// Forgiving reading, for files written by hand: keys match in any case (a
+// write goes to the key as the file spells it), values are read without the
+// blanks around them (a value saved with trailing blanks escapes them, so it
+// reads back whole), bools are read with ParseBoolWord, and lines
+// starting with ";" are comments, as in other INI files (saved as they were).
 #pragma once
 
 #include "host/HostServices.h"
 
 #include <memory>
+#include <set>
 #include <string>
 
 struct _GKeyFile;
@@ -37,6 +46,7 @@ public:
     void WriteInteger(const char* key, int64_t value) override;
     bool Synchronize() override;
     std::string SaveError() const override { return saveError_; }
+    void KeepOldFile(const char* kind, const std::string& why) override;
 
     const std::string& path() const { return path_; }
     // Why the file read as empty although it exists; empty when it was read,
@@ -46,16 +56,35 @@ public:
     bool unreadable() const { return unreadable_; }
 
 private:
+    // The key as the file spells it: the exact key, else the first one
+    // matching it in any case, else the key itself.
+    std::string StoredKey(const char* key) const;
+    // The value of a key without the blanks around it; false when absent.
+    bool ReadTrimmed(const char* key, std::string* value) const;
+    // Copies the file before it is replaced, when asked; false on failure.
+    bool KeepCopy(std::string* copy);
+    std::string SavedText() const;
+
     std::string path_;
     std::string group_;
     _GKeyFile* file_;
     std::string problem_;
     bool unreadable_ = false;
-    // The existing file is not a settings file and must be kept before
-    // replacing it.
-    bool keepOldFile_ = false;
+    // A file was read, as a key file or not.
+    bool fileRead_ = false;
+    // The kind of copy of the existing file to keep before replacing it
+    // ("bad", "old"; empty for none), and what to say about it.
+    std::string keepKind_;
+    std::string keepWhy_;
+    // Comment lines that began with ";", as GLib holds them (with a "#" in
+    // front), so they are saved as they were.
+    std::set<std::string> semicolonComments_;
     std::string saveError_;
 };
+
+// A bool as people write it, in any case: true, yes, on or 1; false, no, off
+// or 0. False for anything else.
+bool ParseBoolWord(const std::string& text, bool* value);
 
 // $XDG_CONFIG_HOME/larkspur/<module>.ini, or ~/.config/larkspur/<module>.ini.
 std::string PreferencesPath(const char* module);
@@ -65,7 +94,8 @@ std::string PreferencesPath(const char* module);
 enum class PreferencesUse {
     // Run with the values: the defaults replace a broken file.
     Run,
-    // Only show the values: nothing is written.
+    // Only show the values (--list, --get, the settings window until Save):
+    // nothing is written.
     Look,
     // Change the values: as Run, but an unreadable file is left to the caller
     // to report, since the change is refused.
