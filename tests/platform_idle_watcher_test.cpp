@@ -16,6 +16,8 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -92,14 +94,18 @@ TEST_F(IdleWatcher, OnSwayAnIdleInhibitorKeepsTheSaverOff)
     ExpectCleanEnd(*watcher);
 }
 
-// After the lock delay the lock command runs and the saver ends. A lock
-// command that fails is said once, and the saver goes on until input.
+// After the lock delay the lock command (the saved LockCommand) runs and the
+// saver ends. A lock command that fails is said once, and the saver goes on
+// until input.
 TEST_F(IdleWatcher, OnSwayLockAfterRunsTheLockCommandAndEndsTheSaver)
 {
     SwayServer sway(640, 480);
     ASSERT_TRUE(sway.ok()) << "sway did not start\n" << sway.Log();
     const std::string mark = scratch.dir.File("locked");
-    auto watcher = Watch(sway.Environment(), "--lock-seconds 1 --lock-command 'echo locked >> " + mark + "'");
+    std::filesystem::create_directories(scratch.dir.File("config/larkspur"));
+    std::ofstream(scratch.dir.File("config/larkspur/LarkspurSS.ini"))
+        << "[LarkspurSS]\nversion=1.1\nLockCommand=echo locked >> " << mark << "\n";
+    auto watcher = Watch(sway.Environment(), "--lock-seconds 1");
     ASSERT_TRUE(Says(*watcher, kStarts, 10.0)) << watcher->Stderr();
     EXPECT_TRUE(Says(*watcher, kEnds, 10.0)) << watcher->Stderr();
     EXPECT_EQ(TextOfFile(mark).substr(0, 7), "locked\n");

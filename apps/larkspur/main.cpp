@@ -12,6 +12,7 @@
 #include "platform/desktop/XScreenSaverRegistration.h"
 #include "platform/headless/HeadlessHost.h"
 #include "platform/idle/IdleWatcher.h"
+#include "platform/prefs/KeyFilePreferences.h"
 #include "platform/wayland/WaylandSession.h"
 #include "platform/x11/X11Session.h"
 
@@ -137,18 +138,19 @@ bool SaverWindow(X11Run* run, std::string* error)
     return true;
 }
 
-// The watcher's saver is this program in full screen, on the display
-// system the watcher watches, with the options the watcher was given.
+// The watcher's delays and lock command come from the saved settings, read
+// once as it starts, unless the command line gives them. Its saver is this
+// program in full screen, on the display system the watcher watches, with
+// the options the watcher was given.
 IdleRun MakeIdleRun(const Options& options, Backend backend)
 {
+    IdleSettings idle;
+    ReadIdleSettings(*OpenModulePreferences(kPreferencesModule, PreferencesUse::Look), &idle);
     IdleRun run;
     run.wayland = backend == Backend::Wayland;
-    if (options.idleSeconds)
-        run.startAfter = double(*options.idleSeconds);
-    if (options.lockSeconds)
-        run.lockAfter = double(*options.lockSeconds);
-    if (options.lockCommand)
-        run.lockCommand = *options.lockCommand;
+    run.startAfter = double(options.idleSeconds.value_or(idle.startAfter * 60));
+    run.lockAfter = double(options.lockSeconds.value_or(idle.lockAfter * 60));
+    run.lockCommand = options.lockCommand.value_or(idle.lockCommand);
     const std::string self = SelfPath();
     run.saver = {self.empty() ? "larkspur" : self, "--fullscreen", run.wayland ? "--wayland" : "--x11"};
     run.saver.insert(run.saver.end(), options.saverArgs.begin(), options.saverArgs.end());

@@ -24,6 +24,8 @@
 // connection is lost.
 #pragma once
 
+#include "host/Settings.h"
+
 #include <string>
 #include <vector>
 
@@ -31,11 +33,11 @@ struct IdleRun {
     // The idle source and the saver's display system: Wayland or X11.
     bool wayland = false;
     // Seconds without input before the saver starts.
-    double startAfter = 600;
+    double startAfter = kDefaultStartAfter * 60.0;
     // Seconds of saver before the lock command runs; 0 for never.
-    double lockAfter = 0;
+    double lockAfter = kDefaultLockAfter * 60.0;
     // Run through /bin/sh.
-    std::string lockCommand = "loginctl lock-session";
+    std::string lockCommand = kDefaultLockCommand;
     // The saver's program and arguments.
     std::vector<std::string> saver;
     // Reports each start, hold, lock and end on stderr.
