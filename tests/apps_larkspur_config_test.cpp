@@ -237,9 +237,10 @@ TEST(LarkspurConfigKeys, BadKeysAndValuesExitTwoAndLoseNothingAndAnUnwritableSto
 // process; memory errors are still caught.
 class ConfigWindow {
 public:
-    ConfigWindow(const XvfbServer& server, const TempDir& dir)
+    // environment: more assignments for the program, before its name.
+    ConfigWindow(const XvfbServer& server, const TempDir& dir, const std::string& environment = "")
         : program_("env DISPLAY=" + server.name() + " GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 " +
-                   "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" " + Environment(dir) + kConfig),
+                   "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" " + Environment(dir) + environment + kConfig),
           xdotool_("DISPLAY=" + server.name() + " timeout 60 xdotool ")
     {
     }
@@ -302,7 +303,55 @@ TEST(LarkspurConfigWindow, ShowsTheStoredValuesAndSaveWritesThem)
     // defaults would have saved those), and the version is kept, so the next
     // screensaver run takes the store as it is.
     EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nDogSize=80\nNumDogs=42\n"
-                              "NumFootprints=300\nBGType=0\nBGRes=0\nBGPath=/srv/pictures/\nTileBG=true\n");
+                              "NumFootprints=300\nBGType=0\nBGRes=0\nBGPath=/srv/pictures/\nTileBG=true\n"
+                              "StartAfter=10\nLockAfter=0\nLockCommand=loginctl lock-session\n");
+}
+
+// A process that runs (not one that ended and awaits its reaping, as an
+// orphan may where nothing reaps them).
+bool Alive(pid_t pid)
+{
+    const std::string stat = TextOfFile("/proc/" + std::to_string(pid) + "/stat");
+    const size_t end = stat.rfind(')');
+    return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] != 'Z';
+}
+
+// Without systemd's user manager (a stand-in systemctl that fails), ticking
+// "Start Larkspur after ... minutes of inactivity" and saving puts the
+// autostart entry in place and starts a watcher at once; the box then shows
+// ticked, and unticking it removes the entry and stops the watcher.
+TEST(LarkspurConfigWindow, TheIdleBoxStartsTheWatcherAndUntickingStopsIt)
+{
+    TempDir dir;
+    WriteStore(dir, kStoredKeys);
+    XvfbServer server(1024, 768);
+    ASSERT_TRUE(server.ok());
+    const std::string bin = dir.File("bin"), runtime = dir.File("run");
+    ASSERT_EQ(RunCommand("mkdir -m 700 '" + runtime + "' '" + bin + "' && printf '#!/bin/sh\\nexit 1\\n' > '" + bin +
+                         "/systemctl' && chmod +x '" + bin + "/systemctl'"),
+              0);
+    const std::string environment = "WAYLAND_DISPLAY= DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent PATH='" + bin +
+                                    "':$PATH XDG_RUNTIME_DIR='" + runtime + "' ";
+    const std::string entry = dir.File("config/autostart/larkspur-idle.desktop");
+    const std::string lock = runtime + "/larkspur-idle-" + server.name() + ".lock";
+    pid_t watcher = 0;
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on ? "ticking" : "unticking");
+        ConfigWindow config(server, dir, environment);
+        const std::vector<Window> windows = config.Windows();
+        ASSERT_EQ(windows.size(), 1u) << config.program().Stderr();
+        ASSERT_EQ(config.Keys(windows[0], "alt+l alt+s"), 0);
+        ExpectExit(config.program(), 60.0, 0);
+        EXPECT_EQ(std::filesystem::exists(entry), on);
+        if (on) {
+            EXPECT_NE(TextOfFile(entry).find("\nExec=larkspur --idle\n"), std::string::npos);
+            ASSERT_TRUE(WaitFor([&] { return (watcher = pid_t(std::atoi(TextOfFile(lock).c_str()))) > 0; }, 10.0))
+                << config.program().Stderr();
+            EXPECT_TRUE(Alive(watcher));
+        } else {
+            EXPECT_TRUE(WaitFor([&] { return !Alive(watcher); }, 10.0)) << config.program().Stderr();
+        }
+    }
 }
 
 // Whatever the file holds, or when there is none, opening the window and

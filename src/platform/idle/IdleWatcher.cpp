@@ -2,6 +2,7 @@
 // lock command's child watches, the lock timer and the quit signals.
 #include "platform/idle/IdleWatcher.h"
 
+#include "platform/idle/IdleService.h"
 #include "platform/idle/MutterIdle.h"
 #include "platform/idle/SessionHolds.h"
 #include "platform/idle/WaylandIdle.h"
@@ -56,24 +57,23 @@ std::string JoinTried(const std::vector<std::string>& tried)
 
 // One watcher per user and display: a second one (the unit and the autostart
 // entry both enabled, say) would start a second saver over the first. The
-// lock is a file in the user's runtime folder, held until the process ends;
-// false when another watcher holds it.
+// lock file is held until the process ends and names this process, so that
+// the settings window can stop it; false when another watcher holds it.
 bool TakeWatcherLock(const IdleRun& run)
 {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const char* display = std::getenv(run.wayland ? "WAYLAND_DISPLAY" : "DISPLAY");
-    if (!runtime || !runtime[0] || !display || !display[0])
+    const std::string path = WatcherLockPath(run.wayland);
+    const int fd = path.empty() ? -1 : open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0)
         return true;
-    std::string name = display;
-    for (char& c : name)
-        if (c == '/')
-            c = '_';
-    const std::string path = std::string(runtime) + "/larkspur-idle-" + name + ".lock";
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0 || flock(fd, LOCK_EX | LOCK_NB) == 0)
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        const std::string pid = std::to_string(getpid()) + "\n";
+        if (ftruncate(fd, 0) != 0 || write(fd, pid.data(), pid.size()) != ssize_t(pid.size()))
+            std::fprintf(stderr, "larkspur: cannot note this watcher in %s\n", path.c_str());
         return true;
+    }
     close(fd);
-    std::fprintf(stderr, "larkspur: an idle watcher already runs on display '%s'; this one ends\n", display);
+    std::fprintf(stderr, "larkspur: an idle watcher already runs on display '%s'; this one ends\n",
+                 std::getenv(run.wayland ? "WAYLAND_DISPLAY" : "DISPLAY"));
     return false;
 }
 
