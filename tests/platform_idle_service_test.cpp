@@ -42,7 +42,7 @@ TEST(IdleService, WithSystemdTheUnitIsEnabledAndStartedAfreshOrDisabledAndStoppe
         GTEST_SKIP() << "this process already read another configuration folder";
     IdleServiceSetup setup;
     std::string error;
-    const std::string asked = "--user show-environment\n--user cat larkspur-idle.service\n";
+    const std::string asked = "--user is-active --quiet graphical-session.target\n--user cat larkspur-idle.service\n";
     {
         StandInSystemctl systemctl(0, 0);
         EXPECT_TRUE(IdleWatcherEnabled());
@@ -57,7 +57,7 @@ TEST(IdleService, WithSystemdTheUnitIsEnabledAndStartedAfreshOrDisabledAndStoppe
         EXPECT_FALSE(SetIdleWatcher(true, setup, &error));
         EXPECT_EQ(error, "systemctl --user could not enable and start larkspur-idle.service: refused");
     }
-    // Without a user manager, and with no autostart entry, it is off.
+    // Without a graphical session's target, and with no autostart entry, it is off.
     StandInSystemctl systemctl(1, 1);
     EXPECT_FALSE(IdleWatcherEnabled());
 }

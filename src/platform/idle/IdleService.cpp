@@ -35,10 +35,12 @@ int Systemctl(std::vector<const char*> args, std::string* said = nullptr)
     return g_spawn_check_wait_status(status, nullptr) ? 0 : 1;
 }
 
-// systemd's user manager runs and has the unit installed.
+// systemd's user manager runs the graphical session (the unit starts with
+// that target; sway, for one, does not start it by default) and has the unit
+// installed.
 bool SystemdHasUnit()
 {
-    return Systemctl({"show-environment"}) == 0 && Systemctl({"cat", kUnit}) == 0;
+    return Systemctl({"is-active", "--quiet", "graphical-session.target"}) == 0 && Systemctl({"cat", kUnit}) == 0;
 }
 
 std::string AutostartFile()

@@ -1,6 +1,7 @@
 // IdleService: starting the idle watcher with the user's session, and
 // stopping it, as the settings window's check box asks: through systemd's
-// user manager when it runs and knows the unit larkspur-idle.service, else
+// user manager when it runs the graphical session's target and knows the unit
+// larkspur-idle.service, else
 // through the XDG autostart entry copied into ~/.config/autostart/ and a
 // watcher started at once. Also the lock file by which one watcher runs per
 // user and display, which names the running watcher so that it can be
