@@ -38,7 +38,12 @@ TEST(LarkspurProgram, HelpListsTheOptionsAndBadCommandLinesExitTwoWithAReason)
         // No ticks would write nothing and succeed, as no seconds would.
         {"--headless --frames 0", "--frames needs a whole number from 1 to"},
         {"--headless --size 640", "--size needs WxH"},
-        {"--headless --step 0", "--step needs a number above 0 and at most"},
+        {"--headless --step 0", "--step needs a number from 0.001 to 60, not '0'"},
+        // A step this small would make a --seconds run practically endless.
+        {"--headless --step 1e-30", "--step needs a number from 0.001 to 60, not '1e-30'"},
+        {"--headless --seconds 10000000 --step 0.001", "would run more than 1000000000 ticks"},
+        {"--headless --seconds 0", "--seconds needs a number above 0 and at most"},
+        {"--headless --monitors 640x480+0+0", "--monitors cannot be used with --headless"},
         {"--headless --frames 5 --seconds 5", "not both"},
         {"--headless --every", "--every needs a value"},
         {"--headless --tile-bg=yes", "--tile-bg takes no value"},
@@ -117,6 +122,31 @@ TEST(LarkspurProgram, HeadlessRunShowsTheDesktopPictureUpright)
     EXPECT_TRUE(Near(frame.Row(2) + 2 * 3, kRed));
     EXPECT_TRUE(Near(frame.Row(33) + 61 * 3, kWhite));
     EXPECT_NE(TextOfFile(dir.File("config/larkspur/LarkspurSS.ini")).find("NumDogs=25"), std::string::npos);
+}
+
+// A run is as many ticks as its seconds make at its step, at least one: the
+// shortest step is taken, and a run shorter than a step still runs a tick.
+// Every tick writes its frame, drawn or not.
+TEST(LarkspurProgram, HeadlessRunsTheTicksOfItsSecondsAndAtLeastOne)
+{
+    TempDir dir;
+    const struct {
+        const char* arguments;
+        const char* wrote;
+    } cases[] = {
+        {"--seconds 0.005 --step 0.001", "wrote 5 frames to"},
+        {"--seconds 1e-9", "wrote 1 frame to"},
+        {"--seconds 0.1 --step 0.04", "wrote 3 frames to"},
+    };
+    for (const auto& c : cases) {
+        std::string out, err;
+        EXPECT_EQ(Larkspur(dir, std::string("--headless --size 8x8 --resources /none --out ") + dir.File("out") +
+                                    " " + c.arguments,
+                           &out, &err),
+                  0)
+            << c.arguments << ": " << err;
+        EXPECT_NE(out.find(c.wrote), std::string::npos) << c.arguments << ": " << out;
+    }
 }
 
 // What cannot be used is said once, on a line of its own in the program's

@@ -1,12 +1,14 @@
 // Tests of larkspur as a native Wayland client, each under its own headless
-// compositor: full screen on two outputs at scale 2, the window with the
-// capture through grim and the choice of backend under weston; real key
+// compositor: full screen on two outputs at scale 2, a signal while frames
+// run late, the window with the capture through grim and the choice of
+// backend under weston; real key
 // presses and outputs that come and go under sway (with a weston nested in it
 // for an output that goes).
 #include <gtest/gtest.h>
 
 #include "fixtures/Sway.h"
 #include "fixtures/Weston.h"
+#include "platform/loop/FrameLoop.h"
 
 #include <csignal>
 #include <memory>
@@ -58,6 +60,22 @@ TEST_F(LarkspurOnWayland, FullscreenCoversEachOutputAndEndsWhenTheCompositorGoes
     EXPECT_NE(program->Stderr().find("640x480 pixels at scale 2"), std::string::npos) << program->Stderr();
     weston->Kill();
     ExpectExit(*program, 3.0, 1, "lost the connection to the Wayland compositor");
+}
+
+// Frames called with no delay at all run late on every pass: the surface
+// still draws (the compositor's frame callbacks are read on every pass), and
+// SIGTERM ends the run cleanly (its figures are reported) at once.
+TEST_F(LarkspurOnWayland, ASignalEndsARunWhoseFramesRunLate)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(640, 480));
+    auto program = Larkspur("--fullscreen --delay 0 --fps " + showQuadrants);
+    EXPECT_TRUE(WaitFor([&] { return ShowsQuadrants(weston->Screenshot(), 0, 0, 640, 480); }, 30.0))
+        << program->Stderr();
+    const double start = SteadyNow();
+    program->Signal(SIGTERM);
+    ExpectExit(*program, 3.0, 0, "frames per second");
+    EXPECT_LT(SteadyNow() - start, 1.5);
+    EXPECT_EQ(program->Stderr().find("did not end"), std::string::npos) << program->Stderr();
 }
 
 // The session's own choice is a run whose compositor lets grim read the

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "fixtures/Xvfb.h"
+#include "platform/loop/FrameLoop.h"
+#include "platform/x11/GlxSurface.h"
 
 #include <GL/glx.h>
 #include <X11/Xatom.h>
@@ -13,6 +15,8 @@
 #include <csignal>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -48,10 +52,22 @@ bool WaitForQuadrants(Display* display, Window window, int width, int height)
         15.0);
 }
 
+// Sends a key press to the window, as a keyboard would.
+void PressKey(Display* display, Window window, KeySym symbol)
+{
+    XEvent event = {};
+    event.xkey.type = KeyPress;
+    event.xkey.window = window;
+    event.xkey.keycode = XKeysymToKeycode(display, symbol);
+    XSendEvent(display, window, False, KeyPressMask, &event);
+    XFlush(display);
+}
+
 // What the root shows is captured before the window maps. The window, centred
-// on the only monitor, ends on Escape and on being closed. --fps shows its
-// text in the bottom-left corner once a second has been measured (white ink
-// over the blue quadrant), and on stderr at the end.
+// on the only monitor, takes no notice of an ordinary key and ends on Escape
+// and on being closed. --fps shows its text in the bottom-left corner once a
+// second has been measured (white ink over the blue quadrant), and on stderr
+// at the end.
 TEST_F(LarkspurOnX11, OwnWindowShowsTheCaptureAndEndsOnEscapeOrClose)
 {
     PaintRoot(display(), 1280, 800, QuadrantPixels(1280, 800, 3));
@@ -72,18 +88,20 @@ TEST_F(LarkspurOnX11, OwnWindowShowsTheCaptureAndEndsOnEscapeOrClose)
                 return white > 50;
             },
             5.0));
-        XEvent event = {};
-        event.xany.type = close ? ClientMessage : KeyPress;
-        event.xany.window = window;
+        PressKey(display(), window, XK_x);
+        EXPECT_FALSE(WaitFor([&] { return !program->Running(); }, 0.5)) << program->Stderr();
         if (close) {
+            XEvent event = {};
+            event.xclient.type = ClientMessage;
+            event.xclient.window = window;
             event.xclient.message_type = XInternAtom(display(), "WM_PROTOCOLS", False);
             event.xclient.format = 32;
             event.xclient.data.l[0] = long(XInternAtom(display(), "WM_DELETE_WINDOW", False));
+            XSendEvent(display(), window, False, NoEventMask, &event);
+            XFlush(display());
         } else {
-            event.xkey.keycode = XKeysymToKeycode(display(), XK_Escape);
+            PressKey(display(), window, XK_Escape);
         }
-        XSendEvent(display(), window, False, close ? NoEventMask : KeyPressMask, &event);
-        XFlush(display());
         ExpectExit(*program, 2.0, 0, ", 1280x720+0+40 on monitor 0\n");
         EXPECT_NE(program->Stderr().find("frames per second, load "), std::string::npos);
     }
@@ -103,6 +121,8 @@ TEST_F(LarkspurOnX11, AGivenWindowIsThePreviewFollowsItsSizeAndEndsOnASignalOrWi
     int singleBuffered[] = {GLX_RGBA, None};
     XVisualInfo* visual = glXChooseVisual(display(), DefaultScreen(display()), singleBuffered);
     ASSERT_NE(visual, nullptr);
+    // The test's own GLX use loaded the driver too.
+    KeepDriverLoaded();
     XSetWindowAttributes set = {};
     set.colormap = XCreateColormap(display(), DefaultRootWindow(display()), visual->visual, AllocNone);
     const Window pane = XCreateWindow(display(), MakeWindow(display(), 0, 0, 900, 600), 40, 40, 720, 400, 0,
@@ -140,6 +160,97 @@ TEST_F(LarkspurOnX11, AGivenWindowIsThePreviewFollowsItsSizeAndEndsOnASignalOrWi
         EXPECT_NE(program->Stderr().find("larkspur: drawing into window 0x"), std::string::npos);
     }
     ExpectExit(*Larkspur("--window-id 0x7fffff0"), 5.0, 1, "there is no such window");
+}
+
+// Drawn straight into the root window, whatever the screen's size: not a
+// preview, although the root has no parent and may be as small as a preview.
+// When the run ends, the root shows its own background again (white here)
+// instead of the last frame.
+TEST_F(LarkspurOnX11, TheRootIsNeverThePreviewAndGetsItsBackgroundBack)
+{
+    for (const bool small : {false, true}) {
+        SCOPED_TRACE(small ? "640x480" : "1280x800");
+        std::unique_ptr<XvfbServer> smallServer = small ? std::make_unique<XvfbServer>(640, 480) : nullptr;
+        XvfbServer& server = small ? *smallServer : *x;
+        ASSERT_TRUE(server.ok());
+        const int width = small ? 640 : 1280, height = small ? 480 : 800;
+        PaintRoot(server.display(), 8, 8, std::vector<unsigned char>(8 * 8 * 3, 255));
+        auto program = scratch.Run("DISPLAY=" + server.name(),
+                                   "--resources '" + scratch.resources + "' --root --verbose " + showQuadrants);
+        const Window root = DefaultRootWindow(server.display());
+        EXPECT_TRUE(WaitFor([&] { return ShowsQuadrants(TakeShot(server.display(), root), 0, 0, width, height); },
+                            15.0))
+            << program->Stderr();
+        program->Signal(SIGTERM);
+        ExpectExit(*program, 2.0, 0,
+                   ", " + std::to_string(width) + "x" + std::to_string(height) + " on monitor 0\n");
+        const Shot shot = TakeShot(server.display(), root);
+        for (const auto& [px, py] : {std::pair{1, 1}, {3, 1}, {1, 3}, {3, 3}})
+            EXPECT_TRUE(Looks(shot, width * px / 4, height * py / 4, kWhite, 8)) << px << "," << py;
+    }
+}
+
+// Full screen, any key or button ends the run, and pointer motion does once
+// it has carried the pointer more than a few pixels: the first motion after
+// the first half second only sets where the pointer rests.
+TEST_F(LarkspurOnX11, FullscreenEndsOnAKeyAButtonOrAMoveOfMoreThanAFewPixels)
+{
+    const std::string xdotool = "DISPLAY=" + x->name() + " xdotool ";
+    const struct {
+        const char* name;
+        std::vector<std::string> notWaking;
+        std::string waking;
+    } cases[] = {
+        {"a key", {}, "key x"},
+        {"a button", {}, "click 1"},
+        {"pointer motion", {"mousemove 100 100", "mousemove 105 103"}, "mousemove 130 100"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto program = Larkspur("--fullscreen --verbose " + showQuadrants);
+        ASSERT_TRUE(WaitFor(
+            [&] { return ShowsQuadrants(TakeShot(display(), DefaultRootWindow(display())), 0, 0, 1280, 800); },
+            15.0))
+            << program->Stderr();
+        // Past the first half second of the frame loop, which began before
+        // the first frame showed.
+        WaitFor([] { return false; }, 0.6);
+        for (const std::string& input : c.notWaking)
+            ASSERT_EQ(RunCommand(xdotool + input), 0) << input;
+        if (!c.notWaking.empty()) {
+            EXPECT_FALSE(WaitFor([&] { return !program->Running(); }, 0.5)) << program->Stderr();
+        }
+        ASSERT_EQ(RunCommand(xdotool + c.waking), 0) << c.waking;
+        ExpectExit(*program, 2.0, 0, std::string("larkspur: woken by ") + c.name + "\n");
+    }
+}
+
+// Frames called with no delay at all run late on every pass; SIGTERM still
+// ends the run cleanly (its figures are reported) at once. A stopped X server
+// is not waited for: the run ends within the second's grace.
+TEST_F(LarkspurOnX11, ASignalEndsARunWhoseFramesRunLateOrWhoseServerIsStopped)
+{
+    for (const bool stopped : {false, true}) {
+        SCOPED_TRACE(stopped ? "stopped server" : "late frames");
+        auto program = Larkspur((stopped ? "" : "--delay 0 --fps ") + showQuadrants);
+        ASSERT_TRUE(WaitFor(
+            [&] { return ShowsQuadrants(TakeShot(display(), DefaultRootWindow(display())), 0, 40, 1280, 720); },
+            15.0))
+            << program->Stderr();
+        if (stopped)
+            x->Signal(SIGSTOP);
+        const double start = SteadyNow();
+        program->Signal(SIGTERM);
+        ExpectExit(*program, 3.0, 0,
+                   stopped ? "larkspur: the run did not end within 1 s of the signal" : "frames per second");
+        const double took = SteadyNow() - start;
+        if (stopped)
+            x->Signal(SIGCONT);
+        EXPECT_LT(took, stopped ? 2.0 : 1.5);
+        if (!stopped) {
+            EXPECT_EQ(program->Stderr().find("did not end"), std::string::npos) << program->Stderr();
+        }
+    }
 }
 
 // The first monitor given is the primary, here the right-hand one; the other

@@ -1,6 +1,7 @@
 // Options: parsing and checking the command line.
 #include "Options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -30,7 +31,7 @@ const char* const kHelp =
     "Headless runs:\n"
     "  --frames N              run N timer ticks (at least 1)\n"
     "  --seconds S             run S simulated seconds (default 20)\n"
-    "  --step S                simulated seconds per tick (default 0.025)\n"
+    "  --step S                simulated seconds per tick (default 0.025, 0.001 to 60)\n"
     "  --size WxH              frame size (default 1280x720)\n"
     "  --out DIR               write frames as PNG files into DIR\n"
     "  --every K               write every K-th tick's frame (default 1)\n"
@@ -89,13 +90,14 @@ bool ParseInteger(const std::string& text, int64_t low, int64_t high, int64_t* v
     return true;
 }
 
-bool ParseReal(const std::string& text, double high, double* value)
+// A number above 0 in [low, high].
+bool ParseReal(const std::string& text, double low, double high, double* value)
 {
     if (text.empty() || text.find_first_not_of("0123456789.eE+-") != std::string::npos)
         return false;
     char* end = nullptr;
     const double v = std::strtod(text.c_str(), &end);
-    if (*end != '\0' || !std::isfinite(v) || v <= 0 || v > high)
+    if (*end != '\0' || !std::isfinite(v) || v <= 0 || v < low || v > high)
         return false;
     *value = v;
     return true;
@@ -114,14 +116,17 @@ bool Integer(const char* name, const std::string& text, int64_t low, int64_t hig
     return Fail(error, std::string("--") + name + " needs " + Range(low, high) + ", not '" + text + "'");
 }
 
-bool Real(const char* name, const std::string& text, double high, double* value, std::string* error)
+// low 0 stands for "above 0".
+bool Real(const char* name, const std::string& text, double low, double high, double* value, std::string* error)
 {
-    if (ParseReal(text, high, value))
+    if (ParseReal(text, low, high, value))
         return true;
-    char limit[32];
-    std::snprintf(limit, sizeof limit, "%g", high);
-    return Fail(error, std::string("--") + name + " needs a number above 0 and at most " + limit + ", not '" +
-                           text + "'");
+    char range[64];
+    if (low > 0)
+        std::snprintf(range, sizeof range, "from %g to %g", low, high);
+    else
+        std::snprintf(range, sizeof range, "above 0 and at most %g", high);
+    return Fail(error, std::string("--") + name + " needs a number " + range + ", not '" + text + "'");
 }
 
 bool Text(const char* name, const std::string& text, size_t limit, std::string* value, std::string* error)
@@ -252,7 +257,7 @@ const OptionRule kOptions[] = {
     {"seconds", true,
      [](Options* o, const std::string& v, std::string* e) {
          double s;
-         if (!Real("seconds", v, kMaxSeconds, &s, e))
+         if (!Real("seconds", v, 0, kMaxSeconds, &s, e))
              return false;
          o->seconds = s;
          return true;
@@ -260,7 +265,7 @@ const OptionRule kOptions[] = {
     {"step", true,
      [](Options* o, const std::string& v, std::string* e) {
          double s;
-         if (!Real("step", v, kMaxStep, &s, e))
+         if (!Real("step", v, kMinStep, kMaxStep, &s, e))
              return false;
          o->step = s;
          return true;
@@ -394,13 +399,20 @@ const OptionRule* FindOption(const std::string& name)
     return nullptr;
 }
 
-// Options that only mean something without a display.
+// Options that only mean something without a display, and the length of a
+// headless run.
 bool CheckHeadlessOnly(const Options& o, std::string* error)
 {
     if (o.frames && o.seconds)
         return Fail(error, "give --frames or --seconds, not both");
-    if (o.mode == DrawMode::Headless)
-        return true;
+    if (o.mode == DrawMode::Headless) {
+        if (HeadlessTicks(o) <= kMaxFrames)
+            return true;
+        char told[160];
+        std::snprintf(told, sizeof told, "--seconds %g at --step %g would run more than %lld ticks",
+                      o.seconds.value_or(kDefaultSeconds), o.step.value_or(kDefaultStep), (long long)kMaxFrames);
+        return Fail(error, told);
+    }
     const char* given = o.frames ? "--frames"
                         : o.seconds ? "--seconds"
                         : o.step    ? "--step"
@@ -434,6 +446,8 @@ bool CheckIdle(const Options& o, std::string* error)
 // run uses neither display system.
 bool CheckBackend(const Options& o, std::string* error)
 {
+    if (o.mode == DrawMode::Headless && !o.monitors.empty())
+        return Fail(error, "--monitors cannot be used with --headless, which needs no display");
     if (o.backend == Backend::Auto)
         return true;
     const char* chosen = o.backend == Backend::Wayland ? "--wayland" : "--x11";
@@ -498,6 +512,17 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
         }
     }
     return CheckHeadlessOnly(*options, error) && CheckBackend(*options, error) && CheckIdle(*options, error);
+}
+
+int64_t HeadlessTicks(const Options& options)
+{
+    if (options.frames)
+        return *options.frames;
+    // The least bit below a whole number of steps is rounding, not a tick;
+    // a run is at least one tick, as --frames is.
+    const double ticks = std::ceil(options.seconds.value_or(kDefaultSeconds) / options.step.value_or(kDefaultStep) -
+                                   1e-9);
+    return std::max<int64_t>(1, int64_t(std::min(ticks, double(kMaxFrames) + 1)));
 }
 
 Backend ChooseBackend(const Options& options, const char* waylandDisplay)

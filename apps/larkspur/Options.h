@@ -59,15 +59,24 @@ struct Options {
 constexpr int kMaxFrameSide = 8192;
 // Size limit of a monitor given by --monitors, in pixels per side.
 constexpr int kMaxMonitorSide = 65535;
-// Simulated seconds per tick: above 0, at most this.
+// Simulated seconds per tick: from kMinStep (smaller steps would make a
+// --seconds run practically endless) to kMaxStep.
+constexpr double kMinStep = 0.001;
 constexpr double kMaxStep = 60.0;
+constexpr double kDefaultStep = 0.025;
 constexpr double kMaxSeconds = 10000000.0;
+constexpr double kDefaultSeconds = 20.0;
+// The most ticks of a headless run, given as --frames or as --seconds.
 constexpr int64_t kMaxFrames = 1000000000;
 // --idle-seconds and --lock-seconds: at most two hours, as the settings.
 constexpr int64_t kMaxIdleSeconds = 7200;
 
 // False with *error set on a bad command line.
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
+
+// The timer ticks of a headless run: --frames, else --seconds over --step
+// (at least one).
+int64_t HeadlessTicks(const Options& options);
 
 // Wayland or X11 for a run that is not headless: the one forced, else
 // Wayland when waylandDisplay ($WAYLAND_DISPLAY, may be null) is set and no X

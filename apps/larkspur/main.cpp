@@ -20,16 +20,12 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 namespace {
-
-constexpr double kDefaultSeconds = 20.0;
-constexpr double kDefaultStep = 0.025;
 
 int Usage(const std::string& why)
 {
@@ -73,10 +69,7 @@ HeadlessRun MakeRun(const Options& options)
     run.width = options.width.value_or(run.width);
     run.height = options.height.value_or(run.height);
     run.step = options.step.value_or(kDefaultStep);
-    if (options.frames)
-        run.ticks = *options.frames;
-    else
-        run.ticks = int64_t(std::ceil(options.seconds.value_or(kDefaultSeconds) / run.step - 1e-9));
+    run.ticks = HeadlessTicks(options);
     run.preview = options.preview;
     run.outDir = options.out;
     run.every = options.every.value_or(1);

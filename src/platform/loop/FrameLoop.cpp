@@ -17,30 +17,49 @@
 namespace {
 
 volatile sig_atomic_t gSignalFd = -1;
+volatile sig_atomic_t gRaised = 0;
+unsigned gGraceSeconds = QuitSignals::kGraceSeconds;
+// Made before any signal, since a handler cannot format text.
+char gGraceMessage[160];
+size_t gGraceMessageLength = 0;
 
 void OnQuitSignal(int)
 {
     const int saved = errno;
+    if (!gRaised) {
+        gRaised = 1;
+        alarm(gGraceSeconds);
+    }
     const char byte = 1;
     const ssize_t ignored = write(gSignalFd, &byte, 1);
     (void)ignored;
     errno = saved;
 }
 
-// Handles events until the time is up or the run ends.
+void OnGraceOver(int)
+{
+    const ssize_t ignored = write(STDERR_FILENO, gGraceMessage, gGraceMessageLength);
+    (void)ignored;
+    _exit(0);
+}
+
+// Handles events until the time is up or the run ends. Every pass polls the
+// signal pipe and the connection, without waiting when the next frame is
+// already due: frames that take longer than the period must not hide a
+// signal, nor starve a connection whose events are only read here.
 void WaitUntil(FrameLoopClient* client, const QuitSignals& signals, double until)
 {
     while (client->Running()) {
         client->HandleEvents();
-        const double left = until - SteadyNow();
-        if (!client->Running() || left <= 0)
+        if (!client->Running())
             return;
+        const double left = std::max(0.0, until - SteadyNow());
         pollfd fds[2] = {{client->WaitOn(), POLLIN, 0}, {signals.fd(), POLLIN, 0}};
         const int got = poll(fds, 2, int(std::ceil(left * 1000.0)));
         client->EndWait(got > 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0);
         if (got > 0 && (fds[1].revents & POLLIN))
             client->Quit();
-        if (got < 0 && errno != EINTR)
+        if ((got < 0 && errno != EINTR) || left <= 0)
             return;
     }
 }
@@ -52,15 +71,24 @@ double SteadyNow()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-QuitSignals::QuitSignals()
+QuitSignals::QuitSignals(unsigned graceSeconds)
 {
     if (pipe2(fds_, O_NONBLOCK | O_CLOEXEC) != 0)
         fds_[0] = fds_[1] = -1;
     gSignalFd = fds_[1];
+    gRaised = 0;
+    gGraceSeconds = std::max(1u, graceSeconds);
+    const int length = std::snprintf(gGraceMessage, sizeof gGraceMessage,
+                                     "larkspur: the run did not end within %u s of the signal (a display "
+                                     "server that does not answer, or a very slow frame); ending at once\n",
+                                     gGraceSeconds);
+    gGraceMessageLength = std::min(sizeof gGraceMessage - 1, size_t(std::max(0, length)));
     struct sigaction action = {};
+    action.sa_handler = OnGraceOver;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGALRM, &action, &oldAlarm_);
     action.sa_handler = OnQuitSignal;
     action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, &oldTerm_);
     sigaction(SIGINT, &action, &oldInt_);
 }
@@ -69,10 +97,17 @@ QuitSignals::~QuitSignals()
 {
     sigaction(SIGTERM, &oldTerm_, nullptr);
     sigaction(SIGINT, &oldInt_, nullptr);
+    alarm(0);
+    sigaction(SIGALRM, &oldAlarm_, nullptr);
     gSignalFd = -1;
     for (int fd : fds_)
         if (fd >= 0)
             close(fd);
+}
+
+bool QuitSignals::Raised() const
+{
+    return gRaised != 0;
 }
 
 void RunFrameLoop(FrameLoopClient* client, const QuitSignals& signals, double period)

@@ -3,7 +3,8 @@
 // between frames, and SIGTERM or SIGINT ending the run promptly.
 //
 // The loop never sleeps past the next frame and wakes at once for an event
-// or a signal, so a signal ends the run within one frame's work.
+// or a signal; it looks for a signal on every pass, also when the frames run
+// late, so a signal ends the run within one frame's work.
 #pragma once
 
 #include <csignal>
@@ -18,18 +19,30 @@ double SteadyNow();
 // SIGTERM and SIGINT, turned into a byte on a pipe that the loop polls
 // together with the connection. A second signal while the run is ending
 // takes the default action. One object at a time.
+//
+// A run still going graceSeconds after the first signal ends at once, with
+// status 0 and a line on stderr: a display server that is stopped or hung
+// holds the run inside one of its round trips (in a frame's drawing or in
+// the teardown), where no loop can look at the pipe, and a frame may take
+// longer than the grace. What is skipped then (freeing memory, windows and
+// contexts) the system and the server reclaim with the process. Destroying
+// the object calls the grace off.
 class QuitSignals {
 public:
-    QuitSignals();
+    static constexpr unsigned kGraceSeconds = 1;
+
+    explicit QuitSignals(unsigned graceSeconds = kGraceSeconds);
     ~QuitSignals();
     QuitSignals(const QuitSignals&) = delete;
     QuitSignals& operator=(const QuitSignals&) = delete;
 
     int fd() const { return fds_[0]; }
+    // A signal has arrived: a host with several views draws no more of them.
+    bool Raised() const;
 
 private:
     int fds_[2];
-    struct sigaction oldTerm_ = {}, oldInt_ = {};
+    struct sigaction oldTerm_ = {}, oldInt_ = {}, oldAlarm_ = {};
 };
 
 // What the loop drives. Every WaitOn is followed by exactly one EndWait.

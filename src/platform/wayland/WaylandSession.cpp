@@ -4,7 +4,7 @@
 
 #include "host/LarkspurView.h"
 #include "platform/loop/FrameLoop.h"
-#include "platform/wayland/WakeRule.h"
+#include "platform/loop/WakeRule.h"
 #include "platform/wayland/WaylandHost.h"
 #include "platform/wayland/WaylandSurface.h"
 
@@ -601,13 +601,17 @@ void Session::Wake(const char* by)
     if (end_ != End::Running)
         return;
     if (run_.verbose)
-        std::fprintf(stderr, "larkspur: woken by %s\n", by);
+        SayWoken(by);
     end_ = End::Asked;
 }
 
 void Session::Frame()
 {
     for (const auto& view : views_) {
+        // After a signal the run ends; the other outputs' frames would only
+        // delay it.
+        if (signals_.Raised())
+            break;
         WaylandHost& host = *view->host;
         // A surface the compositor has not asked to redraw is not drawn.
         if (host.timerStopped() || !host.surface().frameDue())

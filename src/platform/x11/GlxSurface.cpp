@@ -101,9 +101,8 @@ int PinDriver(dl_phdr_info* info, size_t, void*)
     return 0;
 }
 
-// Mesa unloads its driver when the display is closed; what the driver still
-// holds then looks leaked to leak checkers, with no names to tell. Keeping
-// the driver loaded until the process ends leaves it plainly reachable.
+} // namespace
+
 void KeepDriverLoaded()
 {
     static bool pinned = false;
@@ -111,8 +110,6 @@ void KeepDriverLoaded()
         dl_iterate_phdr(PinDriver, nullptr);
     pinned = true;
 }
-
-} // namespace
 
 Atom DeleteWindowAtom(Display* display)
 {
@@ -137,6 +134,7 @@ std::unique_ptr<GlxSurface> GlxSurface::ForWindow(Display* display, Window windo
         return nullptr;
     }
     std::unique_ptr<GlxSurface> surface(new GlxSurface(display, window, false));
+    surface->root_ = window == attributes.root;
     VisualInfoPtr visual = VisualOfWindow(display, attributes);
     const bool made = visual && SuitsView(display, visual.get()) ? surface->CreateContext(visual.get(), error)
                                                                  : surface->AddChild(attributes, error);
@@ -151,12 +149,11 @@ bool GlxSurface::AddChild(const XWindowAttributes& attributes, std::string* erro
                  "with them";
         return false;
     }
-    const bool onRoot = window_ == attributes.root;
     drawable_ = CreateWindowOfVisual(display_, window_, *visual, 0, 0, attributes.width, attributes.height,
-                                     NoEventMask, onRoot, &colormap_);
+                                     NoEventMask, root_, &colormap_);
     // Drawn on the root, the view stays beneath the other windows, as the
     // root itself does.
-    if (onRoot)
+    if (root_)
         XLowerWindow(display_, drawable_);
     return CreateContext(visual.get(), error);
 }
@@ -171,8 +168,11 @@ std::unique_ptr<GlxSurface> GlxSurface::NewWindow(Display* display, int x, int y
         return nullptr;
     }
     Colormap colormap = None;
+    // Full screen, any button or pointer motion may end the run as a key does.
+    const long events = StructureNotifyMask | KeyPressMask | ExposureMask |
+                        (fullscreen ? ButtonPressMask | PointerMotionMask | EnterWindowMask : NoEventMask);
     const Window window = CreateWindowOfVisual(display, RootWindow(display, screen), *visual, x, y, width, height,
-                                               StructureNotifyMask | KeyPressMask | ExposureMask, false, &colormap);
+                                               events, false, &colormap);
     std::unique_ptr<GlxSurface> surface(new GlxSurface(display, window, true));
     surface->colormap_ = colormap;
 
@@ -216,6 +216,11 @@ GlxSurface::~GlxSurface()
     // as it was.
     if (throughChild() && !gone_)
         XDestroyWindow(display_, drawable_);
+    // The root drawn into directly would keep our last frame: it gets its own
+    // background back, and the programs drawing on it (a desktop's icons) are
+    // asked to draw again. A child's going does that by itself.
+    if (root_ && !throughChild())
+        XClearArea(display_, window_, 0, 0, 0, 0, True);
     if (own_ && !gone_)
         XDestroyWindow(display_, window_);
     if (colormap_ != None)

@@ -7,6 +7,7 @@
 // visual has all that is drawn into directly; otherwise the view draws into
 // a child window of a suitable visual that covers the given one and follows
 // its size, as other X screensavers do. Each surface has its own context.
+// The root window shows its own background again when the surface goes.
 // Once the window is known to be gone nothing is sent for it any more:
 // making the surface current then releases any current context, so stray
 // OpenGL calls do nothing.
@@ -24,9 +25,10 @@ public:
     // the window's visual does not suit a view; null with *error set when the
     // window does not exist or its screen has no suitable visual.
     static std::unique_ptr<GlxSurface> ForWindow(Display* display, Window window, std::string* error);
-    // A new, unmapped window at the given place on the default screen. Full
-    // screen windows have no decorations and ask the window manager for the
-    // full-screen state; others are ordinary windows titled "Larkspur".
+    // A new, unmapped window at the given place on the default screen, taking
+    // key presses. Full screen windows have no decorations, ask the window
+    // manager for the full-screen state and take buttons and pointer motion
+    // too; others are ordinary windows titled "Larkspur".
     static std::unique_ptr<GlxSurface> NewWindow(Display* display, int x, int y, int width, int height,
                                                  bool fullscreen, std::string* error);
     ~GlxSurface();
@@ -64,10 +66,18 @@ private:
     Window window_;
     Window drawable_;
     bool own_;
+    // The window is its screen's root.
+    bool root_ = false;
     Colormap colormap_ = None;
     GLXContext context_ = nullptr;
     bool gone_ = false;
 };
+
+// Mesa unloads its driver when the display is closed; what the driver still
+// holds then looks leaked to leak checkers, with no names to tell. Keeping
+// the driver loaded until the process ends leaves it plainly reachable. For
+// any process that has used GLX, once the driver is loaded.
+void KeepDriverLoaded();
 
 // The atom of WM_DELETE_WINDOW, which our own windows take part in.
 Atom DeleteWindowAtom(Display* display);

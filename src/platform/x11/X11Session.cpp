@@ -3,6 +3,7 @@
 
 #include "host/LarkspurView.h"
 #include "platform/loop/FrameLoop.h"
+#include "platform/loop/WakeRule.h"
 #include "platform/x11/GlxSurface.h"
 #include "platform/x11/X11Errors.h"
 #include "platform/x11/X11Host.h"
@@ -54,6 +55,9 @@ private:
     void EndWait(bool) override { CheckErrors(); }
     void Quit() override { end_ = End::Asked; }
     void Handle(const XEvent& event);
+    // Input in full screen, where keys, buttons and pointer motion wake;
+    // false for other events.
+    bool HandleWakeInput(const XEvent& event);
     void Resize(View& view, int width, int height);
     void OnMonitorChange();
     void CheckErrors();
@@ -67,6 +71,7 @@ private:
     std::unique_ptr<Display, DisplayCloser> display_;
     X11Shared shared_;
     std::vector<View> views_;
+    WakeRule wake_{0.0};
     End end_ = End::Running;
     int randrEvents_ = -1;
     Atom wmProtocols_ = None;
@@ -142,8 +147,11 @@ bool Session::AddGivenWindowView()
     XWindowAttributes attributes;
     XGetWindowAttributes(display, window, &attributes);
     XSelectInput(display, window, StructureNotifyMask);
-    const bool preview =
-        run_.preview || IsPreviewSize(attributes.width, attributes.height) || IsEmbeddedWindow(display, window);
+    // The root window is the whole screen, never a settings dialog's pane,
+    // however small the screen.
+    const bool onRoot = window == attributes.root;
+    const bool preview = run_.preview || (!onRoot && (IsPreviewSize(attributes.width, attributes.height) ||
+                                                      IsEmbeddedWindow(display, window)));
     shared_.saverWindow = window;
     const int screen = ScreenOfWindow(window);
     if (run_.verbose)
@@ -209,6 +217,10 @@ View* Session::ViewOf(Window window)
 void Session::Frame()
 {
     for (View& view : views_) {
+        // After a signal the run ends; the other monitors' frames would only
+        // delay it.
+        if (signals_.Raised())
+            break;
         if (view.host->timerStopped())
             continue;
         const int64_t flushes = view.host->flushes();
@@ -260,6 +272,8 @@ void Session::Handle(const XEvent& event)
     View* view = ViewOf(event.xany.window);
     if (!view)
         return;
+    if (run_.target == X11Run::Target::Fullscreen && HandleWakeInput(event))
+        return;
     switch (event.type) {
     case ConfigureNotify:
         Resize(*view, event.xconfigure.width, event.xconfigure.height);
@@ -286,6 +300,36 @@ void Session::Handle(const XEvent& event)
     default:
         break;
     }
+}
+
+bool Session::HandleWakeInput(const XEvent& event)
+{
+    // Root coordinates, so that a pointer going from one monitor's window to
+    // another's keeps one frame of reference.
+    const char* by = nullptr;
+    switch (event.type) {
+    case KeyPress:
+        by = "a key";
+        break;
+    case ButtonPress:
+        by = "a button";
+        break;
+    case EnterNotify:
+        wake_.Enter(SteadyNow(), event.xcrossing.x_root, event.xcrossing.y_root);
+        break;
+    case MotionNotify:
+        if (wake_.Motion(SteadyNow(), event.xmotion.x_root, event.xmotion.y_root))
+            by = "pointer motion";
+        break;
+    default:
+        return false;
+    }
+    if (by && end_ == End::Running) {
+        if (run_.verbose)
+            SayWoken(by);
+        end_ = End::Asked;
+    }
+    return true;
 }
 
 void Session::CheckErrors()
@@ -347,6 +391,7 @@ int Session::Run()
     for (View& view : views_)
         StartView(view);
 
+    wake_ = WakeRule(SteadyNow());
     RunFrameLoop(this, signals_, double(run_.delayMicroseconds) / 1e6);
     Report();
     return end_ == End::Failed ? 1 : 0;
@@ -367,7 +412,8 @@ bool IsEmbeddedWindow(Display* display, Window window)
     const bool known = XQueryTree(display, window, &root, &parent, &children, &count) != 0;
     if (children)
         XFree(children);
-    if (!known || trap.Failed() || parent == root)
+    // The root window has no parent.
+    if (!known || trap.Failed() || parent == root || parent == None)
         return false;
     // A top-level window that a window manager has framed carries WM_STATE.
     Atom type = None;

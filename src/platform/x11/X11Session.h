@@ -5,11 +5,12 @@
 // the root), one view; one borderless window per monitor (--fullscreen), a
 // view each; or one ordinary 1280x720 window. A given window of at most
 // 640x480, or one inside another program's window, is a settings dialog's
-// preview. Every view's frame is
-// called on a steady timer, X events are handled between frames, and the
-// run ends cleanly (every scene torn down) on SIGTERM or SIGINT, when the
-// window is destroyed, on an X error, and in our own windows on q, Escape or
-// closing the window.
+// preview; the root window never is. Every view's frame is called on a
+// steady timer, X events are handled between frames, and the run ends
+// cleanly (every scene torn down) on SIGTERM or SIGINT, when the window is
+// destroyed, on an X error, and in our own windows on q, Escape or closing
+// the window; full screen, any key, button or pointer motion (WakeRule) ends
+// it too.
 #pragma once
 
 #include "host/Settings.h"
@@ -42,7 +43,7 @@ bool IsPreviewSize(int width, int height);
 // framed by a window manager or not) is a settings dialog's preview pane,
 // whatever its size: XScreenSaver 6's pane is about 725x407 to 800x490 and
 // grows with its dialog, and the full-view overlay ("move the mouse to wake
-// up") reads wrongly there.
+// up") reads wrongly there. False for the root window.
 bool IsEmbeddedWindow(Display* display, Window window);
 
 // The whole run; returns the exit status: 0 for a run that ended as asked

@@ -1,5 +1,8 @@
-// WakeRule: the pointer's reference point and the distance test.
-#include "platform/wayland/WakeRule.h"
+// WakeRule: the pointer's reference point, the distance test and the line
+// that tells what woke the run.
+#include "platform/loop/WakeRule.h"
+
+#include <cstdio>
 
 void WakeRule::Enter(double now, double x, double y)
 {
@@ -20,4 +23,9 @@ bool WakeRule::Motion(double now, double x, double y)
     }
     const double dx = x - x_, dy = y - y_;
     return dx * dx + dy * dy > kMotionPixels * kMotionPixels;
+}
+
+void SayWoken(const char* by)
+{
+    std::fprintf(stderr, "larkspur: woken by %s\n", by);
 }

@@ -1,7 +1,7 @@
 // WakeRule: which pointer motion ends a full-screen run.
 #include <gtest/gtest.h>
 
-#include "platform/wayland/WakeRule.h"
+#include "platform/loop/WakeRule.h"
 
 #include <vector>
 
@@ -14,7 +14,7 @@ struct Event {
 
 // Each case is a sequence from a run started at t = 0, built so that only its
 // last motion may wake; a fault that wakes earlier also wakes at the last.
-TEST(WaylandWakeRule, MotionWakesOnlyBeyondAFewPixelsAfterTheGrace)
+TEST(WakeRule, MotionWakesOnlyBeyondAFewPixelsAfterTheGrace)
 {
     const struct {
         const char* name;
