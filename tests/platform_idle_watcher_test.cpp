@@ -199,7 +199,7 @@ TEST_F(IdleWatcher, OnX11StartsAndEndsTheSaverThroughTheScreenSaverExtension)
     ExpectExit(*second, 5.0, 0,
                "larkspur: an idle watcher already runs on display '" + xvfb.name() + "'; this one ends\n");
     ASSERT_TRUE(Says(*watcher, "monitor 0 at 640x480+0+0")) << watcher->Stderr();
-    // The saver takes no notice of input in its first half second.
+    // It shows until input comes.
     EXPECT_FALSE(Says(*watcher, kEnds, 1.0)) << watcher->Stderr();
     ASSERT_EQ(RunCommand(display + " xdotool key x"), 0);
     EXPECT_TRUE(Says(*watcher, kEnds, 5.0)) << watcher->Stderr();
