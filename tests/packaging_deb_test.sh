@@ -77,7 +77,8 @@ for path in /usr/bin/larkspur /usr/bin/larkspur-config /usr/bin/larkspur-pack \
   /usr/share/man/man1/larkspur-pack.1.gz /usr/share/xscreensaver/config/larkspur.xml \
   /usr/share/applications/screensavers/larkspur.desktop /usr/share/applications/larkspur-config.desktop \
   /usr/share/doc/larkspur/copyright /usr/share/doc/larkspur/changelog.Debian.gz \
-  /usr/share/doc/larkspur/README.md; do
+  /usr/share/doc/larkspur/README.md /usr/lib/systemd/user/larkspur-idle.service \
+  /usr/share/larkspur/larkspur-idle.desktop; do
   check "the package holds $path" grep -qxF "$path" "$scratch/paths"
 done
 check "everything is under /usr, nothing under /usr/local" \
@@ -113,7 +114,12 @@ rc=$?
 check "larkspur-config --list exits 0 (got $rc): $(cat "$scratch/list.out")" test $rc -eq 0
 check "larkspur-config --list prints the settings" grep -q '^NumDogs=' "$scratch/list.out"
 check "XScreenSaver's larkspur.xml parses" xmllint --noout /usr/share/xscreensaver/config/larkspur.xml
-for entry in /usr/share/applications/larkspur-config.desktop /usr/share/applications/screensavers/larkspur.desktop; do
+check "the idle watcher's unit runs /usr/bin/larkspur --idle" \
+  grep -qxF 'ExecStart=/usr/bin/larkspur --idle' /usr/lib/systemd/user/larkspur-idle.service
+check "installing enabled the idle watcher for nobody" \
+  test -z "$(find /etc/systemd/user /etc/xdg/autostart -name 'larkspur*' 2>/dev/null)"
+for entry in /usr/share/applications/larkspur-config.desktop /usr/share/applications/screensavers/larkspur.desktop \
+  /usr/share/larkspur/larkspur-idle.desktop; do
   check "$entry validates" desktop-file-validate "$entry"
 done
 for page in /usr/share/man/man6/larkspur.6.gz /usr/share/man/man1/larkspur-config.1.gz /usr/share/man/man1/larkspur-pack.1.gz; do

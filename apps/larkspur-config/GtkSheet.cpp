@@ -40,6 +40,16 @@ private:
     GtkSpinButton* widget_;
 };
 
+class GtkTextField : public SheetTextField {
+public:
+    explicit GtkTextField(GtkEntry* widget) : widget_(widget) {}
+    std::string stringValue() const override { return gtk_entry_get_text(widget_); }
+    void setStringValue(const std::string& value) override { gtk_entry_set_text(widget_, value.c_str()); }
+
+private:
+    GtkEntry* widget_;
+};
+
 class GtkPopUp : public SheetPopUp {
 public:
     explicit GtkPopUp(GtkComboBox* widget) : widget_(widget) {}
@@ -108,8 +118,8 @@ gboolean CloseWindow(GtkWidget*, GdkEvent*, gpointer sheet)
 
 } // namespace
 
-GtkSheetHost::GtkSheetHost(std::string interfaceFile, std::string readMeFile)
-    : interfaceFile_(std::move(interfaceFile)), readMeFile_(std::move(readMeFile))
+GtkSheetHost::GtkSheetHost(std::string interfaceFile, std::string readMeFile, IdleServiceSetup idleService)
+    : interfaceFile_(std::move(interfaceFile)), readMeFile_(std::move(readMeFile)), idleService_(std::move(idleService))
 {
 }
 
@@ -173,6 +183,14 @@ SheetWindow* GtkSheetHost::LoadInterface(const char*, ConfigureSheet* owner)
         owner->oBGPath = folderButton_.get();
     } else if (loadError_.empty()) {
         loadError_ = interfaceFile_ + ": the button 'oBGPath' must hold a label";
+    }
+    owner->oIdleWatcher = check("oIdleWatcher");
+    owner->oStartAfter = field("oStartAfter", kMinStartAfter, kMaxStartAfter);
+    owner->oLockAfter = field("oLockAfter", kMinLockAfter, kMaxLockAfter);
+    if (auto* entry = static_cast<GtkEntry*>(widget("oLockCommand", GTK_TYPE_ENTRY))) {
+        gtk_entry_set_max_length(entry, int(kMaxLockCommandBytes));
+        lockCommand_ = std::make_unique<GtkTextField>(entry);
+        owner->oLockCommand = lockCommand_.get();
     }
     if (!window)
         return nullptr;

@@ -135,11 +135,13 @@ std::string DataFile(const char* source, const char* installed)
     return ExecutableFolder() == LARKSPUR_BUILD_BIN_DIR ? source : installed;
 }
 
-// Reads the settings a starting screensaver view would use; only Save
-// writes, so opening and cancelling leaves the file as it was.
-void ReadViewSettings(SETTINGS* settings, bool* mainMonitorOnly)
+// Reads the settings a starting screensaver view and idle watcher would use;
+// only Save writes, so opening and cancelling leaves the file as it was.
+void ReadViewSettings(SETTINGS* settings, bool* mainMonitorOnly, IdleSettings* idle)
 {
-    ReadSettings(*OpenModulePreferences(kPreferencesModule, PreferencesUse::Look), settings, mainMonitorOnly);
+    const auto store = OpenModulePreferences(kPreferencesModule, PreferencesUse::Look);
+    ReadSettings(*store, settings, mainMonitorOnly);
+    ReadIdleSettings(*store, idle);
 }
 
 int RunWindow(const CommandLine& line, char* program)
@@ -160,10 +162,18 @@ int RunWindow(const CommandLine& line, char* program)
 
     SETTINGS settings;
     bool mainMonitorOnly = false;
-    ReadViewSettings(&settings, &mainMonitorOnly);
+    IdleSettings idle;
+    ReadViewSettings(&settings, &mainMonitorOnly, &idle);
+    // The watcher the window starts where systemd does not is the larkspur
+    // beside this program, else the one on the PATH.
+    IdleServiceSetup idleService;
+    idleService.autostartTemplate = DataFile(LARKSPUR_SOURCE_AUTOSTART, LARKSPUR_INSTALL_AUTOSTART);
+    const std::string larkspur = ExecutableFolder() + "/larkspur";
+    if (g_file_test(larkspur.c_str(), G_FILE_TEST_IS_EXECUTABLE))
+        idleService.program = larkspur;
     GtkSheetHost host(DataFile(LARKSPUR_SOURCE_INTERFACE, LARKSPUR_INSTALL_INTERFACE),
-                      DataFile(LARKSPUR_SOURCE_README, LARKSPUR_INSTALL_README));
-    ConfigureSheet sheet(&host, &settings, &mainMonitorOnly);
+                      DataFile(LARKSPUR_SOURCE_README, LARKSPUR_INSTALL_README), idleService);
+    ConfigureSheet sheet(&host, &settings, &mainMonitorOnly, &idle);
     SheetWindow* window = sheet.configureSheet();
     if (!window) {
         std::fprintf(stderr, "larkspur-config: cannot load the settings window: %s\n", host.loadError().c_str());

@@ -1,7 +1,8 @@
 // larkspur: the screensaver program. Reads the command line and runs the
 // view in the chosen mode: on the X display (XScreenSaver's window, a window
 // id, the root, a window per monitor, or its own window), as a Wayland client
-// (its own window, or a surface per output), or headless (EGL).
+// (its own window, or a surface per output), or headless (EGL); or watches
+// for idleness and runs itself in full screen then (--idle).
 //
 // Exit status: 0 on success, 1 when the run fails (no display or compositor,
 // window or OpenGL context, an X error, a lost connection, a frame that
@@ -10,6 +11,8 @@
 
 #include "platform/desktop/XScreenSaverRegistration.h"
 #include "platform/headless/HeadlessHost.h"
+#include "platform/idle/IdleWatcher.h"
+#include "platform/prefs/KeyFilePreferences.h"
 #include "platform/wayland/WaylandSession.h"
 #include "platform/x11/X11Session.h"
 
@@ -35,6 +38,14 @@ bool IsFolder(const std::string& path)
     return !path.empty() && access(path.c_str(), R_OK | X_OK) == 0;
 }
 
+// This program's own file; empty when it cannot be read.
+std::string SelfPath()
+{
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    return length > 0 ? std::string(self, size_t(length)) : std::string();
+}
+
 // --resources, else $LARKSPUR_RESOURCES, else the build tree's packs when
 // running from the build tree, else the installed ones.
 std::string ResourcesFolder(const Options& options)
@@ -43,11 +54,8 @@ std::string ResourcesFolder(const Options& options)
         return options.resources;
     if (const char* env = std::getenv("LARKSPUR_RESOURCES"); env && env[0])
         return env;
-    char self[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length > 0) {
-        self[length] = '\0';
-        const std::string exe(self);
+    const std::string exe = SelfPath();
+    if (!exe.empty()) {
         const std::string folder = exe.substr(0, exe.rfind('/'));
         if (folder == LARKSPUR_BUILD_BIN_DIR && IsFolder(LARKSPUR_BUILD_RESOURCES))
             return LARKSPUR_BUILD_RESOURCES;
@@ -123,6 +131,26 @@ bool SaverWindow(X11Run* run, std::string* error)
     return true;
 }
 
+// The watcher's delays and lock command come from the saved settings, read
+// once as it starts, unless the command line gives them. Its saver is this
+// program in full screen, on the display system the watcher watches, with
+// the options the watcher was given.
+IdleRun MakeIdleRun(const Options& options, Backend backend)
+{
+    IdleSettings idle;
+    ReadIdleSettings(*OpenModulePreferences(kPreferencesModule, PreferencesUse::Look), &idle);
+    IdleRun run;
+    run.wayland = backend == Backend::Wayland;
+    run.startAfter = double(options.idleSeconds.value_or(idle.startAfter * 60));
+    run.lockAfter = double(options.lockSeconds.value_or(idle.lockAfter * 60));
+    run.lockCommand = options.lockCommand.value_or(idle.lockCommand);
+    const std::string self = SelfPath();
+    run.saver = {self.empty() ? "larkspur" : self, "--fullscreen", run.wayland ? "--wayland" : "--x11"};
+    run.saver.insert(run.saver.end(), options.saverArgs.begin(), options.saverArgs.end());
+    run.verbose = options.verbose;
+    return run;
+}
+
 int Register()
 {
     const char* home = std::getenv("HOME");
@@ -160,7 +188,10 @@ int main(int argc, char** argv)
         return Register();
     if (options.mode == DrawMode::Headless)
         return RunHeadless(MakeRun(options), options.settings);
-    if (ChooseBackend(options, std::getenv("WAYLAND_DISPLAY")) == Backend::Wayland)
+    const Backend backend = ChooseBackend(options, std::getenv("WAYLAND_DISPLAY"));
+    if (options.idle)
+        return RunIdleWatcher(MakeIdleRun(options, backend));
+    if (backend == Backend::Wayland)
         return RunWayland(MakeWaylandRun(options), options.settings);
     X11Run run = MakeX11Run(options);
     if (options.mode == DrawMode::Root && !SaverWindow(&run, &error))
