@@ -104,6 +104,13 @@ mkdir -p "$home"
 # display, and nothing pointing at the build tree.
 as_user() { env -i PATH=/usr/bin:/bin HOME="$home" "$@"; }
 check "larkspur is found as /usr/bin/larkspur" test "$(as_user sh -c 'command -v larkspur')" = /usr/bin/larkspur
+# The programs report the package's version, without its Debian release.
+upstream=$(dpkg-deb -f "$deb" Version)
+upstream=${upstream%-*}
+for program in larkspur larkspur-config larkspur-pack; do
+  check "$program --version prints '$program $upstream': $(as_user "$program" --version 2>&1)" \
+    test "$(as_user "$program" --version)" = "$program $upstream"
+done
 as_user larkspur --headless --seconds 2 >"$scratch/run.out" 2>"$scratch/run.err"
 rc=$?
 check "larkspur --headless --seconds 2 exits 0 (got $rc)" test $rc -eq 0

@@ -54,7 +54,8 @@ const char* const kUsage =
     "           OPTION: 0 opaque, 1 colour key, 2 alpha from brightness\n"
     "       larkspur-pack decode IN OUT.png   (IN: picture, TGA file or PACK:N)\n"
     "       larkspur-pack model-info FILE     (FILE: creature pack or .ms3d model)\n"
-    "       larkspur-pack contact-sheet PACK OUT.png [COATS.png]\n";
+    "       larkspur-pack contact-sheet PACK OUT.png [COATS.png]\n"
+    "       larkspur-pack --version\n";
 
 int Usage(const char* why = nullptr)
 {
@@ -440,6 +441,10 @@ int main(int argc, char** argv)
     const std::string& command = args[0];
     if (command == "-h" || command == "--help") {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command == "--version" && args.size() == 1) {
+        std::puts("larkspur-pack " LARKSPUR_VERSION);
         return 0;
     }
     if (command == "list" && args.size() == 2)

@@ -184,6 +184,10 @@ int main(int argc, char** argv)
         std::fputs(kHelp, stdout);
         return 0;
     }
+    if (options.version) {
+        std::puts("larkspur " LARKSPUR_VERSION);
+        return 0;
+    }
     if (options.registerSaver)
         return Register();
     if (options.mode == DrawMode::Headless)
