@@ -295,9 +295,11 @@ TEST(LarkspurConfigWindow, ShowsTheStoredValuesAndSaveWritesThem)
         60.0));
 
     // Each label's letter with Alt focuses its control: the number and the
-    // size are typed over, the picture goes to its first item, the check box
-    // flips and Save is pressed. The other controls are left as they were.
-    ASSERT_EQ(config.Keys(window, "alt+n ctrl+a 4 2 alt+z ctrl+a 8 0 alt+p Home alt+r alt+s"), 0);
+    // size are typed over, letters typed over the footprints (the box takes
+    // none, so its text is left empty) keep its value, the picture goes to its
+    // first item, the check box flips and Save is pressed. The other controls
+    // are left as they were.
+    ASSERT_EQ(config.Keys(window, "alt+n ctrl+a 4 2 alt+z ctrl+a 8 0 alt+f ctrl+a x y alt+p Home alt+r alt+s"), 0);
     ExpectExit(config.program(), 60.0, 0);
     // The untouched controls kept the stored values (a window showing the
     // defaults would have saved those), and the version is kept, so the next

@@ -99,6 +99,29 @@ TEST(LarkspurProgram, HelpListsTheOptionsAndBadCommandLinesExitTwoWithAReason)
     }
 }
 
+// The three programs print the build's one version, in one format, and do
+// nothing else: no settings file appears.
+TEST(LarkspurProgram, VersionIsTheBuildsOwnOnEveryProgram)
+{
+    TempDir dir;
+    const struct {
+        std::string command, prints;
+    } programs[] = {
+        {kProgram + " --version", "larkspur " LARKSPUR_VERSION "\n"},
+        {kProgram + " -version", "larkspur " LARKSPUR_VERSION "\n"},
+        {LARKSPUR_CONFIG_PROGRAM " --version", "larkspur-config " LARKSPUR_VERSION "\n"},
+        {LARKSPUR_PACK_TOOL " --version", "larkspur-pack " LARKSPUR_VERSION "\n"},
+    };
+    for (const auto& p : programs) {
+        std::string out;
+        EXPECT_EQ(RunCommand("env -u DISPLAY XDG_CONFIG_HOME='" + dir.File("config") + "' " + p.command, &out), 0)
+            << p.command;
+        EXPECT_EQ(out, p.prints);
+    }
+    EXPECT_NE(RunCommand("test -e '" + dir.File("config") + "'"), 0);
+    EXPECT_NE(std::string(LARKSPUR_VERSION).find('.'), std::string::npos);
+}
+
 // Every tick draws, the first one too: --fps counts the 40 ticks of a second.
 // PNG rows run from the top: the picture's quadrants land where they were
 // (a flip either way would move another colour into the corners).

@@ -5,6 +5,7 @@
 #include "maths/Misc.h"
 #include "platform/prefs/KeyFilePreferences.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -19,6 +20,20 @@ private:
     GtkToggleButton* widget_;
 };
 
+// GTK reads a spin button's text that is no number, such as the empty text
+// left when letters are typed over a selection, as 0; such text keeps the last
+// value instead. Numbers are left to GTK, which keeps them in range.
+gint KeepLastValueUnlessNumber(GtkSpinButton* widget, gdouble* value, gpointer)
+{
+    const char* text = gtk_entry_get_text(GTK_ENTRY(widget));
+    char* end = nullptr;
+    const double number = g_strtod(text, &end);
+    if (end != text && *end == '\0' && std::isfinite(number))
+        return FALSE;
+    *value = gtk_spin_button_get_value(widget);
+    return TRUE;
+}
+
 class GtkIntegerField : public SheetIntegerField {
 public:
     GtkIntegerField(GtkSpinButton* widget, int64_t low, int64_t high) : widget_(widget)
@@ -27,6 +42,7 @@ public:
         gtk_spin_button_set_range(widget_, double(low), double(high));
         gtk_spin_button_set_digits(widget_, 0);
         gtk_spin_button_set_numeric(widget_, TRUE);
+        g_signal_connect(widget_, "input", G_CALLBACK(KeepLastValueUnlessNumber), nullptr);
     }
     int32_t intValue() const override
     {

@@ -40,6 +40,7 @@ void PrintHelp()
         "  --get KEY          print the value of one setting\n"
         "  --set KEY=VALUE    change a setting; give --set again for more (all are checked before any is saved)\n"
         "  --help             show this help\n"
+        "  --version          print the program's version\n"
         "\n"
         "Keys (case does not matter):\n"
         "  NumDogs            number of creatures, %lld to %lld\n"
@@ -59,6 +60,7 @@ void PrintHelp()
 
 struct CommandLine {
     bool help = false;
+    bool version = false;
     KeyCommand command;
     // Arguments left for GTK (such as --display) or found unknown.
     std::vector<std::string> rest;
@@ -96,6 +98,8 @@ bool Parse(const std::vector<std::string>& args, CommandLine* line, std::string*
         std::string text;
         if (name == "help" && !inlineValue) {
             line->help = true;
+        } else if (name == "version" && !inlineValue) {
+            line->version = true;
         } else if (name == "list" && !inlineValue) {
             if (!command(KeyCommand::List))
                 return false;
@@ -197,6 +201,10 @@ int main(int argc, char** argv)
         return Usage(error);
     if (line.help) {
         PrintHelp();
+        return 0;
+    }
+    if (line.version) {
+        std::puts("larkspur-config " LARKSPUR_VERSION);
         return 0;
     }
     if (line.command.kind != KeyCommand::None) {

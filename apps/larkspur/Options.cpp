@@ -58,7 +58,8 @@ const char* const kHelp =
     "  --lock-command CMD      lock with this shell command instead of LockCommand\n"
     "\n"
     "  --register              add Larkspur to your XScreenSaver programs (or enable it there)\n"
-    "  -h, --help              show this help\n";
+    "  -h, --help              show this help\n"
+    "  --version               print the program's version\n";
 
 namespace {
 
@@ -208,6 +209,7 @@ bool ParseMonitor(const std::string& text, Options::Monitor* monitor)
 const OptionRule kOptions[] = {
     {"help", false, [](Options* o, const std::string&, std::string*) { return o->help = true; }},
     {"h", false, [](Options* o, const std::string&, std::string*) { return o->help = true; }},
+    {"version", false, [](Options* o, const std::string&, std::string*) { return o->version = true; }},
     {"root", false, [](Options* o, const std::string&, std::string* e) { return SetMode(o, DrawMode::Root, e); }},
     {"window-id", true,
      [](Options* o, const std::string& v, std::string* e) {

@@ -19,6 +19,7 @@ enum class Backend { Auto, Wayland, X11 };
 
 struct Options {
     bool help = false;
+    bool version = false;
     DrawMode mode = DrawMode::Window;
     // --wayland or --x11; Auto decides by the session (ChooseBackend).
     Backend backend = Backend::Auto;

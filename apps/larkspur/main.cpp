@@ -7,11 +7,14 @@
 // Exit status: 0 on success, 1 when the run fails (no display or compositor,
 // window or OpenGL context, an X error, a lost connection, a frame that
 // cannot be written), 2 for a bad command line or a bad $XSCREENSAVER_WINDOW.
+// Run by XScreenSaver, a run that SIGTERM or SIGINT ended ends by that signal
+// instead of status 0, as XScreenSaver expects of its hacks.
 #include "Options.h"
 
 #include "platform/desktop/XScreenSaverRegistration.h"
 #include "platform/headless/HeadlessHost.h"
 #include "platform/idle/IdleWatcher.h"
+#include "platform/loop/FrameLoop.h"
 #include "platform/prefs/KeyFilePreferences.h"
 #include "platform/wayland/WaylandSession.h"
 #include "platform/x11/X11Session.h"
@@ -81,9 +84,18 @@ HeadlessRun MakeRun(const Options& options)
     return run;
 }
 
+// XScreenSaver runs its hacks with --root (the settings dialog's preview
+// with --window-id too) and names its window in $XSCREENSAVER_WINDOW.
+bool RunByXScreenSaver(const Options& options)
+{
+    const char* window = std::getenv("XSCREENSAVER_WINDOW");
+    return options.mode == DrawMode::Root || options.mode == DrawMode::WindowId || (window && window[0]);
+}
+
 // What every display host is given alike.
 void FillHostRun(const Options& options, HostRun* run)
 {
+    run->endBySignal = RunByXScreenSaver(options);
     run->preview = options.preview;
     run->delayMicroseconds = options.delay;
     run->fps = options.fps;
@@ -151,6 +163,14 @@ IdleRun MakeIdleRun(const Options& options, Backend backend)
     return run;
 }
 
+// A clean run's status, unless a quit signal ended it and it ends by that.
+int Ended(const HostRun& run, int status)
+{
+    if (status == 0 && run.endBySignal)
+        EndByQuitSignal();
+    return status;
+}
+
 int Register()
 {
     const char* home = std::getenv("HOME");
@@ -184,6 +204,10 @@ int main(int argc, char** argv)
         std::fputs(kHelp, stdout);
         return 0;
     }
+    if (options.version) {
+        std::puts("larkspur " LARKSPUR_VERSION);
+        return 0;
+    }
     if (options.registerSaver)
         return Register();
     if (options.mode == DrawMode::Headless)
@@ -191,10 +215,12 @@ int main(int argc, char** argv)
     const Backend backend = ChooseBackend(options, std::getenv("WAYLAND_DISPLAY"));
     if (options.idle)
         return RunIdleWatcher(MakeIdleRun(options, backend));
-    if (backend == Backend::Wayland)
-        return RunWayland(MakeWaylandRun(options), options.settings);
+    if (backend == Backend::Wayland) {
+        const WaylandRun run = MakeWaylandRun(options);
+        return Ended(run, RunWayland(run, options.settings));
+    }
     X11Run run = MakeX11Run(options);
     if (options.mode == DrawMode::Root && !SaverWindow(&run, &error))
         return Usage(error);
-    return RunX11(run, options.settings);
+    return Ended(run, RunX11(run, options.settings));
 }
