@@ -51,6 +51,8 @@ std::string StoreText(const TempDir& dir)
 
 const char* const kStoredKeys = "version=1.1\nMainMonitorOnly=true\nDogSize=150\nNumDogs=40\nNumFootprints=300\n"
                                 "BGType=2\nBGRes=0\nBGPath=/srv/pictures/\nTileBG=false\n";
+// The idle watcher's keys at their defaults, shown after the others.
+const std::string kIdleDefaults = "StartAfter=10\nLockAfter=0\nLockCommand=loginctl lock-session\n";
 
 // Looking never writes the store; a file that is not a key file, or that
 // cannot be read, shows the defaults and is neither replaced nor set aside,
@@ -66,14 +68,15 @@ TEST(LarkspurConfigKeys, ListAndGetShowTheValuesInUseAndAStoreThatCannotBeUsedIs
         int status;
         std::string out, err; // err: what stderr starts with
     } cases[] = {
-        {kStoredKeys, false, "--list", 0, kStoredKeys, ""},
+        // A file made before the idle watcher's keys shows their defaults.
+        {kStoredKeys, false, "--list", 0, kStoredKeys + kIdleDefaults, ""},
         // Keys match whatever their case; one or two dashes, value after "=".
         {kStoredKeys, false, "-get=bgpath", 0, "/srv/pictures/\n", ""},
         // A store of another version shows the values that carry over;
         // out-of-range values show as the screensaver brings them in.
         {"version=0.9\nNumDogs=7\nDogSize=big\n", false, "--list", 0,
          "version=1.1\nMainMonitorOnly=false\nDogSize=100\nNumDogs=7\nNumFootprints=2000\nBGType=0\nBGRes=1\n"
-         "BGPath=" + DefaultBGPath() + "\nTileBG=true\n", ""},
+         "BGPath=" + DefaultBGPath() + "\nTileBG=true\n" + kIdleDefaults, ""},
         {"version=1.1\nNumDogs=99999\n", false, "--get NumDogs", 0, "500\n", ""},
         // Control characters, stored raw or escaped, are shown escaped.
         {"version=1.1\nBGPath=/srv/\x1b]0;title\x07\\n\\\\x\n", false, "--get BGPath", 0,
@@ -127,10 +130,14 @@ TEST(LarkspurConfigKeys, SetWritesCheckedValuesThatTheScreensaverThenReads)
 {
     TempDir dir;
     ASSERT_EQ(Config(dir, "--set NumDogs=60 --set tilebg=off --set DogSize=250 --set BGPath=/home/me/Pictures "
-                          "--set MainMonitorOnly=yes"),
+                          "--set MainMonitorOnly=yes --set StartAfter=5 --set 'LockCommand=swaylock -f'"),
               0);
     EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nDogSize=250\nNumDogs=60\n"
-                              "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=/home/me/Pictures\nTileBG=false\n");
+                              "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=/home/me/Pictures\nTileBG=false\n"
+                              "StartAfter=5\nLockCommand=swaylock -f\n");
+    std::string out;
+    ASSERT_EQ(Config(dir, "--get LockCommand", &out), 0);
+    EXPECT_EQ(out, "swaylock -f\n");
 }
 
 // An outdated file is brought up to date with the values that carry over,
@@ -187,6 +194,8 @@ TEST(LarkspurConfigKeys, BadKeysAndValuesExitTwoAndLoseNothingAndAnUnwritableSto
         {"--set DogSize=5", "DogSize needs a whole number from 10 to 1000"},
         {"--set TileBG=maybe", "TileBG needs true or false, not 'maybe'"},
         {"--set BGPath=", "BGPath needs a folder path of 1 to 1023 bytes of UTF-8 text"},
+        {"--set StartAfter=0", "StartAfter needs a whole number from 1 to 120, not '0'"},
+        {"--set 'LockCommand= '", "LockCommand needs a command of 1 to 4096 bytes of UTF-8 text"},
         {"--set version=2.0", "version cannot be set: it marks the format of the settings"},
         {"--set Herd=5", "unknown key 'Herd'; the keys are version, MainMonitorOnly, DogSize, NumDogs, NumFootprints"},
         {"--set NumDogs", "--set needs KEY=VALUE, not 'NumDogs'"},
@@ -228,9 +237,10 @@ TEST(LarkspurConfigKeys, BadKeysAndValuesExitTwoAndLoseNothingAndAnUnwritableSto
 // process; memory errors are still caught.
 class ConfigWindow {
 public:
-    ConfigWindow(const XvfbServer& server, const TempDir& dir)
+    // environment: more assignments for the program, before its name.
+    ConfigWindow(const XvfbServer& server, const TempDir& dir, const std::string& environment = "")
         : program_("env DISPLAY=" + server.name() + " GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 " +
-                   "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" " + Environment(dir) + kConfig),
+                   "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\" " + Environment(dir) + environment + kConfig),
           xdotool_("DISPLAY=" + server.name() + " timeout 60 xdotool ")
     {
     }
@@ -285,15 +295,65 @@ TEST(LarkspurConfigWindow, ShowsTheStoredValuesAndSaveWritesThem)
         60.0));
 
     // Each label's letter with Alt focuses its control: the number and the
-    // size are typed over, the picture goes to its first item, the check box
-    // flips and Save is pressed. The other controls are left as they were.
-    ASSERT_EQ(config.Keys(window, "alt+n ctrl+a 4 2 alt+z ctrl+a 8 0 alt+p Home alt+r alt+s"), 0);
+    // size are typed over, letters typed over the footprints (the box takes
+    // none, so its text is left empty) keep its value, the picture goes to its
+    // first item, the check box flips and Save is pressed. The other controls
+    // are left as they were.
+    ASSERT_EQ(config.Keys(window, "alt+n ctrl+a 4 2 alt+z ctrl+a 8 0 alt+f ctrl+a x y alt+p Home alt+r alt+s"), 0);
     ExpectExit(config.program(), 60.0, 0);
     // The untouched controls kept the stored values (a window showing the
     // defaults would have saved those), and the version is kept, so the next
     // screensaver run takes the store as it is.
     EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nDogSize=80\nNumDogs=42\n"
-                              "NumFootprints=300\nBGType=0\nBGRes=0\nBGPath=/srv/pictures/\nTileBG=true\n");
+                              "NumFootprints=300\nBGType=0\nBGRes=0\nBGPath=/srv/pictures/\nTileBG=true\n"
+                              "StartAfter=10\nLockAfter=0\nLockCommand=loginctl lock-session\n");
+}
+
+// A process that runs (not one that ended and awaits its reaping, as an
+// orphan may where nothing reaps them).
+bool Alive(pid_t pid)
+{
+    const std::string stat = TextOfFile("/proc/" + std::to_string(pid) + "/stat");
+    const size_t end = stat.rfind(')');
+    return end != std::string::npos && end + 2 < stat.size() && stat[end + 2] != 'Z';
+}
+
+// Without systemd's user manager (a stand-in systemctl that fails), ticking
+// "Start Larkspur after ... minutes of inactivity" and saving puts the
+// autostart entry in place and starts a watcher at once; the box then shows
+// ticked, and unticking it removes the entry and stops the watcher.
+TEST(LarkspurConfigWindow, TheIdleBoxStartsTheWatcherAndUntickingStopsIt)
+{
+    TempDir dir;
+    WriteStore(dir, kStoredKeys);
+    XvfbServer server(1024, 768);
+    ASSERT_TRUE(server.ok());
+    const std::string bin = dir.File("bin"), runtime = dir.File("run");
+    ASSERT_EQ(RunCommand("mkdir -m 700 '" + runtime + "' '" + bin + "' && printf '#!/bin/sh\\nexit 1\\n' > '" + bin +
+                         "/systemctl' && chmod +x '" + bin + "/systemctl'"),
+              0);
+    const std::string environment = "WAYLAND_DISPLAY= DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent PATH='" + bin +
+                                    "':$PATH XDG_RUNTIME_DIR='" + runtime + "' ";
+    const std::string entry = dir.File("config/autostart/larkspur-idle.desktop");
+    const std::string lock = runtime + "/larkspur-idle-" + server.name() + ".lock";
+    pid_t watcher = 0;
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on ? "ticking" : "unticking");
+        ConfigWindow config(server, dir, environment);
+        const std::vector<Window> windows = config.Windows();
+        ASSERT_EQ(windows.size(), 1u) << config.program().Stderr();
+        ASSERT_EQ(config.Keys(windows[0], "alt+l alt+s"), 0);
+        ExpectExit(config.program(), 60.0, 0);
+        EXPECT_EQ(std::filesystem::exists(entry), on);
+        if (on) {
+            EXPECT_NE(TextOfFile(entry).find("\nExec=larkspur --idle\n"), std::string::npos);
+            ASSERT_TRUE(WaitFor([&] { return (watcher = pid_t(std::atoi(TextOfFile(lock).c_str()))) > 0; }, 10.0))
+                << config.program().Stderr();
+            EXPECT_TRUE(Alive(watcher));
+        } else {
+            EXPECT_TRUE(WaitFor([&] { return !Alive(watcher); }, 10.0)) << config.program().Stderr();
+        }
+    }
 }
 
 // Whatever the file holds, or when there is none, opening the window and

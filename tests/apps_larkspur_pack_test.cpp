@@ -89,6 +89,11 @@ TEST_F(LarkspurPackTool, RefusalsAndWarningsSayWhyWithTheirExitStatus)
         {"build p f:2:0", 2, "reads no lump type 2"},
         {"build p f:0:3", 2, "knows no texture option 3"},
         {"build p missing:1:0", 1, "larkspur-pack: missing: cannot read file\n"},
+        // An empty pack would only fail in the program.
+        {"build w.pack", 2, "larkspur-pack: build needs at least one lump FILE:TYPE:OPTION\nusage:"},
+        {"build --force", 2, "unknown command or wrong arguments: build"},
+        {"build one.pack f:0:0", 1, "larkspur-pack: one.pack: already exists; give --force to replace it\n"},
+        {"build --force w.pack f:0:0", 0, ""},
         {"build w.pack a.jpg:3:0 f:3:0", 0, warning + "f (lump 1, type 3) does not decode as a picture ("},
         {"build w.pack a.jpg:3:0 a.png:3:0", 0, warning + "a.png (lump 1, type 3) is a png picture, not JPEG\n"},
         {"build w.pack a.jpg:3:0 a.jpg:1:0", 0, warning + "a.jpg (lump 1, type 1) is not a TGA the program reads ("},
@@ -99,6 +104,8 @@ TEST_F(LarkspurPackTool, RefusalsAndWarningsSayWhyWithTheirExitStatus)
         {"decode bad.tga o.png", 1, "bad.tga: not a TGA the program accepts"},
         {"decode junk o.png", 1, "larkspur-pack: junk: "},
         {"decode one.pack:1 o.png", 1, "no such lump"},
+        {"decode one.pack:0 o.png", 1,
+         "larkspur-pack: one.pack lump 0: not a picture lump (type 0; pictures are types 1, TGA, and 3, JPEG)\n"},
         {"decode one.pack:x o.png", 2, "must be a whole number, not 'x'"},
         {"model-info junk", 1, "larkspur-pack: junk: the model ends early\n"},
         {"model-info m.oak", 1, "lump 0: the model ends early"},
@@ -118,6 +125,14 @@ TEST_F(LarkspurPackTool, RefusalsAndWarningsSayWhyWithTheirExitStatus)
         // A warning is no failure: the pack is written all the same.
         EXPECT_EQ(RunCommand("test -e '" + dir.File("w.pack") + "'") == 0, c.status == 0);
     }
+    // A pack that is there is replaced only with --force, wherever it stands.
+    const std::string before = TextOfFile(dir.File("one.pack"));
+    EXPECT_EQ(Run("build one.pack a.jpg:3:0"), 1);
+    EXPECT_EQ(TextOfFile(dir.File("one.pack")), before);
+    EXPECT_EQ(Run("build one.pack a.jpg:3:0 --force"), 0) << err;
+    std::string listed;
+    ASSERT_EQ(Run("list one.pack", &listed), 0) << err;
+    EXPECT_NE(listed.find("type=3"), std::string::npos) << listed;
 }
 
 TEST_F(LarkspurPackTool, ModelInfoPrintsCountsAndJointTreeOfABareModelOrAPack)

@@ -57,6 +57,10 @@ TEST(LarkspurProgram, HelpListsTheOptionsAndBadCommandLinesExitTwoWithAReason)
         {"--wayland --monitors 640x480+0+0", "Wayland reports its outputs itself"},
         {"--wayland --x11", "choose only one of --wayland and --x11"},
         {"--headless --wayland", "cannot be used with --headless"},
+        {"--idle --fullscreen", "--idle starts the full-screen saver itself"},
+        {"--lock-seconds 5", "--lock-seconds works only with --idle"},
+        {"--idle --idle-seconds 0", "--idle-seconds needs a whole number from 1 to 7200, not '0'"},
+        {"--idle --lock-command=' '", "--lock-command needs a command"},
     };
     for (const auto& c : cases) {
         std::string err;
@@ -80,6 +84,11 @@ TEST(LarkspurProgram, HelpListsTheOptionsAndBadCommandLinesExitTwoWithAReason)
          "larkspur: cannot open the display ':97'; --headless renders without one\n"},
         {"-u DISPLAY XSCREENSAVER_WINDOW=0xZZ", "--root", 2, "$XSCREENSAVER_WINDOW needs a window number"},
         {"WAYLAND_DISPLAY=no-such-socket", "--wayland", 1, "cannot connect to the Wayland compositor 'no-such-socket'"},
+        {"-u DISPLAY -u WAYLAND_DISPLAY", "--idle", 1, "larkspur: cannot open a display: $DISPLAY is not set\n"},
+        {"WAYLAND_DISPLAY=no-such-socket DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent", "--idle", 1,
+         "larkspur: no idle source answered; tried ext-idle-notify-v1 and org_kde_kwin_idle on Wayland display "
+         "'no-such-socket' (which could not be reached) and org.gnome.Mutter.IdleMonitor on the session bus "
+         "(which could not be reached)\n"},
     };
     for (const auto& d : displays) {
         std::string err;
@@ -88,6 +97,29 @@ TEST(LarkspurProgram, HelpListsTheOptionsAndBadCommandLinesExitTwoWithAReason)
             << d.arguments;
         EXPECT_NE(err.find(d.says), std::string::npos) << err;
     }
+}
+
+// The three programs print the build's one version, in one format, and do
+// nothing else: no settings file appears.
+TEST(LarkspurProgram, VersionIsTheBuildsOwnOnEveryProgram)
+{
+    TempDir dir;
+    const struct {
+        std::string command, prints;
+    } programs[] = {
+        {kProgram + " --version", "larkspur " LARKSPUR_VERSION "\n"},
+        {kProgram + " -version", "larkspur " LARKSPUR_VERSION "\n"},
+        {LARKSPUR_CONFIG_PROGRAM " --version", "larkspur-config " LARKSPUR_VERSION "\n"},
+        {LARKSPUR_PACK_TOOL " --version", "larkspur-pack " LARKSPUR_VERSION "\n"},
+    };
+    for (const auto& p : programs) {
+        std::string out;
+        EXPECT_EQ(RunCommand("env -u DISPLAY XDG_CONFIG_HOME='" + dir.File("config") + "' " + p.command, &out), 0)
+            << p.command;
+        EXPECT_EQ(out, p.prints);
+    }
+    EXPECT_NE(RunCommand("test -e '" + dir.File("config") + "'"), 0);
+    EXPECT_NE(std::string(LARKSPUR_VERSION).find('.'), std::string::npos);
 }
 
 // Every tick draws, the first one too: --fps counts the 40 ticks of a second.

@@ -1,6 +1,7 @@
 // Tests of the herd: setup from the creature pack, coats, small and empty
 // herds, failed setups and teardown, births and recycling, drawing, the report,
-// and ten simulated minutes of a default herd.
+// long steps walked in short ones, ten simulated minutes of a default herd at
+// frame steps up to 2 s, and the fixture's failure without the packs.
 #include "creatures/DogControl.h"
 #include "fixtures/Herd.h"
 #include "fixtures/TempDir.h"
@@ -12,11 +13,15 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <ostream>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -31,7 +36,7 @@ TEST_F(Herd, SetupDressesEverySlotAndPutsTheFirstInWaiting)
     std::srand(1);
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << row.slots << " slots");
-        Build(row.slots);
+        ASSERT_TRUE(Build(row.slots));
         ASSERT_TRUE(herd.maxDogs == row.slots && herd.numActive == row.waiting);
         std::set<int> coats;
         for (int i = 0; i < row.slots; i++) {
@@ -102,7 +107,7 @@ TEST_F(Herd, FailedSetupSaysWhyKeepsTheTexturesAFewCoatsDressTheHerdInTurnAndCle
 
 TEST_F(Herd, BirthTakesTheLowestFreeSlotElseOneTimeInThreeACreatureOutOfView)
 {
-    Build(25);
+    ASSERT_TRUE(Build(25));
     // Slots 0 and 1 travel, 2 waits, 3 is placed, the rest are empty.
     Travelling(0, VECTOR3D(0, 0, 0));
     Travelling(1, VECTOR3D(5, 0, 0));
@@ -145,7 +150,7 @@ TEST_F(Herd, BirthTakesTheLowestFreeSlotElseOneTimeInThreeACreatureOutOfView)
 TEST_F(Herd, DrawShowsCreaturesInViewAndSparksAndLeavesTheGLStateAsItWas)
 {
     // Large creatures, so that one covers a few pixels of the 64x64 view.
-    Build(25, 2000, 400);
+    ASSERT_TRUE(Build(25, 2000, 400));
     // The state the scene leaves around the herd's drawing.
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     for (GLenum cap : {GL_LIGHTING, GL_LIGHT0, GL_CULL_FACE, GL_DEPTH_TEST, GL_TEXTURE_2D})
@@ -175,7 +180,7 @@ TEST_F(Herd, DrawShowsCreaturesInViewAndSparksAndLeavesTheGLStateAsItWas)
 
 TEST_F(Herd, ReportNamesCountsBirthsAndCameraModes)
 {
-    Build(25);
+    ASSERT_TRUE(Build(25));
     char* buffer = nullptr;
     size_t size = 0;
     herd.log.out = open_memstream(&buffer, &size);
@@ -193,22 +198,90 @@ TEST_F(Herd, ReportNamesCountsBirthsAndCameraModes)
     std::free(buffer);
 }
 
-TEST_F(Herd, TenMinutesOfADefaultHerdStayOnTheGroundAndRepeatWithTheSeed)
+// Whether two herds are in the same state, to the bit.
+bool SameHerd(const DOGCONTROL& a, const DOGCONTROL& b)
+{
+    const auto same = [](VECTOR3D u, VECTOR3D v) { return u.x == v.x && u.y == v.y && u.z == v.z; };
+    if (a.maxDogs != b.maxDogs || a.numActive != b.numActive || a.log.births != b.log.births ||
+        a.log.footprintsLaid != b.log.footprintsLaid || a.log.Clock() != b.log.Clock())
+        return false;
+    for (int i = 0; i < a.maxDogs; i++) {
+        const ONEDOG &p = a.dogs[size_t(i)], &q = b.dogs[size_t(i)];
+        if (p.action != q.action || p.anim != q.anim || !same(p.position, q.position) ||
+            !same(p.currentPos, q.currentPos) || !same(p.angles, q.angles) || p.currentTime != q.currentTime ||
+            p.scale != q.scale || p.moveSpeed != q.moveSpeed || !same(p.target, q.target))
+            return false;
+    }
+    return true;
+}
+
+TEST_F(Herd, ALongStepIsWalkedInEqualStepsOfAtMostATenthOfASecond)
+{
+    // A twin herd from the same draws takes each frame's step as the steps
+    // it should be split into; after every frame both are alike, to the bit.
+    // A tenth of a second is one step, not two halves, and so is a hair
+    // more, as the difference of two clock readings gives.
+    const struct {
+        double step;
+        int parts;
+        bool alike;
+    } rows[] = {{0.4, 4, true}, {0.25, 3, true}, {2.0, 20, true}, {0.1, 2, false}, {60.1 - 60.0, 2, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.step << " s as " << row.parts << " steps");
+        herd.log = HerdLog();
+        std::srand(3);
+        ASSERT_TRUE(Build(25));
+        DOGCONTROL twin;
+        ApplyView(&twin);
+        std::srand(3);
+        ASSERT_TRUE(twin.Setup(&settings, ResourcesFolder().c_str()));
+        bool alike = true;
+        for (int frame = 0; frame * row.step < 60; frame++) {
+            std::srand(unsigned(frame));
+            herd.Move(row.step);
+            std::srand(unsigned(frame));
+            for (int part = 0; part < row.parts; part++)
+                twin.Move(row.step / row.parts);
+            alike = alike && SameHerd(herd, twin);
+        }
+        EXPECT_EQ(alike, row.alike);
+        EXPECT_GT(herd.log.footprintsLaid, 100) << "the herd came in and walked";
+    }
+}
+
+// Ten simulated minutes of a default herd at a frame step, with the seed of
+// 1 to 5 that takes its creatures furthest beyond the ground at that step.
+struct TenMinutes {
+    double step;
+    unsigned seed;
+};
+
+void PrintTo(const TenMinutes& row, std::ostream* os)
+{
+    *os << row.step << " s, seed " << row.seed;
+}
+
+class HerdForTenMinutes : public HerdTest, public testing::WithParamInterface<TenMinutes> {};
+
+TEST_P(HerdForTenMinutes, StaysOnTheGroundBreedsAndRepeatsWithTheSeed)
 {
     // Creatures enter from up to 3 sizes plus 4 units beyond an edge; two that
     // dodge each other side by side can run on together for a few seconds
-    // before they turn back (about 23 units at worst with this seed).
-    const float kEntryMarginAndRoomToTurn = 3.0f + 4.0f + 20.0f;
+    // before they turn back. Seeds 1 to 5 at steps from 0.025 to 2 s, in
+    // views of 16:9 and 4:3, went at most 29.9 units beyond the ground.
+    const float kEntryMarginAndRoomToTurn = 3.0f + 4.0f + 25.0f;
+    const TenMinutes row = GetParam();
+    const int frames = int(std::lround(600.0 / row.step)), minute = int(std::lround(60.0 / row.step));
     std::vector<float> firstMinute[2];
     for (int run = 0; run < 2; run++) {
         herd.camera = CAMERA();
-        std::srand(7);
-        Build(25);
+        std::srand(row.seed);
+        ASSERT_TRUE(Build(25));
         float worstOutside = 0;
-        for (int frame = 0; frame < (run == 0 ? 6000 : 600); frame++) {
-            herd.camera.Advance(&herd, 0.1);
+        for (int frame = 0; frame < (run == 0 ? frames : minute); frame++) {
+            herd.camera.Advance(&herd, row.step);
             ApplyView(&herd);
-            herd.Move(0.1);
+            herd.Move(row.step);
             for (int i = 0; i < herd.maxDogs; i++) {
                 const ONEDOG& dog = herd.dogs[size_t(i)];
                 ASSERT_TRUE(std::isfinite(dog.currentPos.x) && std::isfinite(dog.currentPos.z))
@@ -216,7 +289,7 @@ TEST_F(Herd, TenMinutesOfADefaultHerdStayOnTheGroundAndRepeatWithTheSeed)
                 if (dog.action > 0)
                     worstOutside = std::max({worstOutside, std::fabs(dog.currentPos.x) - herd.bounds.x,
                                              std::fabs(dog.currentPos.z) - herd.bounds.z});
-                if (frame == 599)
+                if (frame == minute - 1)
                     firstMinute[run].insert(firstMinute[run].end(), {dog.currentPos.x, dog.currentPos.z, dog.angles.y});
             }
         }
@@ -224,10 +297,36 @@ TEST_F(Herd, TenMinutesOfADefaultHerdStayOnTheGroundAndRepeatWithTheSeed)
         // margin they enter from and the room to turn back.
         if (run == 0) {
             EXPECT_TRUE(worstOutside < kEntryMarginAndRoomToTurn && herd.log.births > 0 && herd.log.footprintsLaid > 1000)
-                << worstOutside;
+                << worstOutside << " beyond, " << herd.log.births << " births, " << herd.log.footprintsLaid
+                << " prints";
         }
     }
     EXPECT_EQ(firstMinute[0], firstMinute[1]) << "the same seed gives the same first minute";
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, HerdForTenMinutes,
+                         testing::Values(TenMinutes{0.025, 2}, TenMinutes{0.1, 5}, TenMinutes{0.25, 4},
+                                         TenMinutes{1.0, 4}, TenMinutes{2.0, 2}),
+                         [](const testing::TestParamInfo<TenMinutes>& info) {
+                             return "Every" + std::to_string(std::lround(info.param.step * 1000)) + "ms";
+                         });
+
+TEST(HerdFixture, WithoutItsPacksEveryHerdTestFailsWithTheReasonAndNoneCrashes)
+{
+    // Run directly, one crash would end the run of every test after it.
+    TempDir empty;
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
+    std::string out;
+    const int status = RunCommand("LARKSPUR_TEST_RESOURCES=" + empty.path() + " " + self +
+                                      " '--gtest_filter=Herd.*:OneDogHerd.*:Effects.*:*HerdForTenMinutes.*'",
+                                  &out);
+    int ran = 0;
+    const size_t at = out.rfind("[==========] ");
+    if (at != std::string::npos)
+        ran = std::atoi(out.c_str() + at + 13);
+    EXPECT_TRUE(status == 1 && ran >= 15 && out.find("[  PASSED  ] 0 tests.") != std::string::npos)
+        << "status " << status << ", " << ran << " tests:\n" << out;
+    EXPECT_NE(out.find("the herd cannot be set up from the creature pack in " + empty.path() + "/"), std::string::npos);
 }
 
 } // namespace

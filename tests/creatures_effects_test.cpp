@@ -50,7 +50,7 @@ protected:
 
 TEST_F(Effects, FootprintRingKeepsTheLast2000AtFullStrength)
 {
-    Build(25, 2000);
+    ASSERT_TRUE(Build(25, 2000));
     ASSERT_EQ(herd.numFootprints, 2125);
     for (int i = 0; i < 2000; i++)
         Print(VECTOR3D(float(i), 0, 0));
@@ -64,18 +64,18 @@ TEST_F(Effects, FootprintRingKeepsTheLast2000AtFullStrength)
 
 TEST_F(Effects, WithNoPrintsKeptEachPrintFadesAsItIsLaid)
 {
-    Build(25, 0);
+    ASSERT_TRUE(Build(25, 0));
     Print(VECTOR3D(0, 0, 0));
     EXPECT_TRUE(herd.footprintFade == 1 && herd.footprints[0].life < 1.0f && herd.footprints[0].life > 0.98f);
     // Set up again with a smaller ring, the next print still lands in it.
-    Build(4, 0);
+    ASSERT_TRUE(Build(4, 0));
     Print(VECTOR3D(0, 0, 0));
     EXPECT_EQ(herd.footprintWrite, 1);
 }
 
 TEST_F(Effects, APrintTurnsAndScalesWithItsCreatureAndFadesWithinASecond)
 {
-    Build(4, 1, 200);
+    ASSERT_TRUE(Build(4, 1, 200));
     ONEDOG& dog = herd.dogs[0];
     dog.scale = 0.5f;
     dog.angles = VECTOR3D(0, 90, 0);

@@ -35,7 +35,7 @@ protected:
     {
         HerdTest::SetUp();
         // Slots 0 and 1 wait, out of play, until a test puts them in play.
-        Build(3);
+        ASSERT_TRUE(Build(3));
     }
 };
 
@@ -193,7 +193,7 @@ TEST_F(OneDogHerd, EachFootLaysAPrintUnderItEachTimeItComesDownOnBothStridesAtEv
     for (int percent : {10, 100, 1000})
         for (int row : {0, 1}) {
             SCOPED_TRACE(testing::Message() << percent << " %, stride " << row);
-            Build(1, 2000, percent);
+            ASSERT_TRUE(Build(1, 2000, percent));
             std::srand(row == 0 ? 1 : 2); // the slow stride's draw, then the fast one's
             ONEDOG& walker = Travelling(0, VECTOR3D(-10, 0, 0));
             ASSERT_EQ(walker.anim, row);

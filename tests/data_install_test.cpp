@@ -1,5 +1,6 @@
 // Tests of the installation: everything lands in its place under DESTDIR and
-// the prefix, the MATE entry runs the saver the way MATE expects, and the
+// the prefix, the MATE entry runs the saver the way MATE expects, the idle
+// watcher's unit runs the installed program, and the
 // man pages of larkspur and larkspur-pack name every option and command their
 // help lists.
 #include "fixtures/TempDir.h"
@@ -53,6 +54,13 @@ TEST(Install, EveryFileLandsInItsPlaceAndTheDocsAgreeWithEachProgramsHelp)
             << file;
     const std::string entry = Slurp(prefix + "share/applications/screensavers/larkspur.desktop");
     EXPECT_NE(entry.find("\nExec=larkspur --root\n"), std::string::npos) << entry;
+    // The idle watcher's unit runs the installed program with the session;
+    // its autostart entry waits in the data folder for the settings window.
+    const std::string unit = Slurp(prefix + "lib/systemd/user/larkspur-idle.service");
+    EXPECT_NE(unit.find("\nExecStart=/opt/lk/bin/larkspur --idle\n"), std::string::npos) << unit;
+    EXPECT_NE(unit.find("\nWantedBy=graphical-session.target\n"), std::string::npos) << unit;
+    EXPECT_NE(Slurp(prefix + "share/larkspur/larkspur-idle.desktop").find("\nExec=larkspur --idle\n"),
+              std::string::npos);
 
     ASSERT_EQ(RunCommand(LARKSPUR_PROGRAM " --help", &help), 0);
     const std::set<std::string> options = Mentioned(help);
@@ -62,7 +70,7 @@ TEST(Install, EveryFileLandsInItsPlaceAndTheDocsAgreeWithEachProgramsHelp)
     ASSERT_EQ(RunCommand(LARKSPUR_PACK_TOOL " --help", &help), 0);
     const std::string command = "larkspur-pack [a-z-]+";
     const std::set<std::string> commands = Mentioned(help, command);
-    ASSERT_EQ(commands.size(), 7u) << help;
+    ASSERT_EQ(commands.size(), 8u) << help;
     ExpectAllIn(commands, Mentioned(Slurp(prefix + "share/man/man1/larkspur-pack.1"), command), "larkspur-pack(1)");
 }
 

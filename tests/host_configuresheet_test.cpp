@@ -18,7 +18,7 @@ class SheetWindow {};
 namespace {
 
 // One fake for every kind of control; a pop-up's selected index is its value.
-struct FakeControl : SheetCheckBox, SheetIntegerField, SheetPopUp, SheetButton {
+struct FakeControl : SheetCheckBox, SheetIntegerField, SheetPopUp, SheetButton, SheetTextField {
     bool state() const override { return value != 0; }
     void setState(bool on) override { value = on; }
     int32_t intValue() const override { return value; }
@@ -29,6 +29,8 @@ struct FakeControl : SheetCheckBox, SheetIntegerField, SheetPopUp, SheetButton {
     void setTitle(const std::string& t) override { text = t; }
     bool isEnabled() const override { return enabled; }
     void setEnabled(bool e) override { enabled = e; }
+    std::string stringValue() const override { return text; }
+    void setStringValue(const std::string& t) override { text = t; }
     int32_t value = -12345;
     std::string text = "(unset)";
     bool enabled = true;
@@ -48,7 +50,20 @@ struct FakeSheetHost : SheetHost {
         owner->oBGType = &bgType;
         owner->oBGRes = &bgRes;
         owner->oBGPath = missingFolderButton ? nullptr : &bgPath;
+        owner->oIdleWatcher = &idleWatcher;
+        owner->oStartAfter = &startAfter;
+        owner->oLockAfter = &lockAfter;
+        owner->oLockCommand = &lockCommand;
         return &window;
+    }
+    bool IdleWatcherEnabled() override { return watcherOn; }
+    bool SetIdleWatcher(bool on, std::string* error) override
+    {
+        watcherCalls.push_back(on);
+        *error = "no user manager";
+        if (watcherWorks)
+            watcherOn = on;
+        return watcherWorks;
     }
     void EndSheet(SheetWindow* w) override { ended = (w == &window); }
     bool RunFolderPanel(const FolderPanelRequest& request, std::string* folder) override
@@ -81,8 +96,18 @@ struct FakeSheetHost : SheetHost {
         return s.str();
     }
 
+    // The idle box, its minutes, the lock's and the lock command.
+    std::string IdleControls() const
+    {
+        return std::to_string(idleWatcher.value) + " " + std::to_string(startAfter.value) + " " +
+               std::to_string(lockAfter.value) + " " + lockCommand.text;
+    }
+
     SheetWindow window;
     FakeControl mainMonitorOnly, dogSize, numDogs, numFootprints, tileBG, bgType, bgRes, bgPath;
+    FakeControl idleWatcher, startAfter, lockAfter, lockCommand;
+    bool watcherOn = false, watcherWorks = true;
+    std::vector<bool> watcherCalls;
     bool missingFolderButton = false, ended = false, panelConfirms = true;
     std::string panelAnswer, preferencesFile, readMe;
     std::vector<std::string> opened, errors;
@@ -104,6 +129,7 @@ protected:
         host.preferencesFile = dir.Write("LarkspurSS.ini", std::vector<unsigned char>(kStored.begin(), kStored.end()));
         KeyFilePreferences store(host.preferencesFile, kPreferencesModule);
         LoadSettings(&store, &settings, &mainMonitorOnly);
+        ReadIdleSettings(store, &idle);
     }
     // mainMonitorOnly, LDOGSIZE, NUM_DOGS, NUM_FOOTPRINTS, TILEBG, BGTYPE, BGRES and BGPath of the view.
     std::string View() const
@@ -121,8 +147,12 @@ protected:
     FakeSheetHost host;
     SETTINGS settings;
     bool mainMonitorOnly = false;
-    ConfigureSheet sheet{&host, &settings, &mainMonitorOnly};
+    IdleSettings idle;
+    ConfigureSheet sheet{&host, &settings, &mainMonitorOnly, &idle};
 };
+
+// The idle watcher's keys at their defaults, as Save writes them after the others.
+const std::string kIdleKeys = "StartAfter=10\nLockAfter=0\nLockCommand=loginctl lock-session\n";
 
 TEST_F(SheetTest, OpeningFillsTheControlsFromTheViewDefaultsAndCancelChangeNeitherViewNorStore)
 {
@@ -147,7 +177,7 @@ TEST_F(SheetTest, OpeningFillsTheControlsFromTheViewDefaultsAndCancelChangeNeith
 
     // An interface without all its controls gives no sheet.
     host.missingFolderButton = true;
-    EXPECT_EQ(ConfigureSheet(&host, &settings, &mainMonitorOnly).configureSheet(), nullptr);
+    EXPECT_EQ(ConfigureSheet(&host, &settings, &mainMonitorOnly, &idle).configureSheet(), nullptr);
 }
 
 TEST_F(SheetTest, SaveStoresTheControlsWithTheVersionOrSaysWhyNot)
@@ -167,7 +197,7 @@ TEST_F(SheetTest, SaveStoresTheControlsWithTheVersionOrSaysWhyNot)
     EXPECT_EQ(View(), "1 250 77 300 0 0 2 /home/me/Pictures/");
     EXPECT_EQ(FileText(host.preferencesFile),
               "[LarkspurSS]\nMainMonitorOnly=true\nversion=1.1\nDogSize=250\nNumDogs=77\nNumFootprints=300\n"
-              "TileBG=false\nBGType=0\nBGRes=2\nBGPath=/srv/pictures\n");
+              "TileBG=false\nBGType=0\nBGRes=2\nBGPath=/srv/pictures\n" + kIdleKeys);
 
     // A file that cannot be read may hold good values; the sheet stays open
     // with the choices.
@@ -202,7 +232,42 @@ TEST_F(SheetTest, SaveOverAnOutdatedFileKeepsItAsOld)
     EXPECT_EQ(FileText(host.preferencesFile + ".old"), old);
     EXPECT_EQ(FileText(host.preferencesFile), "[LarkspurSS]\nversion=1.1\nNumDogs=40\nDogSize=150\n"
                                               "MainMonitorOnly=true\nNumFootprints=300\nTileBG=false\nBGType=2\n"
-                                              "BGRes=0\nBGPath=/home/me/Pictures/\n");
+                                              "BGRes=0\nBGPath=/home/me/Pictures/\n" + kIdleKeys);
+}
+
+// The box shows whether the watcher starts with the session; Save stores the
+// delays and the command (a blank one as the default) and turns the watcher
+// on, or off, or on afresh, saying why when that fails. Defaults leave the box.
+TEST_F(SheetTest, SaveStoresTheIdleSettingsAndTurnsTheWatcherOnAndOff)
+{
+    host.watcherOn = true;
+    sheet.configureSheet();
+    EXPECT_EQ(host.IdleControls(), "1 10 0 loginctl lock-session");
+    host.startAfter.value = 3;
+    host.lockAfter.value = 7;
+    host.lockCommand.text = "swaylock -f";
+    sheet.configureSheet_defaults();
+    EXPECT_EQ(host.IdleControls(), "1 10 0 loginctl lock-session");
+    host.startAfter.value = 3;
+    host.lockCommand.text = " ";
+    ASSERT_TRUE(sheet.configureSheet_save());
+    EXPECT_EQ(host.watcherCalls, std::vector<bool>{true});
+    EXPECT_EQ(idle.startAfter, 3);
+    EXPECT_NE(FileText(host.preferencesFile).find("StartAfter=3\nLockAfter=0\nLockCommand=loginctl lock-session\n"),
+              std::string::npos);
+
+    host.idleWatcher.value = 0;
+    ASSERT_TRUE(sheet.configureSheet_save());
+    EXPECT_EQ(host.watcherCalls, (std::vector<bool>{true, false}));
+    // Off and already off: nothing to do.
+    ASSERT_TRUE(sheet.configureSheet_save());
+    EXPECT_EQ(host.watcherCalls.size(), 2u);
+
+    host.watcherWorks = false;
+    host.idleWatcher.value = 1;
+    EXPECT_TRUE(sheet.configureSheet_save());
+    EXPECT_EQ(host.errors, std::vector<std::string>{"The settings were saved, but Larkspur could not be set to start "
+                                                    "after a time of inactivity: no user manager"});
 }
 
 TEST_F(SheetTest, AChosenFolderGoesToTheViewAtOnceAndToTheStoreOnlyBySave)

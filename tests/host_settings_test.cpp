@@ -1,5 +1,6 @@
 // Tests of the settings: defaults, the version rule with the old file kept,
-// clamping and overrides, read through the real key-file store.
+// clamping and overrides, the idle watcher's keys, read through the real
+// key-file store.
 #include "fixtures/TempDir.h"
 #include "host/Settings.h"
 #include "platform/prefs/KeyFilePreferences.h"
@@ -139,3 +140,32 @@ TEST(Settings, OverridesReplaceStoredValuesAndAreClampedAndCut)
 }
 
 } // namespace
+
+// The idle watcher's keys: a current file made before them reads their
+// defaults and stays as it is; stored numbers are clamped, a blank command
+// or a number of the wrong kind is the default.
+TEST(Settings, IdleKeysReadTheirDefaultsWhenMissingAndAreClamped)
+{
+    const struct {
+        const char* keys;
+        const char* expected;
+    } cases[] = {
+        {"NumDogs=40\n", "10 0 loginctl lock-session"},
+        {"StartAfter=5\nLockAfter=3\nLockCommand=swaylock -f\n", "5 3 swaylock -f"},
+        {"StartAfter=0\nLockAfter=500\nLockCommand=  \n", "1 120 loginctl lock-session"},
+        {"StartAfter=soon\nLockAfter=-2\n", "10 0 loginctl lock-session"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keys);
+        TempDir dir;
+        const std::string text = std::string("[LarkspurSS]\nversion=1.1\n") + c.keys;
+        const std::string path = dir.Write("LarkspurSS.ini", std::vector<unsigned char>(text.begin(), text.end()));
+        Load(path);
+        KeyFilePreferences store(path, kPreferencesModule);
+        IdleSettings idle;
+        ReadIdleSettings(store, &idle);
+        EXPECT_EQ(std::to_string(idle.startAfter) + " " + std::to_string(idle.lockAfter) + " " + idle.lockCommand,
+                  c.expected);
+        EXPECT_EQ(TextOfFile(path), text);
+    }
+}

@@ -77,7 +77,8 @@ for path in /usr/bin/larkspur /usr/bin/larkspur-config /usr/bin/larkspur-pack \
   /usr/share/man/man1/larkspur-pack.1.gz /usr/share/xscreensaver/config/larkspur.xml \
   /usr/share/applications/screensavers/larkspur.desktop /usr/share/applications/larkspur-config.desktop \
   /usr/share/doc/larkspur/copyright /usr/share/doc/larkspur/changelog.Debian.gz \
-  /usr/share/doc/larkspur/README.md; do
+  /usr/share/doc/larkspur/README.md /usr/lib/systemd/user/larkspur-idle.service \
+  /usr/share/larkspur/larkspur-idle.desktop; do
   check "the package holds $path" grep -qxF "$path" "$scratch/paths"
 done
 check "everything is under /usr, nothing under /usr/local" \
@@ -88,6 +89,21 @@ for package in librsvg2-common webp-pixbuf-loader libgtk-3-0 libegl1; do
 done
 check "Depends names no build-only package: $depends" test -z "$(grep -oE '[a-z0-9.+-]+-dev\b' <<<"$depends")"
 check "section and priority are set" test -n "$(dpkg-deb -f "$deb" Section)" -a -n "$(dpkg-deb -f "$deb" Priority)"
+maintainer=$(dpkg-deb -f "$deb" Maintainer)
+check "the maintainer is the project, with no made-up address: $maintainer" test "$maintainer" = "The Larkspur project"
+# The copyright file, machine-readable, grants the MIT licence (Debian's
+# Expat) with the LICENSE file's own words, and reserves nothing.
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/larkspur/copyright >"$scratch/copyright"
+check "the copyright file is in the machine-readable format" \
+  grep -qxF 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$scratch/copyright"
+check "the copyright file licenses every file under the MIT licence" \
+  test "$(grep -A2 -xF 'Files: *' "$scratch/copyright" | tail -n 2 | sed 's/^Copyright: .*/C/')" = $'C\nLicense: Expat'
+check "the copyright file reserves no rights" test -z "$(grep -i 'rights reserved' "$scratch/copyright")"
+# The licence's own paragraph: "License: Expat" alone after a blank line.
+awk 'on { print } prev == "" && $0 == "License: Expat" { on = 1 } { prev = $0 }' "$scratch/copyright" |
+  sed 's/^ //; s/^\.$//' >"$scratch/licence"
+check "the copyright file's licence is the LICENSE file's" \
+  diff -q <(sed -n '/^Permission/,$p' "$source_dir/LICENSE") "$scratch/licence"
 
 if ! apt_get install "$deb" >"$scratch/apt.log" 2>&1; then
   cat "$scratch/apt.log"
@@ -103,6 +119,13 @@ mkdir -p "$home"
 # display, and nothing pointing at the build tree.
 as_user() { env -i PATH=/usr/bin:/bin HOME="$home" "$@"; }
 check "larkspur is found as /usr/bin/larkspur" test "$(as_user sh -c 'command -v larkspur')" = /usr/bin/larkspur
+# The programs report the package's version, without its Debian release.
+upstream=$(dpkg-deb -f "$deb" Version)
+upstream=${upstream%-*}
+for program in larkspur larkspur-config larkspur-pack; do
+  check "$program --version prints '$program $upstream': $(as_user "$program" --version 2>&1)" \
+    test "$(as_user "$program" --version)" = "$program $upstream"
+done
 as_user larkspur --headless --seconds 2 >"$scratch/run.out" 2>"$scratch/run.err"
 rc=$?
 check "larkspur --headless --seconds 2 exits 0 (got $rc)" test $rc -eq 0
@@ -113,7 +136,12 @@ rc=$?
 check "larkspur-config --list exits 0 (got $rc): $(cat "$scratch/list.out")" test $rc -eq 0
 check "larkspur-config --list prints the settings" grep -q '^NumDogs=' "$scratch/list.out"
 check "XScreenSaver's larkspur.xml parses" xmllint --noout /usr/share/xscreensaver/config/larkspur.xml
-for entry in /usr/share/applications/larkspur-config.desktop /usr/share/applications/screensavers/larkspur.desktop; do
+check "the idle watcher's unit runs /usr/bin/larkspur --idle" \
+  grep -qxF 'ExecStart=/usr/bin/larkspur --idle' /usr/lib/systemd/user/larkspur-idle.service
+check "installing enabled the idle watcher for nobody" \
+  test -z "$(find /etc/systemd/user /etc/xdg/autostart -name 'larkspur*' 2>/dev/null)"
+for entry in /usr/share/applications/larkspur-config.desktop /usr/share/applications/screensavers/larkspur.desktop \
+  /usr/share/larkspur/larkspur-idle.desktop; do
   check "$entry validates" desktop-file-validate "$entry"
 done
 for page in /usr/share/man/man6/larkspur.6.gz /usr/share/man/man1/larkspur-config.1.gz /usr/share/man/man1/larkspur-pack.1.gz; do

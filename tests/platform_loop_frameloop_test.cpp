@@ -97,6 +97,41 @@ TEST(FrameLoopDeathTest, ARunHeldUpAfterASignalEndsWithinTheGraceUnlessItsSignal
             heldUp(1.5, 7);
         },
         ::testing::ExitedWithCode(7), "");
+    // Run by XScreenSaver, the grace ends the process by the signal instead.
+    EXPECT_EXIT(
+        {
+            QuitSignals signals(1, true);
+            raise(SIGTERM);
+            heldUp(10.0, 3);
+        },
+        ::testing::KilledBySignal(SIGTERM), "larkspur: the run did not end within 1 s of the signal");
+}
+
+// After its cleanup, a run ends by the quit signal that ended it, whichever
+// it was, and carries on when none did.
+TEST(FrameLoopDeathTest, EndByQuitSignalEndsByTheSignalThatEndedTheRun)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const int signal : {SIGTERM, SIGINT}) {
+        EXPECT_EXIT(
+            {
+                {
+                    QuitSignals signals;
+                    raise(signal);
+                }
+                EndByQuitSignal();
+                _exit(3);
+            },
+            ::testing::KilledBySignal(signal), "")
+            << signal;
+    }
+    EXPECT_EXIT(
+        {
+            { QuitSignals signals; }
+            EndByQuitSignal();
+            _exit(4);
+        },
+        ::testing::ExitedWithCode(4), "");
 }
 
 } // namespace

@@ -111,7 +111,7 @@ TEST_F(LarkspurOnX11, OwnWindowShowsTheCaptureAndEndsOnEscapeOrClose)
 // --window-id, a window inside the dialog's, which makes it the
 // preview; this one's visual is single-buffered, so it is drawn through a
 // child of a visual of its own, which follows its size; SIGINT ends the run
-// within a second. A saver window in $XSCREENSAVER_WINDOW (in decimal) of the
+// within a second, and the process by that signal, as XScreenSaver expects. A saver window in $XSCREENSAVER_WINDOW (in decimal) of the
 // preview's size carries XScreenSaver's screenshot, which the capture takes
 // before the root; the view follows the window's size, and the window being
 // destroyed ends the run cleanly.
@@ -154,7 +154,7 @@ TEST_F(LarkspurOnX11, AGivenWindowIsThePreviewFollowsItsSizeAndEndsOnASignalOrWi
         // A destroyed window is noticed at the next frame; under the sanitizers
         // that frame and the exit's leak scan can take over a second on a
         // loaded machine, so allow more than the signal case.
-        ExpectExit(*program, inDialog ? 1.0 : 3.0, 0,
+        ExpectExit(*program, inDialog ? 1.0 : 3.0, inDialog ? 128 + SIGINT : 0,
                    inDialog ? ", 720x400 on monitor 0, as the preview, through a child window"
                             : ", 640x480 on monitor 0, as the preview\n");
         EXPECT_NE(program->Stderr().find("larkspur: drawing into window 0x"), std::string::npos);
@@ -165,7 +165,8 @@ TEST_F(LarkspurOnX11, AGivenWindowIsThePreviewFollowsItsSizeAndEndsOnASignalOrWi
 // Drawn straight into the root window, whatever the screen's size: not a
 // preview, although the root has no parent and may be as small as a preview.
 // When the run ends, the root shows its own background again (white here)
-// instead of the last frame.
+// instead of the last frame, and the process ends by the signal that ended
+// the run, as XScreenSaver expects of its hacks.
 TEST_F(LarkspurOnX11, TheRootIsNeverThePreviewAndGetsItsBackgroundBack)
 {
     for (const bool small : {false, true}) {
@@ -182,7 +183,7 @@ TEST_F(LarkspurOnX11, TheRootIsNeverThePreviewAndGetsItsBackgroundBack)
                             15.0))
             << program->Stderr();
         program->Signal(SIGTERM);
-        ExpectExit(*program, 2.0, 0,
+        ExpectExit(*program, 2.0, 128 + SIGTERM,
                    ", " + std::to_string(width) + "x" + std::to_string(height) + " on monitor 0\n");
         const Shot shot = TakeShot(server.display(), root);
         for (const auto& [px, py] : {std::pair{1, 1}, {3, 1}, {1, 3}, {3, 3}})

@@ -77,15 +77,21 @@ TEST(Camera, HomeIsExactForTwentySecondsTheEyeStaysAboveGroundLandsOnLongFramesA
     EXPECT_TRUE(AtHome(c));
 }
 
-TEST(Camera, EnteringAModeDrawsItsRandomNumbersInOrderThenRoamsAtItsDistance)
+TEST(Camera, EachModeChangeDrawsItsRandomNumbersInOrderThenRoamsAtItsDistance)
 {
-    // After the mode and the stay: spin draws tilt then rate; tumble the
-    // rates about x, y, z; follow three orbit angles, three rates, then the
-    // creature. Following keeps ten units, or ten creature sizes when larger.
-    const struct { int mode; float size, distance; } rows[] = {
-        {CAMERA_SPIN, 1, 40}, {CAMERA_TUMBLE, 1, 40}, {CAMERA_FOLLOW, 0.5f, 10}, {CAMERA_FOLLOW, 2.5f, 25}};
+    // From home: the mode, the stay, then spin draws tilt and rate; tumble
+    // the rates about x, y, z; follow three orbit angles about x, y, z, three
+    // rates, then the creature; home again nothing more. Back from roaming:
+    // the stay alone. Following keeps ten units, or ten creature sizes.
+    const struct {
+        int from, mode;
+        float size, distance;
+        int draws;
+    } rows[] = {{CAMERA_HOME, CAMERA_HOME, 1, 40, 2},       {CAMERA_TUMBLE, CAMERA_HOME, 1, 40, 1},
+                {CAMERA_HOME, CAMERA_SPIN, 1, 40, 4},       {CAMERA_HOME, CAMERA_TUMBLE, 1, 40, 5},
+                {CAMERA_HOME, CAMERA_FOLLOW, 0.5f, 10, 9}, {CAMERA_HOME, CAMERA_FOLLOW, 2.5f, 25, 9}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(testing::Message() << "mode " << row.mode << " size " << row.size);
+        SCOPED_TRACE(testing::Message() << "mode " << row.from << " to " << row.mode << ", size " << row.size);
         // Seven slots; a count beyond them never sends the camera past them.
         DOGCONTROL herd;
         herd.dogs.reset(new ONEDOG[7]);
@@ -94,29 +100,43 @@ TEST(Camera, EnteringAModeDrawsItsRandomNumbersInOrderThenRoamsAtItsDistance)
         herd.dogSize = row.size;
         for (int i = 0; i < 7; i++)
             herd.dogs[size_t(i)].currentPos = VECTOR3D(float(i), 0, float(-i));
+        const unsigned seed = row.from == CAMERA_HOME ? SeedFor(row.mode) : 1;
+        std::srand(seed);
+        std::vector<int> d;
+        for (int i = 0; i < 10; i++)
+            d.push_back(std::rand());
+        // A step of 0 changes the mode without moving anything yet.
         CAMERA c;
-        std::srand(SeedFor(row.mode));
-        std::rand();
-        const float stay = 10.0f + float(std::rand() % 20);
-        std::vector<int> draws;
-        for (int i = 0; i < 7; i++)
-            draws.push_back(std::rand());
-        ASSERT_EQ(LeaveHome(&c, &herd, row.mode), row.mode);
-        EXPECT_NEAR(c.modeTimer, stay, 1e-4f);
-        const auto rate = [&](int i) { return float(draws[size_t(i)] % 40 - 20); };
+        c.mode = row.from;
+        c.modeTimer = -1;
+        std::srand(seed);
+        c.Advance(&herd, 0);
+        ASSERT_EQ(c.mode, row.mode);
+        EXPECT_EQ(std::rand(), d[size_t(row.draws)]) << "no more draws, no fewer";
+        const auto rate = [&](int i) { return float(d[size_t(i)] % 40 - 20); };
+        if (row.from != CAMERA_HOME) {
+            EXPECT_EQ(c.modeTimer, 10.0f + float(d[0] % 10));
+        } else {
+            EXPECT_EQ(c.modeTimer, 10.0f + float(d[1] % 20));
+        }
+        if (row.mode == CAMERA_HOME) {
+            EXPECT_TRUE(c.targetPos.y == 40 && c.targetUp.z == -1 && c.homeDelay == 5.0f);
+            continue;
+        }
         if (row.mode == CAMERA_SPIN) {
             VECTOR3D tilted(0, 40, 0);
-            Rotate(&tilted, float(draws[0] % 60 + 20), 0, 0);
-            EXPECT_NEAR(c.targetPos.y, tilted.y, 1e-3f) << "tilt first";
-            EXPECT_TRUE(c.spin.x == 0 && c.spin.y == rate(1) && c.spin.z == 0);
+            Rotate(&tilted, float(d[2] % 60 + 20), 0, 0);
+            EXPECT_TRUE(c.targetPos.y == tilted.y && c.targetPos.z == tilted.z) << c.targetPos.y << " " << tilted.y;
+            EXPECT_TRUE(c.spin.x == 0 && c.spin.y == rate(3) && c.spin.z == 0);
         } else if (row.mode == CAMERA_TUMBLE) {
-            EXPECT_TRUE(c.spin.x == rate(0) && c.spin.y == rate(1) && c.spin.z == rate(2));
+            EXPECT_TRUE(c.spin.x == rate(2) && c.spin.y == rate(3) && c.spin.z == rate(4));
         } else {
             VECTOR3D orbit(0, 0, row.distance);
-            Rotate(&orbit, float(draws[0] % 360), float(draws[1] % 360), float(draws[2] % 360));
-            EXPECT_NEAR(c.orbit.z, orbit.z, 0.05f * row.distance);
-            EXPECT_TRUE(c.spin.x == rate(3) && c.spin.y == rate(4) && c.spin.z == rate(5));
-            EXPECT_TRUE(c.followIndex == draws[6] % 7 && c.targetSpeed == 10.0f) << c.followIndex;
+            Rotate(&orbit, float(d[2] % 360), float(d[3] % 360), float(d[4] % 360));
+            EXPECT_TRUE(c.orbit.x == orbit.x && c.orbit.y == orbit.y && c.orbit.z == orbit.z)
+                << c.orbit.x << " " << c.orbit.y << " " << c.orbit.z;
+            EXPECT_TRUE(c.spin.x == rate(5) && c.spin.y == rate(6) && c.spin.z == rate(7));
+            EXPECT_TRUE(c.followIndex == d[8] % 7 && c.targetSpeed == 10.0f) << c.followIndex;
         }
         // The eye revolves at its distance, following two units above the creature.
         const VECTOR3D at = herd.dogs[size_t(c.followIndex)].currentPos;

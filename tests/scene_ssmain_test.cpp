@@ -1,5 +1,6 @@
-// Tests of the scene: setup, the ground and its bounds, fog, the lazy herd,
-// and the overlay's timing.
+// Tests of the scene: setup, the ground and its bounds, clearing what the
+// ground no longer covers, fog per camera mode, the lazy herd, and the
+// overlay's timing.
 #include "fixtures/FakeHost.h"
 #include "fixtures/GLContext.h"
 #include "fixtures/Herd.h"
@@ -28,12 +29,13 @@ protected:
         settings.TILEBG = false;
     }
 
-    // A fresh context of the view's size and a scene set up in it.
-    void MakeScene(int width, int height, bool preview)
+    // A fresh context of the view's size, or of a larger buffer for a view
+    // that grows, and a scene set up in it.
+    void MakeScene(int width, int height, bool preview, int bufferWidth = 0, int bufferHeight = 0)
     {
         gl.Destroy();
         std::string error;
-        ASSERT_TRUE(gl.Create(width, height, &error)) << error;
+        ASSERT_TRUE(gl.Create(std::max(width, bufferWidth), std::max(height, bufferHeight), &error)) << error;
         // The view's state between frames: colour tracks the material.
         glEnable(GL_COLOR_MATERIAL);
         glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
@@ -46,10 +48,25 @@ protected:
         scene.Draw();
     }
 
+    // Pixels of the colour in the view, the lower-left corner of the buffer.
+    int PixelsOf(Colour c) const
+    {
+        const std::vector<unsigned char> px = gl.ReadPixels();
+        int n = 0;
+        for (int y = 0; y < scene.height; y++)
+            for (int x = 0; x < scene.width; x++) {
+                const unsigned char* p = &px[(size_t(y) * size_t(gl.width()) + size_t(x)) * 4];
+                n += p[0] == c.r && p[1] == c.g && p[2] == c.b;
+            }
+        return n;
+    }
+
     TempDir dir;
     SETTINGS settings;
     SSMAIN scene;
 };
+
+const Colour kMagenta{255, 0, 255};
 
 constexpr float kHalfDepth = 16.568542f; // 40 * tan(22.5 degrees)
 
@@ -101,6 +118,74 @@ TEST_F(SceneTest, GroundIsMeasuredFillsTheViewFromHomeUprightAndTiledCoversItWit
         EXPECT_NEAR(fogStart, 4.0f * kHalfDepth, 1e-2);
         EXPECT_FALSE(glIsEnabled(GL_FOG));
     }
+}
+
+TEST_F(SceneTest, AViewGrownFarWiderIsClearedWhereTheTiledGroundNoLongerReaches)
+{
+    // Measured at 200x400 the five tiles reach two and a half view heights
+    // to each side; at 800x100 the view is sixteen times as wide for its
+    // height. Settled home, where the ground is taken to cover the view.
+    settings.TILEBG = true;
+    testing::internal::CaptureStderr();
+    MakeScene(200, 400, true, 800, 400);
+    Frame(0.025);
+    Frame(0.025);
+    scene.SetSize(800, 100);
+    // Whatever the earlier frames left there.
+    glClearColor(1, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0, 0, 0, 1);
+    Frame(0.025);
+    testing::internal::GetCapturedStderr();
+    const CAMERA& c = scene.herd->camera;
+    ASSERT_TRUE(c.mode == CAMERA_HOME && c.homeDelay < 0 && scene.herd->boundsKnown);
+    EXPECT_EQ(PixelsOf(kMagenta), 0);
+}
+
+TEST_F(SceneTest, FogIsOnWhereverTheCameraIsNotSettledHomeOverTiledGround)
+{
+    // The ground is measured at 160x90, where from home the fog lies beyond
+    // every corner; at 400x90 the corners reach it.
+    const struct {
+        bool tiled;
+        int mode;
+        float homeDelay;
+        int width;
+        bool fogged;
+    } rows[] = {
+        {true, CAMERA_HOME, -1, 160, false},  {true, CAMERA_HOME, -1, 400, true},  {true, CAMERA_HOME, 3, 160, true},
+        {true, CAMERA_SPIN, 0, 160, true},    {true, CAMERA_TUMBLE, 0, 160, true}, {true, CAMERA_FOLLOW, 0, 160, true},
+        {false, CAMERA_HOME, -1, 160, false}, {false, CAMERA_HOME, 3, 160, false}, {false, CAMERA_SPIN, 0, 160, false},
+        {false, CAMERA_TUMBLE, 0, 160, false}, {false, CAMERA_FOLLOW, 0, 160, false},
+    };
+    testing::internal::CaptureStderr();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << (row.tiled ? "tiled" : "untiled") << ", mode " << row.mode << ", home delay "
+                                        << row.homeDelay << ", " << row.width << " wide");
+        settings.TILEBG = row.tiled;
+        MakeScene(160, 90, true, 400, 90);
+        Frame(0.025);
+        // Made total and magenta, any fog shows on the lit ground.
+        const GLfloat magenta[] = {1, 0, 1, 1};
+        glFogi(GL_FOG_MODE, GL_LINEAR);
+        glFogfv(GL_FOG_COLOR, magenta);
+        glFogf(GL_FOG_START, 0);
+        glFogf(GL_FOG_END, 1);
+        scene.SetSize(row.width, 90);
+        CAMERA& c = scene.herd->camera;
+        c.mode = row.mode;
+        c.modeTimer = 100;
+        c.homeDelay = row.homeDelay;
+        c.spin = VECTOR3D(0, 0, 0);
+        if (row.mode != CAMERA_HOME) {
+            // Looking down at the ground from aside.
+            c.pos = c.targetPos = VECTOR3D(0, 30, 26);
+            c.up = c.targetUp = VECTOR3D(0, 1, 0);
+        }
+        Frame(0.025);
+        EXPECT_EQ(PixelsOf(kMagenta) > 0, row.fogged) << PixelsOf(kMagenta);
+    }
+    testing::internal::GetCapturedStderr();
 }
 
 // Writes the build's creature pack into dir, with the start of coat 1

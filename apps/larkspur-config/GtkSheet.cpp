@@ -5,6 +5,7 @@
 #include "maths/Misc.h"
 #include "platform/prefs/KeyFilePreferences.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -19,6 +20,20 @@ private:
     GtkToggleButton* widget_;
 };
 
+// GTK reads a spin button's text that is no number, such as the empty text
+// left when letters are typed over a selection, as 0; such text keeps the last
+// value instead. Numbers are left to GTK, which keeps them in range.
+gint KeepLastValueUnlessNumber(GtkSpinButton* widget, gdouble* value, gpointer)
+{
+    const char* text = gtk_entry_get_text(GTK_ENTRY(widget));
+    char* end = nullptr;
+    const double number = g_strtod(text, &end);
+    if (end != text && *end == '\0' && std::isfinite(number))
+        return FALSE;
+    *value = gtk_spin_button_get_value(widget);
+    return TRUE;
+}
+
 class GtkIntegerField : public SheetIntegerField {
 public:
     GtkIntegerField(GtkSpinButton* widget, int64_t low, int64_t high) : widget_(widget)
@@ -27,6 +42,7 @@ public:
         gtk_spin_button_set_range(widget_, double(low), double(high));
         gtk_spin_button_set_digits(widget_, 0);
         gtk_spin_button_set_numeric(widget_, TRUE);
+        g_signal_connect(widget_, "input", G_CALLBACK(KeepLastValueUnlessNumber), nullptr);
     }
     int32_t intValue() const override
     {
@@ -38,6 +54,16 @@ public:
 
 private:
     GtkSpinButton* widget_;
+};
+
+class GtkTextField : public SheetTextField {
+public:
+    explicit GtkTextField(GtkEntry* widget) : widget_(widget) {}
+    std::string stringValue() const override { return gtk_entry_get_text(widget_); }
+    void setStringValue(const std::string& value) override { gtk_entry_set_text(widget_, value.c_str()); }
+
+private:
+    GtkEntry* widget_;
 };
 
 class GtkPopUp : public SheetPopUp {
@@ -108,8 +134,8 @@ gboolean CloseWindow(GtkWidget*, GdkEvent*, gpointer sheet)
 
 } // namespace
 
-GtkSheetHost::GtkSheetHost(std::string interfaceFile, std::string readMeFile)
-    : interfaceFile_(std::move(interfaceFile)), readMeFile_(std::move(readMeFile))
+GtkSheetHost::GtkSheetHost(std::string interfaceFile, std::string readMeFile, IdleServiceSetup idleService)
+    : interfaceFile_(std::move(interfaceFile)), readMeFile_(std::move(readMeFile)), idleService_(std::move(idleService))
 {
 }
 
@@ -173,6 +199,14 @@ SheetWindow* GtkSheetHost::LoadInterface(const char*, ConfigureSheet* owner)
         owner->oBGPath = folderButton_.get();
     } else if (loadError_.empty()) {
         loadError_ = interfaceFile_ + ": the button 'oBGPath' must hold a label";
+    }
+    owner->oIdleWatcher = check("oIdleWatcher");
+    owner->oStartAfter = field("oStartAfter", kMinStartAfter, kMaxStartAfter);
+    owner->oLockAfter = field("oLockAfter", kMinLockAfter, kMaxLockAfter);
+    if (auto* entry = static_cast<GtkEntry*>(widget("oLockCommand", GTK_TYPE_ENTRY))) {
+        gtk_entry_set_max_length(entry, int(kMaxLockCommandBytes));
+        lockCommand_ = std::make_unique<GtkTextField>(entry);
+        owner->oLockCommand = lockCommand_.get();
     }
     if (!window)
         return nullptr;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "host/ConfigureSheet.h"
+#include "platform/idle/IdleService.h"
 
 #include <gtk/gtk.h>
 
@@ -21,7 +22,7 @@ public:
 
 class GtkSheetHost : public SheetHost {
 public:
-    GtkSheetHost(std::string interfaceFile, std::string readMeFile);
+    GtkSheetHost(std::string interfaceFile, std::string readMeFile, IdleServiceSetup idleService);
     ~GtkSheetHost() override;
     GtkSheetHost(const GtkSheetHost&) = delete;
     GtkSheetHost& operator=(const GtkSheetHost&) = delete;
@@ -33,6 +34,8 @@ public:
     std::string ReadMePath() override { return readMeFile_; }
     void ShowError(const std::string& message) override;
     std::unique_ptr<PreferencesStore> OpenPreferences(const char* module) override;
+    bool IdleWatcherEnabled() override { return ::IdleWatcherEnabled(); }
+    bool SetIdleWatcher(bool on, std::string* error) override { return ::SetIdleWatcher(on, idleService_, error); }
 
     // A widget of the loaded interface by id; null when there is none.
     GObject* Find(const char* id) const;
@@ -42,11 +45,13 @@ public:
 private:
     std::string interfaceFile_;
     std::string readMeFile_;
+    IdleServiceSetup idleService_;
     GtkBuilder* builder_ = nullptr;
     SheetWindow window_;
     std::vector<std::unique_ptr<SheetCheckBox>> checkBoxes_;
     std::vector<std::unique_ptr<SheetIntegerField>> fields_;
     std::vector<std::unique_ptr<SheetPopUp>> popUps_;
+    std::unique_ptr<SheetTextField> lockCommand_;
     std::unique_ptr<SheetButton> folderButton_;
     std::string loadError_;
 };

@@ -13,15 +13,23 @@
 
 namespace {
 
-enum class KeyKind { Version, Text, Bool, Integer };
+// Text is a folder; Command a shell command line.
+enum class KeyKind { Version, Text, Command, Bool, Integer };
+
+// The values a screensaver started now would use.
+struct Used {
+    SETTINGS settings;
+    bool mainMonitorOnly = false;
+    IdleSettings idle;
+};
 
 struct KeyInfo {
     const char* name;
     KeyKind kind;
     int64_t low;
     int64_t high;
-    // The value a view uses, as text.
-    std::string (*show)(const SETTINGS& settings, bool mainMonitorOnly);
+    // The value used, as text.
+    std::string (*show)(const Used& used);
 };
 
 std::string ShowBool(bool value)
@@ -33,18 +41,24 @@ std::string ShowBool(bool value)
 const std::vector<KeyInfo>& Keys()
 {
     static const std::vector<KeyInfo> keys = {
-        {kKeyVersion, KeyKind::Version, 0, 0, [](const SETTINGS&, bool) { return std::string(kSettingsVersion); }},
-        {kKeyMainMonitorOnly, KeyKind::Bool, 0, 1, [](const SETTINGS&, bool m) { return ShowBool(m); }},
+        {kKeyVersion, KeyKind::Version, 0, 0, [](const Used&) { return std::string(kSettingsVersion); }},
+        {kKeyMainMonitorOnly, KeyKind::Bool, 0, 1, [](const Used& u) { return ShowBool(u.mainMonitorOnly); }},
         {kKeyDogSize, KeyKind::Integer, kMinDogSize, kMaxDogSize,
-         [](const SETTINGS& s, bool) { return std::to_string(s.LDOGSIZE); }},
+         [](const Used& u) { return std::to_string(u.settings.LDOGSIZE); }},
         {kKeyNumDogs, KeyKind::Integer, kMinNumDogs, kMaxNumDogs,
-         [](const SETTINGS& s, bool) { return std::to_string(s.NUM_DOGS); }},
+         [](const Used& u) { return std::to_string(u.settings.NUM_DOGS); }},
         {kKeyNumFootprints, KeyKind::Integer, kMinNumFootprints, kMaxNumFootprints,
-         [](const SETTINGS& s, bool) { return std::to_string(s.NUM_FOOTPRINTS); }},
-        {kKeyBGType, KeyKind::Integer, 0, 2, [](const SETTINGS& s, bool) { return std::to_string(s.BGTYPE); }},
-        {kKeyBGRes, KeyKind::Integer, 0, 2, [](const SETTINGS& s, bool) { return std::to_string(s.BGRES); }},
-        {kKeyBGPath, KeyKind::Text, 1, kBGPathBytes - 1, [](const SETTINGS& s, bool) { return std::string(s.BGPath); }},
-        {kKeyTileBG, KeyKind::Bool, 0, 1, [](const SETTINGS& s, bool) { return ShowBool(s.TILEBG); }},
+         [](const Used& u) { return std::to_string(u.settings.NUM_FOOTPRINTS); }},
+        {kKeyBGType, KeyKind::Integer, 0, 2, [](const Used& u) { return std::to_string(u.settings.BGTYPE); }},
+        {kKeyBGRes, KeyKind::Integer, 0, 2, [](const Used& u) { return std::to_string(u.settings.BGRES); }},
+        {kKeyBGPath, KeyKind::Text, 1, kBGPathBytes - 1, [](const Used& u) { return std::string(u.settings.BGPath); }},
+        {kKeyTileBG, KeyKind::Bool, 0, 1, [](const Used& u) { return ShowBool(u.settings.TILEBG); }},
+        {kKeyStartAfter, KeyKind::Integer, kMinStartAfter, kMaxStartAfter,
+         [](const Used& u) { return std::to_string(u.idle.startAfter); }},
+        {kKeyLockAfter, KeyKind::Integer, kMinLockAfter, kMaxLockAfter,
+         [](const Used& u) { return std::to_string(u.idle.lockAfter); }},
+        {kKeyLockCommand, KeyKind::Command, 1, int64_t(kMaxLockCommandBytes),
+         [](const Used& u) { return u.idle.lockCommand; }},
     };
     return keys;
 }
@@ -122,11 +136,17 @@ bool ParseAssignment(const std::string& argument, Assignment* a, std::string* er
                  std::to_string(a->key->high) + ", not '" + a->text + "'";
         return false;
     case KeyKind::Text:
-        if (!a->text.empty() && a->text.size() <= size_t(a->key->high) &&
+    case KeyKind::Command: {
+        const bool command = a->key->kind == KeyKind::Command;
+        // A blank command would lock nothing.
+        const bool blank = command && a->text.find_first_not_of(" \t") == std::string::npos;
+        if (!a->text.empty() && !blank && a->text.size() <= size_t(a->key->high) &&
             g_utf8_validate(a->text.data(), a->text.size(), nullptr))
             return true;
-        *error = name + " needs a folder path of 1 to " + std::to_string(a->key->high) + " bytes of UTF-8 text";
+        *error = name + " needs " + (command ? "a command" : "a folder path") + " of 1 to " +
+                 std::to_string(a->key->high) + " bytes of UTF-8 text";
         return false;
+    }
     }
     return false;
 }
@@ -164,13 +184,13 @@ int Show(const KeyCommand& command)
     if (command.kind == KeyCommand::Get && !(only = FindKey(command.arguments.at(0), &error)))
         return Fail(error, 2);
     const auto store = OpenModulePreferences(kPreferencesModule, PreferencesUse::Look);
-    SETTINGS settings;
-    bool mainMonitorOnly = false;
-    ReadSettings(*store, &settings, &mainMonitorOnly);
+    Used used;
+    ReadSettings(*store, &used.settings, &used.mainMonitorOnly);
+    ReadIdleSettings(*store, &used.idle);
     for (const KeyInfo& key : Keys()) {
         if (only && only != &key)
             continue;
-        const std::string value = PrintableText(key.show(settings, mainMonitorOnly));
+        const std::string value = PrintableText(key.show(used));
         if (only)
             std::printf("%s\n", value.c_str());
         else

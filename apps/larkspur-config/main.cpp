@@ -40,6 +40,7 @@ void PrintHelp()
         "  --get KEY          print the value of one setting\n"
         "  --set KEY=VALUE    change a setting; give --set again for more (all are checked before any is saved)\n"
         "  --help             show this help\n"
+        "  --version          print the program's version\n"
         "\n"
         "Keys (case does not matter):\n"
         "  NumDogs            number of creatures, %lld to %lld\n"
@@ -59,6 +60,7 @@ void PrintHelp()
 
 struct CommandLine {
     bool help = false;
+    bool version = false;
     KeyCommand command;
     // Arguments left for GTK (such as --display) or found unknown.
     std::vector<std::string> rest;
@@ -96,6 +98,8 @@ bool Parse(const std::vector<std::string>& args, CommandLine* line, std::string*
         std::string text;
         if (name == "help" && !inlineValue) {
             line->help = true;
+        } else if (name == "version" && !inlineValue) {
+            line->version = true;
         } else if (name == "list" && !inlineValue) {
             if (!command(KeyCommand::List))
                 return false;
@@ -135,11 +139,13 @@ std::string DataFile(const char* source, const char* installed)
     return ExecutableFolder() == LARKSPUR_BUILD_BIN_DIR ? source : installed;
 }
 
-// Reads the settings a starting screensaver view would use; only Save
-// writes, so opening and cancelling leaves the file as it was.
-void ReadViewSettings(SETTINGS* settings, bool* mainMonitorOnly)
+// Reads the settings a starting screensaver view and idle watcher would use;
+// only Save writes, so opening and cancelling leaves the file as it was.
+void ReadViewSettings(SETTINGS* settings, bool* mainMonitorOnly, IdleSettings* idle)
 {
-    ReadSettings(*OpenModulePreferences(kPreferencesModule, PreferencesUse::Look), settings, mainMonitorOnly);
+    const auto store = OpenModulePreferences(kPreferencesModule, PreferencesUse::Look);
+    ReadSettings(*store, settings, mainMonitorOnly);
+    ReadIdleSettings(*store, idle);
 }
 
 int RunWindow(const CommandLine& line, char* program)
@@ -160,10 +166,18 @@ int RunWindow(const CommandLine& line, char* program)
 
     SETTINGS settings;
     bool mainMonitorOnly = false;
-    ReadViewSettings(&settings, &mainMonitorOnly);
+    IdleSettings idle;
+    ReadViewSettings(&settings, &mainMonitorOnly, &idle);
+    // The watcher the window starts where systemd does not is the larkspur
+    // beside this program, else the one on the PATH.
+    IdleServiceSetup idleService;
+    idleService.autostartTemplate = DataFile(LARKSPUR_SOURCE_AUTOSTART, LARKSPUR_INSTALL_AUTOSTART);
+    const std::string larkspur = ExecutableFolder() + "/larkspur";
+    if (g_file_test(larkspur.c_str(), G_FILE_TEST_IS_EXECUTABLE))
+        idleService.program = larkspur;
     GtkSheetHost host(DataFile(LARKSPUR_SOURCE_INTERFACE, LARKSPUR_INSTALL_INTERFACE),
-                      DataFile(LARKSPUR_SOURCE_README, LARKSPUR_INSTALL_README));
-    ConfigureSheet sheet(&host, &settings, &mainMonitorOnly);
+                      DataFile(LARKSPUR_SOURCE_README, LARKSPUR_INSTALL_README), idleService);
+    ConfigureSheet sheet(&host, &settings, &mainMonitorOnly, &idle);
     SheetWindow* window = sheet.configureSheet();
     if (!window) {
         std::fprintf(stderr, "larkspur-config: cannot load the settings window: %s\n", host.loadError().c_str());
@@ -187,6 +201,10 @@ int main(int argc, char** argv)
         return Usage(error);
     if (line.help) {
         PrintHelp();
+        return 0;
+    }
+    if (line.version) {
+        std::puts("larkspur-config " LARKSPUR_VERSION);
         return 0;
     }
     if (line.command.kind != KeyCommand::None) {

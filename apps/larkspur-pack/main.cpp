@@ -2,7 +2,7 @@
 //
 //   larkspur-pack list PACK
 //   larkspur-pack extract PACK N OUT
-//   larkspur-pack build OUT FILE:TYPE:OPTION ...
+//   larkspur-pack build [--force] OUT FILE:TYPE:OPTION ...
 //   larkspur-pack decode IN OUT.png
 //   larkspur-pack model-info FILE
 //   larkspur-pack check PACK
@@ -21,8 +21,9 @@
 // why the program would refuse it. contact-sheet refuses what the herd
 // refuses, with the same reasons.
 //
-// build takes only the lump types and texture options the program reads, and
-// warns about a picture lump whose bytes do not decode as its type (the pack
+// build takes only the lump types and texture options the program reads, at
+// least one lump, and replaces an existing OUT only with --force; it warns
+// about a picture lump whose bytes do not decode as its type (the pack
 // is still written: the program shows such a lump as an empty texture).
 //
 // Usage errors exit with status 2, a pack or picture that cannot be read with
@@ -43,6 +44,7 @@
 #include "resources/Texture.h"
 
 #include <GL/gl.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -61,13 +63,14 @@ namespace {
 const char* const kUsage =
     "usage: larkspur-pack list PACK\n"
     "       larkspur-pack extract PACK N OUT\n"
-    "       larkspur-pack build OUT FILE:TYPE:OPTION ...\n"
+    "       larkspur-pack build [--force] OUT FILE:TYPE:OPTION ...\n"
     "           TYPE: 0 data (the creature model), 1 TGA picture, 3 JPEG picture\n"
     "           OPTION: 0 opaque, 1 colour key, 2 alpha from brightness\n"
     "       larkspur-pack decode IN OUT.png   (IN: picture, TGA file or PACK:N)\n"
     "       larkspur-pack model-info FILE     (FILE: creature pack or .ms3d model)\n"
     "       larkspur-pack check PACK          (a creature or scene pack, as the program loads it)\n"
-    "       larkspur-pack contact-sheet PACK OUT.png [COATS.png]\n";
+    "       larkspur-pack contact-sheet PACK OUT.png [COATS.png]\n"
+    "       larkspur-pack --version\n";
 
 int Usage(const char* why = nullptr)
 {
@@ -180,8 +183,14 @@ std::string PictureMismatch(const std::vector<unsigned char>& bytes, unsigned lo
     return "";
 }
 
-int Build(const std::string& out, const std::vector<std::string>& items)
+int Build(const std::string& out, const std::vector<std::string>& items, bool force)
 {
+    // An empty pack would only fail later, in the program.
+    if (items.empty())
+        return Usage("build needs at least one lump FILE:TYPE:OPTION");
+    struct stat existing;
+    if (!force && lstat(out.c_str(), &existing) == 0)
+        return Failure(out, "already exists; give --force to replace it");
     PackWriter writer;
     size_t lumpNumber = 0;
     for (const std::string& item : items) {
@@ -427,7 +436,11 @@ int DecodeLump(const std::string& packPath, const std::string& lumpText, Decoded
     const std::string what = packPath + " lump " + lumpText;
     if (lump >= pack.header.numLumps)
         return Failure(what, NoSuchLump(pack));
-    if (pack.lumps[lump].type == LUMP_TGA) {
+    const uint32_t type = pack.lumps[lump].type;
+    if (type != LUMP_TGA && type != LUMP_JPEG)
+        return Failure(what, "not a picture lump (type " + std::to_string(type) +
+                                 "; pictures are types 1, TGA, and 3, JPEG)");
+    if (type == LUMP_TGA) {
         Texture texture;
         if (!pack.SeekLump(int(lump)))
             return Failure(what, pack.failure);
@@ -501,6 +514,10 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stdout);
         return 0;
     }
+    if (command == "--version" && args.size() == 1) {
+        std::puts("larkspur-pack " LARKSPUR_VERSION);
+        return 0;
+    }
     if (command == "list" && args.size() == 2)
         return List(args[1].c_str());
     if (command == "extract" && args.size() == 4)
@@ -517,7 +534,14 @@ int main(int argc, char** argv)
         return ModelInfo(args[1].c_str());
     if (command == "check" && args.size() == 2)
         return Check(args[1].c_str());
-    if (command == "build" && args.size() >= 2)
-        return Build(args[1], std::vector<std::string>(args.begin() + 2, args.end()));
+    if (command == "build") {
+        // --force may stand anywhere after build: no lump is named so.
+        std::vector<std::string> rest(args.begin() + 1, args.end());
+        const auto force = std::remove(rest.begin(), rest.end(), "--force");
+        const bool forced = force != rest.end();
+        rest.erase(force, rest.end());
+        if (!rest.empty())
+            return Build(rest[0], std::vector<std::string>(rest.begin() + 1, rest.end()), forced);
+    }
     return Usage(("unknown command or wrong arguments: " + command).c_str());
 }

@@ -50,8 +50,16 @@ const char* const kHelp =
     "  --resources DIR         folder holding pellmore.works and b.oak\n"
     "  --desktop-picture FILE  the desktop picture to use, ahead of the desktop's own setting\n"
     "\n"
+    "Idle watcher:\n"
+    "  --idle                  run until stopped, starting the full-screen saver after StartAfter\n"
+    "                          minutes without input (and locking after LockAfter minutes of it)\n"
+    "  --idle-seconds N        start the saver after N seconds without input instead (trying it out)\n"
+    "  --lock-seconds N        lock after N seconds of saver instead (0: never)\n"
+    "  --lock-command CMD      lock with this shell command instead of LockCommand\n"
+    "\n"
     "  --register              add Larkspur to your XScreenSaver programs (or enable it there)\n"
-    "  -h, --help              show this help\n";
+    "  -h, --help              show this help\n"
+    "  --version               print the program's version\n";
 
 namespace {
 
@@ -201,6 +209,7 @@ bool ParseMonitor(const std::string& text, Options::Monitor* monitor)
 const OptionRule kOptions[] = {
     {"help", false, [](Options* o, const std::string&, std::string*) { return o->help = true; }},
     {"h", false, [](Options* o, const std::string&, std::string*) { return o->help = true; }},
+    {"version", false, [](Options* o, const std::string&, std::string*) { return o->version = true; }},
     {"root", false, [](Options* o, const std::string&, std::string* e) { return SetMode(o, DrawMode::Root, e); }},
     {"window-id", true,
      [](Options* o, const std::string& v, std::string* e) {
@@ -352,7 +361,37 @@ const OptionRule kOptions[] = {
          return Text("desktop-picture", v, 1024, &o->desktopPicture, e);
      }},
     {"register", false, [](Options* o, const std::string&, std::string*) { return o->registerSaver = true; }},
+    {"idle", false, [](Options* o, const std::string&, std::string*) { return o->idle = true; }},
+    {"idle-seconds", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         int64_t n;
+         if (!Integer("idle-seconds", v, 1, kMaxIdleSeconds, &n, e))
+             return false;
+         o->idleSeconds = n;
+         return true;
+     }},
+    {"lock-seconds", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         int64_t n;
+         if (!Integer("lock-seconds", v, 0, kMaxIdleSeconds, &n, e))
+             return false;
+         o->lockSeconds = n;
+         return true;
+     }},
+    {"lock-command", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         if (v.find_first_not_of(" \t") == std::string::npos)
+             return Fail(e, "--lock-command needs a command");
+         o->lockCommand = v;
+         return true;
+     }},
 };
+
+// The watcher's own options, which its saver is not given.
+bool WatcherOnly(const std::string& name)
+{
+    return name == "idle" || name == "idle-seconds" || name == "lock-seconds" || name == "lock-command";
+}
 
 const OptionRule* FindOption(const std::string& name)
 {
@@ -385,6 +424,23 @@ bool CheckHeadlessOnly(const Options& o, std::string* error)
                                   : nullptr;
     if (given)
         return Fail(error, std::string(given) + " works only with --headless");
+    return true;
+}
+
+// The watcher runs the full-screen saver itself; its options mean nothing
+// without it.
+bool CheckIdle(const Options& o, std::string* error)
+{
+    if (o.idle && o.mode != DrawMode::Window)
+        return Fail(error, "--idle starts the full-screen saver itself; it cannot be used with --fullscreen, "
+                           "--headless, --root or --window-id");
+    const char* given = o.idle              ? nullptr
+                        : o.idleSeconds     ? "--idle-seconds"
+                        : o.lockSeconds     ? "--lock-seconds"
+                        : o.lockCommand     ? "--lock-command"
+                                            : nullptr;
+    if (given)
+        return Fail(error, std::string(given) + " works only with --idle");
     return true;
 }
 
@@ -443,15 +499,21 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
             return Fail(error, "unknown option '" + arg + "'");
         if (!rule->takesValue && value)
             return Fail(error, "--" + name + " takes no value");
-        if (rule->takesValue && !value) {
+        const bool valueFollows = rule->takesValue && !value;
+        if (valueFollows) {
             if (i + 1 >= args.size())
                 return Fail(error, "--" + name + " needs a value");
             value = args[++i];
         }
         if (!rule->apply(options, value ? *value : std::string(), error))
             return false;
+        if (!WatcherOnly(name)) {
+            options->saverArgs.push_back(arg);
+            if (valueFollows)
+                options->saverArgs.push_back(*value);
+        }
     }
-    return CheckHeadlessOnly(*options, error) && CheckBackend(*options, error);
+    return CheckHeadlessOnly(*options, error) && CheckBackend(*options, error) && CheckIdle(*options, error);
 }
 
 int64_t HeadlessTicks(const Options& options)

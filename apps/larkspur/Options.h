@@ -19,6 +19,7 @@ enum class Backend { Auto, Wayland, X11 };
 
 struct Options {
     bool help = false;
+    bool version = false;
     DrawMode mode = DrawMode::Window;
     // --wayland or --x11; Auto decides by the session (ChooseBackend).
     Backend backend = Backend::Auto;
@@ -44,6 +45,14 @@ struct Options {
     std::string resources;
     std::string desktopPicture;
     bool registerSaver = false;
+    // --idle: the idle watcher, with what a run may change of its settings.
+    bool idle = false;
+    std::optional<int64_t> idleSeconds;
+    std::optional<int64_t> lockSeconds;
+    std::optional<std::string> lockCommand;
+    // What the watcher hands on to its saver: every argument given except
+    // the watcher's own options.
+    std::vector<std::string> saverArgs;
 };
 
 // Size limit of a headless frame, in pixels per side: a frame is read back
@@ -60,6 +69,8 @@ constexpr double kMaxSeconds = 10000000.0;
 constexpr double kDefaultSeconds = 20.0;
 // The most ticks of a headless run, given as --frames or as --seconds.
 constexpr int64_t kMaxFrames = 1000000000;
+// --idle-seconds and --lock-seconds: at most two hours, as the settings.
+constexpr int64_t kMaxIdleSeconds = 7200;
 
 // False with *error set on a bad command line.
 bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);

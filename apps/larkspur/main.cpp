@@ -1,15 +1,21 @@
 // larkspur: the screensaver program. Reads the command line and runs the
 // view in the chosen mode: on the X display (XScreenSaver's window, a window
 // id, the root, a window per monitor, or its own window), as a Wayland client
-// (its own window, or a surface per output), or headless (EGL).
+// (its own window, or a surface per output), or headless (EGL); or watches
+// for idleness and runs itself in full screen then (--idle).
 //
 // Exit status: 0 on success, 1 when the run fails (no display or compositor,
 // window or OpenGL context, an X error, a lost connection, a frame that
 // cannot be written), 2 for a bad command line or a bad $XSCREENSAVER_WINDOW.
+// Run by XScreenSaver, a run that SIGTERM or SIGINT ended ends by that signal
+// instead of status 0, as XScreenSaver expects of its hacks.
 #include "Options.h"
 
 #include "platform/desktop/XScreenSaverRegistration.h"
 #include "platform/headless/HeadlessHost.h"
+#include "platform/idle/IdleWatcher.h"
+#include "platform/loop/FrameLoop.h"
+#include "platform/prefs/KeyFilePreferences.h"
 #include "platform/wayland/WaylandSession.h"
 #include "platform/x11/X11Session.h"
 
@@ -35,6 +41,14 @@ bool IsFolder(const std::string& path)
     return !path.empty() && access(path.c_str(), R_OK | X_OK) == 0;
 }
 
+// This program's own file; empty when it cannot be read.
+std::string SelfPath()
+{
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    return length > 0 ? std::string(self, size_t(length)) : std::string();
+}
+
 // --resources, else $LARKSPUR_RESOURCES, else the build tree's packs when
 // running from the build tree, else the installed ones.
 std::string ResourcesFolder(const Options& options)
@@ -43,11 +57,8 @@ std::string ResourcesFolder(const Options& options)
         return options.resources;
     if (const char* env = std::getenv("LARKSPUR_RESOURCES"); env && env[0])
         return env;
-    char self[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (length > 0) {
-        self[length] = '\0';
-        const std::string exe(self);
+    const std::string exe = SelfPath();
+    if (!exe.empty()) {
         const std::string folder = exe.substr(0, exe.rfind('/'));
         if (folder == LARKSPUR_BUILD_BIN_DIR && IsFolder(LARKSPUR_BUILD_RESOURCES))
             return LARKSPUR_BUILD_RESOURCES;
@@ -73,9 +84,18 @@ HeadlessRun MakeRun(const Options& options)
     return run;
 }
 
+// XScreenSaver runs its hacks with --root (the settings dialog's preview
+// with --window-id too) and names its window in $XSCREENSAVER_WINDOW.
+bool RunByXScreenSaver(const Options& options)
+{
+    const char* window = std::getenv("XSCREENSAVER_WINDOW");
+    return options.mode == DrawMode::Root || options.mode == DrawMode::WindowId || (window && window[0]);
+}
+
 // What every display host is given alike.
 void FillHostRun(const Options& options, HostRun* run)
 {
+    run->endBySignal = RunByXScreenSaver(options);
     run->preview = options.preview;
     run->delayMicroseconds = options.delay;
     run->fps = options.fps;
@@ -123,6 +143,34 @@ bool SaverWindow(X11Run* run, std::string* error)
     return true;
 }
 
+// The watcher's delays and lock command come from the saved settings, read
+// once as it starts, unless the command line gives them. Its saver is this
+// program in full screen, on the display system the watcher watches, with
+// the options the watcher was given.
+IdleRun MakeIdleRun(const Options& options, Backend backend)
+{
+    IdleSettings idle;
+    ReadIdleSettings(*OpenModulePreferences(kPreferencesModule, PreferencesUse::Look), &idle);
+    IdleRun run;
+    run.wayland = backend == Backend::Wayland;
+    run.startAfter = double(options.idleSeconds.value_or(idle.startAfter * 60));
+    run.lockAfter = double(options.lockSeconds.value_or(idle.lockAfter * 60));
+    run.lockCommand = options.lockCommand.value_or(idle.lockCommand);
+    const std::string self = SelfPath();
+    run.saver = {self.empty() ? "larkspur" : self, "--fullscreen", run.wayland ? "--wayland" : "--x11"};
+    run.saver.insert(run.saver.end(), options.saverArgs.begin(), options.saverArgs.end());
+    run.verbose = options.verbose;
+    return run;
+}
+
+// A clean run's status, unless a quit signal ended it and it ends by that.
+int Ended(const HostRun& run, int status)
+{
+    if (status == 0 && run.endBySignal)
+        EndByQuitSignal();
+    return status;
+}
+
 int Register()
 {
     const char* home = std::getenv("HOME");
@@ -156,14 +204,23 @@ int main(int argc, char** argv)
         std::fputs(kHelp, stdout);
         return 0;
     }
+    if (options.version) {
+        std::puts("larkspur " LARKSPUR_VERSION);
+        return 0;
+    }
     if (options.registerSaver)
         return Register();
     if (options.mode == DrawMode::Headless)
         return RunHeadless(MakeRun(options), options.settings);
-    if (ChooseBackend(options, std::getenv("WAYLAND_DISPLAY")) == Backend::Wayland)
-        return RunWayland(MakeWaylandRun(options), options.settings);
+    const Backend backend = ChooseBackend(options, std::getenv("WAYLAND_DISPLAY"));
+    if (options.idle)
+        return RunIdleWatcher(MakeIdleRun(options, backend));
+    if (backend == Backend::Wayland) {
+        const WaylandRun run = MakeWaylandRun(options);
+        return Ended(run, RunWayland(run, options.settings));
+    }
     X11Run run = MakeX11Run(options);
     if (options.mode == DrawMode::Root && !SaverWindow(&run, &error))
         return Usage(error);
-    return RunX11(run, options.settings);
+    return Ended(run, RunX11(run, options.settings));
 }

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <new>
 #include <string>
@@ -29,6 +30,17 @@ constexpr float kCullRadius = 2.75f;
 constexpr float kUnseenDepth = 0.01f;
 // Floats per corner of an effect quad: s, t, r, g, b, a, x, y, z.
 constexpr int kEffectFloats = 9;
+// The longest step a creature takes at once. A creature steers only while
+// its stride's clock passes a short window, and its turn by rate x step
+// overshoots on long steps, so a slow frame is walked in equal steps no
+// longer than this; shorter frames are taken whole.
+constexpr double kLongestCreatureStep = 0.1;
+// A frame timed by the difference of two clock readings comes a hair over or
+// under its nominal length; a hair over the longest step is still one step.
+constexpr double kStepSlack = 1e-6;
+// Enough steps for a minute's frame, the longest any run takes; a longer
+// one is walked in longer steps rather than in unbounded work.
+constexpr double kMostCreatureSteps = 600;
 
 // Writes one corner of an effect quad and returns the next.
 float* EffectCorner(float* v, const float st[2], const float rgba[4], float x, float y, float z)
@@ -247,6 +259,18 @@ int DOGCONTROL::SlotsInPlay() const
 void DOGCONTROL::Move(double dt)
 {
     GetBounds();
+    // Shorter frames, and steps that are not positive or not a number, are
+    // taken whole.
+    const double steps = dt > kLongestCreatureStep
+                             ? std::min(std::ceil(dt / kLongestCreatureStep - kStepSlack), kMostCreatureSteps)
+                             : 1.0;
+    const double step = dt / steps;
+    for (int s = 0; s < int(steps); s++)
+        MoveCreatures(step);
+}
+
+void DOGCONTROL::MoveCreatures(double dt)
+{
     for (int i = 0; dogs && i < maxDogs; i++) {
         ONEDOG& dog = dogs[size_t(i)];
         if (dog.action >= 0)

@@ -61,6 +61,9 @@ public:
     bool SetupFromPack(SETTINGS* settings, const char* packPath);
     // Computes the ground's half-extents once, from the projection alone.
     void GetBounds();
+    // Moves every creature in play and lets waiting ones enter: a long step
+    // in equal steps of at most a tenth of a second, so that creatures steer
+    // and stay on the ground however slowly frames come.
     void Move(double dt);
     // Draws the visible creatures, then the footprints and the sparks, which
     // it ages by dt.
@@ -117,6 +120,8 @@ public:
     std::string failure;
 
 private:
+    // One step of every slot, and of the report's clock.
+    void MoveCreatures(double dt);
     // Releases the arrays in teardown order; keeps the scene's texture names.
     void ReleaseArrays();
     bool BuildTemplate(const char* packPath);

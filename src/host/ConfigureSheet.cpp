@@ -37,15 +37,15 @@ int SelectedItem(const SheetPopUp& popUp, int items, int fallback)
 
 } // namespace
 
-ConfigureSheet::ConfigureSheet(SheetHost* host, SETTINGS* settings, bool* mainMonitorOnly)
-    : host_(host), settings_(settings), mainMonitorOnly_(mainMonitorOnly)
+ConfigureSheet::ConfigureSheet(SheetHost* host, SETTINGS* settings, bool* mainMonitorOnly, IdleSettings* idle)
+    : host_(host), settings_(settings), mainMonitorOnly_(mainMonitorOnly), idle_(idle)
 {
 }
 
 bool ConfigureSheet::OutletsConnected() const
 {
     return configureSheetWindow && oMainMonitorOnly && oDogSize && oNumDogs && oNumFootprints && oTileBG &&
-           oBGType && oBGRes && oBGPath;
+           oBGType && oBGRes && oBGPath && oIdleWatcher && oStartAfter && oLockAfter && oLockCommand;
 }
 
 SheetWindow* ConfigureSheet::configureSheet()
@@ -69,6 +69,10 @@ void ConfigureSheet::FillControls()
     oBGType->selectItemAtIndex(BackgroundTypeItem(settings_->BGTYPE));
     oBGRes->selectItemAtIndex(ResolutionItem(settings_->BGRES));
     oBGPath->setTitle(settings_->BGPath);
+    oIdleWatcher->setState(host_->IdleWatcherEnabled());
+    oStartAfter->setIntValue(int32_t(idle_->startAfter));
+    oLockAfter->setIntValue(int32_t(idle_->lockAfter));
+    oLockCommand->setStringValue(idle_->lockCommand);
 }
 
 void ConfigureSheet::configureSheet_updatestates()
@@ -90,8 +94,12 @@ void ConfigureSheet::configureSheet_defaults()
     oTileBG->setState(kDefaultTileBG);
     oBGType->selectItemAtIndex(kDefaultBGType);
     oBGRes->selectItemAtIndex(kDefaultBGRes);
-    // The folder is the user's own choice and is not reset.
+    // The folder is the user's own choice and is not reset, nor is whether
+    // the watcher runs.
     oBGPath->setTitle(settings_->BGPath);
+    oStartAfter->setIntValue(int32_t(kDefaultStartAfter));
+    oLockAfter->setIntValue(int32_t(kDefaultLockAfter));
+    oLockCommand->setStringValue(kDefaultLockCommand);
     configureSheet_updatestates();
 }
 
@@ -120,6 +128,7 @@ bool ConfigureSheet::configureSheet_save()
     store->WriteInteger(kKeyBGType, settings_->BGTYPE);
     store->WriteInteger(kKeyBGRes, settings_->BGRES);
     store->WriteString(kKeyBGPath, oBGPath->title().c_str());
+    SaveIdle(store.get());
     lastSaveFailed_ = !store->Synchronize();
     if (lastSaveFailed_) {
         const std::string why = store->SaveError();
@@ -128,8 +137,33 @@ bool ConfigureSheet::configureSheet_save()
                          "then press Save again.");
         return false;
     }
+    ApplyIdleWatcher();
     host_->EndSheet(configureSheetWindow);
     return true;
+}
+
+void ConfigureSheet::SaveIdle(PreferencesStore* store)
+{
+    idle_->startAfter = oStartAfter->intValue();
+    idle_->lockAfter = oLockAfter->intValue();
+    // A blank command would lock nothing: the default stands for it.
+    const std::string command = oLockCommand->stringValue();
+    idle_->lockCommand = command.find_first_not_of(" \t") == std::string::npos ? kDefaultLockCommand : command;
+    WriteIdleSettings(store, *idle_);
+}
+
+// A watcher that runs is started afresh even when it stays on, so that the
+// delays just saved count.
+void ConfigureSheet::ApplyIdleWatcher()
+{
+    const bool on = oIdleWatcher->state();
+    if (!on && !host_->IdleWatcherEnabled())
+        return;
+    std::string error;
+    if (!host_->SetIdleWatcher(on, &error))
+        host_->ShowError(std::string("The settings were saved, but Larkspur could not be ") +
+                         (on ? "set to start after a time of inactivity: " : "kept from starting by itself: ") +
+                         error);
 }
 
 void ConfigureSheet::configureSheet_cancel()

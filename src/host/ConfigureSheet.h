@@ -36,6 +36,13 @@ public:
     virtual void setIntValue(int32_t value) = 0;
 };
 
+class SheetTextField {
+public:
+    virtual ~SheetTextField() = default;
+    virtual std::string stringValue() const = 0;
+    virtual void setStringValue(const std::string& value) = 0;
+};
+
 class SheetPopUp {
 public:
     virtual ~SheetPopUp() = default;
@@ -82,15 +89,22 @@ public:
     virtual void ShowError(const std::string& message) = 0;
     // Opens the preferences of a module; never null.
     virtual std::unique_ptr<PreferencesStore> OpenPreferences(const char* module) = 0;
+    // Whether the idle watcher starts with the user's session.
+    virtual bool IdleWatcherEnabled() = 0;
+    // Turns the idle watcher on (and starts it afresh) or off; false with
+    // *error when it could not be done.
+    virtual bool SetIdleWatcher(bool on, std::string* error) = 0;
 };
 
 extern const char* const kSheetInterfaceName;
 extern const char* const kFolderPanelTitle;
 
+// The sheet also edits the idle watcher's settings, and its box turns the
+// watcher on and off when Save is pressed.
 class ConfigureSheet {
 public:
     // The sheet edits these values of a view, which must outlive it.
-    ConfigureSheet(SheetHost* host, SETTINGS* settings, bool* mainMonitorOnly);
+    ConfigureSheet(SheetHost* host, SETTINGS* settings, bool* mainMonitorOnly, IdleSettings* idle);
 
     // Loads the interface the first time, fills the controls from the view's
     // values and returns the window; null when the interface cannot be loaded
@@ -122,13 +136,24 @@ public:
     SheetPopUp* oBGType = nullptr;
     SheetPopUp* oBGRes = nullptr;
     SheetButton* oBGPath = nullptr;
+    // "Start Larkspur after [oStartAfter] minutes of inactivity".
+    SheetCheckBox* oIdleWatcher = nullptr;
+    SheetIntegerField* oStartAfter = nullptr;
+    SheetIntegerField* oLockAfter = nullptr;
+    SheetTextField* oLockCommand = nullptr;
 
 private:
     bool OutletsConnected() const;
     void FillControls();
 
     SheetHost* host_;
+    // Takes the idle controls into the values and the store, then turns the
+    // watcher on or off as the box says.
+    void SaveIdle(PreferencesStore* store);
+    void ApplyIdleWatcher();
+
     SETTINGS* settings_;
     bool* mainMonitorOnly_;
+    IdleSettings* idle_;
     bool lastSaveFailed_ = false;
 };

@@ -22,6 +22,10 @@ const char* const kKeyBGType = "BGType";
 const char* const kKeyBGRes = "BGRes";
 const char* const kKeyBGPath = "BGPath";
 const char* const kKeyTileBG = "TileBG";
+const char* const kKeyStartAfter = "StartAfter";
+const char* const kKeyLockAfter = "LockAfter";
+const char* const kKeyLockCommand = "LockCommand";
+const char* const kDefaultLockCommand = "loginctl lock-session";
 
 namespace {
 
@@ -113,8 +117,9 @@ void SetBGPath(SETTINGS* settings, const char* path)
 namespace {
 
 // Every key but the version: a store holding any of them holds settings.
-const char* const kSettingKeys[] = {kKeyMainMonitorOnly, kKeyDogSize, kKeyNumDogs, kKeyNumFootprints,
-                                    kKeyBGType,          kKeyBGRes,   kKeyBGPath,  kKeyTileBG};
+const char* const kSettingKeys[] = {kKeyMainMonitorOnly, kKeyDogSize, kKeyNumDogs,    kKeyNumFootprints,
+                                    kKeyBGType,          kKeyBGRes,   kKeyBGPath,     kKeyTileBG,
+                                    kKeyStartAfter,      kKeyLockAfter, kKeyLockCommand};
 
 bool StoredVersion(const PreferencesStore& store, std::string* version)
 {
@@ -171,6 +176,26 @@ bool LoadSettings(PreferencesStore* store, SETTINGS* settings, bool* mainMonitor
         return true;
     WriteSettings(store, *settings, *mainMonitorOnly);
     return store->Synchronize();
+}
+
+void ReadIdleSettings(const PreferencesStore& store, IdleSettings* idle)
+{
+    *idle = IdleSettings();
+    store.ReadInteger(kKeyStartAfter, &idle->startAfter);
+    store.ReadInteger(kKeyLockAfter, &idle->lockAfter);
+    idle->startAfter = std::clamp(idle->startAfter, kMinStartAfter, kMaxStartAfter);
+    idle->lockAfter = std::clamp(idle->lockAfter, kMinLockAfter, kMaxLockAfter);
+    std::string command;
+    // A blank command would lock nothing and fail silently.
+    if (store.ReadString(kKeyLockCommand, &command) && command.find_first_not_of(" \t") != std::string::npos)
+        idle->lockCommand = command.substr(0, kMaxLockCommandBytes);
+}
+
+void WriteIdleSettings(PreferencesStore* store, const IdleSettings& idle)
+{
+    store->WriteInteger(kKeyStartAfter, idle.startAfter);
+    store->WriteInteger(kKeyLockAfter, idle.lockAfter);
+    store->WriteString(kKeyLockCommand, idle.lockCommand.c_str());
 }
 
 void SettingsOverrides::Apply(SETTINGS* settings, bool* mainMonitor) const

@@ -98,6 +98,34 @@ bool LoadSettings(PreferencesStore* store, SETTINGS* settings, bool* mainMonitor
 // Copies a folder into BGPath, cut to fit.
 void SetBGPath(SETTINGS* settings, const char* path);
 
+// The idle watcher's keys (larkspur --idle), in the same store and version as
+// the view's. A store without them reads their defaults and is not rewritten
+// for them; stored numbers outside the limits are used clamped, and an empty
+// command reads as the default.
+extern const char* const kKeyStartAfter;
+extern const char* const kKeyLockAfter;
+extern const char* const kKeyLockCommand;
+extern const char* const kDefaultLockCommand;
+// Minutes without input before the saver starts.
+constexpr int64_t kDefaultStartAfter = 10;
+constexpr int64_t kMinStartAfter = 1;
+constexpr int64_t kMaxStartAfter = 120;
+// Minutes of saver before the lock command runs; 0 never locks.
+constexpr int64_t kDefaultLockAfter = 0;
+constexpr int64_t kMinLockAfter = 0;
+constexpr int64_t kMaxLockAfter = 120;
+// A command is kept to this many bytes.
+constexpr size_t kMaxLockCommandBytes = 4096;
+
+struct IdleSettings {
+    int64_t startAfter = kDefaultStartAfter;
+    int64_t lockAfter = kDefaultLockAfter;
+    std::string lockCommand = kDefaultLockCommand;
+};
+
+void ReadIdleSettings(const PreferencesStore& store, IdleSettings* idle);
+void WriteIdleSettings(PreferencesStore* store, const IdleSettings& idle);
+
 // Values given for one run (on the command line), overriding the store
 // without changing it.
 struct SettingsOverrides {

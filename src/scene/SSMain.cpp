@@ -242,21 +242,41 @@ void SSMAIN::SetupHerdWhenDue()
 bool SSMAIN::SeenFromHome() const
 {
     // Settled home, the eye looks straight down from the height the ground
-    // was measured at, and the tiles reach two grounds beyond every edge.
+    // was measured at; the tiles reach two grounds beyond every edge, which
+    // covers the view unless it has since grown more than five times as wide
+    // for its height.
     const CAMERA& c = herd->camera;
-    return settings && settings->TILEBG && herd->boundsKnown && c.mode == CAMERA_HOME && c.homeDelay < 0 &&
-           c.pos.x == 0 && c.pos.z == 0 && c.pos.y == kCameraHomeHeight && c.up.z == -1.0f;
+    if (!(settings && settings->TILEBG && herd->boundsKnown && c.mode == CAMERA_HOME && c.homeDelay < 0 &&
+          c.pos.x == 0 && c.pos.z == 0 && c.pos.y == kCameraHomeHeight && c.up.z == -1.0f))
+        return false;
+    double halfWidth = 0, halfDepth = 0;
+    HomeViewReach(&halfWidth, &halfDepth);
+    const double tiles = 2 * kTileReach + 1;
+    return halfWidth <= tiles * double(herd->bounds.x) && halfDepth <= tiles * double(herd->bounds.z);
+}
+
+void SSMAIN::HomeViewReach(double* halfWidth, double* halfDepth) const
+{
+    // The ground is measured once, at the size of the first frames. The
+    // depth seen from home depends on the field of view alone, so it is
+    // still the measured one; the width follows the view's current shape.
+    // A look point still easing home shifts what is seen by up to its
+    // distance from the origin.
+    const double lookAway = std::fabs(double(herd->camera.look.x)) + std::fabs(double(herd->camera.look.z));
+    const double depth = herd->bounds.z;
+    *halfWidth = depth * double(width) / double(height) + lookAway;
+    *halfDepth = depth + lookAway;
 }
 
 bool SSMAIN::FogOutOfSightFromHome() const
 {
     // The farthest ground seen from home is a corner of the view; nearer
     // than where the fog starts, fog changes no pixel and only costs.
-    const double bx = herd->bounds.x, bz = herd->bounds.z;
-    const double reach = std::min(bx, bz) * 4.0;
-    const double lookAway = std::fabs(double(herd->camera.look.x)) + std::fabs(double(herd->camera.look.z));
+    double halfWidth = 0, halfDepth = 0;
+    HomeViewReach(&halfWidth, &halfDepth);
+    const double reach = std::min(double(herd->bounds.x), double(herd->bounds.z)) * 4.0;
     const double h = kCameraHomeHeight;
-    const double farthest = std::sqrt(h * h + (bx + lookAway) * (bx + lookAway) + (bz + lookAway) * (bz + lookAway));
+    const double farthest = std::sqrt(h * h + halfWidth * halfWidth + halfDepth * halfDepth);
     return farthest < reach * 0.95;
 }
 

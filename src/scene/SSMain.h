@@ -92,9 +92,12 @@ private:
     bool HasSceneTextures() const { return textures && numTextures >= kSceneTextureCount; }
     void ReleaseTextures();
     void SetupHerdWhenDue();
-    // Whether the camera has settled home over a tiled ground, which then
-    // covers the whole view.
+    // Whether the camera has settled home over a tiled ground that covers
+    // the whole view at its current size.
     bool SeenFromHome() const;
+    // The half-width and half-depth of the ground seen from home at the
+    // view's current size.
+    void HomeViewReach(double* halfWidth, double* halfDepth) const;
     // Whether, seen from home, all the ground in view lies nearer than the fog.
     bool FogOutOfSightFromHome() const;
     void DrawGround() const;

@@ -18,16 +18,20 @@ namespace {
 
 volatile sig_atomic_t gSignalFd = -1;
 volatile sig_atomic_t gRaised = 0;
+// The quit signal that arrived first, kept after the run for EndByQuitSignal.
+volatile sig_atomic_t gQuitSignal = 0;
+volatile sig_atomic_t gGraceEndsBySignal = 0;
 unsigned gGraceSeconds = QuitSignals::kGraceSeconds;
 // Made before any signal, since a handler cannot format text.
 char gGraceMessage[160];
 size_t gGraceMessageLength = 0;
 
-void OnQuitSignal(int)
+void OnQuitSignal(int signal)
 {
     const int saved = errno;
     if (!gRaised) {
         gRaised = 1;
+        gQuitSignal = signal;
         alarm(gGraceSeconds);
     }
     const char byte = 1;
@@ -40,6 +44,10 @@ void OnGraceOver(int)
 {
     const ssize_t ignored = write(STDERR_FILENO, gGraceMessage, gGraceMessageLength);
     (void)ignored;
+    if (gGraceEndsBySignal) {
+        std::signal(gQuitSignal, SIG_DFL);
+        std::raise(gQuitSignal);
+    }
     _exit(0);
 }
 
@@ -71,12 +79,14 @@ double SteadyNow()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-QuitSignals::QuitSignals(unsigned graceSeconds)
+QuitSignals::QuitSignals(unsigned graceSeconds, bool endBySignal)
 {
     if (pipe2(fds_, O_NONBLOCK | O_CLOEXEC) != 0)
         fds_[0] = fds_[1] = -1;
     gSignalFd = fds_[1];
     gRaised = 0;
+    gQuitSignal = 0;
+    gGraceEndsBySignal = endBySignal;
     gGraceSeconds = std::max(1u, graceSeconds);
     const int length = std::snprintf(gGraceMessage, sizeof gGraceMessage,
                                      "larkspur: the run did not end within %u s of the signal (a display "
@@ -108,6 +118,21 @@ QuitSignals::~QuitSignals()
 bool QuitSignals::Raised() const
 {
     return gRaised != 0;
+}
+
+void EndByQuitSignal()
+{
+    const int signal = gQuitSignal;
+    if (signal == 0)
+        return;
+    // Dying by a signal flushes nothing.
+    std::fflush(nullptr);
+    std::signal(signal, SIG_DFL);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    std::raise(signal);
 }
 
 void RunFrameLoop(FrameLoopClient* client, const QuitSignals& signals, double period)

@@ -21,7 +21,7 @@ double SteadyNow();
 // takes the default action. One object at a time.
 //
 // A run still going graceSeconds after the first signal ends at once, with
-// status 0 and a line on stderr: a display server that is stopped or hung
+// status 0 (or by the signal, with endBySignal) and a line on stderr: a display server that is stopped or hung
 // holds the run inside one of its round trips (in a frame's drawing or in
 // the teardown), where no loop can look at the pipe, and a frame may take
 // longer than the grace. What is skipped then (freeing memory, windows and
@@ -31,7 +31,7 @@ class QuitSignals {
 public:
     static constexpr unsigned kGraceSeconds = 1;
 
-    explicit QuitSignals(unsigned graceSeconds = kGraceSeconds);
+    explicit QuitSignals(unsigned graceSeconds = kGraceSeconds, bool endBySignal = false);
     ~QuitSignals();
     QuitSignals(const QuitSignals&) = delete;
     QuitSignals& operator=(const QuitSignals&) = delete;
@@ -44,6 +44,11 @@ private:
     int fds_[2];
     struct sigaction oldTerm_ = {}, oldInt_ = {}, oldAlarm_ = {};
 };
+
+// Ends the process by the quit signal that ended the last run, with that
+// signal's default action, as a process killed by it; returns when no signal
+// ended a run.
+void EndByQuitSignal();
 
 // What the loop drives. Every WaitOn is followed by exactly one EndWait.
 class FrameLoopClient {

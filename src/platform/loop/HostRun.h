@@ -15,4 +15,8 @@ struct HostRun {
     std::string desktopPicture;
     // The display or compositor to connect to; empty for the environment's.
     std::string displayName;
+    // Run by XScreenSaver, which takes a hack that exits after the signal it
+    // was sent for one that failed: a run ended by a quit signal ends the
+    // process by that signal (EndByQuitSignal), in the grace too.
+    bool endBySignal = false;
 };

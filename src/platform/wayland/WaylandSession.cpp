@@ -78,7 +78,7 @@ struct XkbDeleter {
 class Session : public FrameLoopClient {
 public:
     Session(const WaylandRun& run, const SettingsOverrides& overrides)
-        : run_(run), overrides_(overrides), wake_(SteadyNow())
+        : run_(run), overrides_(overrides), signals_(QuitSignals::kGraceSeconds, run.endBySignal), wake_(SteadyNow())
     {
     }
     ~Session();

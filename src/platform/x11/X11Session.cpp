@@ -32,7 +32,10 @@ enum class End { Running, Asked, WindowGone, Failed };
 
 class Session : public FrameLoopClient {
 public:
-    Session(const X11Run& run, const SettingsOverrides& overrides) : run_(run), overrides_(overrides) {}
+    Session(const X11Run& run, const SettingsOverrides& overrides)
+        : run_(run), overrides_(overrides), signals_(QuitSignals::kGraceSeconds, run.endBySignal)
+    {
+    }
     ~Session()
     {
         // Scenes and contexts go before the connection they live on.
