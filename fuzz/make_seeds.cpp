@@ -1,6 +1,7 @@
 // fuzz_seeds DIR: writes a starting corpus for the fuzz targets, made on the
 // spot: DIR/tga/ gets TGA images of each accepted variant, DIR/picture/ small
-// PNG, JPEG and GIF pictures, DIR/ms3d/ a small skinned model.
+// PNG, JPEG and GIF pictures, DIR/ms3d/ a small skinned model, DIR/pack/ the
+// two packs the build generates and a small pack of the model and a TGA.
 #include "model/MS3DWriter.h"
 #include "resources/PackWriter.h"
 
@@ -65,7 +66,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string dir = argv[1];
-    for (const char* sub : {"", "/tga", "/picture", "/ms3d"})
+    for (const char* sub : {"", "/tga", "/picture", "/ms3d", "/pack"})
         mkdir((dir + sub).c_str(), 0755);
     bool ok = true;
     for (int bpp : {24, 32}) {
@@ -94,6 +95,19 @@ int main(int argc, char** argv)
     options.modelComment = "seed";
     Bytes model;
     ok &= WriteMS3D(SeedModel(), &model, nullptr, options) && Write(dir + "/ms3d/v4", model);
+    // The shipped packs, and one small enough to mutate quickly.
+    for (const char* name : {"pellmore.works", "b.oak"}) {
+        Bytes pack;
+        ok &= ReadWholeFile(std::string(LARKSPUR_RESOURCES_DIR) + "/" + name, &pack) &&
+              Write(dir + "/pack/" + name, pack);
+    }
+    Bytes coat = TgaHeader(2, 24);
+    coat.resize(coat.size() + 6 * 3, 0x40);
+    PackWriter small;
+    small.AddLump(model);
+    small.AddLump(coat, 1, 0);
+    ok &= Write(dir + "/pack/small", small.Build());
+
     if (!ok) {
         std::fprintf(stderr, "fuzz_seeds: cannot write into %s\n", dir.c_str());
         return 1;

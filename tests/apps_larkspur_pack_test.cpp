@@ -110,7 +110,9 @@ TEST_F(LarkspurPackTool, RefusalsAndWarningsSayWhyWithTheirExitStatus)
         {"model-info junk", 1, "larkspur-pack: junk: the model ends early\n"},
         {"model-info m.oak", 1, "lump 0: the model ends early"},
         {"model-info missing", 1, "larkspur-pack: missing: "},
-        {"contact-sheet junk o.png", 1, "not a creature pack"},
+        {"contact-sheet junk o.png", 1, "larkspur-pack: contact-sheet: junk: file too short for a pack header\n"},
+        {"check junk", 1, "larkspur-pack: junk: file too short for a pack header\n"},
+        {"check a.png", 1, "larkspur-pack: a.png: not a pack (bad magic)\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
@@ -146,11 +148,57 @@ TEST_F(LarkspurPackTool, ModelInfoPrintsCountsAndJointTreeOfABareModelOrAPack)
     dir.Write("looped", ModelBytes(looped, 3));
     ASSERT_EQ(Run("build b.oak looped:0:0 arm.ms3d:0:0"), 0) << err;
     std::string out;
+    // Last, the herd's verdict on the model.
+    const std::string refused = "as the creature: refused: the model has 2 joints, and the creatures need at least 27";
     ASSERT_EQ(Run("model-info arm.ms3d", &out), 0);
-    EXPECT_EQ(out, "version 4\n" + counts + "  0 upper  parent -1  rotation keys 2  translation keys 2\n" + lower);
+    EXPECT_EQ(out, "version 4\n" + counts + "  0 upper  parent -1  rotation keys 2  translation keys 2\n" + lower +
+                       refused + " (joint 0 carries the walk; joints 12, 16, 25 and 26 are the feet)\n");
     ASSERT_EQ(Run("model-info b.oak", &out), 0);
-    EXPECT_EQ(out, "version 3\n" + counts +
-                       "  0 upper  parent 1  rotation keys 2  translation keys 2  (in a parent cycle)\n" + lower);
+    EXPECT_EQ(out.rfind("version 3\n" + counts +
+                            "  0 upper  parent 1  rotation keys 2  translation keys 2  (in a parent cycle)\n" + lower +
+                            refused,
+                        0),
+              0u)
+        << out;
+    ASSERT_EQ(Run("model-info '" LARKSPUR_RESOURCES_DIR "/b.oak'", &out), 0);
+    EXPECT_NE(out.find("\nas the creature: usable\n"), std::string::npos) << out;
+}
+
+// check loads a pack as the program does and says why it would refuse it:
+// the herd's own reasons for a creature pack (lump 0 data), the scene's for
+// any other; contact-sheet refuses the same packs with the same reasons.
+TEST_F(LarkspurPackTool, CheckTakesWhatTheProgramTakesAndSaysWhyItRefusesTheRest)
+{
+    dir.Write("arm.ms3d", ModelBytes(ArmModel()));
+    dir.Write("bad.tga", {'z'});
+    dir.Write("q.png", QuadrantPictureBytes("png", 8, 8));
+    ASSERT_EQ(Run("build arm.oak arm.ms3d:0:0"), 0) << err;
+    ASSERT_EQ(Run("build short.works q.png:3:0 q.png:3:0"), 0) << err;
+    ASSERT_EQ(Run("build broken.works q.png:3:0 bad.tga:1:0"), 0) << err;
+    const std::string shipped = "'" LARKSPUR_RESOURCES_DIR "/";
+    const struct {
+        std::string args;
+        int status;
+        std::string says; // on stdout when it succeeds, else on stderr
+    } cases[] = {
+        {"check " + shipped + "b.oak'", 0, "a creature pack the program takes: 28 joints, 193 frames at 30 a second, "
+                                           "16 coats\n"},
+        {"check " + shipped + "pellmore.works'", 0, "a scene pack the program takes: 8 pictures\n"},
+        {"check arm.oak", 1, "larkspur-pack: arm.oak: the model has 2 joints, and the creatures need at least 27"},
+        {"contact-sheet arm.oak o.png", 1, "contact-sheet: arm.oak: the model has 2 joints, and the creatures need"},
+        {"check short.works", 1, "larkspur-pack: short.works: it holds 2 lumps, and the scene needs 8\n"},
+        {"check broken.works", 1,
+         "larkspur-pack: broken.works: lump 1: ERROR: Could not read file header\n"},
+        {"check missing", 1, "larkspur-pack: missing: no such file or directory\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        std::string out;
+        EXPECT_EQ(Run(c.args, &out), c.status);
+        const std::string& said = c.status == 0 ? out : err;
+        EXPECT_NE(said.find(c.says), std::string::npos) << said;
+        EXPECT_EQ(c.status == 0 ? err : out, "");
+    }
 }
 
 TEST_F(LarkspurPackTool, ContactSheetDrawsEveryAnimationRowAndEveryCoat)

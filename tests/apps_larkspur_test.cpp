@@ -186,11 +186,13 @@ TEST(LarkspurProgram, WhatCannotBeUsedIsToldOnceWithWhatTheGroundShows)
         std::string arguments;
         std::string told;
     } cases[] = {
-        {"--resources /none", "the scene pack /none/pellmore.works cannot be loaded; the frames stay black\n"},
+        {"--resources /none",
+         "the scene pack /none/pellmore.works cannot be loaded (no such file or directory); the frames stay black\n"},
         {"--desktop-picture /nonexistent.png",
          "the desktop picture /nonexistent.png is skipped (no such file or directory); the ground shows no picture\n"},
         {"--bg-type 2 --bg-path " + scratch.resources,
-         "the picture folder " + scratch.resources + " is skipped (it holds no .jpg, .gif or .png picture); "},
+         "the picture folder " + scratch.resources + " is skipped (it holds no .jpg, .jpeg, .png, .gif or .webp "
+                                                     "picture); "},
         {"", "cannot read " + settings +
                  " (Permission denied); using the default settings and leaving the file as it is\n"},
     };
@@ -203,6 +205,48 @@ TEST(LarkspurProgram, WhatCannotBeUsedIsToldOnceWithWhatTheGroundShows)
                   0);
         const std::string all = "\n" + err, line = "\nlarkspur: " + c.told;
         EXPECT_TRUE(all.find(line) != std::string::npos && all.find(line) == all.rfind(line)) << "once:\n" << err;
+    }
+}
+
+// A large picture costs the memory of its texture, not of its pixels: a
+// 6144 x 6144 PNG or JPEG (108 MB decoded whole) adds less than a quarter of
+// that to a run that shows a small picture. A GIF whose screen is 16384 wide
+// (1 GB decoded) is refused from its header, and so is the same GIF in a
+// QuickTime wrapper, which no loader of ours ever opens.
+TEST(LarkspurProgram, LargePicturesCostTheirTextureNotTheirPixels)
+{
+    LarkspurScratch scratch;
+    const TempDir& dir = scratch.dir;
+    dir.Write("big.png", QuadrantPictureBytes("png", 6144, 6144));
+    dir.Write("big.jpg", QuadrantPictureBytes("jpeg", 6144, 6144));
+    dir.Write("screen.gif", QuadrantGifBytes(16384, 16384));
+    dir.Write("wrapped", QuickTimeImage(QuadrantGifBytes(16384, 16384)));
+    const auto peak = [&](const std::string& picture, std::string* err) {
+        long kilobytes = 0;
+        EXPECT_EQ(RunCommandPeak("XDG_CONFIG_HOME='" + dir.File("config") + "' " + kProgram +
+                                     " --headless --frames 1 --size 32x18 --num-dogs 0 --bg-type 1 --bg-res 1 "
+                                     "--resources " + scratch.resources + " --desktop-picture " + picture,
+                                 &kilobytes, err),
+                  0);
+        return kilobytes;
+    };
+    std::string err;
+    const long small = peak(scratch.quadrants, &err);
+    const struct {
+        const char* name;
+        const char* told; // nullptr: shown quietly
+    } cases[] = {
+        {"big.png", nullptr},
+        {"big.jpg", nullptr},
+        {"screen.gif", "over the limit of 67 million pixels for a GIF"},
+        {"wrapped", "unsupported picture format qtif"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const long kilobytes = peak(dir.File(c.name), &err);
+        EXPECT_LT(kilobytes - small, 27 * 1024) << kilobytes << " KB against " << small << " KB";
+        EXPECT_EQ(err.find("skipped") == std::string::npos, c.told == nullptr) << err;
+        EXPECT_NE(err.find(c.told ? c.told : ""), std::string::npos) << err;
     }
 }
 

@@ -5,6 +5,7 @@
 #include "creatures/DogControl.h"
 #include "fixtures/Herd.h"
 #include "fixtures/TempDir.h"
+#include "fixtures/TestModels.h"
 #include "resources/PackWriter.h"
 #include "resources/ResFile.h"
 
@@ -49,15 +50,34 @@ TEST_F(Herd, SetupDressesEverySlotAndPutsTheFirstInWaiting)
     EXPECT_FALSE(herd.Breed(VECTOR3D(0, 0, 0))) << "no slots, no birth";
 }
 
-TEST_F(Herd, FailedSetupKeepsTheTexturesAFewCoatsDressTheHerdInTurnAndCleanupIsHarmless)
+// A setup that fails says why, in the loader's words or the herd's rule
+// (the reasons larkspur-pack check gives too).
+TEST_F(Herd, FailedSetupSaysWhyKeepsTheTexturesAFewCoatsDressTheHerdInTurnAndCleanupIsHarmless)
 {
     herd.footprintTexture = 6;
-    TempDir empty, junk, thin;
+    TempDir empty, junk, arm, brief, thin;
     PackWriter bad, few;
     bad.AddLump({1, 2, 3, 4});
     ASSERT_TRUE(bad.Write(junk.File(kCreaturePackName)));
-    EXPECT_FALSE(SetupHerd(25, 2000, 100, empty.path() + "/"));
-    EXPECT_FALSE(SetupHerd(25, 2000, 100, junk.path() + "/"));
+    ASSERT_TRUE(WriteCreaturePack(arm.File(kCreaturePackName), ArmModel()));
+    // The real creature, its timeline cut to 100 frames.
+    MS3D creature = CreaturePackModel();
+    creature.totalFrames = 100;
+    ASSERT_TRUE(WriteCreaturePack(brief.File(kCreaturePackName), creature));
+    const struct {
+        std::string folder;
+        const char* failure;
+    } refusals[] = {
+        {empty.path(), "no such file or directory"},
+        {junk.path(), "the model in lump 0: the model ends early"},
+        {arm.path(), "the model has 2 joints, and the creatures need at least 27 (joint 0 carries the walk; joints "
+                     "12, 16, 25 and 26 are the feet)"},
+        {brief.path(), "the model's timeline has 100 frames, and the creatures' animations run to frame 192"},
+    };
+    for (const auto& r : refusals) {
+        EXPECT_FALSE(SetupHerd(25, 2000, 100, r.folder + "/"));
+        EXPECT_EQ(herd.failure, r.failure);
+    }
     EXPECT_TRUE(herd.footprintTexture == 6 && herd.dogs == nullptr);
     // The model and only three coats.
     RESFILE source;
@@ -71,6 +91,7 @@ TEST_F(Herd, FailedSetupKeepsTheTexturesAFewCoatsDressTheHerdInTurnAndCleanupIsH
     }
     ASSERT_TRUE(few.Write(thin.File(kCreaturePackName)));
     ASSERT_TRUE(SetupHerd(20, 2000, 100, thin.path() + "/"));
+    EXPECT_EQ(herd.failure, "");
     ASSERT_EQ(herd.numSkins, 3);
     for (int i = 0; i < 20; i++) {
         const ONEDOG& dog = herd.dogs[size_t(i)];

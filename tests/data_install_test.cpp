@@ -70,7 +70,7 @@ TEST(Install, EveryFileLandsInItsPlaceAndTheDocsAgreeWithEachProgramsHelp)
     ASSERT_EQ(RunCommand(LARKSPUR_PACK_TOOL " --help", &help), 0);
     const std::string command = "larkspur-pack [a-z-]+";
     const std::set<std::string> commands = Mentioned(help, command);
-    ASSERT_EQ(commands.size(), 7u) << help;
+    ASSERT_EQ(commands.size(), 8u) << help;
     ExpectAllIn(commands, Mentioned(Slurp(prefix + "share/man/man1/larkspur-pack.1"), command), "larkspur-pack(1)");
 }
 

@@ -25,7 +25,7 @@ protected:
 };
 
 // The view captures at its creation. Sides go to the nearest power of two,
-// held to 512, 1024 or the largest texture by the stored detail, and to 512
+// held to 512, 1024 or the largest background texture by the stored detail, and to 512
 // in the preview whatever the setting says. An all-black or short capture
 // makes no texture.
 TEST_F(DesktopCaptureTest, DetailAndPreviewSetTheLimitAndNoUsableCaptureMakesNoTexture)
@@ -38,6 +38,8 @@ TEST_F(DesktopCaptureTest, DetailAndPreviewSetTheLimitAndNoUsableCaptureMakesNoT
         size_t bytes = SIZE_MAX;
     } cases[] = {
         {2560, 1600, 0, false, 512, 512}, {2560, 1600, 1, false, 1024, 1024}, {1920, 1080, 2, false, 2048, 1024},
+        // An 8192 side is held to the largest background texture.
+        {6000, 8, 2, false, 4096, 8},
         {2560, 1600, 2, true, 512, 512},  {8, 8, 1, false, 0, 0, 0},          {8, 8, 1, false, 0, 0, 255, 10},
     };
     for (const auto& c : cases) {

@@ -104,10 +104,17 @@ TEST_F(ViewTest, OtherScreensUnderMainMonitorOnlyStopAndAPackTooShortLeavesNoSce
     other.animateOneFrame();
     EXPECT_TRUE(host.timerStopped && other.ssMain == nullptr);
 
-    // The main screen's view draws, unless its scene pack holds too few pictures.
+    // The main screen's view draws, unless its scene pack holds too few
+    // pictures, which it says once, with why.
     host.screen = 0;
     WriteScenePack(dir.File("pellmore.works"), 7);
+    testing::internal::CaptureStderr();
     auto view = StartedView();
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_NE(told.find("pellmore.works cannot be loaded (it holds 7 lumps, and the scene needs 8); the frames stay "
+                        "black\n"),
+              std::string::npos)
+        << told;
     EXPECT_TRUE(view->ThisScreenIsOn && view->ssMain == nullptr);
     for (int i = 0; i < 5; i++)
         Step(view.get(), 0.025);

@@ -22,6 +22,26 @@ TEST(Alerts, ErrorHookIsSilentAndMessageBoxWritesCaptionThenText) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "TGA Error: Unsupported TGA type\n");
 }
 
+// A capture keeps the first alert for its owner to tell, the innermost one
+// alive takes it, and a mute around them changes nothing.
+TEST(Alerts, ACaptureKeepsTheFirstAlertInsteadOfShowingIt) {
+    testing::internal::CaptureStderr();
+    {
+        const AlertMute mute(true);
+        AlertCapture outer;
+        {
+            AlertCapture inner;
+            MessageBox(nullptr, "first", "ERROR", 0);
+            MessageBox(nullptr, "second", "ERROR", 0);
+            EXPECT_EQ(inner.text(), "ERROR: first");
+        }
+        MessageBox(nullptr, "third", "Invalid Image", 0);
+        EXPECT_EQ(outer.text(), "Invalid Image: third");
+    }
+    MessageBox(nullptr, "shown", "ERROR", 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: shown\n");
+}
+
 TEST(RotateVector, TurnsRightHandedXThenYThenZ) {
     // The turn about Z is pinned exactly by the rounding case below.
     const struct {

@@ -12,19 +12,52 @@
 #include <set>
 #include <string>
 
+// Pictures of every extension the decoder takes, in any case, in the folder
+// and one level down; not an entry that is all extension, not a hidden
+// subfolder's thumbnails, nothing two levels down.
 TEST(Pics, RandomChoiceTakesEveryPictureByItsExtensionInAnyCaseAndNothingElse)
 {
     TempDir dir;
-    for (const char* name : {"A.JPG", "b.png", "d.PNG", "notes.txt", ".jpg", "c.jpeg", "e.Gif"})
+    for (const char* folder : {"sub", "sub/deeper", ".thumbnails"})
+        ASSERT_EQ(mkdir(dir.File(folder).c_str(), 0700), 0);
+    for (const char* name : {"A.JPG", "b.png", "d.PNG", "notes.txt", ".jpg", "c.jpeg", "e.Gif", "f.WEBP", "g.JPEG",
+                             "sub/h.png", "sub/deeper/i.png", ".thumbnails/j.png"})
         dir.Write(name, {1});
     char name[kPicPathBytes] = "";
     std::set<std::string> chosen;
     std::srand(7);
-    for (int i = 0; i < 200; i++) {
+    for (int i = 0; i < 400; i++) {
         ASSERT_TRUE(ChooseRandomImageFile(dir.path().c_str(), name));
         chosen.insert(name);
     }
-    EXPECT_EQ(chosen, (std::set<std::string>{"A.JPG", "b.png", "d.PNG", "e.Gif"}));
+    EXPECT_EQ(chosen,
+              (std::set<std::string>{"A.JPG", "b.png", "c.jpeg", "d.PNG", "e.Gif", "f.WEBP", "g.JPEG", "sub/h.png"}));
+}
+
+// A folder of only .jpg, .gif and .png pictures is chosen from as it always
+// was, so a seeded run shows the same picture: one rand() draw over the
+// .jpg entries, then the .gif, then the .png, each in listing order.
+TEST(Pics, AFolderOfTheFirstThreeExtensionsIsChosenFromAsItAlwaysWas)
+{
+    TempDir dir;
+    for (const char* name : {"p1.png", "j1.jpg", "g1.gif", "p2.PNG", "j2.JPG", "j3.jpg", "g2.gif"})
+        dir.Write(name, {1});
+    const char* folder = dir.path().c_str();
+    const int jpgs = CountFiles(folder, ".jpg"), gifs = CountFiles(folder, ".gif"), pngs = CountFiles(folder, ".png");
+    for (unsigned seed = 1; seed <= 30; seed++) {
+        std::srand(seed);
+        int r = std::rand() % (jpgs + gifs + pngs);
+        char expected[kPicPathBytes] = "", name[kPicPathBytes] = "";
+        if (r < jpgs)
+            ASSERT_TRUE(FindNthFile(folder, expected, ".jpg", r));
+        else if ((r -= jpgs) < gifs)
+            ASSERT_TRUE(FindNthFile(folder, expected, ".gif", r));
+        else
+            ASSERT_TRUE(FindNthFile(folder, expected, ".png", r - gifs));
+        std::srand(seed);
+        ASSERT_TRUE(ChooseRandomImageFile(folder, name));
+        EXPECT_STREQ(name, expected) << "seed " << seed;
+    }
 }
 
 class PicsTest : public GLContextTest {};
@@ -37,7 +70,9 @@ TEST_F(PicsTest, PicturesComeOutUprightAtTheTextureSizeTheResolutionSets)
     // log scale (1500 rounds up, 5 down).
     const struct {
         int pw, ph, channels, resolution, width, height;
-    } cases[] = {{6, 4, 3, 1, 1024, 1024}, {1500, 5, 3, 2, 2048, 4}, {20, 10, 4, 0, 512, 512}};
+    } cases[] = {{6, 4, 3, 1, 1024, 1024}, {1500, 5, 3, 2, 2048, 4},
+                 // 6000 rounds to 8192, more than a background texture gets.
+                 {6000, 4, 3, 2, 4096, 4}, {20, 10, 4, 0, 512, 512}};
     std::vector<unsigned char> read;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.pw) + " at " + std::to_string(c.resolution));
@@ -84,7 +119,8 @@ TEST_F(PicsTest, FolderBackgroundFallsBackInOrderAndAPathThatDoesNotFitIsRefused
     } cases[] = {
         // A folder path under 3 characters gets no "/": "d" and "x.png" make "dx.png".
         {"d", {}, 2, "", ""},
-        {"empty", {"missing.png", "first.png"}, 6, "it holds no .jpg, .gif or .png picture", "first.png"},
+        {"empty", {"missing.png", "first.png"}, 6, "it holds no .jpg, .jpeg, .png, .gif or .webp picture",
+         "first.png"},
         {"missing", {"first.png"}, 6, "no such file or directory", "first.png"},
         {"broken", {"first.png"}, 6, "its picture cut.png cannot be used (", "first.png"},
         {"empty", {"missing.png"}, 0, "holds no", ""},
@@ -120,4 +156,40 @@ TEST_F(PicsTest, FolderBackgroundFallsBackInOrderAndAPathThatDoesNotFitIsRefused
         EXPECT_EQ(why.find("is too long") != std::string::npos, over == 1) << why;
         std::remove(picture.c_str());
     }
+}
+
+// A picture chosen at random that cannot be used is followed by others, in
+// random order, before the fallback: with six broken pictures and a good one
+// in a subfolder, every seed finds the good one. With more broken pictures
+// than are tried, the reason names the first and counts the rest.
+TEST_F(PicsTest, ABrokenPictureIsFollowedByOthersBeforeTheFallback)
+{
+    TempDir dir;
+    ASSERT_EQ(mkdir(dir.File("sub").c_str(), 0700), 0);
+    for (int i = 0; i < 12; i++)
+        dir.Write("broken" + std::to_string(i) + ".jpg", {0xFF, 0xD8, 0xFF});
+    dir.Write("sub/good.png", QuadrantPictureBytes("png", 6, 2));
+    TempDir elsewhere;
+    const std::string fallback = elsewhere.Write("fallback.png", QuadrantPictureBytes("png", 3, 2));
+    const char* const fallbacks[] = {fallback.c_str(), nullptr};
+    for (unsigned seed = 1; seed <= 24; seed++) {
+        SCOPED_TRACE(seed);
+        for (int i = 6; i < 12; i++)
+            std::remove(dir.File("broken" + std::to_string(i) + ".jpg").c_str());
+        std::srand(seed);
+        Texture t;
+        std::string why, shown;
+        ASSERT_TRUE(LoadFolderBackground(dir.path().c_str(), fallbacks, &t, 0, &why, &shown));
+        EXPECT_EQ(t.width, 6u) << why;
+        EXPECT_EQ(shown, "");
+        for (int i = 6; i < 12; i++)
+            dir.Write("broken" + std::to_string(i) + ".jpg", {0xFF, 0xD8, 0xFF});
+    }
+    std::remove(dir.File("sub/good.png").c_str());
+    Texture t;
+    std::string why, shown;
+    ASSERT_TRUE(LoadFolderBackground(dir.path().c_str(), fallbacks, &t, 0, &why, &shown));
+    EXPECT_EQ(shown, fallback);
+    EXPECT_EQ(why.rfind("its picture broken", 0), 0u) << why;
+    EXPECT_NE(why.find("), nor can the 8 others tried"), std::string::npos) << why;
 }

@@ -95,7 +95,15 @@ TEST_F(ResFileTest, PacksThatLieAreRefusedBeforeAnythingIsAllocatedByTheirWord)
     };
     RESFILE pack;
     EXPECT_FALSE(pack.Open(dir.File("missing").c_str()));
-    EXPECT_STREQ(pack.failure, "cannot open file");
+    EXPECT_STREQ(pack.failure, "no such file or directory");
+    // A named pipe in a pack's place is refused at once, before the good
+    // pack a writer brings a moment later.
+    {
+        const LatePipeWriter writer(dir.File("pipe"), sample);
+        ASSERT_TRUE(writer.made());
+        EXPECT_FALSE(pack.Open(dir.File("pipe").c_str()));
+        EXPECT_STREQ(pack.failure, "it is a named pipe, not a file");
+    }
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         unsigned char sentinel = 0;

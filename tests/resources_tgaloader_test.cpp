@@ -109,9 +109,17 @@ TEST(TgaLoader, RefusesBadFilesWithTheirAlertWithoutWritingPastThePixels)
         {Tga(2, 2, 2, 24, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}), data, 18 + 11},
         {Tga(10, 3, 1, 24, {0x00, 1, 2, 3, 0x81, 4, 5, 6}), "ERROR: Could not read from file\n", 18 + 7},
         {Tga(3, 1, 1, 24, {0, 0, 0}), type, any},
+        // Colour-mapped types 1 and 9, refused even when the rest of the
+        // header and the data would read as true colour (type 2 and 10)...
+        {Tga(1, 1, 1, 24, {0, 0, 0}), type, any},
+        {Tga(9, 1, 1, 24, {0x00, 1, 2, 3}), type, any},
+        // ...and as they really come: a map of two 24-bit entries, 8-bit indices.
+        {{0, 1, 1, 0, 0, 2, 0, 24, 0, 0, 0, 0, 1, 0, 1, 0, 8, 0, 1, 2, 3, 4, 5, 6, 1}, type, any},
+        {{0, 1, 9, 0, 0, 2, 0, 24, 0, 0, 0, 0, 2, 0, 1, 0, 8, 0, 1, 2, 3, 4, 5, 6, 0x81, 1}, type, any},
     };
-    // Image ID, colour map fields and origins: a non-zero first or last byte.
-    for (int byte : {0, 11}) {
+    // Image ID, colour map type and fields (its first entry, length and entry
+    // size), origins: a non-zero byte in any of them.
+    for (int byte : {0, 1, 3, 5, 7, 11}) {
         cases.push_back({Tga(2, 1, 1, 24, {0, 0, 0}), type, any});
         cases.back().bytes[size_t(byte)] = 1;
     }

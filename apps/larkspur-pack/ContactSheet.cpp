@@ -35,15 +35,22 @@ struct LoadedCreature {
     int numCoats = 0;
 };
 
+// Refuses what the herd refuses, with the herd's reasons; the sheet also
+// needs a coat to draw.
 bool Load(const std::string& path, LoadedCreature* c, std::string* error)
 {
     Texture* coats = nullptr;
     int count = 0;
-    const bool loaded = LoadModel(path.c_str(), &c->model, &coats, &count);
+    std::string why;
+    const bool loaded = LoadModel(path.c_str(), &c->model, &coats, &count, &why);
     c->coats.reset(coats);
-    c->numCoats = count;
-    if (!loaded || c->numCoats < 1) {
-        *error = path + ": not a creature pack with a model and coats";
+    c->numCoats = loaded ? count : 0;
+    if (loaded)
+        why = CreatureModelProblem(c->model);
+    if (why.empty() && c->numCoats < 1)
+        why = "the pack holds no coat to draw the creature in";
+    if (!why.empty()) {
+        *error = path + ": " + why;
         return false;
     }
     c->model.Scale(0.25f);

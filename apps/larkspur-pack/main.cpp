@@ -5,6 +5,7 @@
 //   larkspur-pack build [--force] OUT FILE:TYPE:OPTION ...
 //   larkspur-pack decode IN OUT.png
 //   larkspur-pack model-info FILE
+//   larkspur-pack check PACK
 //   larkspur-pack contact-sheet PACK OUT.png [COATS.png]
 //
 // decode shows a picture as the program will: IN is a picture file, a TGA
@@ -12,7 +13,13 @@
 // decoders and written as a PNG, top row first as it shows on screen.
 //
 // model-info prints a creature model's version, counts, animation and joint
-// tree; FILE is a creature pack (the model is lump 0) or a bare .ms3d file.
+// tree, and whether the creatures can be made of it; FILE is a creature pack
+// (the model is lump 0) or a bare .ms3d file.
+//
+// check loads a pack as the screensaver does: a creature pack (lump 0 is
+// data) through the herd's own setup, any other as the scene pack, and says
+// why the program would refuse it. contact-sheet refuses what the herd
+// refuses, with the same reasons.
 //
 // build takes only the lump types and texture options the program reads, at
 // least one lump, and replaces an existing OUT only with --force; it warns
@@ -21,9 +28,14 @@
 //
 // Usage errors exit with status 2, a pack or picture that cannot be read with
 // status 1.
+#include "ContactSheet.h"
+#include "creatures/DogControl.h"
+#include "creatures/DogTables.h"
+#include "host/Settings.h"
 #include "maths/Misc.h"
 #include "model/MilkshapeModel.h"
-#include "ContactSheet.h"
+#include "platform/headless/HeadlessGL.h"
+#include "scene/SSMain.h"
 #include "resources/PackWriter.h"
 #include "resources/PictureDecoder.h"
 #include "resources/PngWriter.h"
@@ -56,6 +68,7 @@ const char* const kUsage =
     "           OPTION: 0 opaque, 1 colour key, 2 alpha from brightness\n"
     "       larkspur-pack decode IN OUT.png   (IN: picture, TGA file or PACK:N)\n"
     "       larkspur-pack model-info FILE     (FILE: creature pack or .ms3d model)\n"
+    "       larkspur-pack check PACK          (a creature or scene pack, as the program loads it)\n"
     "       larkspur-pack contact-sheet PACK OUT.png [COATS.png]\n"
     "       larkspur-pack --version\n";
 
@@ -318,6 +331,52 @@ int ModelInfo(const char* path)
         std::printf("joint tree:\n");
         PrintJointTree(model);
     }
+    const std::string problem = CreatureModelProblem(model);
+    std::printf("as the creature: %s\n", problem.empty() ? "usable" : ("refused: " + problem).c_str());
+    return 0;
+}
+
+// The settings the screensaver starts with.
+SETTINGS DefaultSettings()
+{
+    SETTINGS settings;
+    settings.NUM_DOGS = kDefaultNumDogs;
+    settings.NUM_FOOTPRINTS = kDefaultNumFootprints;
+    settings.LDOGSIZE = kDefaultDogSize;
+    settings.dogSize = float(kDefaultDogSize) / 100.0f;
+    return settings;
+}
+
+int Check(const char* path)
+{
+    RESFILE pack;
+    if (!pack.Open(path))
+        return Failure(path, pack.failure);
+    const bool creature = pack.header.numLumps > 0 && pack.lumps[0].type == 0;
+    pack.Close();
+    // Both kinds upload their pictures; the context outlives them.
+    HeadlessGL gl;
+    std::string why;
+    if (!gl.Create(16, 16, &why))
+        return Failure("check", "no headless OpenGL context: " + why);
+    if (creature) {
+        SETTINGS settings = DefaultSettings();
+        DOGCONTROL herd;
+        if (!herd.SetupFromPack(&settings, path))
+            return Failure(path, herd.failure);
+        const ANIMATIONTEMPLATE& animation = *herd.templates[0].animation;
+        std::printf("%s: a creature pack the program takes: %d joints, %d frames at %g a second, %d coats\n", path,
+                    int(animation.numJoints), int(animation.totalFrames), double(animation.animationFPS),
+                    int(herd.numSkins));
+        return 0;
+    }
+    Texture* raw = nullptr;
+    int count = 0;
+    const bool loaded = LoadScenePictures(path, &raw, &count, &why);
+    const std::unique_ptr<Texture[]> pictures(raw);
+    if (!loaded)
+        return Failure(path, why);
+    std::printf("%s: a scene pack the program takes: %d pictures\n", path, count);
     return 0;
 }
 
@@ -473,6 +532,8 @@ int main(int argc, char** argv)
     }
     if (command == "model-info" && args.size() == 2)
         return ModelInfo(args[1].c_str());
+    if (command == "check" && args.size() == 2)
+        return Check(args[1].c_str());
     if (command == "build") {
         // --force may stand anywhere after build: no lump is named so.
         std::vector<std::string> rest(args.begin() + 1, args.end());

@@ -3,6 +3,7 @@
 // teardown.
 #include "creatures/DogControl.h"
 
+#include "creatures/DogTables.h"
 #include "host/Settings.h"
 #include "model/ModelPack.h"
 #include "resources/ResFile.h"
@@ -93,11 +94,27 @@ void DOGCONTROL::Cleanup()
     sparkTexture = 0;
 }
 
+bool DOGCONTROL::Refuse(const std::string& why)
+{
+    failure = why;
+    return false;
+}
+
 bool DOGCONTROL::Setup(SETTINGS* settings, const char* resourcePath)
 {
+    if (!resourcePath) {
+        ReleaseArrays();
+        return Refuse("no resources folder given");
+    }
+    return SetupFromPack(settings, (std::string(resourcePath) + kCreaturePackName).c_str());
+}
+
+bool DOGCONTROL::SetupFromPack(SETTINGS* settings, const char* packPath)
+{
     ReleaseArrays();
-    if (!settings || !resourcePath)
-        return false;
+    failure.clear();
+    if (!settings || !packPath)
+        return Refuse("no settings or pack given");
 
     maxDogs = Count32(settings->NUM_DOGS);
     dogSize = settings->dogSize;
@@ -106,7 +123,7 @@ bool DOGCONTROL::Setup(SETTINGS* settings, const char* resourcePath)
 
     const int64_t ring = int64_t(Count32(settings->NUM_FOOTPRINTS)) + kFadingPrintsPerSlot * maxDogs;
     if (ring > INT32_MAX)
-        return false;
+        return Refuse("the footprint ring would be too large");
     numFootprints = int32_t(ring);
     // With no prints kept at full strength the fade index meets the write
     // index; the modulo keeps it inside the ring.
@@ -115,27 +132,26 @@ bool DOGCONTROL::Setup(SETTINGS* settings, const char* resourcePath)
     footprintWrite = 0;
     footprints.reset(new (std::nothrow) FOOTPRINT[size_t(numFootprints)]);
     if (!footprints)
-        return false;
+        return Refuse("out of memory");
 
-    const std::string packPath = std::string(resourcePath) + kCreaturePackName;
     RESFILE pack;
-    if (!pack.Open(packPath.c_str()))
-        return false;
-    if (!BuildTemplate(packPath.c_str()))
+    if (!pack.Open(packPath))
+        return Refuse(pack.failure);
+    if (!BuildTemplate(packPath))
         return false;
     pack.Close();
 
     if (!BuildSlots())
-        return false;
+        return Refuse("out of memory");
 
     sparks.reset(new (std::nothrow) SPARKCLASS[kSparkPoolSize]);
     if (!sparks)
-        return false;
+        return Refuse("out of memory");
     try {
         effectVertices.assign(size_t(std::max(numFootprints, int32_t(kSparkPoolSize))) * 4 * kEffectFloats, 0.0f);
         skinBuffer = templates[0].model->vertices;
     } catch (const std::bad_alloc&) {
-        return false;
+        return Refuse("out of memory");
     }
     return true;
 }
@@ -144,37 +160,36 @@ bool DOGCONTROL::BuildTemplate(const char* packPath)
 {
     templates.reset(new (std::nothrow) DOGTEMPLATE[1]);
     if (!templates)
-        return false;
+        return Refuse("out of memory");
     DOGTEMPLATE& kind0 = templates[0];
 
     std::unique_ptr<MS3D> ms3d(new (std::nothrow) MS3D);
     if (!ms3d)
-        return false;
+        return Refuse("out of memory");
     Texture* coats = nullptr;
     int coatCount = 0;
-    const bool loaded = LoadModel(packPath, ms3d.get(), &coats, &coatCount);
+    const bool loaded = LoadModel(packPath, ms3d.get(), &coats, &coatCount, &failure);
     // The coats built so far are ours even when loading failed.
     skins.reset(coats);
     numSkins = coats ? coatCount : 0;
     if (!loaded)
         return false;
-    // Joint 0 carries the root motion; every foot must be a joint.
-    const int neededJoints = *std::max_element(dogFeet, dogFeet + NUM_DOG_FEET) + 1;
-    if (ms3d->numJoints < neededJoints)
-        return false;
+    const std::string problem = CreatureModelProblem(*ms3d);
+    if (!problem.empty())
+        return Refuse(problem);
 
     ms3d->Scale(dogSize * 0.25f);
     ms3d->InitialSetup();
     kind0.animation.reset(new (std::nothrow) ANIMATIONTEMPLATE);
     if (!kind0.animation || !kind0.animation->Setup(ms3d.get()))
-        return false;
+        return Refuse("the model's skeleton cannot be set up for animation");
     kind0.model.reset(new (std::nothrow) ONEDOG);
     if (!kind0.model)
-        return false;
+        return Refuse("out of memory");
     const int skin = std::rand() % kChosenSkins;
     const unsigned int texture = numSkins > 0 ? skins[skin % numSkins].texID : 0;
     if (!kind0.model->Setup(kind0.animation.get(), ms3d.get(), &texture))
-        return false;
+        return Refuse("the model's mesh cannot be set up for drawing (too many corners, or out of memory)");
     kind0.model->kind = 0;
     return true;
 }

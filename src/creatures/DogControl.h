@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 class SETTINGS;
@@ -52,8 +53,12 @@ public:
     DOGCONTROL& operator=(const DOGCONTROL&) = delete;
 
     // Builds the herd from the creature pack in resourcePath (ending in "/").
-    // A retry first releases what a failed attempt left.
+    // A retry first releases what a failed attempt left. On failure, failure
+    // says why.
     bool Setup(SETTINGS* settings, const char* resourcePath);
+    // The same from a creature pack of any name (larkspur-pack checks packs
+    // with it).
+    bool SetupFromPack(SETTINGS* settings, const char* packPath);
     // Computes the ground's half-extents once, from the projection alone.
     void GetBounds();
     // Moves every creature in play and lets waiting ones enter: a long step
@@ -110,6 +115,9 @@ public:
     // from it: one buffer stays in cache where one per creature, in a large
     // herd, would not. A copy of the template creature's, set up with it.
     std::vector<MODELVERTEX> skinBuffer;
+    // Why the last Setup failed, in the loaders' own words where they gave
+    // any; empty after a success.
+    std::string failure;
 
 private:
     // One step of every slot, and of the report's clock.
@@ -117,6 +125,8 @@ private:
     // Releases the arrays in teardown order; keeps the scene's texture names.
     void ReleaseArrays();
     bool BuildTemplate(const char* packPath);
+    // Sets failure and returns false.
+    bool Refuse(const std::string& why);
     bool BuildSlots();
     // Slot i's coat when the herd is set up.
     int StartingSkin(int slot) const;

@@ -1,9 +1,13 @@
 // DogTables: the tables that tie the creature code to the creature model:
 // the animation rows (frame ranges with their idle rules), the rows that may
-// open an idle period, and the foot joints.
+// open an idle period, and the foot joints; and the check of a model against
+// them, which the herd and larkspur-pack share.
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+class MS3D;
 
 struct DOGANIMATION {
     int32_t startFrame;
@@ -25,3 +29,8 @@ extern const int32_t dsAnims[NUM_DS_ANIMS];
 // Per creature kind, the joints of its four feet: front left, front right,
 // hind left, hind right.
 extern const int32_t dogFeet[NUM_DOG_FEET];
+
+// Why a loaded model cannot be the creature; empty when it can. The herd
+// needs joint 0 (it carries the walk) and the foot joints, and a timeline
+// that reaches the last frame of the animation rows.
+std::string CreatureModelProblem(const MS3D& model);

@@ -2,6 +2,7 @@
 #include "host/DesktopCapture.h"
 
 #include "host/HostServices.h"
+#include "resources/Pics.h"
 
 #include <GL/gl.h>
 
@@ -17,9 +18,10 @@ uint32_t SideLimit(int detail)
         return 512;
     if (detail == 1)
         return 1024;
+    // The own-size detail is held to what background pictures get.
     GLint largest = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
-    return largest > 0 ? uint32_t(largest) : 512;
+    return largest > 0 ? std::min(uint32_t(largest), uint32_t(kLargestBackgroundSide)) : 512;
 }
 
 // Scales the top-down RGB capture into width x height RGBA, bottom row first.

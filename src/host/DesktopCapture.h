@@ -18,5 +18,5 @@ uint32_t CaptureTextureSide(int side, uint32_t limit);
 // On success *name holds a texture of the capture (a new name when it was 0);
 // when there is no capture or it is all black, the texture is deleted and
 // *name is 0. Detail 0 limits each side to 512, 1 to 1024, anything else to
-// the context's largest texture.
+// the context's largest texture or kLargestBackgroundSide, whichever is less.
 void captureDesktop(HostServices* host, uint32_t* name, int detail);

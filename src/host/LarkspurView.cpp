@@ -18,9 +18,10 @@ const char* const kSystemBackground = "/usr/share/images/desktop-base/default";
 
 namespace {
 
-// A picture the user chose that cannot be shown is worth one line on stderr,
-// once per process however many views ask for it. Its name comes from the
-// settings or the desktop's, and is printed escaped.
+// A picture the user chose that cannot be shown, or a scene pack that cannot
+// be loaded, is worth one line on stderr, once per process however many views
+// ask for it. A picture's name comes from the settings or the desktop's, and
+// is printed escaped.
 void TellOnce(const std::string& text)
 {
     static std::set<std::string> told;
@@ -149,8 +150,10 @@ bool LarkspurView::mainSetup()
     const int width = int(rect.width);
     const int height = int(rect.height);
     // A folder too long for the scene's buffer is refused, not cut short.
-    if (folder.size() >= kResourcePathBytes ||
-        !ssMain->Setup(host_->IsPreview(), width, height, &mySettings, folder.c_str())) {
+    const bool fits = folder.size() < kResourcePathBytes;
+    if (!fits || !ssMain->Setup(host_->IsPreview(), width, height, &mySettings, folder.c_str())) {
+        TellOnce("the scene pack " + folder + kScenePackName + " cannot be loaded (" +
+                 (fits ? ssMain->failure : "the path of its folder is too long") + "); the frames stay black");
         // A scene without its pictures would draw nothing useful: drop it, so
         // every later frame is just the cleared surface.
         ssMain->Cleanup();

@@ -12,7 +12,16 @@ void ERRORCLOSE(const char* /*message*/) {}
 namespace {
 // Alerts are shown on the main thread only, so a plain count will do.
 int alertMutes = 0;
+AlertCapture* alertCapture = nullptr;
 } // namespace
+
+AlertCapture::AlertCapture() : outer_(alertCapture) {
+    alertCapture = this;
+}
+
+AlertCapture::~AlertCapture() {
+    alertCapture = outer_;
+}
 
 AlertMute::AlertMute(bool mute) : muting(mute) {
     if (muting) {
@@ -27,6 +36,12 @@ AlertMute::~AlertMute() {
 }
 
 void MessageBox(void* /*owner*/, const char* text, const char* caption, int /*style*/) {
+    if (alertCapture) {
+        if (alertCapture->text_.empty()) {
+            alertCapture->text_ = std::string(caption ? caption : "") + ": " + (text ? text : "");
+        }
+        return;
+    }
     if (alertMutes > 0) {
         return;
     }

@@ -33,6 +33,25 @@ private:
     bool muting;
 };
 
+// While one is alive, MessageBox shows nothing and the first alert is kept
+// instead ("caption: text"), for a caller that gives the reason itself. The
+// innermost one alive keeps it.
+class AlertCapture {
+public:
+    AlertCapture();
+    ~AlertCapture();
+    AlertCapture(const AlertCapture&) = delete;
+    AlertCapture& operator=(const AlertCapture&) = delete;
+
+    // The first alert given while this was the innermost; empty for none.
+    const std::string& text() const { return text_; }
+
+private:
+    friend void MessageBox(void*, const char*, const char*, int);
+    AlertCapture* outer_;
+    std::string text_;
+};
+
 // Turns v about X, then Y, then Z (degrees, right-handed), in place.
 void Rotate(VECTOR3D* v, float ax, float ay, float az);
 

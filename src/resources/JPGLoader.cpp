@@ -8,12 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 
-bool BuildJPGTexture(Texture* texture, const unsigned char* bytes, long size, int /*option*/)
+bool BuildJPGTexture(Texture* texture, const unsigned char* bytes, long size, int /*option*/, std::string* why)
 {
     if (!texture || !bytes || size < 0)
         return false;
     Picture picture;
-    if (!DecodePictureBytes(bytes, size_t(size), &picture))
+    if (!DecodePictureBytes(bytes, size_t(size), &picture, why))
         return false;
 
     const size_t channels = size_t(picture.channels());

@@ -2,13 +2,12 @@
 #include "resources/PackWriter.h"
 
 #include "resources/ByteOrder.h"
+#include "resources/RegularFile.h"
 #include "resources/ResFile.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 int PackWriter::AddLump(std::vector<unsigned char> bytes, uint32_t type, uint32_t option)
@@ -85,9 +84,6 @@ bool WriteFileAtomically(const std::string& path, const std::vector<unsigned cha
 
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    // Packs and their lumps are bounded by 32-bit offsets.
+    return ReadRegularFile(path.c_str(), UINT32_MAX, bytes);
 }

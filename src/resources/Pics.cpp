@@ -1,11 +1,13 @@
-// Pics: folder listing, random choice and resampling of background pictures.
+// Pics: folder listing, random choice and the upload of background pictures.
 #include "resources/Pics.h"
 
 #include "resources/PictureDecoder.h"
 
 #include <GL/gl.h>
 #include <dirent.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -14,6 +16,11 @@
 #include <string>
 
 namespace {
+
+// The extensions of folder pictures. The first three are the ones folders
+// were always chosen from, in the order the choice numbers them.
+const char* const kPictureExtensions[] = {".jpg", ".gif", ".png", ".jpeg", ".webp"};
+constexpr size_t kExtensionCount = sizeof kPictureExtensions / sizeof kPictureExtensions[0];
 
 // Closes the folder on every way out.
 class Folder {
@@ -34,11 +41,7 @@ public:
         text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
         return text;
     }
-    const char* Next()
-    {
-        const dirent* entry = readdir(dir_);
-        return entry ? entry->d_name : nullptr;
-    }
+    const dirent* Next() { return readdir(dir_); }
 
 private:
     DIR* dir_;
@@ -64,70 +67,115 @@ bool EndsWithExtension(const char* name, const char* extension)
     return lower == extension;
 }
 
-// The texture side for a picture side under a resolution setting.
-unsigned TextureSide(int pictureSide, int resolution, int maxSide)
+// A folder and a name in it. A folder path of fewer than 3 characters gets no
+// "/", as it always has.
+std::string JoinPath(const std::string& folder, const std::string& name)
+{
+    std::string path = folder;
+    if (path.size() >= 3 && path.back() != '/')
+        path += '/';
+    return path + name;
+}
+
+// Subfolders worth looking into: not the folder itself, its parent, or a
+// hidden one (where thumbnails and the like are kept).
+bool IsSubfolder(const std::string& folder, const dirent* entry)
+{
+    if (entry->d_name[0] == '.')
+        return false;
+    if (entry->d_type == DT_DIR)
+        return true;
+    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+        return false;
+    struct stat info;
+    return stat(JoinPath(folder, entry->d_name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// A folder's entries ending in each of the extensions, in listing order, and
+// when asked for, its subfolders.
+struct Listing {
+    std::vector<std::vector<std::string>> byExtension;
+    std::vector<std::string> subfolders;
+};
+
+Listing ListFolder(const char* folder, const char* const* extensions, size_t count, bool withSubfolders)
+{
+    Listing listing;
+    listing.byExtension.resize(count);
+    Folder dir(folder);
+    if (!dir.open())
+        return listing;
+    while (const dirent* entry = dir.Next()) {
+        for (size_t e = 0; e < count; e++)
+            if (EndsWithExtension(entry->d_name, extensions[e]))
+                listing.byExtension[e].push_back(entry->d_name);
+        if (withSubfolders && IsSubfolder(folder, entry))
+            listing.subfolders.push_back(entry->d_name);
+    }
+    return listing;
+}
+
+// Copies a name into a kPicPathBytes buffer; entry names are far shorter,
+// but never trust it.
+bool CopyName(const std::string& name, char* out)
+{
+    if (!out || name.size() >= kPicPathBytes)
+        return false;
+    std::memcpy(out, name.c_str(), name.size() + 1);
+    return true;
+}
+
+// Loads one picture of the folder; on failure says why in the words of the
+// folder's sentence.
+bool LoadFolderPicture(const char* folder, const std::string& name, Texture* texture, int resolution,
+                       std::string* why)
+{
+    const std::string path = JoinPath(folder, name);
+    // The combined path must fit the same buffers as every other path here.
+    if (path.size() + 1 > kPicPathBytes)
+        return Fail(why, "the path of its picture " + name + " is too long");
+    std::string pictureWhy;
+    if (loadPicFile(path.c_str(), texture, resolution, &pictureWhy))
+        return true;
+    return Fail(why, "its picture " + name + " cannot be used (" + pictureWhy + ")");
+}
+
+} // namespace
+
+unsigned BackgroundTextureSide(int pictureSide, int resolution, int maxSide)
 {
     if (resolution == 0)
         return 512;
     if (resolution == 1)
         return 1024;
-    const double log2 = std::log(double(pictureSide)) / 0.6931471805599453;
+    const double log2 = std::log(double(std::max(pictureSide, 1))) / 0.6931471805599453;
     unsigned side = 1u << unsigned(std::floor(log2 + 0.5));
+    side = std::min(side, unsigned(kLargestBackgroundSide));
     if (maxSide > 0 && side > unsigned(maxSide))
         side = unsigned(maxSide);
     return side;
 }
 
-} // namespace
-
 bool loadPicFile(const char* path, Texture* texture, int resolution, std::string* why)
 {
     if (!path || !texture)
         return Fail(why, "no picture given");
-    Picture picture;
-    if (!DecodePictureFile(path, &picture, why))
-        return false;
-
     GLint maxSide = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
-    const unsigned width = TextureSide(picture.width(), resolution, maxSide);
-    const unsigned height = TextureSide(picture.height(), resolution, maxSide);
-    const size_t channels = size_t(picture.channels());
-    auto* pixels = static_cast<unsigned char*>(std::malloc(size_t(width) * height * channels));
-    if (!pixels)
-        return Fail(why, "out of memory");
+    const PictureSideRule side = [&](int pictureSide) {
+        return int(BackgroundTextureSide(pictureSide, resolution, maxSide));
+    };
+    ResampledPicture picture;
+    if (!DecodePictureFileResampled(path, side, &picture, why))
+        return false;
 
-    // Nearest neighbour with truncation, in single precision. The clamps only
-    // guard against rounding landing one past the last source pixel.
-    const float scaleX = float(picture.width()) / float(width);
-    const float scaleY = float(picture.height()) / float(height);
-    for (unsigned y = 0; y < height; y++) {
-        int sy = int(float(y) * scaleY);
-        if (sy >= picture.height())
-            sy = picture.height() - 1;
-        const unsigned char* sourceRow = picture.Row(sy);
-        // Pictures run top-down and OpenGL textures bottom-up.
-        unsigned char* out = pixels + size_t(height - 1 - y) * width * channels;
-        for (unsigned x = 0; x < width; x++, out += channels) {
-            int sx = int(float(x) * scaleX);
-            if (sx >= picture.width())
-                sx = picture.width() - 1;
-            const unsigned char* in = sourceRow + size_t(sx) * channels;
-            out[0] = in[0];
-            out[1] = in[1];
-            out[2] = in[2];
-            // The ground is opaque even where the picture was not.
-            if (channels == 4)
-                out[3] = 255;
-        }
-    }
-
+    // The ground is opaque even where the picture was not.
     Texture built;
-    built.imageData = pixels;
-    built.type = channels == 4 ? GL_RGBA : GL_RGB;
-    built.width = width;
-    built.height = height;
-    if (!BuildTexture(&built, TEXTURE_OPAQUE))
+    built.imageData = picture.TakePixels();
+    built.type = GL_RGB;
+    built.width = uint32_t(picture.width());
+    built.height = uint32_t(picture.height());
+    if (!BuildTextureNoTran(&built))
         return Fail(why, "OpenGL cannot make a texture of it");
 
     // Only a finished texture replaces what the record held.
@@ -140,8 +188,8 @@ bool loadPicFile(const char* path, Texture* texture, int resolution, std::string
     texture->texID = built.texID;
     built.texID = 0;
     texture->type = built.type;
-    texture->width = uint32_t(picture.width());
-    texture->height = uint32_t(picture.height());
+    texture->width = uint32_t(picture.pictureWidth());
+    texture->height = uint32_t(picture.pictureHeight());
     return true;
 }
 
@@ -149,80 +197,70 @@ int CountFiles(const char* folder, const char* extension)
 {
     if (!extension)
         return 0;
-    Folder dir(folder);
-    if (!dir.open())
-        return 0;
-    int count = 0;
-    while (const char* name = dir.Next())
-        if (EndsWithExtension(name, extension))
-            count++;
-    return count;
+    return int(ListFolder(folder, &extension, 1, false).byExtension[0].size());
 }
 
 bool FindNthFile(const char* folder, char* out, const char* extension, int n)
 {
-    const int count = CountFiles(folder, extension);
-    if (!out || count < 1 || count < n || n < 0)
+    if (!extension || n < 0)
         return false;
-    Folder dir(folder);
-    if (!dir.open())
-        return false;
-    int match = 0;
-    while (const char* name = dir.Next()) {
-        if (!EndsWithExtension(name, extension))
-            continue;
-        if (match == n) {
-            // Entry names are far shorter than the buffer, but never trust it.
-            if (std::strlen(name) >= kPicPathBytes)
-                return false;
-            std::strcpy(out, name);
-            return true;
-        }
-        match++;
+    const std::vector<std::string> names = ListFolder(folder, &extension, 1, false).byExtension[0];
+    return size_t(n) < names.size() && CopyName(names[size_t(n)], out);
+}
+
+std::vector<std::string> ListPictures(const char* folder)
+{
+    std::vector<std::string> pictures;
+    const Listing top = ListFolder(folder, kPictureExtensions, kExtensionCount, true);
+    for (const std::vector<std::string>& names : top.byExtension)
+        pictures.insert(pictures.end(), names.begin(), names.end());
+    for (const std::string& sub : top.subfolders) {
+        const Listing inner = ListFolder(JoinPath(folder, sub).c_str(), kPictureExtensions, kExtensionCount, false);
+        for (const std::vector<std::string>& names : inner.byExtension)
+            for (const std::string& name : names)
+                pictures.push_back(sub + "/" + name);
     }
-    return false;
+    return pictures;
 }
 
 bool ChooseRandomImageFile(const char* folder, char* out)
 {
-    const int jpgs = CountFiles(folder, ".jpg");
-    const int gifs = CountFiles(folder, ".gif");
-    const int pngs = CountFiles(folder, ".png");
-    const int total = jpgs + gifs + pngs;
-    if (total < 1)
+    const std::vector<std::string> pictures = ListPictures(folder);
+    if (pictures.empty())
         return false;
-    int r = std::rand() % total;
-    if (r < jpgs)
-        return FindNthFile(folder, out, ".jpg", r);
-    r -= jpgs;
-    if (r < gifs)
-        return FindNthFile(folder, out, ".gif", r);
-    r -= gifs;
-    if (r < pngs)
-        return FindNthFile(folder, out, ".png", r);
-    return false;
+    return CopyName(pictures[size_t(std::rand() % int(pictures.size()))], out);
 }
 
 bool LoadPicture(const char* folder, Texture* texture, int resolution, std::string* why)
 {
     if (!folder)
         return Fail(why, "no folder given");
-    char name[kPicPathBytes];
-    if (!ChooseRandomImageFile(folder, name)) {
+    std::vector<std::string> pictures = ListPictures(folder);
+    if (pictures.empty()) {
         const Folder dir(folder);
-        return Fail(why, dir.open() ? "it holds no .jpg, .gif or .png picture" : dir.Failure());
+        return Fail(why, dir.open() ? "it holds no .jpg, .jpeg, .png, .gif or .webp picture" : dir.Failure());
     }
-    std::string path = folder;
-    if (path.size() >= 3 && path.back() != '/')
-        path += '/';
-    path += name;
-    // The combined path must fit the same buffers as every other path here.
-    if (path.size() + 1 > kPicPathBytes)
-        return Fail(why, "the path of its picture " + std::string(name) + " is too long");
-    std::string pictureWhy;
-    if (loadPicFile(path.c_str(), texture, resolution, &pictureWhy))
-        return true;
-    return Fail(why, "its picture " + std::string(name) + " cannot be used (" + pictureWhy + ")");
+    // The first choice draws from rand() as ChooseRandomImageFile does; each
+    // later one draws among the pictures not tried yet.
+    std::string firstWhy;
+    int others = 0;
+    for (;;) {
+        const size_t pick = size_t(std::rand() % int(pictures.size()));
+        std::string pictureWhy;
+        if (LoadFolderPicture(folder, pictures[pick], texture, resolution, &pictureWhy))
+            return true;
+        if (firstWhy.empty())
+            firstWhy = pictureWhy;
+        else
+            others++;
+        pictures[pick] = pictures.back();
+        pictures.pop_back();
+        if (pictures.empty() || others == kMorePicturesTried)
+            break;
+    }
+    if (others > 0)
+        firstWhy += ", nor can the " + std::to_string(others) + " other" + (others == 1 ? "" : "s") + " tried";
+    return Fail(why, firstWhy);
 }
 
 bool LoadFolderBackground(const char* folder, const char* const* fallbacks, Texture* texture, int resolution,

@@ -6,6 +6,7 @@
 #include "resources/ResFile.h"
 
 #include "resources/ByteOrder.h"
+#include "resources/RegularFile.h"
 
 #include <cstring>
 #include <new>
@@ -24,6 +25,15 @@ bool RESFILE::Open(const char* path)
 {
     Close();
     failure = "";
+    // A named pipe or a device in the pack's place would block the open or
+    // never end; only a regular file is opened as a stream.
+    {
+        RegularFile check;
+        if (!check.Open(path, &openFailure_)) {
+            failure = openFailure_.c_str();
+            return false;
+        }
+    }
     stream.open(path, std::ios::binary | std::ios::in);
     if (!stream.is_open())
         return Fail(failure, "cannot open file");

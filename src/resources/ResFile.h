@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <string>
 
 // Lump types the texture loaders understand.
 enum { LUMP_TGA = 1, LUMP_JPEG = 3 };
@@ -57,4 +58,6 @@ public:
 
 private:
     bool CheckLump(int lump);
+    // The system's reason when the file did not open, which failure points to.
+    std::string openFailure_;
 };

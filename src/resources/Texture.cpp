@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <optional>
+#include <string>
 
 Texture::~Texture()
 {
@@ -29,6 +31,13 @@ Texture::~Texture()
 }
 
 namespace {
+
+bool Fail(std::string* why, const std::string& text)
+{
+    if (why)
+        *why = text;
+    return false;
+}
 
 // Forgets any name the record held, so a rebuilt record does not leak one.
 void ReleaseName(Texture* texture)
@@ -127,53 +136,70 @@ namespace {
 
 // Decodes and uploads one lump into its texture; lumps of other types are
 // left empty and count as success.
-bool LoadLump(RESFILE* pack, int lump, Texture* texture)
+bool LoadLump(RESFILE* pack, int lump, Texture* texture, std::string* why)
 {
     const RESLUMP& entry = pack->lumps[lump];
     const int option = int(entry.option);
     if (entry.type == LUMP_JPEG) {
         unsigned char* raw = nullptr;
         if (!pack->LoadData(lump, &raw))
-            return false;
+            return Fail(why, pack->failure);
         const std::unique_ptr<unsigned char[]> bytes(raw);
-        return BuildJPGTexture(texture, bytes.get(), long(entry.size), option);
+        return BuildJPGTexture(texture, bytes.get(), long(entry.size), option, why);
     }
-    if (entry.type == LUMP_TGA)
-        return pack->SeekLump(lump) && LoadTGA2(texture, &pack->stream, entry.size) &&
-               BuildTexture(texture, option);
-    return true;
+    if (entry.type != LUMP_TGA)
+        return true;
+    if (!pack->SeekLump(lump))
+        return Fail(why, pack->failure);
+    // The TGA decoder says why in its alert.
+    std::optional<AlertCapture> alert;
+    if (why)
+        alert.emplace();
+    if (!LoadTGA2(texture, &pack->stream, entry.size))
+        return Fail(why, alert ? alert->text() : "");
+    return BuildTexture(texture, option) || Fail(why, "OpenGL cannot make a texture of it");
+}
+
+// LoadLump, with a reason that names the lump.
+bool LoadNamedLump(RESFILE* pack, int lump, Texture* texture, std::string* why)
+{
+    if (LoadLump(pack, lump, texture, why))
+        return true;
+    if (why)
+        *why = "lump " + std::to_string(lump) + ": " + (why->empty() ? "it cannot be decoded" : *why);
+    return false;
 }
 
 } // namespace
 
-bool LoadTexturesFromDataFile(const char* path, Texture** textures, int* count)
+bool LoadTexturesFromDataFile(const char* path, Texture** textures, int* count, std::string* why)
 {
     if (!path || !textures || !count)
-        return false;
+        return Fail(why, "no pack given");
     // The pack closes itself on every way out of this function.
     RESFILE pack;
     if (!pack.Open(path))
-        return false;
+        return Fail(why, pack.failure);
     // Open has checked that the table fits in the file; the count must also
     // fit the int the caller receives.
     if (pack.header.numLumps > uint32_t(INT_MAX))
-        return false;
+        return Fail(why, "it holds too many lumps");
     const int lumpCount = int(pack.header.numLumps);
     Texture* array = new (std::nothrow) Texture[lumpCount];
     if (!array) {
         ERRORCLOSE("Unable to allocate memory!");
-        return false;
+        return Fail(why, "out of memory");
     }
     *count = lumpCount;
     *textures = array;
     for (int i = 0; i < lumpCount; i++) {
-        if (!LoadLump(&pack, i, &array[i]))
+        if (!LoadNamedLump(&pack, i, &array[i], why))
             return false;
     }
     return true;
 }
 
-bool LoadTextureLump(RESFILE* pack, int lump, Texture* texture)
+bool LoadTextureLump(RESFILE* pack, int lump, Texture* texture, std::string* why)
 {
-    return LoadLump(pack, lump, texture);
+    return LoadNamedLump(pack, lump, texture, why);
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // Per-lump texture options, for pictures without their own alpha channel.
 enum { TEXTURE_OPAQUE = 0, TEXTURE_COLOUR_KEY = 1, TEXTURE_ALPHA_FROM_BRIGHTNESS = 2 };
@@ -44,12 +45,14 @@ bool BuildTextureNoTran(Texture* texture);
 // Loads one texture per lump of the pack: TGA lumps (type 1) and JPEG lumps
 // (type 3) are decoded and uploaded, lumps of other types stay empty. The new
 // array and its count are handed over at once, so that after a failure the
-// caller still owns, and must delete[], the textures built so far.
-bool LoadTexturesFromDataFile(const char* path, Texture** textures, int* count);
+// caller still owns, and must delete[], the textures built so far. When why
+// is given, a failure is told there ("lump 3: ..." with the decoder's own
+// alert or reason) and the decoders' alerts are not shown.
+bool LoadTexturesFromDataFile(const char* path, Texture** textures, int* count, std::string* why = nullptr);
 
 class RESFILE;
 
 // Decodes and uploads lump `lump` of an open pack into one texture, by the
 // lump's type as LoadTexturesFromDataFile does; other types leave it empty
-// and succeed. The creature pack's loader shares it.
-bool LoadTextureLump(RESFILE* pack, int lump, Texture* texture);
+// and succeed. The creature pack's loader shares it. Reasons as above.
+bool LoadTextureLump(RESFILE* pack, int lump, Texture* texture, std::string* why = nullptr);

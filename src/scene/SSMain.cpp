@@ -63,6 +63,18 @@ void TexturedQuad(float w, float h)
 
 } // namespace
 
+bool LoadScenePictures(const char* path, Texture** textures, int* count, std::string* why)
+{
+    if (!LoadTexturesFromDataFile(path, textures, count, why))
+        return false;
+    // The scene draws pictures by number, so a short pack is no pack.
+    if (*count >= kSceneTextureCount)
+        return true;
+    *why = "it holds " + std::to_string(*count) + (*count == 1 ? " lump" : " lumps") + ", and the scene needs " +
+           std::to_string(int(kSceneTextureCount));
+    return false;
+}
+
 bool SSMAIN::Setup(bool preview, int viewWidth, int viewHeight, SETTINGS* viewSettings, const char* resources)
 {
     isPreview = preview;
@@ -77,14 +89,16 @@ bool SSMAIN::Setup(bool preview, int viewWidth, int viewHeight, SETTINGS* viewSe
         herd->Cleanup();
         herd.reset();
     }
+    failure.clear();
     herd.reset(new (std::nothrow) DOGCONTROL);
-    if (!herd)
+    if (!herd) {
+        failure = "out of memory";
         return false;
+    }
 
     ReleaseTextures();
     const std::string pack = std::string(resources ? resources : "") + kScenePackName;
-    if (!LoadTexturesFromDataFile(pack.c_str(), &textures, &numTextures) || !HasSceneTextures()) {
-        // The scene draws pictures by number, so a short pack is no pack.
+    if (!LoadScenePictures(pack.c_str(), &textures, &numTextures, &failure)) {
         ReleaseTextures();
         return false;
     }
@@ -218,9 +232,10 @@ void SSMAIN::SetupHerdWhenDue()
     }
     herdRetryWait = firstTry ? kHerdFirstRetry : std::min(herdRetryWait * 2.0, kHerdLongestRetry);
     herdRetryIn = herdRetryWait;
+    // The loaders' own reason, told once with ours.
     if (firstTry)
         MessageBox(nullptr, ("The creatures could not be set up from " + std::string(resourcePath) + kCreaturePackName +
-                             "; trying again now and then.").c_str(),
+                             " (" + herd->failure + "); trying again now and then.").c_str(),
                    "Larkspur", 0);
 }
 

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class SETTINGS;
 
@@ -29,6 +30,12 @@ enum { kResourcePathBytes = 1024 };
 
 extern const char* const kScenePackName;
 
+// Loads the scene pack's pictures as the scene does, refusing a pack of fewer
+// than kSceneTextureCount; on failure *why says why (larkspur-pack checks
+// packs with it). What was built is handed over as LoadTexturesFromDataFile
+// does.
+bool LoadScenePictures(const char* path, Texture** textures, int* count, std::string* why);
+
 class SSMAIN {
 public:
     SSMAIN() = default;
@@ -37,7 +44,7 @@ public:
     SSMAIN& operator=(const SSMAIN&) = delete;
 
     // resourcePath ends in "/". False when the herd cannot be created or the
-    // scene pack cannot be loaded or holds too few pictures.
+    // scene pack cannot be loaded or holds too few pictures; failure says why.
     bool Setup(bool isPreview, int width, int height, SETTINGS* settings, const char* resourcePath);
     void SetSize(int width, int height);
     // Viewport and perspective projection; leaves the model-view selected.
@@ -78,6 +85,8 @@ public:
     SETTINGS* settings = nullptr;
     // OpenGL name of the ground picture, owned; 0 for none.
     uint32_t bgTexture = 0;
+    // Why the last Setup failed; empty after a success.
+    std::string failure;
 
 private:
     bool HasSceneTextures() const { return textures && numTextures >= kSceneTextureCount; }

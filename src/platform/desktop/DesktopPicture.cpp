@@ -2,9 +2,9 @@
 #include "platform/desktop/DesktopPicture.h"
 
 #include "resources/PictureDecoder.h"
+#include "resources/RegularFile.h"
 
 #include <gio/gio.h>
-#include <glib/gstdio.h>
 
 #include <algorithm>
 #include <cctype>
@@ -17,23 +17,17 @@ const char* const kDebianDefaultWallpaper = "/usr/share/images/desktop-base/defa
 namespace {
 
 // Settings files are small; anything larger is not one.
-constexpr goffset kMaxSettingsFileBytes = 4 << 20;
+constexpr uint64_t kMaxSettingsFileBytes = 4 << 20;
 
 enum class Desktop { Gnome, Mate, Cinnamon, Xfce };
 const Desktop kAllDesktops[] = {Desktop::Gnome, Desktop::Mate, Desktop::Cinnamon, Desktop::Xfce};
 
 bool ReadSmallFile(const std::string& path, std::string* text)
 {
-    GStatBuf info;
-    if (path.empty() || g_stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_size > kMaxSettingsFileBytes)
+    std::vector<unsigned char> bytes;
+    if (!ReadRegularFile(path.c_str(), kMaxSettingsFileBytes, &bytes))
         return false;
-    gchar* contents = nullptr;
-    gsize length = 0;
-    if (!g_file_get_contents(path.c_str(), &contents, &length, nullptr))
-        return false;
-    text->assign(contents, length);
-    g_free(contents);
+    text->assign(bytes.begin(), bytes.end());
     return true;
 }
 

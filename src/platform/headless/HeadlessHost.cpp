@@ -73,10 +73,6 @@ int RunHeadless(const HeadlessRun& run, const SettingsOverrides& overrides)
         // frame written shows the scene and --fps counts every tick.
         host.SetTick(0);
         view.animateOneFrame();
-        if (!view.ssMain)
-            std::fprintf(stderr, "larkspur: the scene pack %s%s%s cannot be loaded; the frames stay black\n",
-                         run.resources.c_str(), run.resources.empty() || run.resources.back() == '/' ? "" : "/",
-                         kScenePackName);
         const int64_t startFlushes = host.flushes();
         for (int64_t tick = 1; tick <= run.ticks && !host.timerStopped(); tick++) {
             host.SetTick(tick);

@@ -2,6 +2,8 @@
 // mode kept, and numbered copies.
 #include "platform/prefs/UserFile.h"
 
+#include "resources/RegularFile.h"
+
 #include <glib.h>
 #include <glib/gstdio.h>
 
@@ -133,45 +135,27 @@ bool CheckTarget(const std::string& target, bool* exists, GStatBuf* info, std::s
 
 UserFileRead ReadUserFile(const std::string& path, size_t maxBytes, std::string* bytes, std::string* why)
 {
-    const int fd = OpenForReading(path);
-    if (fd < 0) {
-        const int error = errno;
+    bytes->clear();
+    RegularFile file;
+    if (!file.Open(path.c_str())) {
         // No file, or no folder for it.
-        if (error == ENOENT || error == ENOTDIR)
+        if (file.error() == ENOENT || file.error() == ENOTDIR)
             return UserFileRead::Missing;
-        *why = g_strerror(error);
+        *why = file.error() ? g_strerror(file.error()) : "not a regular file";
         return UserFileRead::Unreadable;
     }
-    struct stat info;
-    UserFileRead result = UserFileRead::Read;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        *why = "not a regular file";
-        result = UserFileRead::Unreadable;
+    std::vector<unsigned char> read;
+    bool tooLarge = false;
+    if (file.ReadAll(maxBytes, &read, &tooLarge)) {
+        bytes->assign(read.begin(), read.end());
+        return UserFileRead::Read;
     }
-    bytes->clear();
-    char buffer[65536];
-    // One byte more than allowed tells a file that grew past the limit.
-    while (result == UserFileRead::Read && bytes->size() <= maxBytes) {
-        const ssize_t got = read(fd, buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            *why = g_strerror(errno);
-            result = UserFileRead::Unreadable;
-        } else if (got == 0) {
-            break;
-        } else {
-            bytes->append(buffer, size_t(got));
-        }
-    }
-    close(fd);
-    if (result == UserFileRead::Read && bytes->size() > maxBytes) {
+    if (tooLarge) {
         *why = "larger than " + std::to_string(maxBytes) + " bytes";
-        result = UserFileRead::TooLarge;
+        return UserFileRead::TooLarge;
     }
-    if (result != UserFileRead::Read)
-        bytes->clear();
-    return result;
+    *why = g_strerror(file.error());
+    return UserFileRead::Unreadable;
 }
 
 bool MayReplaceUserFile(const std::string& path, std::string* why)
