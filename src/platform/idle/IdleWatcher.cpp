@@ -133,7 +133,17 @@ private:
     void OnIdle();
     void StartSaver();
     void SaverEnded(int waitStatus);
+    // A one-shot timer's callback: forgets the timer, then runs Then.
+    template <guint Watcher::*Timer, void (Watcher::*Then)()>
+    static gboolean Fire(gpointer data)
+    {
+        auto* self = static_cast<Watcher*>(data);
+        self->*Timer = 0;
+        (self->*Then)();
+        return G_SOURCE_REMOVE;
+    }
     void EndSaver();
+    void KillSaver();
     void LockTime();
     void LockEnded(int waitStatus);
     void Quit(int status);
@@ -251,14 +261,7 @@ void Watcher::StartSaver()
         return;
     }
     if (run_.lockAfter > 0)
-        lockTimer_ = g_timeout_add(Milliseconds(run_.lockAfter),
-                                   [](gpointer data) {
-                                       auto* self = static_cast<Watcher*>(data);
-                                       self->lockTimer_ = 0;
-                                       self->LockTime();
-                                       return gboolean(G_SOURCE_REMOVE);
-                                   },
-                                   this);
+        lockTimer_ = g_timeout_add(Milliseconds(run_.lockAfter), Fire<&Watcher::lockTimer_, &Watcher::LockTime>, this);
 }
 
 void Watcher::SaverEnded(int waitStatus)
@@ -287,15 +290,13 @@ void Watcher::EndSaver()
     if (!saver_ || killTimer_)
         return;
     kill(saver_, SIGTERM);
-    killTimer_ = g_timeout_add(kSaverEndMilliseconds,
-                               [](gpointer data) {
-                                   auto* self = static_cast<Watcher*>(data);
-                                   self->killTimer_ = 0;
-                                   if (self->saver_)
-                                       kill(self->saver_, SIGKILL);
-                                   return gboolean(G_SOURCE_REMOVE);
-                               },
-                               this);
+    killTimer_ = g_timeout_add(kSaverEndMilliseconds, Fire<&Watcher::killTimer_, &Watcher::KillSaver>, this);
+}
+
+void Watcher::KillSaver()
+{
+    if (saver_)
+        kill(saver_, SIGKILL);
 }
 
 void Watcher::LockTime()
@@ -311,14 +312,7 @@ void Watcher::LockTime()
         static_cast<Watcher*>(data)->LockEnded(waitStatus);
     });
     if (lock_)
-        graceTimer_ = g_timeout_add(kLockGraceMilliseconds,
-                                    [](gpointer data) {
-                                        auto* self = static_cast<Watcher*>(data);
-                                        self->graceTimer_ = 0;
-                                        self->EndSaver();
-                                        return gboolean(G_SOURCE_REMOVE);
-                                    },
-                                    this);
+        graceTimer_ = g_timeout_add(kLockGraceMilliseconds, Fire<&Watcher::graceTimer_, &Watcher::EndSaver>, this);
 }
 
 void Watcher::LockEnded(int waitStatus)
