@@ -2,8 +2,12 @@
 // chooser, the browser and the message box.
 #include "GtkSheet.h"
 
+#include "host/MonitorChoice.h"
 #include "maths/Misc.h"
 #include "platform/prefs/KeyFilePreferences.h"
+#include "platform/x11/Monitors.h"
+
+#include <gdk/gdkx.h>
 
 #include <cmath>
 #include <cstdio>
@@ -147,6 +151,25 @@ GtkSheetHost::~GtkSheetHost()
         g_object_unref(builder_);
 }
 
+namespace {
+
+// The names of the monitors present, for the hint under their entry, read
+// from XRandR as larkspur reads them. GTK 3 does not give Wayland outputs'
+// names, so there the hint only says where they come from.
+std::string MonitorsPresentHint()
+{
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display || !GDK_IS_X11_DISPLAY(display))
+        return "The names are those the compositor gives its outputs (such as HDMI-A-1).";
+    std::string names;
+    for (const MonitorRect& monitor : DetectMonitors(gdk_x11_display_get_xdisplay(display)).monitors)
+        if (!monitor.name.empty())
+            names += (names.empty() ? "" : ", ") + monitor.name;
+    return names.empty() ? "This display gives its monitors no names." : "Monitors here: " + names;
+}
+
+} // namespace
+
 GObject* GtkSheetHost::Find(const char* id) const
 {
     return builder_ ? gtk_builder_get_object(builder_, id) : nullptr;
@@ -186,6 +209,13 @@ SheetWindow* GtkSheetHost::LoadInterface(const char*, ConfigureSheet* owner)
 
     auto* window = static_cast<GtkWindow*>(widget("configureSheet", GTK_TYPE_WINDOW));
     owner->oMainMonitorOnly = check("oMainMonitorOnly");
+    if (auto* entry = static_cast<GtkEntry*>(widget("oMonitors", GTK_TYPE_ENTRY))) {
+        gtk_entry_set_max_length(entry, int(kMaxMonitorNamesBytes));
+        monitors_ = std::make_unique<GtkTextField>(entry);
+        owner->oMonitors = monitors_.get();
+    }
+    if (auto* hint = static_cast<GtkLabel*>(widget("oMonitorsPresent", GTK_TYPE_LABEL)))
+        gtk_label_set_text(hint, MonitorsPresentHint().c_str());
     owner->oDogSize = field("oDogSize", kMinDogSize, kMaxDogSize);
     owner->oNumDogs = field("oNumDogs", kMinNumDogs, kMaxNumDogs);
     owner->oNumFootprints = field("oNumFootprints", kMinNumFootprints, kMaxNumFootprints);
