@@ -2,12 +2,11 @@
 // chooser, the browser and the message box.
 #include "GtkSheet.h"
 
+#include "MonitorNames.h"
+
 #include "host/MonitorChoice.h"
 #include "maths/Misc.h"
 #include "platform/prefs/KeyFilePreferences.h"
-#include "platform/x11/Monitors.h"
-
-#include <gdk/gdkx.h>
 
 #include <cmath>
 #include <cstdio>
@@ -153,18 +152,12 @@ GtkSheetHost::~GtkSheetHost()
 
 namespace {
 
-// The names of the monitors present, for the hint under their entry, read
-// from XRandR as larkspur reads them. GTK 3 does not give Wayland outputs'
-// names, so there the hint only says where they come from.
+// The names of the monitors present, for the hint under their entry.
 std::string MonitorsPresentHint()
 {
-    GdkDisplay* display = gdk_display_get_default();
-    if (!display || !GDK_IS_X11_DISPLAY(display))
-        return "The names are those the compositor gives its outputs (such as HDMI-A-1).";
     std::string names;
-    for (const MonitorRect& monitor : DetectMonitors(gdk_x11_display_get_xdisplay(display)).monitors)
-        if (!monitor.name.empty())
-            names += (names.empty() ? "" : ", ") + monitor.name;
+    for (const std::string& name : MonitorNamesPresent(gdk_display_get_default()))
+        names += (names.empty() ? "" : ", ") + name;
     return names.empty() ? "This display gives its monitors no names." : "Monitors here: " + names;
 }
 
