@@ -49,7 +49,8 @@ std::string StoreText(const TempDir& dir)
     return TextOfFile(StoreFile(dir));
 }
 
-const char* const kStoredKeys = "version=1.1\nMainMonitorOnly=true\nDogSize=150\nNumDogs=40\nNumFootprints=300\n"
+const char* const kStoredKeys = "version=1.1\nMainMonitorOnly=true\nMonitors=DP-2\nDogSize=150\nNumDogs=40\n"
+                                "NumFootprints=300\n"
                                 "BGType=2\nBGRes=0\nBGPath=/srv/pictures/\nTileBG=false\n";
 // The idle watcher's keys at their defaults, shown after the others.
 const std::string kIdleDefaults = "StartAfter=10\nLockAfter=0\nLockCommand=loginctl lock-session\n";
@@ -75,9 +76,12 @@ TEST(LarkspurConfigKeys, ListAndGetShowTheValuesInUseAndAStoreThatCannotBeUsedIs
         // A store of another version shows the values that carry over;
         // out-of-range values show as the screensaver brings them in.
         {"version=0.9\nNumDogs=7\nDogSize=big\n", false, "--list", 0,
-         "version=1.1\nMainMonitorOnly=false\nDogSize=100\nNumDogs=7\nNumFootprints=2000\nBGType=0\nBGRes=1\n"
+         "version=1.1\nMainMonitorOnly=false\nMonitors=\nDogSize=100\nNumDogs=7\nNumFootprints=2000\nBGType=0\n"
+         "BGRes=1\n"
          "BGPath=" + DefaultBGPath() + "\nTileBG=true\n" + kIdleDefaults, ""},
         {"version=1.1\nNumDogs=99999\n", false, "--get NumDogs", 0, "500\n", ""},
+        // A list of monitors the screensaver would not use shows as empty.
+        {"version=1.1\nMonitors=HDMI-1,,DP-2\n", false, "--get monitors", 0, "\n", ""},
         // Control characters, stored raw or escaped, are shown escaped.
         {"version=1.1\nBGPath=/srv/\x1b]0;title\x07\\n\\\\x\n", false, "--get BGPath", 0,
          "/srv/\\x1b]0;title\\x07\\n\\\\x\n", ""},
@@ -130,9 +134,11 @@ TEST(LarkspurConfigKeys, SetWritesCheckedValuesThatTheScreensaverThenReads)
 {
     TempDir dir;
     ASSERT_EQ(Config(dir, "--set NumDogs=60 --set tilebg=off --set DogSize=250 --set BGPath=/home/me/Pictures "
-                          "--set MainMonitorOnly=yes --set StartAfter=5 --set 'LockCommand=swaylock -f'"),
+                          "--set MainMonitorOnly=yes --set StartAfter=5 --set 'LockCommand=swaylock -f' "
+                          "--set 'Monitors=HDMI-1, DP-2'"),
               0);
-    EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nDogSize=250\nNumDogs=60\n"
+    EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nMonitors=HDMI-1, DP-2\n"
+                              "DogSize=250\nNumDogs=60\n"
                               "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=/home/me/Pictures\nTileBG=false\n"
                               "StartAfter=5\nLockCommand=swaylock -f\n");
     std::string out;
@@ -152,7 +158,7 @@ TEST(LarkspurConfigKeys, SetOverAnOutdatedStoreKeepsItAsOldAndCarriesItsValuesOv
                        " held settings of version '1.0' (now 1.1), whose values that still read as valid are carried "
                        "over; the old file is kept as " + StoreFile(dir) + ".old\n");
     EXPECT_EQ(TextOfFile(StoreFile(dir) + ".old"), "[LarkspurSS]\nversion=1.0\nNumDogs=7\nDogSize=big\n");
-    EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nNumDogs=7\nDogSize=100\nMainMonitorOnly=false\n"
+    EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nNumDogs=7\nDogSize=100\nMainMonitorOnly=false\nMonitors=\n"
                               "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" + DefaultBGPath() + "\nTileBG=false\n");
 }
 
@@ -197,7 +203,11 @@ TEST(LarkspurConfigKeys, BadKeysAndValuesExitTwoAndLoseNothingAndAnUnwritableSto
         {"--set StartAfter=0", "StartAfter needs a whole number from 1 to 120, not '0'"},
         {"--set 'LockCommand= '", "LockCommand needs a command of 1 to 4096 bytes of UTF-8 text"},
         {"--set version=2.0", "version cannot be set: it marks the format of the settings"},
-        {"--set Herd=5", "unknown key 'Herd'; the keys are version, MainMonitorOnly, DogSize, NumDogs, NumFootprints"},
+        {"--set Herd=5", "unknown key 'Herd'; the keys are version, MainMonitorOnly, Monitors, DogSize, NumDogs"},
+        {"--set Monitors=HDMI-1,,DP-2", "Monitors needs monitor names separated by commas (or nothing, for every "
+                                        "monitor); 'HDMI-1,,DP-2' has an empty name between commas"},
+        {"--set \"Monitors=$(printf 'HDMI-1\\nDP-2')\"", "'HDMI-1\\nDP-2' holds characters that are not printable"},
+        {"--set Monitors=$(head -c 1025 /dev/zero | tr '\\0' M)", "is longer than 1024 bytes"},
         {"--set NumDogs", "--set needs KEY=VALUE, not 'NumDogs'"},
         {"--get Herd", "unknown key 'Herd'"},
         {"--get", "--get needs a value"},
@@ -299,12 +309,16 @@ TEST(LarkspurConfigWindow, ShowsTheStoredValuesAndSaveWritesThem)
     // none, so its text is left empty) keep its value, the picture goes to its
     // first item, the check box flips and Save is pressed. The other controls
     // are left as they were.
-    ASSERT_EQ(config.Keys(window, "alt+n ctrl+a 4 2 alt+z ctrl+a 8 0 alt+f ctrl+a x y alt+p Home alt+r alt+s"), 0);
+    // The monitors' entry gets a new list.
+    ASSERT_EQ(config.Keys(window, "alt+n ctrl+a 4 2 alt+z ctrl+a 8 0 alt+f ctrl+a x y alt+p Home alt+r "
+                                  "alt+h ctrl+a e D P minus 1 comma space H D M I minus 1 alt+s"),
+              0);
     ExpectExit(config.program(), 60.0, 0);
     // The untouched controls kept the stored values (a window showing the
     // defaults would have saved those), and the version is kept, so the next
     // screensaver run takes the store as it is.
-    EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nDogSize=80\nNumDogs=42\n"
+    EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nMonitors=eDP-1, HDMI-1\n"
+                              "DogSize=80\nNumDogs=42\n"
                               "NumFootprints=300\nBGType=0\nBGRes=0\nBGPath=/srv/pictures/\nTileBG=true\n"
                               "StartAfter=10\nLockAfter=0\nLockCommand=loginctl lock-session\n");
 }

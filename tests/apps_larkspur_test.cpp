@@ -61,6 +61,9 @@ TEST(LarkspurProgram, HelpListsTheOptionsAndBadCommandLinesExitTwoWithAReason)
         {"--lock-seconds 5", "--lock-seconds works only with --idle"},
         {"--idle --idle-seconds 0", "--idle-seconds needs a whole number from 1 to 7200, not '0'"},
         {"--idle --lock-command=' '", "--lock-command needs a command"},
+        {"--monitor-names HDMI-1,", "--monitor-names needs monitor names separated by commas; 'HDMI-1,' has an "
+                                    "empty name between commas"},
+        {"--monitor-names \"$(printf 'DP\\033')\"", "'DP\\x1b' holds characters that are not printable text"},
     };
     for (const auto& c : cases) {
         std::string err;

@@ -43,6 +43,7 @@ struct FakeSheetHost : SheetHost {
     {
         owner->configureSheetWindow = &window;
         owner->oMainMonitorOnly = &mainMonitorOnly;
+        owner->oMonitors = &monitors;
         owner->oDogSize = &dogSize;
         owner->oNumDogs = &numDogs;
         owner->oNumFootprints = &numFootprints;
@@ -104,7 +105,7 @@ struct FakeSheetHost : SheetHost {
     }
 
     SheetWindow window;
-    FakeControl mainMonitorOnly, dogSize, numDogs, numFootprints, tileBG, bgType, bgRes, bgPath;
+    FakeControl mainMonitorOnly, monitors, dogSize, numDogs, numFootprints, tileBG, bgType, bgRes, bgPath;
     FakeControl idleWatcher, startAfter, lockAfter, lockCommand;
     bool watcherOn = false, watcherWorks = true;
     std::vector<bool> watcherCalls;
@@ -196,7 +197,7 @@ TEST_F(SheetTest, SaveStoresTheControlsWithTheVersionOrSaysWhyNot)
     // The view's folder changes only through the folder panel.
     EXPECT_EQ(View(), "1 250 77 300 0 0 2 /home/me/Pictures/");
     EXPECT_EQ(FileText(host.preferencesFile),
-              "[LarkspurSS]\nMainMonitorOnly=true\nversion=1.1\nDogSize=250\nNumDogs=77\nNumFootprints=300\n"
+              "[LarkspurSS]\nMainMonitorOnly=true\nMonitors=\nversion=1.1\nDogSize=250\nNumDogs=77\nNumFootprints=300\n"
               "TileBG=false\nBGType=0\nBGRes=2\nBGPath=/srv/pictures\n" + kIdleKeys);
 
     // A file that cannot be read may hold good values; the sheet stays open
@@ -219,6 +220,31 @@ TEST_F(SheetTest, SaveStoresTheControlsWithTheVersionOrSaysWhyNot)
     EXPECT_FALSE(sheet.lastSaveFailed());
 }
 
+// The entry shows the view's list and Defaults empties it. Save refuses a
+// list the screensaver would not use, storing nothing and keeping the sheet
+// open, and stores a good one as written.
+TEST_F(SheetTest, TheMonitorNamesAreShownAndOnlyAGoodListIsSaved)
+{
+    settings.MonitorNames = "HDMI-1";
+    sheet.configureSheet();
+    EXPECT_EQ(host.monitors.text, "HDMI-1");
+    sheet.configureSheet_defaults();
+    EXPECT_EQ(host.monitors.text, "");
+
+    host.monitors.text = "HDMI-1,,DP-2";
+    EXPECT_FALSE(sheet.configureSheet_save());
+    EXPECT_EQ(host.errors, std::vector<std::string>{"The list of monitor names has an empty name between commas. "
+                                                    "Give names separated by commas, or nothing for every monitor, "
+                                                    "then press Save again."});
+    EXPECT_TRUE(!host.ended && settings.MonitorNames == "HDMI-1");
+    EXPECT_EQ(FileText(host.preferencesFile), kStored);
+
+    host.monitors.text = "DP-2, HDMI-1";
+    ASSERT_TRUE(sheet.configureSheet_save());
+    EXPECT_TRUE(host.ended && settings.MonitorNames == "DP-2, HDMI-1");
+    EXPECT_NE(FileText(host.preferencesFile).find("\nMonitors=DP-2, HDMI-1\n"), std::string::npos);
+}
+
 // Save writes every key; an outdated file's own values are kept as ".old".
 TEST_F(SheetTest, SaveOverAnOutdatedFileKeepsItAsOld)
 {
@@ -231,8 +257,8 @@ TEST_F(SheetTest, SaveOverAnOutdatedFileKeepsItAsOld)
               std::string::npos);
     EXPECT_EQ(FileText(host.preferencesFile + ".old"), old);
     EXPECT_EQ(FileText(host.preferencesFile), "[LarkspurSS]\nversion=1.1\nNumDogs=40\nDogSize=150\n"
-                                              "MainMonitorOnly=true\nNumFootprints=300\nTileBG=false\nBGType=2\n"
-                                              "BGRes=0\nBGPath=/home/me/Pictures/\n" + kIdleKeys);
+                                              "MainMonitorOnly=true\nMonitors=\nNumFootprints=300\nTileBG=false\n"
+                                              "BGType=2\nBGRes=0\nBGPath=/home/me/Pictures/\n" + kIdleKeys);
 }
 
 // The box shows whether the watcher starts with the session; Save stores the

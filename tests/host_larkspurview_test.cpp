@@ -123,6 +123,37 @@ TEST_F(ViewTest, OtherScreensUnderMainMonitorOnlyStopAndAPackTooShortLeavesNoSce
         ASSERT_EQ(byte, 0);
 }
 
+// The view on "DP-2" (not the main screen) is named in the list: it draws
+// while DP-2 is present. When it goes the list names nothing present, which
+// is said once, and MainMonitorOnly turns the view black; when it is back
+// the view draws again.
+TEST_F(ViewTest, NamedMonitorsDrawAndAViewFollowsTheMonitorsPresent)
+{
+    Preferences("MainMonitorOnly=true\nMonitors=hdmi-9, dp-2\n");
+    host.screen = 1;
+    host.screenName = "DP-2";
+    host.screenNames = {"eDP-1", "DP-2"};
+    auto view = StartedView();
+    EXPECT_TRUE(view->ThisScreenIsOn && view->ssMain != nullptr && !host.timerStopped);
+
+    host.screenNames = {"eDP-1"};
+    testing::internal::CaptureStderr();
+    view->screensChanged();
+    view->screensChanged();
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(told, "larkspur: none of the monitors hdmi-9, dp-2 is present (there are eDP-1); the herd shows on "
+                    "the main monitor\n");
+    EXPECT_TRUE(!view->ThisScreenIsOn && host.timerStopped);
+    EXPECT_TRUE(gl.ReadPixels()[0] == 0 && gl.ReadPixels()[3] == 255) << "opaque black";
+
+    host.screenNames = {"eDP-1", "DP-2"};
+    view->screensChanged();
+    EXPECT_TRUE(view->ThisScreenIsOn && !host.timerStopped);
+    const int flushes = host.flushes;
+    Step(view.get(), 0.025);
+    EXPECT_EQ(host.flushes, flushes + 1);
+}
+
 TEST_F(ViewTest, UnsizedViewMeasuresNothingAndResizingKeepsTheScene)
 {
     host.size = ViewSize{0, 0};

@@ -2,6 +2,7 @@
 // clamping and overrides, the idle watcher's keys, read through the real
 // key-file store.
 #include "fixtures/TempDir.h"
+#include "host/MonitorChoice.h"
 #include "host/Settings.h"
 #include "platform/prefs/KeyFilePreferences.h"
 
@@ -44,8 +45,8 @@ TEST(Settings, AMissingStoreIsWrittenWithEveryDefault)
     testing::internal::CaptureStderr();
     EXPECT_EQ(Load(missing), kDefaults + " " + DefaultBGPath());
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(TextOfFile(missing), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=false\nDogSize=100\nNumDogs=25\n"
-                                 "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" +
+    EXPECT_EQ(TextOfFile(missing), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=false\nMonitors=\nDogSize=100\n"
+                                 "NumDogs=25\nNumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" +
                                      DefaultBGPath() + "\nTileBG=true\n");
 }
 
@@ -137,6 +138,42 @@ TEST(Settings, OverridesReplaceStoredValuesAndAreClampedAndCut)
     overrides.Apply(&settings, &mainMonitorOnly);
     // A folder longer than the field is cut to fit it.
     EXPECT_EQ(Summary(settings, mainMonitorOnly), "0 1000 10 0 0 0 0 0 /" + std::string(kBGPathBytes - 2, 'p'));
+}
+
+// A list the settings window or larkspur-config would refuse reads as every
+// monitor; a good one goes back to the file as it was, and an override
+// replaces it for the run.
+TEST(Settings, MonitorNamesAreKeptWhenValidAndReadAsEveryMonitorOtherwise)
+{
+    const struct {
+        std::string stored;
+        std::string used;
+    } rows[] = {
+        {"HDMI-1, DP-2", "HDMI-1, DP-2"},
+        {"", ""},
+        {"HDMI-1,,DP-2", ""},
+        {"HDMI-\\t1", ""},
+        {std::string(kMaxMonitorNamesBytes + 1, 'M'), ""},
+        {std::string(kMaxMonitorNamesBytes, 'M'), std::string(kMaxMonitorNamesBytes, 'M')},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.stored.substr(0, 40));
+        TempDir dir;
+        const std::string text = "[LarkspurSS]\nversion=1.1\nMonitors=" + row.stored + "\n";
+        const std::string path = dir.Write("LarkspurSS.ini", std::vector<unsigned char>(text.begin(), text.end()));
+        SETTINGS settings;
+        bool mainMonitorOnly = false;
+        KeyFilePreferences store(path, kPreferencesModule);
+        ReadSettings(store, &settings, &mainMonitorOnly);
+        EXPECT_EQ(settings.MonitorNames, row.used);
+        WriteSettings(&store, settings, mainMonitorOnly);
+        ASSERT_TRUE(store.Synchronize());
+        EXPECT_NE(TextOfFile(path).find("\nMonitors=" + row.used + "\n"), std::string::npos);
+        SettingsOverrides overrides;
+        overrides.monitorNames = "eDP-1";
+        overrides.Apply(&settings, &mainMonitorOnly);
+        EXPECT_EQ(settings.MonitorNames, "eDP-1");
+    }
 }
 
 } // namespace

@@ -3,12 +3,14 @@
 // run late, the window with the capture through grim and the choice of
 // backend under weston; real key
 // presses and outputs that come and go under sway (with a weston nested in it
-// for an output that goes).
+// for an output that goes), and outputs chosen by name.
 #include <gtest/gtest.h>
 
 #include "fixtures/Sway.h"
 #include "fixtures/Weston.h"
 #include "platform/loop/FrameLoop.h"
+#include "platform/wayland/WaylandCapture.h"
+#include "resources/PictureDecoder.h"
 
 #include <csignal>
 #include <memory>
@@ -161,6 +163,46 @@ TEST_F(LarkspurOnWayland, KeysEndTheRunAndOutputsThatComeAndGoGainAndLoseTheirVi
     // One view is left, so its figures stand alone on their line.
     ExpectExit(*program, 1.0, 0, "frames per second");
     EXPECT_EQ(program->Stderr().find("output 0: "), std::string::npos) << program->Stderr();
+}
+
+// One output of a sway, as grim reads it.
+Shot GrimShot(const SwayServer& sway, const std::string& output)
+{
+    Shot shot;
+    TempDir folder;
+    Picture picture;
+    const std::string file = folder.File("shot.png");
+    if (RunCommand(sway.Environment() + " grim -o " + output + " '" + file + "'") == 0 &&
+        DecodePictureFile(file.c_str(), &picture))
+        PictureToRgb(picture, &shot.rgb, &shot.width, &shot.height);
+    return shot;
+}
+
+// The list names an output that is not there yet: that is said, and every
+// output draws. Once sway makes it, it alone draws and the first output (the
+// main one) turns black.
+TEST_F(LarkspurOnWayland, MonitorNamesChooseTheOutputsThatDrawAsOutputsComeAndGo)
+{
+    sway = std::make_unique<SwayServer>(640, 480);
+    ASSERT_TRUE(sway->ok()) << "sway did not start\n" << sway->Log();
+    compositor = sway->Environment();
+    auto program = Larkspur("--fullscreen --monitor-names headless-2 " + showQuadrants);
+    EXPECT_TRUE(Says(*program, "larkspur: none of the monitors headless-2 is present (there are HEADLESS-1); the "
+                               "herd shows on every monitor\n"))
+        << program->Stderr();
+    EXPECT_TRUE(WaitFor([&] { return ShowsQuadrants(GrimShot(*sway, "HEADLESS-1"), 0, 0, 640, 480); }, 30.0))
+        << program->Stderr();
+
+    ASSERT_TRUE(sway->Command("create_output"));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return ShowsQuadrants(GrimShot(*sway, "HEADLESS-2"), 0, 0, 640, 480) &&
+                   Looks(GrimShot(*sway, "HEADLESS-1"), 320, 240, Colour{0, 0, 0}, 8);
+        },
+        30.0))
+        << program->Stderr();
+    program->Signal(SIGTERM);
+    ExpectExit(*program, 3.0, 0);
 }
 
 } // namespace

@@ -10,9 +10,11 @@
 
 #include <GL/glx.h>
 #include <X11/Xatom.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/keysym.h>
 
 #include <csignal>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -35,6 +37,18 @@ protected:
     }
 
     Display* display() const { return x->display(); }
+
+    // Runs larkspur until the whole screen passes the check, then ends it by
+    // SIGTERM with status 0; returns what it said on stderr.
+    std::string RunUntilTheScreen(const std::string& arguments, const std::function<bool(const Shot&)>& check)
+    {
+        auto program = Larkspur(arguments);
+        EXPECT_TRUE(WaitFor([&] { return check(TakeShot(display(), DefaultRootWindow(display()))); }, 15.0))
+            << program->Stderr();
+        program->Signal(SIGTERM);
+        ExpectExit(*program, 3.0, 0);
+        return program->Stderr();
+    }
 
     LarkspurScratch scratch;
     const std::string& showQuadrants = scratch.showQuadrants;
@@ -254,21 +268,70 @@ TEST_F(LarkspurOnX11, ASignalEndsARunWhoseFramesRunLateOrWhoseServerIsStopped)
     }
 }
 
+// Two 640x480 monitors side by side: the right one shows the picture, the
+// left one black over the white root.
+bool RightDrawsLeftBlack(const Shot& shot)
+{
+    return ShowsQuadrants(shot, 640, 0, 640, 480) && Looks(shot, 320, 240, Colour{0, 0, 0}, 8);
+}
+
 // The first monitor given is the primary, here the right-hand one; the other
 // one's view stays black over the white root.
 TEST_F(LarkspurOnX11, FullscreenMakesAViewPerMonitorAndMainMonitorOnlyKeepsOthersBlack)
 {
     PaintRoot(display(), 8, 8, std::vector<unsigned char>(8 * 8 * 3, 255));
-    auto program = Larkspur(showQuadrants + " --fullscreen --monitors 640x480+640+0,640x480+0+0 --main-monitor-only");
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            const Shot shot = TakeShot(display(), DefaultRootWindow(display()));
-            return ShowsQuadrants(shot, 640, 0, 640, 480) && Looks(shot, 320, 240, Colour{0, 0, 0}, 8);
-        },
-        15.0))
-        << program->Stderr();
-    program->Signal(SIGTERM);
-    ExpectExit(*program, 3.0, 0);
+    RunUntilTheScreen(showQuadrants + " --fullscreen --monitors 640x480+640+0,640x480+0+0 --main-monitor-only",
+                      RightDrawsLeftBlack);
+}
+
+// Names two XRandR monitors side by side on the server: the left one, the
+// primary, holds the server's only output; the right one holds none, as
+// `xrandr --setmonitor NAME geometry none` makes it.
+void NameTwoMonitors(Display* display, const char* left, const char* right)
+{
+    const Window root = DefaultRootWindow(display);
+    XRRScreenResources* resources = XRRGetScreenResources(display, root);
+    ASSERT_TRUE(resources && resources->noutput > 0);
+    const struct {
+        const char* name;
+        int x;
+        int outputs;
+    } monitors[] = {{left, 0, 1}, {right, 640, 0}};
+    for (const auto& m : monitors) {
+        XRRMonitorInfo* info = XRRAllocateMonitor(display, m.outputs);
+        info->name = XInternAtom(display, m.name, False);
+        info->primary = m.x == 0;
+        info->x = m.x;
+        info->width = 640;
+        info->height = 480;
+        info->mwidth = 170;
+        info->mheight = 127;
+        if (m.outputs)
+            info->outputs[0] = resources->outputs[0];
+        XRRSetMonitor(display, root, info);
+        XRRFreeMonitors(info);
+    }
+    XRRFreeScreenResources(resources);
+    XSync(display, False);
+}
+
+// The monitors named draw and the others stay black, whatever their case and
+// even against --main-monitor-only; a list that names no monitor present is
+// said once and leaves every monitor drawing.
+TEST_F(LarkspurOnX11, MonitorNamesChooseTheMonitorsThatDrawOrAllWhenNoneIsPresent)
+{
+    NameTwoMonitors(display(), "LEFT-1", "Right-2");
+    PaintRoot(display(), 8, 8, std::vector<unsigned char>(8 * 8 * 3, 255));
+    RunUntilTheScreen(showQuadrants + " --fullscreen --main-monitor-only --monitor-names ' right-2 ,VGA-9'",
+                      RightDrawsLeftBlack);
+    const auto bothDraw = [](const Shot& shot) {
+        return ShowsQuadrants(shot, 0, 0, 640, 480) && ShowsQuadrants(shot, 640, 0, 640, 480);
+    };
+    const std::string said = RunUntilTheScreen(showQuadrants + " --fullscreen --monitor-names VGA-9", bothDraw);
+    const std::string told = "larkspur: none of the monitors VGA-9 is present (there are LEFT-1, Right-2); the herd "
+                             "shows on every monitor\n";
+    const size_t at = said.find(told);
+    EXPECT_TRUE(at != std::string::npos && said.find(told, at + 1) == std::string::npos) << said;
 }
 
 } // namespace

@@ -2,6 +2,9 @@
 // chooser, the browser and the message box.
 #include "GtkSheet.h"
 
+#include "MonitorNames.h"
+
+#include "host/MonitorChoice.h"
 #include "maths/Misc.h"
 #include "platform/prefs/KeyFilePreferences.h"
 
@@ -147,6 +150,19 @@ GtkSheetHost::~GtkSheetHost()
         g_object_unref(builder_);
 }
 
+namespace {
+
+// The names of the monitors present, for the hint under their entry.
+std::string MonitorsPresentHint()
+{
+    std::string names;
+    for (const std::string& name : MonitorNamesPresent(gdk_display_get_default()))
+        names += (names.empty() ? "" : ", ") + name;
+    return names.empty() ? "This display gives its monitors no names." : "Monitors here: " + names;
+}
+
+} // namespace
+
 GObject* GtkSheetHost::Find(const char* id) const
 {
     return builder_ ? gtk_builder_get_object(builder_, id) : nullptr;
@@ -186,6 +202,13 @@ SheetWindow* GtkSheetHost::LoadInterface(const char*, ConfigureSheet* owner)
 
     auto* window = static_cast<GtkWindow*>(widget("configureSheet", GTK_TYPE_WINDOW));
     owner->oMainMonitorOnly = check("oMainMonitorOnly");
+    if (auto* entry = static_cast<GtkEntry*>(widget("oMonitors", GTK_TYPE_ENTRY))) {
+        gtk_entry_set_max_length(entry, int(kMaxMonitorNamesBytes));
+        monitors_ = std::make_unique<GtkTextField>(entry);
+        owner->oMonitors = monitors_.get();
+    }
+    if (auto* hint = static_cast<GtkLabel*>(widget("oMonitorsPresent", GTK_TYPE_LABEL)))
+        gtk_label_set_text(hint, MonitorsPresentHint().c_str());
     owner->oDogSize = field("oDogSize", kMinDogSize, kMaxDogSize);
     owner->oNumDogs = field("oNumDogs", kMinNumDogs, kMaxNumDogs);
     owner->oNumFootprints = field("oNumFootprints", kMinNumFootprints, kMaxNumFootprints);

@@ -52,6 +52,7 @@ private:
     std::vector<std::unique_ptr<SheetIntegerField>> fields_;
     std::vector<std::unique_ptr<SheetPopUp>> popUps_;
     std::unique_ptr<SheetTextField> lockCommand_;
+    std::unique_ptr<SheetTextField> monitors_;
     std::unique_ptr<SheetButton> folderButton_;
     std::string loadError_;
 };

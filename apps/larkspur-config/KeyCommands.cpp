@@ -1,6 +1,7 @@
 // KeyCommands: the settings keys as text, checked and written for scripts.
 #include "KeyCommands.h"
 
+#include "host/MonitorChoice.h"
 #include "host/Settings.h"
 #include "maths/Misc.h"
 #include "platform/prefs/KeyFilePreferences.h"
@@ -13,8 +14,8 @@
 
 namespace {
 
-// Text is a folder; Command a shell command line.
-enum class KeyKind { Version, Text, Command, Bool, Integer };
+// Text is a folder; Command a shell command line; Names a list of monitors.
+enum class KeyKind { Version, Text, Command, Names, Bool, Integer };
 
 // The values a screensaver started now would use.
 struct Used {
@@ -43,6 +44,8 @@ const std::vector<KeyInfo>& Keys()
     static const std::vector<KeyInfo> keys = {
         {kKeyVersion, KeyKind::Version, 0, 0, [](const Used&) { return std::string(kSettingsVersion); }},
         {kKeyMainMonitorOnly, KeyKind::Bool, 0, 1, [](const Used& u) { return ShowBool(u.mainMonitorOnly); }},
+        {kKeyMonitors, KeyKind::Names, 0, int64_t(kMaxMonitorNamesBytes),
+         [](const Used& u) { return u.settings.MonitorNames; }},
         {kKeyDogSize, KeyKind::Integer, kMinDogSize, kMaxDogSize,
          [](const Used& u) { return std::to_string(u.settings.LDOGSIZE); }},
         {kKeyNumDogs, KeyKind::Integer, kMinNumDogs, kMaxNumDogs,
@@ -129,6 +132,14 @@ bool ParseAssignment(const std::string& argument, Assignment* a, std::string* er
             return true;
         *error = name + " needs true or false, not '" + a->text + "'";
         return false;
+    case KeyKind::Names: {
+        std::string why;
+        if (ValidMonitorNames(a->text, &why))
+            return true;
+        *error = name + " needs monitor names separated by commas (or nothing, for every monitor); '" + a->text +
+                 "' " + why;
+        return false;
+    }
     case KeyKind::Integer:
         if (ParseInteger(a->text, a->key->low, a->key->high, &a->number))
             return true;

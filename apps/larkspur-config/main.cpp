@@ -51,6 +51,9 @@ void PrintHelp()
         "  BGPath             folder of background pictures (for BGType 2)\n"
         "  TileBG             true to repeat the background across the ground, false to show it once\n"
         "  MainMonitorOnly    true to draw only on the main monitor\n"
+        "  Monitors           names of the monitors to draw on, separated by commas (as xrandr or the\n"
+        "                     compositor names them, e.g. HDMI-1,DP-2); empty for every monitor. When none\n"
+        "                     of them is present, MainMonitorOnly decides; when one is, the list does\n"
         "  version            the settings format (read only)\n"
         "\n"
         "The settings are kept in %s.\n",

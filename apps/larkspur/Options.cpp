@@ -1,6 +1,9 @@
 // Options: parsing and checking the command line.
 #include "Options.h"
 
+#include "host/MonitorChoice.h"
+#include "maths/Misc.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -16,7 +19,8 @@ const char* const kHelp =
     "  --root                  the window in $XSCREENSAVER_WINDOW, else the root window\n"
     "  --window-id ID          an existing window (hex 0x... or decimal); wins over --root\n"
     "  --fullscreen            a borderless window on every monitor\n"
-    "  --monitors WxH+X+Y,...  the monitor layout to use instead of the detected one (first is primary)\n"
+    "  --monitors WxH+X+Y,...  a made-up X monitor layout instead of the detected one (first is\n"
+    "                          primary; for testing)\n"
     "  --preview               draw as the small preview (no overlay, low-detail pictures)\n"
     "  --headless              draw without a display, on a simulated clock\n"
     "  --wayland, --x11        draw on this display system (default: Wayland when\n"
@@ -45,6 +49,9 @@ const char* const kHelp =
     "  --bg-path DIR           folder of background pictures\n"
     "  --tile-bg, --no-tile-bg tile the background under fog, or fill the view with it\n"
     "  --main-monitor-only     draw only on the primary monitor\n"
+    "  --monitor-names NAMES   draw only on the monitors of these names, separated by commas\n"
+    "                          (as xrandr or the compositor names them, e.g. HDMI-1,DP-2); the\n"
+    "                          others stay black. Wins over --main-monitor-only; '' for all\n"
     "\n"
     "Resources:\n"
     "  --resources DIR         folder holding pellmore.works and b.oak\n"
@@ -352,6 +359,15 @@ const OptionRule kOptions[] = {
     {"main-monitor-only", false,
      [](Options* o, const std::string&, std::string*) {
          o->settings.mainMonitorOnly = true;
+         return true;
+     }},
+    {"monitor-names", true,
+     [](Options* o, const std::string& v, std::string* e) {
+         std::string why;
+         if (!ValidMonitorNames(v, &why))
+             return Fail(e, "--monitor-names needs monitor names separated by commas; '" + PrintableText(v) + "' " +
+                                why);
+         o->settings.monitorNames = v;
          return true;
      }},
     {"resources", true,

@@ -2,6 +2,8 @@
 // the preferences store.
 #include "host/ConfigureSheet.h"
 
+#include "host/MonitorChoice.h"
+
 #include <glib.h>
 
 const char* const kSheetInterfaceName = "Larkspur";
@@ -44,7 +46,7 @@ ConfigureSheet::ConfigureSheet(SheetHost* host, SETTINGS* settings, bool* mainMo
 
 bool ConfigureSheet::OutletsConnected() const
 {
-    return configureSheetWindow && oMainMonitorOnly && oDogSize && oNumDogs && oNumFootprints && oTileBG &&
+    return configureSheetWindow && oMainMonitorOnly && oMonitors && oDogSize && oNumDogs && oNumFootprints && oTileBG &&
            oBGType && oBGRes && oBGPath && oIdleWatcher && oStartAfter && oLockAfter && oLockCommand;
 }
 
@@ -62,6 +64,7 @@ SheetWindow* ConfigureSheet::configureSheet()
 void ConfigureSheet::FillControls()
 {
     oMainMonitorOnly->setState(*mainMonitorOnly_);
+    oMonitors->setStringValue(settings_->MonitorNames);
     oDogSize->setIntValue(int32_t(settings_->LDOGSIZE));
     oNumDogs->setIntValue(int32_t(settings_->NUM_DOGS));
     oNumFootprints->setIntValue(int32_t(settings_->NUM_FOOTPRINTS));
@@ -88,6 +91,7 @@ void ConfigureSheet::configureSheet_update()
 void ConfigureSheet::configureSheet_defaults()
 {
     oMainMonitorOnly->setState(kDefaultMainMonitorOnly);
+    oMonitors->setStringValue("");
     oDogSize->setIntValue(int32_t(kDefaultDogSize));
     oNumDogs->setIntValue(int32_t(kDefaultNumDogs));
     oNumFootprints->setIntValue(int32_t(kDefaultNumFootprints));
@@ -105,11 +109,22 @@ void ConfigureSheet::configureSheet_defaults()
 
 bool ConfigureSheet::configureSheet_save()
 {
+    // A list the screensaver would read as empty is refused before anything
+    // is stored, and the sheet stays open to mend it.
+    const std::string monitors = oMonitors->stringValue();
+    std::string why;
+    if (!ValidMonitorNames(monitors, &why)) {
+        host_->ShowError("The list of monitor names " + why + ". Give names separated by commas, or nothing for every "
+                         "monitor, then press Save again.");
+        return false;
+    }
     const std::unique_ptr<PreferencesStore> store = host_->OpenPreferences(kPreferencesModule);
     // The keys below replace an outdated file's; its old values are kept.
     KeepOutdatedFile(store.get());
     *mainMonitorOnly_ = oMainMonitorOnly->state();
     store->WriteBool(kKeyMainMonitorOnly, *mainMonitorOnly_);
+    settings_->MonitorNames = monitors;
+    store->WriteString(kKeyMonitors, monitors.c_str());
 
     settings_->LDOGSIZE = oDogSize->intValue();
     settings_->NUM_DOGS = oNumDogs->intValue();

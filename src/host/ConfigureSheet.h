@@ -129,6 +129,8 @@ public:
     // Outlets, set by SheetHost::LoadInterface; the toolkit owns them.
     SheetWindow* configureSheetWindow = nullptr;
     SheetCheckBox* oMainMonitorOnly = nullptr;
+    // The monitors that show the herd, by name, separated by commas.
+    SheetTextField* oMonitors = nullptr;
     SheetIntegerField* oDogSize = nullptr;
     SheetIntegerField* oNumDogs = nullptr;
     SheetIntegerField* oNumFootprints = nullptr;

@@ -63,6 +63,10 @@ public:
     // Two views are on the same screen when these numbers are equal.
     virtual int ScreenNumber() = 0;
     virtual int MainScreenNumber() = 0;
+    // The name the system gives the view's screen (as "HDMI-1"), and the names
+    // of every screen present; empty where screens have no names.
+    virtual std::string ScreenName() { return {}; }
+    virtual std::vector<std::string> ScreenNames() { return {}; }
 
     // The folder holding the resource packs (with or without a final "/").
     virtual std::string ResourcesPath() = 0;
@@ -77,6 +81,8 @@ public:
 
     // Stops the timer that drives this view's frames.
     virtual void StopAnimationTimer() = 0;
+    // Starts it again, for a view whose screen is chosen anew.
+    virtual void RestartAnimationTimer() {}
 
     // Where the herd reports births, camera modes and its counts (--verbose);
     // null for no report. The stream stays open while the view lives.

@@ -2,6 +2,7 @@
 #include "host/LarkspurView.h"
 
 #include "host/DesktopCapture.h"
+#include "host/MonitorChoice.h"
 #include "maths/Misc.h"
 #include "resources/Pics.h"
 
@@ -68,16 +69,53 @@ int LarkspurView::BackgroundDetail()
     return host_->IsPreview() ? 0 : mySettings.BGRES;
 }
 
-void LarkspurView::startAnimation()
+bool LarkspurView::ScreenChosen()
 {
-    ThisScreenIsOn = true;
-    if (MainMonitorOnly && host_->ScreenNumber() != host_->MainScreenNumber())
-        ThisScreenIsOn = false;
-    // Every view, drawing or not, starts as an opaque black screen.
+    const std::vector<std::string> listed = SplitMonitorNames(mySettings.MonitorNames);
+    const std::vector<std::string> present = host_->ScreenNames();
+    std::string names;
+    for (const std::string& name : present)
+        if (!name.empty())
+            names += (names.empty() ? "" : ", ") + name;
+    // Where screens have no names (headless, a made-up layout) a list cannot
+    // apply, and saying so on every run would only be noise.
+    if (!listed.empty() && !names.empty() && !AnyMonitorPresent(listed, present))
+        TellOnce("none of the monitors " + mySettings.MonitorNames + " is present (there are " + names +
+                 "); the herd shows on " + (MainMonitorOnly ? "the main monitor" : "every monitor"));
+    return MonitorShowsHerd(listed, MainMonitorOnly, host_->ScreenName(),
+                            host_->ScreenNumber() == host_->MainScreenNumber(), present);
+}
+
+void LarkspurView::ClearToBlack()
+{
     host_->MakeCurrent();
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     host_->FlushBuffer();
+}
+
+void LarkspurView::startAnimation()
+{
+    ThisScreenIsOn = ScreenChosen();
+    // Every view, drawing or not, starts as an opaque black screen.
+    ClearToBlack();
+}
+
+void LarkspurView::screensChanged()
+{
+    const bool chosen = ScreenChosen();
+    if (chosen == ThisScreenIsOn)
+        return;
+    ThisScreenIsOn = chosen;
+    if (chosen) {
+        // Its GL state is set afresh, and the pause is not fed to the scene.
+        glReady = false;
+        animtime = host_->SteadySeconds();
+        host_->RestartAnimationTimer();
+        return;
+    }
+    host_->StopAnimationTimer();
+    ClearToBlack();
 }
 
 void LarkspurView::stopAnimation()

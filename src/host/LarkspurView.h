@@ -32,6 +32,9 @@ public:
     LarkspurView& operator=(const LarkspurView&) = delete;
 
     void startAnimation();
+    // The host calls it when screens come, go or change: a view whose screen
+    // is no longer chosen turns black and stops, one newly chosen starts.
+    void screensChanged();
     void animateOneFrame();
     void stopAnimation();
     // Called after the host has changed the view's size.
@@ -61,6 +64,10 @@ public:
     Texture DeskTex;
 
 private:
+    // Whether this view's screen shows the herd (MainMonitorOnly and the
+    // monitor names).
+    bool ScreenChosen();
+    void ClearToBlack();
     // Detail for the capture and pictures: 0 in the preview.
     int BackgroundDetail();
     void LoadBackground();

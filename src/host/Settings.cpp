@@ -3,6 +3,7 @@
 #include "host/Settings.h"
 
 #include "host/HostServices.h"
+#include "host/MonitorChoice.h"
 
 #include <glib.h>
 
@@ -15,6 +16,7 @@ const char* const kSystemBGPath = "/usr/share/backgrounds/";
 
 const char* const kKeyVersion = "version";
 const char* const kKeyMainMonitorOnly = "MainMonitorOnly";
+const char* const kKeyMonitors = "Monitors";
 const char* const kKeyDogSize = "DogSize";
 const char* const kKeyNumDogs = "NumDogs";
 const char* const kKeyNumFootprints = "NumFootprints";
@@ -47,6 +49,7 @@ void KeepInRange(SETTINGS* settings)
 void UseDefaults(SETTINGS* settings, bool* mainMonitorOnly)
 {
     *mainMonitorOnly = kDefaultMainMonitorOnly;
+    settings->MonitorNames.clear();
     settings->LDOGSIZE = kDefaultDogSize;
     settings->NUM_DOGS = kDefaultNumDogs;
     settings->NUM_FOOTPRINTS = kDefaultNumFootprints;
@@ -68,6 +71,9 @@ void ReadInt32(const PreferencesStore& store, const char* key, int32_t* field)
 void ReadStoredValues(const PreferencesStore& store, SETTINGS* settings, bool* mainMonitorOnly)
 {
     store.ReadBool(kKeyMainMonitorOnly, mainMonitorOnly);
+    std::string names, why;
+    if (store.ReadString(kKeyMonitors, &names) && ValidMonitorNames(names, &why))
+        settings->MonitorNames = names;
     store.ReadInteger(kKeyDogSize, &settings->LDOGSIZE);
     store.ReadInteger(kKeyNumDogs, &settings->NUM_DOGS);
     store.ReadInteger(kKeyNumFootprints, &settings->NUM_FOOTPRINTS);
@@ -117,9 +123,9 @@ void SetBGPath(SETTINGS* settings, const char* path)
 namespace {
 
 // Every key but the version: a store holding any of them holds settings.
-const char* const kSettingKeys[] = {kKeyMainMonitorOnly, kKeyDogSize, kKeyNumDogs,    kKeyNumFootprints,
-                                    kKeyBGType,          kKeyBGRes,   kKeyBGPath,     kKeyTileBG,
-                                    kKeyStartAfter,      kKeyLockAfter, kKeyLockCommand};
+const char* const kSettingKeys[] = {kKeyMainMonitorOnly, kKeyMonitors,   kKeyDogSize,    kKeyNumDogs,
+                                    kKeyNumFootprints,   kKeyBGType,     kKeyBGRes,      kKeyBGPath,
+                                    kKeyTileBG,          kKeyStartAfter, kKeyLockAfter, kKeyLockCommand};
 
 bool StoredVersion(const PreferencesStore& store, std::string* version)
 {
@@ -161,6 +167,7 @@ void WriteSettings(PreferencesStore* store, const SETTINGS& settings, bool mainM
     KeepOutdatedFile(store);
     store->WriteString(kKeyVersion, kSettingsVersion);
     store->WriteBool(kKeyMainMonitorOnly, mainMonitorOnly);
+    store->WriteString(kKeyMonitors, settings.MonitorNames.c_str());
     store->WriteInteger(kKeyDogSize, settings.LDOGSIZE);
     store->WriteInteger(kKeyNumDogs, settings.NUM_DOGS);
     store->WriteInteger(kKeyNumFootprints, settings.NUM_FOOTPRINTS);
@@ -216,5 +223,7 @@ void SettingsOverrides::Apply(SETTINGS* settings, bool* mainMonitor) const
         settings->TILEBG = *tileBG;
     if (mainMonitorOnly)
         *mainMonitor = *mainMonitorOnly;
+    if (monitorNames)
+        settings->MonitorNames = *monitorNames;
     KeepInRange(settings);
 }

@@ -8,6 +8,8 @@
 // reads as the default, 0, as the settings window shows it; a "BGRes" other
 // than 0 or 1 reads as 2, the picture's own size, which is what it means.
 // "BGPath" holds at most kBGPathBytes - 1 bytes; longer folders are cut.
+// A "Monitors" list that ValidMonitorNames refuses reads as empty (every
+// monitor).
 #pragma once
 
 #include <cstdint>
@@ -32,6 +34,9 @@ public:
     char BGPath[kBGPathBytes] = {};
     // 0: 512, 1: 1024, other: the picture's own size.
     int32_t BGRES = 0;
+    // The monitors that show the herd, comma-separated as the user wrote
+    // them; empty for every monitor (see MonitorChoice.h).
+    std::string MonitorNames;
 };
 
 extern const char* const kPreferencesModule;
@@ -40,6 +45,7 @@ extern const char* const kSettingsVersion;
 // Keys of the store, in the order the defaults are written.
 extern const char* const kKeyVersion;
 extern const char* const kKeyMainMonitorOnly;
+extern const char* const kKeyMonitors;
 extern const char* const kKeyDogSize;
 extern const char* const kKeyNumDogs;
 extern const char* const kKeyNumFootprints;
@@ -137,6 +143,8 @@ struct SettingsOverrides {
     std::optional<std::string> bgPath;
     std::optional<bool> tileBG;
     std::optional<bool> mainMonitorOnly;
+    // Taken as given: the command line checks it.
+    std::optional<std::string> monitorNames;
 
     // Values are brought into range as stored ones are; dogSize follows
     // LDOGSIZE.

@@ -30,6 +30,8 @@ struct WaylandShared {
     // The first output the compositor lists: its number and name.
     int mainScreen = 0;
     std::string mainOutputName;
+    // The names of the outputs present, in the compositor's order.
+    std::vector<std::string> outputNames;
 
     bool CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height);
 
@@ -52,6 +54,8 @@ public:
     bool IsPreview() override { return preview_; }
     int ScreenNumber() override { return screen_; }
     int MainScreenNumber() override { return shared_->mainScreen; }
+    std::string ScreenName() override { return outputName_; }
+    std::vector<std::string> ScreenNames() override { return shared_->outputNames; }
     std::string ResourcesPath() override { return shared_->resources; }
     std::string DesktopPicturePath() override;
     bool CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height) override
@@ -60,6 +64,7 @@ public:
     }
     std::unique_ptr<PreferencesStore> OpenPreferences(const char* module) override;
     void StopAnimationTimer() override { timerStopped_ = true; }
+    void RestartAnimationTimer() override { timerStopped_ = false; }
     std::FILE* EventLog() override { return shared_->verbose ? stderr : nullptr; }
 
     WaylandSurface& surface() { return *surface_; }

@@ -99,6 +99,9 @@ private:
     void RemoveOutput(uint32_t name);
     void OnOutputReady(Output& output);
     void UpdateMain();
+    // Keeps the names of the outputs present and, when they change, has every
+    // view choose again whether it draws.
+    void UpdateOutputNames();
     Output* FindOutput(uint32_t name);
     Output* FindOutput(wl_output* output);
     View* ViewOf(wl_surface* surface);
@@ -444,6 +447,19 @@ void Session::UpdateMain()
     shared_.mainOutputName = outputs_.empty() ? std::string() : outputs_.front()->label;
 }
 
+void Session::UpdateOutputNames()
+{
+    std::vector<std::string> names;
+    for (const auto& output : outputs_)
+        if (output->ready)
+            names.push_back(output->label);
+    if (names == shared_.outputNames)
+        return;
+    shared_.outputNames = names;
+    for (const auto& view : views_)
+        view->view->screensChanged();
+}
+
 void Session::UpdateWindowScale(View& view)
 {
     if (view.output != 0)
@@ -629,11 +645,16 @@ void Session::Frame()
 // resized surfaces, closed windows.
 void Session::AfterEvents()
 {
-    // AddView runs round trips, which may add or remove outputs: index, and
-    // look again each time.
+    // Outputs that came or went change which views draw, before any new one
+    // is made. AddView runs round trips, which may add or remove outputs:
+    // index, and look again each time.
+    if (started_)
+        UpdateOutputNames();
     for (size_t i = 0; started_ && i < outputs_.size() && end_ == End::Running; i++)
-        if (outputs_[i]->changed)
+        if (outputs_[i]->changed) {
             OnOutputReady(*outputs_[i]);
+            UpdateOutputNames();
+        }
     for (const auto& view : views_) {
         WaylandSurface& surface = view->host->surface();
         if (surface.closeRequested())
@@ -697,6 +718,7 @@ int Session::Run()
     shared_.seed = run_.seed;
     shared_.showFps = run_.fps;
     shared_.verbose = run_.verbose;
+    UpdateOutputNames();
     bool made = true;
     if (run_.fullscreen) {
         for (size_t i = 0; i < outputs_.size() && made; i++)

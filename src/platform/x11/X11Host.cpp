@@ -71,6 +71,20 @@ void X11Host::ResizeSurface(double width, double height)
     surface_->Resize(int(width), int(height));
 }
 
+std::string X11Host::ScreenName()
+{
+    const std::vector<MonitorRect>& monitors = shared_->layout.monitors;
+    return screen_ >= 0 && size_t(screen_) < monitors.size() ? monitors[size_t(screen_)].name : std::string();
+}
+
+std::vector<std::string> X11Host::ScreenNames()
+{
+    std::vector<std::string> names;
+    for (const MonitorRect& monitor : shared_->layout.monitors)
+        names.push_back(monitor.name);
+    return names;
+}
+
 std::string X11Host::DesktopPicturePath()
 {
     const bool onMonitor = screen_ >= 0 && screen_ < int(shared_->layout.monitors.size());

@@ -57,11 +57,14 @@ public:
     bool IsPreview() override { return preview_; }
     int ScreenNumber() override { return screen_; }
     int MainScreenNumber() override { return shared_->layout.primary; }
+    std::string ScreenName() override;
+    std::vector<std::string> ScreenNames() override;
     std::string ResourcesPath() override { return shared_->resources; }
     std::string DesktopPicturePath() override;
     bool CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height) override;
     std::unique_ptr<PreferencesStore> OpenPreferences(const char* module) override;
     void StopAnimationTimer() override { timerStopped_ = true; }
+    void RestartAnimationTimer() override { timerStopped_ = false; }
     std::FILE* EventLog() override { return shared_->verbose ? stderr : nullptr; }
 
     GlxSurface& surface() { return *surface_; }

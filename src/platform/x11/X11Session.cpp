@@ -63,6 +63,8 @@ private:
     bool HandleWakeInput(const XEvent& event);
     void Resize(View& view, int width, int height);
     void OnMonitorChange();
+    // After the layout changed: which views draw follows the monitors now.
+    void ChooseScreensAgain();
     void CheckErrors();
     int ScreenOfWindow(Window window);
     View* ViewOf(Window window);
@@ -248,6 +250,7 @@ void Session::OnMonitorChange()
     if (run_.target != X11Run::Target::Fullscreen) {
         for (View& view : views_)
             view.host->SetScreen(ScreenOfWindow(view.host->surface().window()));
+        ChooseScreensAgain();
         return;
     }
     // One window per monitor: move the ones that stay, add or drop the rest.
@@ -259,9 +262,16 @@ void Session::OnMonitorChange()
         XMoveResizeWindow(display_.get(), views_[i].host->surface().window(), m.x, m.y, unsigned(m.width),
                           unsigned(m.height));
     }
+    ChooseScreensAgain();
     for (size_t i = views_.size(); i < count; i++)
         if (AddFullscreenView(i))
             StartView(views_.back());
+}
+
+void Session::ChooseScreensAgain()
+{
+    for (View& view : views_)
+        view.view->screensChanged();
 }
 
 void Session::Handle(const XEvent& event)
