@@ -151,6 +151,13 @@ Registration AddToProgramsList(const std::string& text, std::string* updated)
     return Registration::Added;
 }
 
+bool XScreenSaverRunsLarkspur(const std::string& home)
+{
+    std::string text, why, updated;
+    return ReadUserFile(home + "/.xscreensaver", kMaxXScreenSaverFileBytes, &text, &why) == UserFileRead::Read &&
+           AddToProgramsList(text, &updated) == Registration::AlreadyListed;
+}
+
 int RegisterWithXScreenSaver(const std::string& home)
 {
     const std::string path = home + "/.xscreensaver";

@@ -22,6 +22,11 @@ extern const char* const kXScreenSaverEntry;
 // disabled entry enabled, in *updated when the outcome is Added or Enabled.
 Registration AddToProgramsList(const std::string& text, std::string* updated);
 
+// Whether <home>/.xscreensaver has an enabled entry running larkspur in its
+// programs list, so that XScreenSaver runs Larkspur; false when the file
+// cannot be read.
+bool XScreenSaverRunsLarkspur(const std::string& home);
+
 // Registers in <home>/.xscreensaver, saying on stdout or stderr what was done;
 // returns the exit status (0 done or already listed, 1 not possible).
 int RegisterWithXScreenSaver(const std::string& home);
