@@ -70,7 +70,7 @@ TEST(XScreenSaverRegistration, RegisterSaysWhatItDidAndKeepsTheOldFile)
         int status;
         std::string said;
     } runs[] = {
-        {"mode: off\n", 1, "has no programs list. Open XScreenSaver's settings (xscreensaver-settings) and save"},
+        {"mode: off\n", 1, "has no programs list. Open XScreenSaver's settings (xscreensaver-settings) and change"},
         {"programs: -  larkspur --root\n", 0, "listed larkspur but disabled; it is enabled now (the old file is"},
         {kTypical, 0, "added \"GL: larkspur --root\" to the programs of " + file},
         {nullptr, 0, "already runs larkspur; nothing changed."},

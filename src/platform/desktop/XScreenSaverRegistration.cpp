@@ -109,6 +109,14 @@ size_t AppDefaultsProgramsKey(const std::string& line)
     return name == "*" || name == "XScreenSaver." || name == "XScreenSaver*" ? at : std::string::npos;
 }
 
+// XScreenSaver's settings dialog writes the file, programs list and all,
+// only once a setting is changed there; opening it writes nothing.
+std::string StepThatWritesTheFile(const std::string& path)
+{
+    return "Open XScreenSaver's settings (xscreensaver-settings) and change any setting there, such as \"Blank "
+           "After\": that makes XScreenSaver write " + path + " in full. Then run larkspur --register again.";
+}
+
 // The text a missing ~/.xscreensaver starts from: XScreenSaver's own list,
 // in *text; false, having said what to do instead, when it cannot be read.
 bool SystemProgramsFile(const std::string& path, const std::string& appDefaults, std::string* text)
@@ -123,10 +131,8 @@ bool SystemProgramsFile(const std::string& path, const std::string& appDefaults,
         why = "it sets no programs";
     std::fprintf(stderr,
                  "larkspur: there is no %s, and XScreenSaver's own programs list cannot be read from %s (%s), so "
-                 "nothing was written. Open XScreenSaver's settings (xscreensaver-settings) and change any setting "
-                 "there, such as \"Blank After\": that makes XScreenSaver write %s. Then run larkspur --register "
-                 "again.\n",
-                 path.c_str(), appDefaults.c_str(), why.c_str(), path.c_str());
+                 "nothing was written. %s\n",
+                 path.c_str(), appDefaults.c_str(), why.c_str(), StepThatWritesTheFile(path).c_str());
     return false;
 }
 
@@ -243,10 +249,8 @@ int RegisterWithXScreenSaver(const std::string& home, const std::string& appDefa
                         appDefaults.c_str());
         return 0;
     case Registration::NoProgramsList:
-        std::fprintf(stderr,
-                     "larkspur: %s has no programs list. Open XScreenSaver's settings (xscreensaver-settings) and "
-                     "save once so that it writes the list, then run larkspur --register again.\n",
-                     path.c_str());
+        std::fprintf(stderr, "larkspur: %s has no programs list. %s\n", path.c_str(),
+                     StepThatWritesTheFile(path).c_str());
         return 1;
     case Registration::Added:
     case Registration::Enabled:

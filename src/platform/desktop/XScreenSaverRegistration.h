@@ -8,8 +8,8 @@
 // symbolic link to the file it names, keeping its mode; a read-only file is
 // left as it is, with the reason. A file
 // without a programs list is not changed: XScreenSaver would then take the
-// list as the user's whole choice and drop its own programs; opening
-// XScreenSaver's settings once writes the full list.
+// list as the user's whole choice and drop its own programs; changing any
+// setting in XScreenSaver's settings dialog writes the full list.
 //
 // Without a ~/.xscreensaver (XScreenSaver writes none until a setting is
 // changed in its settings dialog), one is written holding XScreenSaver's own
