@@ -27,9 +27,11 @@ std::string Environment(const TempDir& dir)
 }
 
 // Runs as an ordinary user would, so that a file made unreadable stays so.
-int Config(const TempDir& dir, const std::string& arguments, std::string* out = nullptr, std::string* err = nullptr)
+int Config(const TempDir& dir, const std::string& arguments, std::string* out = nullptr, std::string* err = nullptr,
+           const std::string& environment = "")
 {
-    return RunCommand(Environment(dir) + PermissionBitsHoldPrefix() + kConfig + " " + arguments, out, err);
+    return RunCommand(Environment(dir) + environment + PermissionBitsHoldPrefix() + kConfig + " " + arguments, out,
+                      err);
 }
 
 std::string StoreFile(const TempDir& dir)
@@ -144,6 +146,34 @@ TEST(LarkspurConfigKeys, SetWritesCheckedValuesThatTheScreensaverThenReads)
     std::string out;
     ASSERT_EQ(Config(dir, "--get LockCommand", &out), 0);
     EXPECT_EQ(out, "swaylock -f\n");
+}
+
+// Where XScreenSaver runs Larkspur (an enabled entry in ~/.xscreensaver),
+// --set says in one line that XScreenSaver's dialog is in charge there; a
+// disabled entry, or no file, says nothing. The change is saved either way.
+TEST(LarkspurConfigKeys, SetSaysSoWhenXScreenSaverRunsLarkspur)
+{
+    const struct {
+        const char* xscreensaver; // null: no file
+        bool told;
+    } rows[] = {
+        {"programs: \\\n  maze -root \\n\\\n  GL: larkspur --root \\n\n", true},
+        {"programs: \\\n  maze -root \\n\\\n- GL: larkspur --root \\n\n", false},
+        {nullptr, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.xscreensaver ? r.xscreensaver : "no file");
+        TempDir dir;
+        if (r.xscreensaver)
+            dir.Write(".xscreensaver", std::vector<unsigned char>(r.xscreensaver, r.xscreensaver + strlen(r.xscreensaver)));
+        std::string err;
+        ASSERT_EQ(Config(dir, "--set NumDogs=60", nullptr, &err, "HOME='" + dir.path() + "' "), 0);
+        EXPECT_EQ(err, r.told ? "larkspur-config: XScreenSaver runs Larkspur (enabled in ~/.xscreensaver) with the "
+                                "settings of its own dialog, xscreensaver-settings; these settings apply when "
+                                "Larkspur runs by itself (its window, full screen, the idle watcher).\n"
+                              : "");
+        EXPECT_NE(StoreText(dir).find("NumDogs=60"), std::string::npos);
+    }
 }
 
 // An outdated file is brought up to date with the values that carry over,
@@ -368,6 +398,38 @@ TEST(LarkspurConfigWindow, TheIdleBoxStartsTheWatcherAndUntickingStopsIt)
             EXPECT_TRUE(WaitFor([&] { return !Alive(watcher); }, 10.0)) << config.program().Stderr();
         }
     }
+}
+
+// Where XScreenSaver runs Larkspur, the window shows a line above its
+// settings saying so, which makes it taller; elsewhere it does not.
+TEST(LarkspurConfigWindow, SaysSoWhenXScreenSaverRunsLarkspur)
+{
+    XvfbServer server(1024, 768);
+    ASSERT_TRUE(server.ok());
+    int heights[2] = {};
+    for (const bool registered : {false, true}) {
+        SCOPED_TRACE(registered ? "registered" : "not registered");
+        TempDir dir;
+        const std::string entry = "programs: \\\n  GL: larkspur --root \\n\n";
+        if (registered)
+            dir.Write(".xscreensaver", std::vector<unsigned char>(entry.begin(), entry.end()));
+        ConfigWindow config(server, dir, "HOME='" + dir.path() + "' ");
+        const std::vector<Window> windows = config.Windows();
+        ASSERT_EQ(windows.size(), 1u) << config.program().Stderr();
+        // Laid out: showing its controls, not one flat colour.
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                const Shot shot = TakeShot(server.display(), windows[0]);
+                heights[registered] = shot.height;
+                return shot.height > 300 && std::any_of(shot.rgb.begin(), shot.rgb.end(),
+                                                        [&](unsigned char c) { return c != shot.rgb[0]; });
+            },
+            60.0));
+        ASSERT_EQ(config.Keys(windows[0], "alt+c"), 0);
+        ExpectExit(config.program(), 60.0, 0);
+    }
+    // Two lines of text at the least.
+    EXPECT_GT(heights[1], heights[0] + 20) << heights[0] << " " << heights[1];
 }
 
 // Whatever the file holds, or when there is none, opening the window and

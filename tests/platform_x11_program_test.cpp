@@ -14,6 +14,7 @@
 #include <X11/keysym.h>
 
 #include <csignal>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -174,6 +175,49 @@ TEST_F(LarkspurOnX11, AGivenWindowIsThePreviewFollowsItsSizeAndEndsOnASignalOrWi
         EXPECT_NE(program->Stderr().find("larkspur: drawing into window 0x"), std::string::npos);
     }
     ExpectExit(*Larkspur("--window-id 0x7fffff0"), 5.0, 1, "there is no such window");
+}
+
+// Run as XScreenSaver runs it (--root with $XSCREENSAVER_WINDOW, and its
+// settings dialog's --root --window-id), larkspur takes its command line over
+// its built-in defaults and neither reads nor touches its settings file, here
+// an outdated one that says otherwise about everything; run in its own
+// window it reads that file (carrying its values over).
+TEST_F(LarkspurOnX11, UnderXScreenSaverTheCommandLineAndDefaultsRunAndTheSettingsFileIsNotRead)
+{
+    const std::string file = scratch.dir.File("config/larkspur/LarkspurSS.ini");
+    const std::string stored = "[LarkspurSS]\nversion=1.0\nNumDogs=60\nDogSize=250\nNumFootprints=10\nBGType=2\n"
+                               "BGRes=0\nTileBG=false\nMainMonitorOnly=true\nBGPath=/srv/pictures/\n";
+    std::filesystem::create_directories(scratch.dir.File("config/larkspur"));
+    scratch.dir.Write("config/larkspur/LarkspurSS.ini", std::vector<unsigned char>(stored.begin(), stored.end()));
+    const std::string window = std::to_string(MakeWindow(display(), 0, 0, 640, 480));
+    const std::string defaults = "NumDogs=25 DogSize=100 NumFootprints=2000 BGType=0 BGRes=1 TileBG=true "
+                                 "MainMonitorOnly=false BGPath=/usr/share/backgrounds/\n";
+    const struct {
+        std::string environment, arguments, settings;
+        bool byXScreenSaver;
+    } runs[] = {
+        {"XSCREENSAVER_WINDOW=" + window, "--root", defaults, true},
+        {"", "--root --window-id " + window + " --num-dogs 7 --no-tile-bg --bg-res 2",
+         "NumDogs=7 DogSize=100 NumFootprints=2000 BGType=0 BGRes=2 TileBG=false MainMonitorOnly=false "
+         "BGPath=/usr/share/backgrounds/\n",
+         true},
+        {"", "", "NumDogs=60 DogSize=250 NumFootprints=10 BGType=2 BGRes=0 TileBG=false MainMonitorOnly=true "
+                 "BGPath=/srv/pictures/\n",
+         false},
+    };
+    for (const auto& r : runs) {
+        SCOPED_TRACE(r.arguments);
+        auto program = Larkspur("--verbose " + r.arguments, r.environment);
+        ASSERT_TRUE(Says(*program, "larkspur: settings: " + r.settings)) << program->Stderr();
+        const std::string notRead = "larkspur: run by XScreenSaver: settings from the command line over the "
+                                    "defaults; " + file + " is not read\n";
+        EXPECT_EQ(program->Stderr().find(notRead) != std::string::npos, r.byXScreenSaver) << program->Stderr();
+        program->Signal(SIGTERM);
+        ExpectExit(*program, 3.0, r.byXScreenSaver ? 128 + SIGTERM : 0);
+        // Only the run in its own window brings the file up to date.
+        EXPECT_EQ(TextOfFile(file) == stored, r.byXScreenSaver);
+        EXPECT_EQ(std::filesystem::exists(file + ".old"), !r.byXScreenSaver);
+    }
 }
 
 // Drawn straight into the root window, whatever the screen's size: not a

@@ -4,13 +4,20 @@
 #include "host/MonitorChoice.h"
 #include "host/Settings.h"
 #include "maths/Misc.h"
+#include "platform/desktop/XScreenSaverRegistration.h"
 #include "platform/prefs/KeyFilePreferences.h"
 
 #include <glib.h>
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+
+const char* const kXScreenSaverNotice =
+    "XScreenSaver runs Larkspur (enabled in ~/.xscreensaver) with the settings of its own dialog, "
+    "xscreensaver-settings; these settings apply when Larkspur runs by itself (its window, full screen, the idle "
+    "watcher).";
 
 namespace {
 
@@ -235,10 +242,18 @@ int Set(const KeyCommand& command)
     }
     if (!store->Synchronize())
         return Fail("cannot save the settings: " + store->SaveError(), 1);
+    if (XScreenSaverInCharge())
+        std::fprintf(stderr, "larkspur-config: %s\n", kXScreenSaverNotice);
     return 0;
 }
 
 } // namespace
+
+bool XScreenSaverInCharge()
+{
+    const char* home = std::getenv("HOME");
+    return home && home[0] && XScreenSaverRunsLarkspur(home);
+}
 
 int RunKeyCommand(const KeyCommand& command)
 {

@@ -19,6 +19,13 @@ struct KeyCommand {
     std::vector<std::string> arguments;
 };
 
+// What larkspur-config says, on stderr after --set and in the settings
+// window, where XScreenSaver runs Larkspur: XScreenSaver's settings dialog
+// is in charge there, and the saved settings are not read.
+extern const char* const kXScreenSaverNotice;
+// Whether the user's ~/.xscreensaver has Larkspur enabled ($HOME).
+bool XScreenSaverInCharge();
+
 // Exit statuses: 0 done, 1 the store could not be read or written, 2 a bad
 // key or value.
 int RunKeyCommand(const KeyCommand& command);

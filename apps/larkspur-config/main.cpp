@@ -56,7 +56,8 @@ void PrintHelp()
         "                     of them is present, MainMonitorOnly decides; when one is, the list does\n"
         "  version            the settings format (read only)\n"
         "\n"
-        "The settings are kept in %s.\n",
+        "The settings are kept in %s.\n"
+        "Where XScreenSaver runs Larkspur, they are not read: XScreenSaver's settings dialog sets it there.\n",
         (long long)kMinNumDogs, (long long)kMaxNumDogs, (long long)kMinDogSize, (long long)kMaxDogSize,
         (long long)kMinNumFootprints, (long long)kMaxNumFootprints, PreferencesPath(kPreferencesModule).c_str());
 }
@@ -151,6 +152,17 @@ void ReadViewSettings(SETTINGS* settings, bool* mainMonitorOnly, IdleSettings* i
     ReadIdleSettings(*store, idle);
 }
 
+// Where XScreenSaver runs Larkspur, the window says that these settings are
+// not the ones it runs with there.
+void ShowXScreenSaverNotice(const GtkSheetHost& host)
+{
+    GObject* notice = host.Find("xscreensaverNotice");
+    if (!notice || !GTK_IS_LABEL(notice) || !XScreenSaverInCharge())
+        return;
+    gtk_label_set_text(GTK_LABEL(notice), kXScreenSaverNotice);
+    gtk_widget_show(GTK_WIDGET(notice));
+}
+
 int RunWindow(const CommandLine& line, char* program)
 {
     // GTK takes its own options (such as --display) out of the rest.
@@ -186,6 +198,7 @@ int RunWindow(const CommandLine& line, char* program)
         std::fprintf(stderr, "larkspur-config: cannot load the settings window: %s\n", host.loadError().c_str());
         return 1;
     }
+    ShowXScreenSaverNotice(host);
     gtk_window_present(window->window);
     gtk_main();
     if (!sheet.lastSaveFailed())

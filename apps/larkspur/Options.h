@@ -6,6 +6,7 @@
 #pragma once
 
 #include "host/Settings.h"
+#include "platform/loop/HostRun.h"
 
 #include <cstdint>
 #include <optional>
@@ -30,7 +31,7 @@ struct Options {
     };
     std::vector<Monitor> monitors;
     bool preview = false;
-    int64_t delay = 25000;
+    int64_t delay = kDefaultDelayMicroseconds;
     bool fps = false;
     bool verbose = false;
     std::optional<int64_t> frames;

@@ -11,6 +11,7 @@
 // instead of status 0, as XScreenSaver expects of its hacks.
 #include "Options.h"
 
+#include "maths/Misc.h"
 #include "platform/desktop/XScreenSaverRegistration.h"
 #include "platform/headless/HeadlessHost.h"
 #include "platform/idle/IdleWatcher.h"
@@ -92,10 +93,13 @@ bool RunByXScreenSaver(const Options& options)
     return options.mode == DrawMode::Root || options.mode == DrawMode::WindowId || (window && window[0]);
 }
 
-// What every display host is given alike.
+// What every display host is given alike. XScreenSaver's settings dialog is
+// the one place to set Larkspur where XScreenSaver runs it, so the settings
+// file is not read there.
 void FillHostRun(const Options& options, HostRun* run)
 {
     run->endBySignal = RunByXScreenSaver(options);
+    run->savedSettings = !RunByXScreenSaver(options);
     run->preview = options.preview;
     run->delayMicroseconds = options.delay;
     run->fps = options.fps;
@@ -116,6 +120,15 @@ X11Run MakeX11Run(const Options& options)
         run.monitors.push_back(MonitorRect{m.x, m.y, m.width, m.height, ""});
     FillHostRun(options, &run);
     return run;
+}
+
+void SayWhereSettingsComeFrom(const HostRun& run)
+{
+    if (run.verbose && !run.savedSettings)
+        std::fprintf(stderr,
+                     "larkspur: run by XScreenSaver: settings from the command line over the defaults; %s is "
+                     "not read\n",
+                     PrintableText(PreferencesPath(kPreferencesModule)).c_str());
 }
 
 WaylandRun MakeWaylandRun(const Options& options)
@@ -217,10 +230,12 @@ int main(int argc, char** argv)
         return RunIdleWatcher(MakeIdleRun(options, backend));
     if (backend == Backend::Wayland) {
         const WaylandRun run = MakeWaylandRun(options);
+        SayWhereSettingsComeFrom(run);
         return Ended(run, RunWayland(run, options.settings));
     }
     X11Run run = MakeX11Run(options);
     if (options.mode == DrawMode::Root && !SaverWindow(&run, &error))
         return Usage(error);
+    SayWhereSettingsComeFrom(run);
     return Ended(run, RunX11(run, options.settings));
 }

@@ -30,6 +30,19 @@ void TellOnce(const std::string& text)
         std::fprintf(stderr, "larkspur: %s\n", PrintableText(text).c_str());
 }
 
+// The settings a view runs with, for a person checking where they came from.
+void ReportSettings(std::FILE* log, const SETTINGS& s, bool mainMonitorOnly)
+{
+    if (!log)
+        return;
+    std::fprintf(log,
+                 "larkspur: settings: NumDogs=%lld DogSize=%lld NumFootprints=%lld BGType=%d BGRes=%d TileBG=%s "
+                 "MainMonitorOnly=%s BGPath=%s\n",
+                 (long long)s.NUM_DOGS, (long long)s.LDOGSIZE, (long long)s.NUM_FOOTPRINTS, int(s.BGTYPE),
+                 int(s.BGRES), s.TILEBG ? "true" : "false", mainMonitorOnly ? "true" : "false",
+                 PrintableText(s.BGPath).c_str());
+}
+
 } // namespace
 
 LarkspurView::LarkspurView(HostServices* host, const SettingsOverrides& overrides) : host_(host)
@@ -39,6 +52,7 @@ LarkspurView::LarkspurView(HostServices* host, const SettingsOverrides& override
     glReady = false;
     LoadSettings(store.get(), &mySettings, &MainMonitorOnly);
     overrides.Apply(&mySettings, &MainMonitorOnly);
+    ReportSettings(host_->EventLog(), mySettings, MainMonitorOnly);
 
     Scrn = host_->Bounds();
     ThisScreenIsOn = true;

@@ -7,6 +7,7 @@
 #include <vector>
 
 const char* const kXScreenSaverEntry = "GL: larkspur --root";
+const char* const kXScreenSaverAppDefaults = "/etc/X11/app-defaults/XScreenSaver";
 
 namespace {
 
@@ -95,7 +96,67 @@ bool ListedEnabled(const std::string& list, size_t* disabled)
     return false;
 }
 
+// Where "programs:" starts in an app-defaults line that sets XScreenSaver's
+// programs resource ("*programs:", "XScreenSaver.programs:" or
+// "XScreenSaver*programs:"); npos for any other line.
+size_t AppDefaultsProgramsKey(const std::string& line)
+{
+    const size_t at = line.find("programs:");
+    if (at == std::string::npos)
+        return std::string::npos;
+    const size_t first = line.find_first_not_of(" \t");
+    const std::string name = line.substr(first, at - first);
+    return name == "*" || name == "XScreenSaver." || name == "XScreenSaver*" ? at : std::string::npos;
+}
+
+// XScreenSaver's settings dialog writes the file, programs list and all,
+// only once a setting is changed there; opening it writes nothing.
+std::string StepThatWritesTheFile(const std::string& path)
+{
+    return "Open XScreenSaver's settings (xscreensaver-settings) and change any setting there, such as \"Blank "
+           "After\": that makes XScreenSaver write " + path + " in full. Then run larkspur --register again.";
+}
+
+// The text a missing ~/.xscreensaver starts from: XScreenSaver's own list,
+// in *text; false, having said what to do instead, when it cannot be read.
+bool SystemProgramsFile(const std::string& path, const std::string& appDefaults, std::string* text)
+{
+    std::string defaults, why;
+    const UserFileRead read = ReadUserFile(appDefaults, kMaxXScreenSaverFileBytes, &defaults, &why);
+    if (read == UserFileRead::Read && ProgramsFileFromAppDefaults(defaults, text))
+        return true;
+    if (read == UserFileRead::Missing)
+        why = "no such file";
+    else if (read == UserFileRead::Read)
+        why = "it sets no programs";
+    std::fprintf(stderr,
+                 "larkspur: there is no %s, and XScreenSaver's own programs list cannot be read from %s (%s), so "
+                 "nothing was written. %s\n",
+                 path.c_str(), appDefaults.c_str(), why.c_str(), StepThatWritesTheFile(path).c_str());
+    return false;
+}
+
 } // namespace
+
+bool ProgramsFileFromAppDefaults(const std::string& appDefaults, std::string* file)
+{
+    const std::vector<std::string> lines = Lines(appDefaults);
+    size_t first = 0;
+    while (first < lines.size() && AppDefaultsProgramsKey(lines[first]) == std::string::npos)
+        first++;
+    if (first == lines.size())
+        return false;
+    // ~/.xscreensaver names the resource without the class or "*", and
+    // continues its lines as app-defaults do.
+    std::string list = lines[first].substr(AppDefaultsProgramsKey(lines[first])) + "\n";
+    for (size_t i = first; i + 1 < lines.size() && Continues(lines[i]); i++)
+        list += lines[i + 1] + "\n";
+    *file = "# XScreenSaver Preferences File\n"
+            "# XScreenSaver's own programs list, written by larkspur --register; every other\n"
+            "# setting keeps XScreenSaver's default, and its settings dialog rewrites this file.\n\n" +
+            list;
+    return true;
+}
 
 Registration AddToProgramsList(const std::string& text, std::string* updated)
 {
@@ -151,19 +212,26 @@ Registration AddToProgramsList(const std::string& text, std::string* updated)
     return Registration::Added;
 }
 
-int RegisterWithXScreenSaver(const std::string& home)
+bool XScreenSaverRunsLarkspur(const std::string& home)
+{
+    std::string text, why, updated;
+    return ReadUserFile(home + "/.xscreensaver", kMaxXScreenSaverFileBytes, &text, &why) == UserFileRead::Read &&
+           AddToProgramsList(text, &updated) == Registration::AlreadyListed;
+}
+
+int RegisterWithXScreenSaver(const std::string& home, const std::string& appDefaults)
 {
     const std::string path = home + "/.xscreensaver";
     std::string text, why;
+    bool existed = true;
     switch (ReadUserFile(path, kMaxXScreenSaverFileBytes, &text, &why)) {
     case UserFileRead::Read:
         break;
     case UserFileRead::Missing:
-        std::fprintf(stderr,
-                     "larkspur: %s cannot be read. Open XScreenSaver's settings (xscreensaver-settings) once so "
-                     "that it writes the file, then run larkspur --register again.\n",
-                     path.c_str());
-        return 1;
+        if (!SystemProgramsFile(path, appDefaults, &text))
+            return 1;
+        existed = false;
+        break;
     case UserFileRead::Unreadable:
     case UserFileRead::TooLarge:
         std::fprintf(stderr, "larkspur: cannot read %s (%s); nothing changed.\n", path.c_str(), why.c_str());
@@ -174,26 +242,34 @@ int RegisterWithXScreenSaver(const std::string& home)
     const Registration outcome = AddToProgramsList(text, &updated);
     switch (outcome) {
     case Registration::AlreadyListed:
-        std::printf("larkspur: %s already runs larkspur; nothing changed.\n", path.c_str());
+        if (existed)
+            std::printf("larkspur: %s already runs larkspur; nothing changed.\n", path.c_str());
+        else
+            std::printf("larkspur: XScreenSaver's own programs (%s) already run larkspur; nothing written.\n",
+                        appDefaults.c_str());
         return 0;
     case Registration::NoProgramsList:
-        std::fprintf(stderr,
-                     "larkspur: %s has no programs list. Open XScreenSaver's settings (xscreensaver-settings) and "
-                     "save once so that it writes the list, then run larkspur --register again.\n",
-                     path.c_str());
+        std::fprintf(stderr, "larkspur: %s has no programs list. %s\n", path.c_str(),
+                     StepThatWritesTheFile(path).c_str());
         return 1;
     case Registration::Added:
     case Registration::Enabled:
         break;
     }
-    // A read-only file is refused before the copy is made.
+    // A read-only file is refused before the copy is made; a new file needs
+    // no copy.
     const std::string backup = path + ".bak";
-    if (!MayReplaceUserFile(path, &why) || !ReplaceUserFile(backup, text, &why) ||
-        !ReplaceUserFile(path, updated, &why)) {
-        std::fprintf(stderr, "larkspur: cannot update %s: %s; nothing changed.\n", path.c_str(), why.c_str());
+    if (existed ? !MayReplaceUserFile(path, &why) || !ReplaceUserFile(backup, text, &why) ||
+                      !ReplaceUserFile(path, updated, &why)
+                : !ReplaceUserFile(path, updated, &why)) {
+        std::fprintf(stderr, "larkspur: cannot %s %s: %s; nothing changed.\n", existed ? "update" : "write",
+                     path.c_str(), why.c_str());
         return 1;
     }
-    if (outcome == Registration::Enabled)
+    if (!existed)
+        std::printf("larkspur: wrote %s: XScreenSaver's own programs (from %s) with \"%s\" first.\n", path.c_str(),
+                    appDefaults.c_str(), kXScreenSaverEntry);
+    else if (outcome == Registration::Enabled)
         std::printf("larkspur: %s listed larkspur but disabled; it is enabled now (the old file is kept as %s).\n",
                     path.c_str(), backup.c_str());
     else

@@ -5,9 +5,12 @@
 #include <optional>
 #include <string>
 
+// Time between frame calls, as XScreenSaver hacks count it.
+constexpr int64_t kDefaultDelayMicroseconds = 25000;
+
 struct HostRun {
     bool preview = false;
-    int64_t delayMicroseconds = 25000;
+    int64_t delayMicroseconds = kDefaultDelayMicroseconds;
     bool fps = false;
     bool verbose = false;
     std::optional<int64_t> seed;
@@ -19,4 +22,9 @@ struct HostRun {
     // was sent for one that failed: a run ended by a quit signal ends the
     // process by that signal (EndByQuitSignal), in the grace too.
     bool endBySignal = false;
+    // The views read the settings file. Not under XScreenSaver: its settings
+    // dialog passes every choice that differs from the default as an option
+    // and leaves the rest off, so a run there takes its command line over the
+    // built-in defaults, and what the dialog shows is what runs.
+    bool savedSettings = true;
 };

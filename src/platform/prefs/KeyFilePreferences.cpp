@@ -308,3 +308,10 @@ std::unique_ptr<KeyFilePreferences> OpenModulePreferences(const char* module, Pr
         Say(what + "; using the default settings");
     return store;
 }
+
+std::unique_ptr<PreferencesStore> OpenViewPreferences(const char* module, bool savedSettings)
+{
+    if (!savedSettings)
+        return std::make_unique<NoPreferences>();
+    return OpenModulePreferences(module);
+}

@@ -107,3 +107,20 @@ enum class PreferencesUse {
 // a process: why, and what is done instead.
 std::unique_ptr<KeyFilePreferences> OpenModulePreferences(const char* module,
                                                           PreferencesUse use = PreferencesUse::Run);
+
+// A store without a file: every key reads as absent, so the settings read as
+// their defaults, and nothing written to it is kept.
+class NoPreferences : public PreferencesStore {
+public:
+    bool ReadString(const char*, std::string*) const override { return false; }
+    bool ReadBool(const char*, bool*) const override { return false; }
+    bool ReadInteger(const char*, int64_t*) const override { return false; }
+    void WriteString(const char*, const char*) override {}
+    void WriteBool(const char*, bool) override {}
+    void WriteInteger(const char*, int64_t) override {}
+    bool Synchronize() override { return true; }
+};
+
+// The store a screensaver view reads: the module's file (OpenModulePreferences)
+// when savedSettings, else one without a file, which neither reads nor writes it.
+std::unique_ptr<PreferencesStore> OpenViewPreferences(const char* module, bool savedSettings);

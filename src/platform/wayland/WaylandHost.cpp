@@ -61,5 +61,5 @@ std::string WaylandHost::DesktopPicturePath()
 
 std::unique_ptr<PreferencesStore> WaylandHost::OpenPreferences(const char* module)
 {
-    return OpenModulePreferences(module);
+    return OpenViewPreferences(module, shared_->savedSettings);
 }

@@ -25,6 +25,8 @@ struct WaylandShared {
     // --desktop-picture, ahead of the desktop's own setting.
     std::string givenDesktopPicture;
     std::optional<int64_t> seed;
+    // Read the settings file (HostRun::savedSettings).
+    bool savedSettings = true;
     bool showFps = false;
     bool verbose = false;
     // The first output the compositor lists: its number and name.

@@ -716,6 +716,7 @@ int Session::Run()
     shared_.resources = run_.resources;
     shared_.givenDesktopPicture = run_.desktopPicture;
     shared_.seed = run_.seed;
+    shared_.savedSettings = run_.savedSettings;
     shared_.showFps = run_.fps;
     shared_.verbose = run_.verbose;
     UpdateOutputNames();

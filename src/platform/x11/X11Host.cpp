@@ -100,5 +100,5 @@ bool X11Host::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, in
 
 std::unique_ptr<PreferencesStore> X11Host::OpenPreferences(const char* module)
 {
-    return OpenModulePreferences(module);
+    return OpenViewPreferences(module, shared_->savedSettings);
 }

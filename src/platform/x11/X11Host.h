@@ -30,6 +30,8 @@ struct X11Shared {
     // --desktop-picture, ahead of the desktop's own setting.
     std::string givenDesktopPicture;
     std::optional<int64_t> seed;
+    // Read the settings file (HostRun::savedSettings).
+    bool savedSettings = true;
     bool showFps = false;
     // The herd's and the camera's events on stderr.
     bool verbose = false;

@@ -104,6 +104,7 @@ bool Session::Open()
     shared_.resources = run_.resources;
     shared_.givenDesktopPicture = run_.desktopPicture;
     shared_.seed = run_.seed;
+    shared_.savedSettings = run_.savedSettings;
     shared_.showFps = run_.fps;
     shared_.verbose = run_.verbose;
     wmProtocols_ = XInternAtom(display, "WM_PROTOCOLS", False);
