@@ -42,6 +42,8 @@ const char* const kHelp =
     "\n"
     "Settings for this run (the saved settings stay as they are; run by XScreenSaver, with --root,\n"
     "--window-id or $XSCREENSAVER_WINDOW, these and the defaults are used, and the saved ones are not read):\n"
+    "  --saved-settings        read the saved settings there too (for screensavers that start their\n"
+    "                          hacks as XScreenSaver does but have no settings dialog, such as MATE's)\n"
     "  --num-dogs N            creature slots, 0 to 500\n"
     "  --dog-size PERCENT      creature size, 10 to 1000\n"
     "  --num-footprints N      footprints kept, 0 to 100000\n"
@@ -254,6 +256,7 @@ const OptionRule kOptions[] = {
      [](Options* o, const std::string& v, std::string* e) { return Integer("delay", v, 0, 10000000, &o->delay, e); }},
     {"fps", false, [](Options* o, const std::string&, std::string*) { return o->fps = true; }},
     {"verbose", false, [](Options* o, const std::string&, std::string*) { return o->verbose = true; }},
+    {"saved-settings", false, [](Options* o, const std::string&, std::string*) { return o->savedSettings = true; }},
     {"frames", true,
      [](Options* o, const std::string& v, std::string* e) {
          int64_t n;

@@ -34,6 +34,9 @@ struct Options {
     int64_t delay = kDefaultDelayMicroseconds;
     bool fps = false;
     bool verbose = false;
+    // Read the settings file even where XScreenSaver's conventions start the
+    // run (MATE's screensaver has no dialog of its own to set Larkspur).
+    bool savedSettings = false;
     std::optional<int64_t> frames;
     std::optional<double> seconds;
     std::optional<double> step;

@@ -99,7 +99,7 @@ bool RunByXScreenSaver(const Options& options)
 void FillHostRun(const Options& options, HostRun* run)
 {
     run->endBySignal = RunByXScreenSaver(options);
-    run->savedSettings = !RunByXScreenSaver(options);
+    run->savedSettings = options.savedSettings || !RunByXScreenSaver(options);
     run->preview = options.preview;
     run->delayMicroseconds = options.delay;
     run->fps = options.fps;
