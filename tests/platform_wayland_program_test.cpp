@@ -1,7 +1,7 @@
 // Tests of larkspur as a native Wayland client, each under its own headless
 // compositor: full screen on two outputs at scale 2, a signal while frames
-// run late, the window with the capture through grim and the choice of
-// backend under weston; real key
+// run late, opaque frames, the window with the capture through grim and the
+// choice of backend under weston; real key
 // presses and outputs that come and go under sway (with a weston nested in it
 // for an output that goes).
 #include <gtest/gtest.h>
@@ -10,9 +10,12 @@
 #include "fixtures/Weston.h"
 #include "platform/loop/FrameLoop.h"
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -76,6 +79,27 @@ TEST_F(LarkspurOnWayland, ASignalEndsARunWhoseFramesRunLate)
     ExpectExit(*program, 3.0, 0, "frames per second");
     EXPECT_LT(SteadyNow() - start, 1.5);
     EXPECT_EQ(program->Stderr().find("did not end"), std::string::npos) << program->Stderr();
+}
+
+// Whatever the scene draws (the sky, footprints blended into the ground),
+// every pixel of the output is opaque, so a compositor that honours alpha
+// shows nothing of what lies beneath.
+TEST_F(LarkspurOnWayland, EveryPixelOfTheScreenIsOpaque)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(640, 480));
+    // The real scene pack, whose footprints are blended.
+    auto program = scratch.Run(compositor, "--resources '" LARKSPUR_RESOURCES_DIR "' --fullscreen --num-dogs 6 "
+                                           "--dog-size 150 --desktop-picture '" + scratch.quadrants + "'");
+    ASSERT_TRUE(WaitFor([&] { return !Looks(weston->Screenshot(), 320, 400, Colour{0, 0, 0}); }, 30.0))
+        << program->Stderr();
+    // Footprints build up over the first seconds (without care, alpha about
+    // 0.7 where they lie).
+    int lowest = 255;
+    for (int i = 0; i < 12; i++) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        lowest = std::min(lowest, weston->LowestAlpha());
+    }
+    EXPECT_EQ(lowest, 255);
 }
 
 // The session's own choice is a run whose compositor lets grim read the
