@@ -1,9 +1,9 @@
 // Tests of larkspur as a native Wayland client, each under its own headless
 // compositor: full screen on two outputs at scale 2, a signal while frames
 // run late, opaque frames, the window with the capture through grim and the
-// choice of backend under weston; real key
-// presses and outputs that come and go under sway (with a weston nested in it
-// for an output that goes).
+// choice of backend under weston; the main output's desktop on every output
+// through grim, real key presses and outputs that come and go under sway
+// (with a weston nested in it for an output that goes).
 #include <gtest/gtest.h>
 
 #include "fixtures/Sway.h"
@@ -103,8 +103,8 @@ TEST_F(LarkspurOnWayland, EveryPixelOfTheScreenIsOpaque)
 }
 
 // The session's own choice is a run whose compositor lets grim read the
-// screen: the capture is asked of grim (for every output, since weston names
-// none), and only once; the window then shows what
+// screen: the capture is asked of grim, for the main output by the name
+// xdg-output gives it, and only once; the window then shows what
 // grim gave, upright and in its own colours, and SIGINT ends it within a
 // second.
 TEST_F(LarkspurOnWayland, BackendFollowsTheSessionAndTheCaptureAsksGrimOnce)
@@ -123,7 +123,55 @@ TEST_F(LarkspurOnWayland, BackendFollowsTheSessionAndTheCaptureAsksGrimOnce)
         << program->Stderr();
     program->Signal(SIGINT);
     ExpectExit(*program, 1.0, 0);
-    EXPECT_EQ(TextOfFile(calls), "-\n");
+    EXPECT_EQ(TextOfFile(calls), "-o headless -\n");
+}
+
+// The quadrant picture fills the shot upright and unsqueezed: its quarter
+// points, and two opposite corners (16 pixels in, past the blur of a
+// stretched wallpaper's edge), have their quadrants' colours.
+bool ShowsWholeQuadrants(const Shot& shot, int width, int height)
+{
+    return shot.width == width && shot.height == height && ShowsQuadrants(shot, 0, 0, width, height) &&
+           Looks(shot, 16, 16, kRed) && Looks(shot, width - 17, height - 17, kWhite);
+}
+
+// Under sway, two outputs with their own wallpapers: the main one (listed
+// first) shows the quadrant picture, the other, at scale 2 and placed left of
+// it, plain yellow. Captured through grim (asked for the main output), every
+// view's ground is the main output's wallpaper alone, filling it upright.
+TEST_F(LarkspurOnWayland, EveryViewShowsTheMainOutputsDesktop)
+{
+    sway = std::make_unique<SwayServer>(640, 480);
+    ASSERT_TRUE(sway->ok()) << "sway did not start\n" << sway->Log();
+    compositor = sway->Environment();
+    ASSERT_TRUE(sway->Command("create_output"));
+    ASSERT_TRUE(sway->Command("output HEADLESS-2 scale 2 pos 0 0 bg #ffff00 solid_color"));
+    ASSERT_TRUE(sway->Command("output HEADLESS-1 pos 320 0 bg " + sway->Share(scratch.quadrants) + " stretch"));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return ShowsWholeQuadrants(sway->Screenshot("HEADLESS-1"), 640, 480) &&
+                   Looks(sway->Screenshot("HEADLESS-2"), 320, 240, Colour{255, 255, 0});
+        },
+        15.0))
+        << "the wallpapers did not show\n" << sway->Log();
+    const struct {
+        const char* way;
+        std::string environment;
+    } ways[] = {{"grim", ""}};
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.way);
+        auto program = Larkspur("--fullscreen --num-dogs 0 --bg-type 0 --no-tile-bg", way.environment);
+        EXPECT_TRUE(Says(*program, std::string("captured the screen through ") + way.way)) << program->Stderr();
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                return ShowsWholeQuadrants(sway->Screenshot("HEADLESS-1"), 640, 480) &&
+                       ShowsWholeQuadrants(sway->Screenshot("HEADLESS-2"), 640, 480);
+            },
+            15.0))
+            << program->Stderr();
+        program->Signal(SIGTERM);
+        ExpectExit(*program, 3.0, 0);
+    }
 }
 
 // Real key presses through sway's seat: a window takes no notice of an

@@ -3,7 +3,7 @@
 // the desktop capture).
 //
 // The capture is taken once, by the first view that asks, and handed to
-// every view: all of them show the main output. It is asked for as the first
+// every view: all of them show the main output, and only that. It is asked for as the first
 // view is made, before any of our surfaces has a buffer, so the screen does
 // not yet show the herd.
 #pragma once
@@ -11,6 +11,7 @@
 #include "host/FpsMeter.h"
 #include "host/HostServices.h"
 #include "platform/loop/FrameLoop.h"
+#include "platform/wayland/WaylandCapture.h"
 #include "platform/wayland/WaylandSurface.h"
 
 #include <cstdint>
@@ -27,9 +28,11 @@ struct WaylandShared {
     std::optional<int64_t> seed;
     bool showFps = false;
     bool verbose = false;
-    // The first output the compositor lists: its number and name.
+    // The first output the compositor lists: its number and name, and what
+    // the capture is to cut out of the screen.
     int mainScreen = 0;
     std::string mainOutputName;
+    CaptureTarget captureTarget;
 
     bool CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height);
 
