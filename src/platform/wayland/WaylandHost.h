@@ -65,7 +65,10 @@ public:
     void StopAnimationTimer() override { timerStopped_ = true; }
     std::FILE* EventLog() override { return shared_->verbose ? stderr : nullptr; }
 
+    // A view that stopped itself draws again (once its output is main).
+    void ResumeAnimationTimer() { timerStopped_ = false; }
     WaylandSurface& surface() { return *surface_; }
+    const std::string& outputName() const { return outputName_; }
     bool timerStopped() const { return timerStopped_; }
     int64_t flushes() const { return flushes_; }
     FpsMeter& meter() { return meter_; }

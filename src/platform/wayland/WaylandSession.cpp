@@ -123,6 +123,7 @@ private:
     void RemoveOutput(uint32_t name);
     void OnOutputReady(Output& output);
     void UpdateMain();
+    void FollowMain();
     void WatchLayout(Output& output);
     Output* FindOutput(uint32_t name);
     Output* FindOutput(wl_output* output);
@@ -678,7 +679,25 @@ void Session::RemoveOutput(uint32_t name)
         zxdg_output_v1_destroy((*found)->xdgOutput);
     wl_output_destroy((*found)->output);
     outputs_.erase(found);
+    const int main = shared_.mainScreen;
     UpdateMain();
+    if (shared_.mainScreen != main)
+        FollowMain();
+}
+
+// The output that is main now takes over: a view that stopped because it
+// was not main starts drawing.
+void Session::FollowMain()
+{
+    for (const auto& view : views_) {
+        if (view->output == 0 || int(view->output) != shared_.mainScreen || !view->host->timerStopped())
+            continue;
+        if (run_.verbose)
+            std::fprintf(stderr, "larkspur: %s is main now\n",
+                         Describe(view->output, view->host->outputName()).c_str());
+        view->host->ResumeAnimationTimer();
+        StartView(*view);
+    }
 }
 
 void Session::Lost()
