@@ -2,11 +2,12 @@
 // compositor: full screen on two outputs at scale 2, a signal while frames
 // run late, opaque frames, the window with the capture through grim and the
 // choice of backend under weston; the main output's desktop on every output
-// through grim, real key presses and outputs that come and go (the main one
-// among them) under sway (with a weston nested in it for an output that
-// goes).
+// through grim and the desktop portal, real key presses and outputs that
+// come and go (the main one among them) under sway (with a weston nested in
+// it for an output that goes).
 #include <gtest/gtest.h>
 
+#include "fixtures/DesktopPortal.h"
 #include "fixtures/Sway.h"
 #include "fixtures/Weston.h"
 #include "platform/loop/FrameLoop.h"
@@ -138,9 +139,11 @@ bool ShowsWholeQuadrants(const Shot& shot, int width, int height)
 
 // Under sway, two outputs with their own wallpapers: the main one (listed
 // first) shows the quadrant picture, the other, at scale 2 and placed left of
-// it, plain yellow. Captured through grim (asked for the main output), every
-// view's ground is the main output's wallpaper alone, filling it upright.
-TEST_F(LarkspurOnWayland, EveryViewShowsTheMainOutputsDesktop)
+// it, plain yellow. Captured through grim (asked for the main output) and
+// through the desktop portal with wlroots' back end (a screenshot of the
+// whole layout at scale 2, cut down), every view's ground is the main
+// output's wallpaper alone, filling it upright.
+TEST_F(LarkspurOnWayland, EveryViewShowsTheMainOutputsDesktopThroughGrimAndThePortal)
 {
     sway = std::make_unique<SwayServer>(640, 480);
     ASSERT_TRUE(sway->ok()) << "sway did not start\n" << sway->Log();
@@ -155,10 +158,12 @@ TEST_F(LarkspurOnWayland, EveryViewShowsTheMainOutputsDesktop)
         },
         15.0))
         << "the wallpapers did not show\n" << sway->Log();
+    DesktopPortal portal(compositor, "sway", "wlr.portal gtk.portal", true);
+    ASSERT_TRUE(portal.ok()) << portal.Log();
     const struct {
         const char* way;
         std::string environment;
-    } ways[] = {{"grim", ""}};
+    } ways[] = {{"grim", ""}, {"the desktop portal", portal.Environment()}};
     for (const auto& way : ways) {
         SCOPED_TRACE(way.way);
         auto program = Larkspur("--fullscreen --num-dogs 0 --bg-type 0 --no-tile-bg", way.environment);
@@ -205,6 +210,29 @@ TEST_F(LarkspurOnWayland, WhenTheMainOutputGoesTheNextOneDraws)
     if (!shows && !weston->Alive())
         GTEST_SKIP() << "weston ended as its output went\n" << weston->Log() << program->Stderr();
     EXPECT_TRUE(shows) << program->Stderr();
+    program->Signal(SIGTERM);
+    ExpectExit(*program, 3.0, 0);
+}
+
+// A portal that never answers is given up on in its 3 seconds, and the run
+// says once why it shows the desktop picture instead of the screen.
+TEST_F(LarkspurOnWayland, WithoutACaptureTheRunSaysWhyOnceAndGoesOn)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(640, 480));
+    SilentPortal portal;
+    ASSERT_TRUE(portal.ok());
+    const double start = SteadyNow();
+    auto program = Larkspur("--fullscreen --num-dogs 0 --bg-type 0 --no-tile-bg --desktop-picture '" +
+                                scratch.quadrants + "'",
+                            portal.Environment());
+    const std::string why = "larkspur: no screen capture, so the desktop picture is shown (the desktop portal: "
+                            "no answer within 3 s; grim: ";
+    EXPECT_TRUE(Says(*program, why, 10.0)) << program->Stderr();
+    EXPECT_LT(SteadyNow() - start, 8.0);
+    EXPECT_TRUE(WaitFor([&] { return ShowsQuadrants(weston->Screenshot(), 0, 0, 640, 480); }, 15.0))
+        << program->Stderr();
+    const std::string text = program->Stderr();
+    EXPECT_EQ(text.find("no screen capture", text.find("no screen capture") + 1), std::string::npos) << text;
     program->Signal(SIGTERM);
     ExpectExit(*program, 3.0, 0);
 }

@@ -137,7 +137,8 @@ std::string PortalScreenshot(double seconds, std::string* why)
         int(seconds * 1000.0), nullptr, &error);
     std::string path;
     if (!reply) {
-        *why = ErrorText(error);
+        *why = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT) ? "no answer within " + Seconds(seconds)
+                                                                         : ErrorText(error);
     } else {
         g_variant_unref(reply);
         if (!exchange.RunUntil(answer.done)) {
