@@ -3,9 +3,9 @@
 // the desktop capture).
 //
 // The capture is taken once, by the first view that asks, and handed to
-// every view: all of them show the main output, and only that. It is asked for as the first
-// view is made, before any of our surfaces has a buffer, so the screen does
-// not yet show the herd.
+// every view: all of them show the main output, and only that. It is asked
+// for as the first view is made, before any of our surfaces has a buffer, so
+// the screen does not yet show the herd.
 #pragma once
 
 #include "host/FpsMeter.h"
