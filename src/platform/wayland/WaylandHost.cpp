@@ -11,13 +11,16 @@
 
 bool WaylandShared::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height)
 {
+    // Taken once per run, so the reason for going without is said once, and
+    // always: the user asked for the desktop and sees a picture instead.
     const auto take = [this](std::vector<unsigned char>* pixels, int* w, int* h) {
-        std::string how;
-        const bool captured = CaptureWaylandScreen(mainOutputName, pixels, w, h, &how);
-        if (verbose)
-            std::fprintf(stderr, "larkspur: %s\n",
-                         captured ? ("captured the screen through " + how).c_str()
-                                  : "no screen capture (no desktop portal or grim answered)");
+        std::string how, why;
+        const bool captured = CaptureWaylandScreen(captureTarget, pixels, w, h, &how, &why);
+        if (!captured)
+            std::fprintf(stderr, "larkspur: no screen capture, so the desktop picture is shown (%s)\n",
+                         why.c_str());
+        else if (verbose)
+            std::fprintf(stderr, "larkspur: captured the screen through %s\n", how.c_str());
         return captured;
     };
     return capture_.Get(take, rgb, width, height);

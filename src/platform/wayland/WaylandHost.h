@@ -3,14 +3,15 @@
 // the desktop capture).
 //
 // The capture is taken once, by the first view that asks, and handed to
-// every view: all of them show the main output. It is asked for as the first
-// view is made, before any of our surfaces has a buffer, so the screen does
-// not yet show the herd.
+// every view: all of them show the main output, and only that. It is asked
+// for as the first view is made, before any of our surfaces has a buffer, so
+// the screen does not yet show the herd.
 #pragma once
 
 #include "host/FpsMeter.h"
 #include "host/HostServices.h"
 #include "platform/loop/FrameLoop.h"
+#include "platform/wayland/WaylandCapture.h"
 #include "platform/wayland/WaylandSurface.h"
 
 #include <cstdint>
@@ -29,11 +30,13 @@ struct WaylandShared {
     bool savedSettings = true;
     bool showFps = false;
     bool verbose = false;
-    // The first output the compositor lists: its number and name.
+    // The first output the compositor lists: its number and name, and what
+    // the capture is to cut out of the screen.
     int mainScreen = 0;
     std::string mainOutputName;
     // The names of the outputs present, in the compositor's order.
     std::vector<std::string> outputNames;
+    CaptureTarget captureTarget;
 
     bool CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height);
 
@@ -70,6 +73,7 @@ public:
     std::FILE* EventLog() override { return shared_->verbose ? stderr : nullptr; }
 
     WaylandSurface& surface() { return *surface_; }
+    const std::string& outputName() const { return outputName_; }
     bool timerStopped() const { return timerStopped_; }
     int64_t flushes() const { return flushes_; }
     FpsMeter& meter() { return meter_; }

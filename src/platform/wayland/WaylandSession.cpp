@@ -9,6 +9,7 @@
 #include "platform/wayland/WaylandSurface.h"
 
 #include "xdg-decoration-unstable-v1-client-protocol.h"
+#include "xdg-output-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
 
 #include <EGL/egl.h>
@@ -42,6 +43,12 @@ struct Output {
     wl_output* output = nullptr;
     int scale = 1;
     int width = 0, height = 0;
+    // Its place in the layout and its transform, from wl_output.
+    int x = 0, y = 0;
+    int transform = WL_OUTPUT_TRANSFORM_NORMAL;
+    // Its logical rectangle, from xdg-output where the compositor has it.
+    zxdg_output_v1* xdgOutput = nullptr;
+    LogicalArea logical;
     std::string label;
     // Its first "done" came: its size and scale are known.
     bool ready = false;
@@ -62,6 +69,23 @@ struct View {
 };
 
 enum class End { Running, Asked, Failed };
+
+// A transform by a quarter turn swaps the mode's sides.
+bool Turned(const Output& output)
+{
+    return output.transform & 1;
+}
+
+// The output's logical rectangle: xdg-output's, else its position with its
+// mode divided by its scale.
+LogicalArea AreaOf(const Output& output)
+{
+    if (!output.logical.empty())
+        return output.logical;
+    const int width = Turned(output) ? output.height : output.width;
+    const int height = Turned(output) ? output.width : output.height;
+    return LogicalArea{output.x, output.y, width / output.scale, height / output.scale};
+}
 
 // An output by its name where it has one (wl_output 4), else its number.
 std::string Describe(uint32_t number, const std::string& label)
@@ -102,6 +126,8 @@ private:
     // Keeps the names of the outputs present and, when they change, has every
     // view choose again whether it draws.
     void UpdateOutputNames();
+    void FollowMain();
+    void WatchLayout(Output& output);
     Output* FindOutput(uint32_t name);
     Output* FindOutput(wl_output* output);
     View* ViewOf(wl_surface* surface);
@@ -138,6 +164,7 @@ private:
     wl_compositor* compositor_ = nullptr;
     xdg_wm_base* wmBase_ = nullptr;
     zxdg_decoration_manager_v1* decorations_ = nullptr;
+    zxdg_output_manager_v1* xdgOutputs_ = nullptr;
     wl_seat* seat_ = nullptr;
     wl_keyboard* keyboard_ = nullptr;
     wl_pointer* pointer_ = nullptr;
@@ -159,9 +186,13 @@ private:
 
 // wl_output
 
-void OnOutputGeometry(void*, wl_output*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
-                      int32_t)
+void OnOutputGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*,
+                      const char*, int32_t transform)
 {
+    auto* output = static_cast<Output*>(data);
+    output->x = x;
+    output->y = y;
+    output->transform = transform;
 }
 
 void OnOutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t)
@@ -196,6 +227,36 @@ void OnOutputDone(void* data, wl_output*)
 const wl_output_listener kOutputListener = {OnOutputGeometry, OnOutputMode, OnOutputDone, OnOutputScale,
                                             OnOutputName, OnOutputDescription};
 
+// xdg-output
+
+// Bounds on a logical coordinate, so that sums of them cannot overflow.
+constexpr int kMaxLogical = 1 << 20;
+
+void OnXdgPosition(void* data, zxdg_output_v1*, int32_t x, int32_t y)
+{
+    auto* output = static_cast<Output*>(data);
+    output->logical.x = std::clamp(x, -kMaxLogical, kMaxLogical);
+    output->logical.y = std::clamp(y, -kMaxLogical, kMaxLogical);
+}
+
+void OnXdgSize(void* data, zxdg_output_v1*, int32_t width, int32_t height)
+{
+    auto* output = static_cast<Output*>(data);
+    output->logical.width = std::clamp(width, 0, kMaxLogical);
+    output->logical.height = std::clamp(height, 0, kMaxLogical);
+}
+
+// wl_output 4 names the output too; xdg-output's name serves where it does not.
+void OnXdgName(void* data, zxdg_output_v1*, const char* name)
+{
+    auto* output = static_cast<Output*>(data);
+    if (output->label.empty() && name)
+        output->label = name;
+}
+
+const zxdg_output_v1_listener kXdgOutputListener = {OnXdgPosition, OnXdgSize, [](void*, zxdg_output_v1*) {},
+                                                    OnXdgName, [](void*, zxdg_output_v1*, const char*) {}};
+
 void Session::OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t version)
 {
     auto* self = static_cast<Session*>(data);
@@ -211,6 +272,11 @@ void Session::OnGlobal(void* data, wl_registry* registry, uint32_t name, const c
     } else if (std::strcmp(interface, zxdg_decoration_manager_v1_interface.name) == 0) {
         self->decorations_ = static_cast<zxdg_decoration_manager_v1*>(
             wl_registry_bind(registry, name, &zxdg_decoration_manager_v1_interface, 1));
+    } else if (std::strcmp(interface, zxdg_output_manager_v1_interface.name) == 0 && !self->xdgOutputs_) {
+        self->xdgOutputs_ = static_cast<zxdg_output_manager_v1*>(
+            wl_registry_bind(registry, name, &zxdg_output_manager_v1_interface, std::min(version, 3u)));
+        for (const auto& output : self->outputs_)
+            self->WatchLayout(*output);
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->seat_) {
         self->seat_ = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, std::min(version, 4u)));
         wl_seat_add_listener(self->seat_, &seatListener, self);
@@ -220,6 +286,7 @@ void Session::OnGlobal(void* data, wl_registry* registry, uint32_t name, const c
         output->output =
             static_cast<wl_output*>(wl_registry_bind(registry, name, &wl_output_interface, std::min(version, 4u)));
         wl_output_add_listener(output->output, &kOutputListener, output.get());
+        self->WatchLayout(*output);
         self->outputs_.push_back(std::move(output));
         self->UpdateMain();
     }
@@ -395,8 +462,13 @@ Session::~Session()
         eglReleaseThread();
     keys_.reset();
     keymap_.reset();
-    for (const auto& output : outputs_)
+    for (const auto& output : outputs_) {
+        if (output->xdgOutput)
+            zxdg_output_v1_destroy(output->xdgOutput);
         wl_output_destroy(output->output);
+    }
+    if (xdgOutputs_)
+        zxdg_output_manager_v1_destroy(xdgOutputs_);
     if (keyboard_)
         wl_keyboard_destroy(keyboard_);
     if (pointer_)
@@ -441,10 +513,29 @@ View* Session::ViewOf(wl_surface* surface)
     return nullptr;
 }
 
+void Session::WatchLayout(Output& output)
+{
+    if (!xdgOutputs_ || output.xdgOutput)
+        return;
+    output.xdgOutput = zxdg_output_manager_v1_get_xdg_output(xdgOutputs_, output.output);
+    zxdg_output_v1_add_listener(output.xdgOutput, &kXdgOutputListener, &output);
+}
+
 void Session::UpdateMain()
 {
     shared_.mainScreen = outputs_.empty() ? 0 : int(outputs_.front()->name);
     shared_.mainOutputName = outputs_.empty() ? std::string() : outputs_.front()->label;
+    CaptureTarget target;
+    if (!outputs_.empty()) {
+        const Output& main = *outputs_.front();
+        target.name = main.label;
+        target.main = AreaOf(main);
+        target.pixelWidth = Turned(main) ? main.height : main.width;
+        target.pixelHeight = Turned(main) ? main.width : main.height;
+    }
+    for (const auto& output : outputs_)
+        target.layout = Union(target.layout, AreaOf(*output));
+    shared_.captureTarget = target;
 }
 
 void Session::UpdateOutputNames()
@@ -512,6 +603,9 @@ bool Session::Connect()
 bool Session::AddView(Output* output)
 {
     static const wl_surface_listener surfaceListener = {OnSurfaceEnter, OnSurfaceLeave};
+    // The outputs' names and places are known by now; the view captures the
+    // screen as it is made.
+    UpdateMain();
     const WaylandGlobals globals{compositor_, wmBase_, decorations_, egl_};
     // The round trips below may remove the output: keep what is needed of it.
     const uint32_t outputName = output ? output->name : 0;
@@ -597,9 +691,27 @@ void Session::RemoveOutput(uint32_t name)
     }
     if (run_.verbose)
         std::fprintf(stderr, "larkspur: %s is gone\n", Describe(name, (*found)->label).c_str());
+    if ((*found)->xdgOutput)
+        zxdg_output_v1_destroy((*found)->xdgOutput);
     wl_output_destroy((*found)->output);
     outputs_.erase(found);
+    const int main = shared_.mainScreen;
     UpdateMain();
+    if (shared_.mainScreen != main)
+        FollowMain();
+}
+
+// The output that is main now takes over. Its view, stopped while it was not
+// main, starts drawing when the views choose again (UpdateOutputNames, after
+// these events), since an output went.
+void Session::FollowMain()
+{
+    if (!run_.verbose)
+        return;
+    for (const auto& view : views_)
+        if (view->output != 0 && int(view->output) == shared_.mainScreen)
+            std::fprintf(stderr, "larkspur: %s is main now\n",
+                         Describe(view->output, view->host->outputName()).c_str());
 }
 
 void Session::Lost()

@@ -8,6 +8,7 @@
 #include "xdg-shell-client-protocol.h"
 
 #include <EGL/egl.h>
+#include <GL/gl.h>
 #include <wayland-client.h>
 #include <wayland-egl.h>
 
@@ -90,8 +91,11 @@ std::unique_ptr<WaylandSurface> WaylandSurface::Create(const WaylandGlobals& glo
     // The first commit carries no buffer: it asks for the first configure.
     wl_surface_commit(self->surface_);
 
+    // A buffer without alpha still carries a fourth byte, which the software
+    // renderer fills as it blends and some compositors pass on; with an
+    // alpha channel that byte is ours to set to 1 (MakeOpaque).
     EglDesktopGL gl;
-    if (!CreateEglDesktopGL(globals.eglDisplay, EGL_WINDOW_BIT, false, &gl, error))
+    if (!CreateEglDesktopGL(globals.eglDisplay, EGL_WINDOW_BIT, true, &gl, error))
         return nullptr;
     self->eglContext_ = gl.context;
     self->window_ = wl_egl_window_create(self->surface_, self->pixelWidth(), self->pixelHeight());
@@ -152,7 +156,22 @@ void WaylandSurface::Swap()
         wl_callback_add_listener(frameCallback_, &frameListener, this);
     }
     frameDue_ = false;
+    MakeOpaque();
     eglSwapBuffers(eglDisplay_, eglSurface_);
+}
+
+// The scene leaves alpha below 1 where it blends (footprints) or clears to
+// transparent black (the sky); a compositor that honours it would show what
+// lies beneath. Only the alpha channel is written, whatever state the scene
+// left.
+void WaylandSurface::MakeOpaque()
+{
+    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_SCISSOR_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_TRUE);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glPopAttrib();
 }
 
 void WaylandSurface::SetScale(int scale)

@@ -8,7 +8,9 @@
 // times the buffer scale, so drawing is sharp on HiDPI outputs. Nothing is
 // drawn before the first configure. Each swap asks the compositor for a frame
 // callback, and frameDue() stays false until it comes, so a hidden surface is
-// not drawn at all. The swap itself never waits (swap interval 0).
+// not drawn at all. The swap itself never waits (swap interval 0). The
+// surface is opaque: its opaque region covers it, and every buffer shown has
+// alpha 1 throughout, whatever was drawn.
 #pragma once
 
 #include <memory>
@@ -64,6 +66,8 @@ public:
 private:
     WaylandSurface() = default;
     void ApplySize(int width, int height, int scale);
+    // Sets every pixel's alpha to 1 in the buffer about to be shown.
+    void MakeOpaque();
 
     static void OnConfigure(void* data, xdg_surface* surface, unsigned serial);
     static void OnToplevelConfigure(void* data, xdg_toplevel* toplevel, int width, int height, struct wl_array*);
