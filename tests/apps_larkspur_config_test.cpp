@@ -474,8 +474,9 @@ void CheckTheAboutDialog(const std::string& displayName, const std::string& read
         ASSERT_NE(about, nullptr);
         if (press == 0)
             first = about;
-        if (press == 1)
+        if (press == 1) {
             EXPECT_EQ(about, first);
+        }
         GObject* object = G_OBJECT(about);
         EXPECT_TRUE(gtk_widget_get_mapped(GTK_WIDGET(about)));
         EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(about)), window->window);
