@@ -10,7 +10,7 @@ CMAKE_FLAGS ?=
 PREFIX     ?= /usr/local
 DESTDIR    ?=
 
-.PHONY: all deps configure build run test install deb asan bench perf soak fuzz clean
+.PHONY: all deps configure build run test install uninstall deb asan bench perf soak fuzz clean
 
 all: build
 
@@ -36,13 +36,21 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-# The programs, packs, man page, XScreenSaver's settings description and
-# MATE's screensaver entry under $(DESTDIR)$(PREFIX). The prefix is built in,
+# The programs, packs, man pages, XScreenSaver's settings description, MATE's
+# screensaver entry and the menu entries under $(DESTDIR)$(PREFIX). The prefix is built in,
 # since larkspur looks for its packs there.
 install: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD)
+
+# Removes what the last `make install` put in place, as CMake's install
+# manifest in $(BUILD) lists it, under the DESTDIR it was installed with (a
+# different DESTDIR is refused); emptied folders go only when they are
+# Larkspur's own or savers' ones, never the prefix's standard folders
+# (scripts/uninstall.cmake).
+uninstall:
+	DESTDIR=$(DESTDIR) cmake -DMANIFEST=$(abspath $(BUILD))/install_manifest.txt -P scripts/uninstall.cmake
 
 # The Debian package, $(BUILD)/deb/larkspur_VERSION-RELEASE_ARCH.deb: the
 # programs built again for /usr in a tree of their own, packed by CPack and

@@ -1,14 +1,19 @@
 // Tests of the larkspur-config program: --list, --get and --set on a store in
-// a temporary folder, and its window under Xvfb, driven with synthetic keys.
+// a temporary folder, and its window under Xvfb, driven with synthetic keys
+// or, to read its About dialog, opened in the test's own process.
 // GoogleTest goes before Xlib, whose None and Bool macros it would trip on.
 #include <gtest/gtest.h>
 
+#include "GtkSheet.h"
 #include "fixtures/TempDir.h"
 #include "fixtures/Xvfb.h"
 #include "host/Settings.h"
 #include "resources/PackWriter.h"
 
+#include <gdk/gdkx.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -289,14 +294,21 @@ public:
     // have; the main window first.
     std::vector<Window> Windows()
     {
-        std::string found;
-        RunCommand(xdotool_ + "search --sync --onlyvisible --name '^Larkspur Settings$'", &found);
-        std::istringstream ids(found);
+        std::istringstream ids(Named("^Larkspur Settings$"));
         std::vector<Window> windows{std::istream_iterator<Window>(ids), std::istream_iterator<Window>()};
         std::stable_partition(windows.begin(), windows.end(), [&](Window w) { return w == main_; });
         if (main_ == 0 && windows.size() == 1)
             main_ = windows[0];
         return windows;
+    }
+
+    // The ids of the visible windows whose title matches; with wait, once
+    // there is one.
+    std::string Named(const std::string& title, bool wait = true)
+    {
+        std::string found;
+        RunCommand(xdotool_ + "search " + (wait ? "--sync " : "") + "--onlyvisible --name '" + title + "'", &found);
+        return found;
     }
 
     // Gives a window the focus and types the keys; zero on success.
@@ -313,7 +325,13 @@ private:
     Window main_ = 0;
 };
 
-TEST(LarkspurConfigWindow, ShowsTheStoredValuesAndSaveWritesThem)
+// Drawn: not one flat colour.
+bool NotOneColour(const Shot& shot)
+{
+    return std::any_of(shot.rgb.begin(), shot.rgb.end(), [&](unsigned char c) { return c != shot.rgb[0]; });
+}
+
+TEST(LarkspurConfigWindow, ShowsTheStoredValuesAndAboutAndSaveWritesThem)
 {
     TempDir dir;
     WriteStore(dir, kStoredKeys);
@@ -329,10 +347,18 @@ TEST(LarkspurConfigWindow, ShowsTheStoredValuesAndSaveWritesThem)
     EXPECT_TRUE(WaitFor(
         [&] {
             const Shot shot = TakeShot(server.display(), window);
-            return shot.width > 300 && shot.height > 300 &&
-                   std::any_of(shot.rgb.begin(), shot.rgb.end(), [&](unsigned char c) { return c != shot.rgb[0]; });
+            return shot.width > 300 && shot.height > 300 && NotOneColour(shot);
         },
         60.0));
+
+    // About, pressed by its letter, shows GTK's About dialog over the window
+    // (launching nothing); Escape closes it and the window stays.
+    ASSERT_EQ(config.Keys(window, "alt+a"), 0);
+    const Window about = Window(std::atol(config.Named("^About Larkspur$").c_str()));
+    ASSERT_NE(about, 0u) << config.program().Stderr();
+    EXPECT_TRUE(WaitFor([&] { return NotOneColour(TakeShot(server.display(), about)); }, 60.0));
+    ASSERT_EQ(config.Keys(about, "Escape"), 0);
+    EXPECT_TRUE(WaitFor([&] { return config.Named("^About Larkspur$", false).empty(); }, 60.0));
 
     // Each label's letter with Alt focuses its control: the number and the
     // size are typed over, letters typed over the footprints (the box takes
@@ -344,6 +370,8 @@ TEST(LarkspurConfigWindow, ShowsTheStoredValuesAndSaveWritesThem)
                                   "alt+h ctrl+a e D P minus 1 comma space H D M I minus 1 alt+s"),
               0);
     ExpectExit(config.program(), 60.0, 0);
+    // Nor does GTK complain on the way out, of the dialog it destroyed or else.
+    EXPECT_EQ(config.program().Stderr(), "");
     // The untouched controls kept the stored values (a window showing the
     // defaults would have saved those), and the version is kept, so the next
     // screensaver run takes the store as it is.
@@ -480,4 +508,117 @@ TEST(LarkspurConfigWindow, CancelAfterAFailedSaveExitsOne)
     EXPECT_EQ(StoreText(dir), std::string("[LarkspurSS]\n") + kStoredKeys);
 }
 
+gchar* StringProperty(GObject* object, const char* name)
+{
+    gchar* value = nullptr;
+    g_object_get(object, name, &value, nullptr);
+    return value;
+}
+
+void RunPendingEvents()
+{
+    while (gtk_events_pending())
+        gtk_main_iteration();
+}
+
+// The About dialog as GTK holds it, on the display of that name: the name,
+// the build's version, the MIT licence, the description and where the
+// read-me and the manual page are, each time About is pressed, whether the
+// dialog was closed by its button or by Escape before.
+void CheckTheAboutDialog(const std::string& displayName, const std::string& readMe)
+{
+    GdkDisplay* display = gdk_display_open(displayName.c_str());
+    ASSERT_NE(display, nullptr);
+    gdk_display_manager_set_default_display(gdk_display_manager_get(), display);
+    ASSERT_TRUE(gtk_init_check(nullptr, nullptr));
+    GtkSheetHost host(LARKSPUR_CONFIG_INTERFACE, readMe, "/opt/lk/share/man/man6", IdleServiceSetup());
+    SETTINGS settings;
+    bool mainMonitorOnly = false;
+    IdleSettings idle;
+    ConfigureSheet sheet(&host, &settings, &mainMonitorOnly, &idle);
+    SheetWindow* window = sheet.configureSheet();
+    ASSERT_NE(window, nullptr) << host.loadError();
+    gtk_widget_show(GTK_WIDGET(window->window));
+    GObject* button = host.Find("aboutButton");
+    ASSERT_TRUE(button && GTK_IS_BUTTON(button));
+    GtkAboutDialog* first = nullptr;
+    for (int press = 0; press < 3; press++) {
+        SCOPED_TRACE(press);
+        gtk_button_clicked(GTK_BUTTON(button));
+        RunPendingEvents();
+        GtkAboutDialog* about = host.aboutDialog();
+        ASSERT_NE(about, nullptr);
+        if (press == 0)
+            first = about;
+        if (press == 1) {
+            EXPECT_EQ(about, first);
+        }
+        GObject* object = G_OBJECT(about);
+        EXPECT_TRUE(gtk_widget_get_mapped(GTK_WIDGET(about)));
+        EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(about)), window->window);
+        EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(about)), "About Larkspur");
+        const struct {
+            const char* property;
+            std::string value;
+        } rows[] = {
+            {"program-name", "Larkspur"},
+            {"version", LARKSPUR_VERSION},
+            {"comments", "A herd of animated creatures wandering over your desktop\n\nRead-me: " + readMe +
+                             "\nManual page: larkspur(6), in /opt/lk/share/man/man6"},
+            {"copyright", "Copyright \u00a9 2026 the Larkspur developers"},
+        };
+        for (const auto& row : rows) {
+            gchar* value = StringProperty(object, row.property);
+            EXPECT_EQ(value ? std::string(value) : "(none)", row.value) << row.property;
+            g_free(value);
+        }
+        GtkLicense licence = GTK_LICENSE_UNKNOWN;
+        g_object_get(object, "license-type", &licence, nullptr);
+        EXPECT_EQ(licence, GTK_LICENSE_MIT_X11);
+        const Window xid = gdk_x11_window_get_xid(gtk_widget_get_window(GTK_WIDGET(about)));
+        EXPECT_TRUE(WaitFor(
+            [&] {
+                RunPendingEvents();
+                return NotOneColour(TakeShot(gdk_x11_display_get_xdisplay(display), xid));
+            },
+            30.0));
+        // First its Close button, which hides it, then Escape, after which
+        // GTK destroys it; the host must forget it then, not show it again.
+        if (press == 0) {
+            gtk_dialog_response(GTK_DIALOG(about), GTK_RESPONSE_CLOSE);
+            RunPendingEvents();
+            EXPECT_FALSE(gtk_widget_get_visible(GTK_WIDGET(about)));
+        } else if (press == 1) {
+            g_signal_emit_by_name(about, "close");
+            RunPendingEvents();
+            EXPECT_EQ(host.aboutDialog(), nullptr);
+        }
+    }
+}
+
+// GTK keeps its display open for the rest of its process (closing the
+// default one trips over GTK's own settings), so the dialog is read in a
+// child process, which reports its failures as they come and sums them up in
+// its exit status.
+TEST(LarkspurConfigWindow, TheAboutDialogGivesTheVersionTheLicenceAndWhereTheDocumentsAre)
+{
+    XvfbServer server(1024, 768);
+    ASSERT_TRUE(server.ok());
+    TempDir dir;
+    const std::string readMe = dir.Write("README.md", {'#'});
+    std::fflush(stdout);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        alarm(120);
+        CheckTheAboutDialog(server.name(), readMe);
+        std::fflush(stdout);
+        _exit(testing::Test::HasFailure() ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+}
+
 } // namespace
+

@@ -73,13 +73,9 @@ struct FakeSheetHost : SheetHost {
         *folder = panelAnswer;
         return panelConfirms;
     }
-    bool OpenAddress(const char* address, std::string* error) override
-    {
-        opened.push_back(address);
-        *error = "no application for it";
-        return false;
-    }
+    void ShowAbout(const AboutLarkspur& about) override { abouts.push_back(about); }
     std::string ReadMePath() override { return readMe; }
+    std::string ManualFolder() override { return "/opt/lk/share/man/man6"; }
     void ShowError(const std::string& message) override { errors.push_back(message); }
     std::unique_ptr<PreferencesStore> OpenPreferences(const char* module) override
     {
@@ -111,7 +107,8 @@ struct FakeSheetHost : SheetHost {
     std::vector<bool> watcherCalls;
     bool missingFolderButton = false, ended = false, panelConfirms = true;
     std::string panelAnswer, preferencesFile, readMe;
-    std::vector<std::string> opened, errors;
+    std::vector<std::string> errors;
+    std::vector<AboutLarkspur> abouts;
     FolderPanelRequest panel;
 };
 
@@ -322,19 +319,30 @@ TEST_F(SheetTest, AChosenFolderGoesToTheViewAtOnceAndToTheStoreOnlyBySave)
     EXPECT_EQ(FileText(host.preferencesFile), kStored);
 }
 
-// Nothing is opened for a read-me that is not a file.
-TEST_F(SheetTest, TheHelpButtonOpensTheReadMeOrSaysWhereHelpIs)
+// About names the program and where its documents are; a read-me that is
+// not a file is said to be missing, not named as if it could be read.
+TEST_F(SheetTest, AboutNamesTheReadMeAndTheManualAndSaysWhenTheReadMeIsMissing)
 {
-    host.readMe = dir.Write("read me.md", {'#'});
-    sheet.configureSheet_openwebsite();
-    host.readMe = dir.path();
-    sheet.configureSheet_openwebsite();
-    EXPECT_EQ(host.opened, std::vector<std::string>{"file://" + dir.path() + "/read%20me.md"});
-    EXPECT_EQ(host.errors,
-              (std::vector<std::string>{
-                  "The read-me file " + dir.File("read me.md") + " could not be opened: no application for it",
-                  "Larkspur's read-me file is not at " + dir.path() +
-                      ". Its manual page describes it too: run 'man 6 larkspur' in a terminal."}));
+    const std::string readMe = dir.Write("read me.md", {'#'});
+    const struct {
+        std::string path, firstLine;
+    } rows[] = {
+        {readMe, "Read-me: " + readMe},
+        {dir.File("gone.md"), "Read-me: missing (it belongs at " + dir.File("gone.md") + ")"},
+        {dir.path(), "Read-me: missing (it belongs at " + dir.path() + ")"},
+    };
+    for (const auto& row : rows) {
+        host.readMe = row.path;
+        sheet.configureSheet_about();
+        ASSERT_FALSE(host.abouts.empty());
+        const AboutLarkspur& about = host.abouts.back();
+        EXPECT_EQ(about.name, "Larkspur");
+        EXPECT_EQ(about.description, "A herd of animated creatures wandering over your desktop");
+        EXPECT_EQ(about.documents, row.firstLine + "\nManual page: larkspur(6), in /opt/lk/share/man/man6");
+    }
+    EXPECT_EQ(host.abouts.size(), std::size(rows));
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(FileText(host.preferencesFile), kStored);
 }
 
 } // namespace

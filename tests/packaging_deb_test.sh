@@ -76,7 +76,7 @@ for path in /usr/bin/larkspur /usr/bin/larkspur-config /usr/bin/larkspur-pack \
   /usr/share/man/man6/larkspur.6.gz /usr/share/man/man1/larkspur-config.1.gz \
   /usr/share/man/man1/larkspur-pack.1.gz /usr/share/xscreensaver/config/larkspur.xml \
   /usr/share/applications/screensavers/larkspur.desktop /usr/share/applications/larkspur-config.desktop \
-  /usr/share/doc/larkspur/copyright /usr/share/doc/larkspur/changelog.Debian.gz \
+  /usr/share/applications/larkspur.desktop /usr/share/doc/larkspur/copyright /usr/share/doc/larkspur/changelog.Debian.gz \
   /usr/share/doc/larkspur/README.md /usr/lib/systemd/user/larkspur-idle.service \
   /usr/share/larkspur/larkspur-idle.desktop; do
   check "the package holds $path" grep -qxF "$path" "$scratch/paths"
@@ -141,9 +141,11 @@ check "the idle watcher's unit runs /usr/bin/larkspur --idle" \
 check "installing enabled the idle watcher for nobody" \
   test -z "$(find /etc/systemd/user /etc/xdg/autostart -name 'larkspur*' 2>/dev/null)"
 for entry in /usr/share/applications/larkspur-config.desktop /usr/share/applications/screensavers/larkspur.desktop \
-  /usr/share/larkspur/larkspur-idle.desktop; do
+  /usr/share/applications/larkspur.desktop /usr/share/larkspur/larkspur-idle.desktop; do
   check "$entry validates" desktop-file-validate "$entry"
 done
+check "the menu entry Larkspur runs the installed program full-screen" \
+  grep -qxF 'Exec=larkspur --fullscreen' /usr/share/applications/larkspur.desktop
 for page in /usr/share/man/man6/larkspur.6.gz /usr/share/man/man1/larkspur-config.1.gz /usr/share/man/man1/larkspur-pack.1.gz; do
   check "$page is a whole gzip file" gzip -t "$page"
 done

@@ -1,5 +1,5 @@
 // GtkSheet: GTK 3 widgets behind the sheet's control interfaces, the folder
-// chooser, the browser and the message box.
+// chooser, the About dialog and the message box.
 #include "GtkSheet.h"
 
 #include "MonitorNames.h"
@@ -124,9 +124,9 @@ void ChooseFolder(GtkWidget*, gpointer sheet)
 {
     Sheet(sheet)->configureSheet_bgpath();
 }
-void OpenWebsite(GtkWidget*, gpointer sheet)
+void About(GtkWidget*, gpointer sheet)
 {
-    Sheet(sheet)->configureSheet_openwebsite();
+    Sheet(sheet)->configureSheet_about();
 }
 // Closing the window is Cancel.
 gboolean CloseWindow(GtkWidget*, GdkEvent*, gpointer sheet)
@@ -137,13 +137,17 @@ gboolean CloseWindow(GtkWidget*, GdkEvent*, gpointer sheet)
 
 } // namespace
 
-GtkSheetHost::GtkSheetHost(std::string interfaceFile, std::string readMeFile, IdleServiceSetup idleService)
-    : interfaceFile_(std::move(interfaceFile)), readMeFile_(std::move(readMeFile)), idleService_(std::move(idleService))
+GtkSheetHost::GtkSheetHost(std::string interfaceFile, std::string readMeFile, std::string manualFolder,
+                           IdleServiceSetup idleService)
+    : interfaceFile_(std::move(interfaceFile)), readMeFile_(std::move(readMeFile)),
+      manualFolder_(std::move(manualFolder)), idleService_(std::move(idleService))
 {
 }
 
 GtkSheetHost::~GtkSheetHost()
 {
+    if (about_)
+        gtk_widget_destroy(GTK_WIDGET(about_));
     if (window_.window)
         gtk_widget_destroy(GTK_WIDGET(window_.window));
     if (builder_)
@@ -237,7 +241,7 @@ SheetWindow* GtkSheetHost::LoadInterface(const char*, ConfigureSheet* owner)
     gtk_builder_add_callback_symbols(builder_, "configureSheet_save", G_CALLBACK(Save), "configureSheet_cancel",
                                      G_CALLBACK(Cancel), "configureSheet_defaults", G_CALLBACK(Defaults),
                                      "configureSheet_update", G_CALLBACK(Update), "configureSheet_bgpath",
-                                     G_CALLBACK(ChooseFolder), "configureSheet_openwebsite", G_CALLBACK(OpenWebsite),
+                                     G_CALLBACK(ChooseFolder), "configureSheet_about", G_CALLBACK(About),
                                      "configureSheet_close", G_CALLBACK(CloseWindow), nullptr);
     gtk_builder_connect_signals(builder_, owner);
     window_.window = window;
@@ -279,14 +283,26 @@ bool GtkSheetHost::RunFolderPanel(const FolderPanelRequest& request, std::string
     return chosen;
 }
 
-bool GtkSheetHost::OpenAddress(const char* address, std::string* error)
+void GtkSheetHost::ShowAbout(const AboutLarkspur& about)
 {
-    GError* problem = nullptr;
-    if (g_app_info_launch_default_for_uri(address, nullptr, &problem))
-        return true;
-    *error = problem->message;
-    g_error_free(problem);
-    return false;
+    // One dialog at a time: its Close button hides it, and GTK destroys it on
+    // Escape or the window's close button, which forgets it, so the next
+    // About makes it afresh.
+    if (!about_) {
+        about_ = GTK_ABOUT_DIALOG(gtk_about_dialog_new());
+        gtk_window_set_transient_for(GTK_WINDOW(about_), window_.window);
+        gtk_window_set_modal(GTK_WINDOW(about_), TRUE);
+        g_signal_connect(about_, "response", G_CALLBACK(gtk_widget_hide), nullptr);
+        g_signal_connect(about_, "destroy", G_CALLBACK(gtk_widget_destroyed), &about_);
+    }
+    gtk_about_dialog_set_program_name(about_, about.name.c_str());
+    gtk_about_dialog_set_version(about_, LARKSPUR_VERSION);
+    gtk_about_dialog_set_comments(about_, (about.description + "\n\n" + about.documents).c_str());
+    gtk_about_dialog_set_copyright(about_, about.copyright.c_str());
+    gtk_about_dialog_set_license_type(about_, GTK_LICENSE_MIT_X11);
+    // The settings entry's icon, where the icon theme has it.
+    gtk_about_dialog_set_logo_icon_name(about_, "preferences-desktop-screensaver");
+    gtk_window_present(GTK_WINDOW(about_));
 }
 
 void GtkSheetHost::ShowError(const std::string& message)

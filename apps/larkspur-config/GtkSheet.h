@@ -3,7 +3,8 @@
 // outlet names and whose signal handlers are its action names.
 //
 // Ending the sheet hides the window and leaves the GTK main loop. Errors are
-// shown in a message box over the window.
+// shown in a message box over the window; About is GTK's own About dialog,
+// which does not hold up the window.
 #pragma once
 
 #include "host/ConfigureSheet.h"
@@ -22,7 +23,8 @@ public:
 
 class GtkSheetHost : public SheetHost {
 public:
-    GtkSheetHost(std::string interfaceFile, std::string readMeFile, IdleServiceSetup idleService);
+    GtkSheetHost(std::string interfaceFile, std::string readMeFile, std::string manualFolder,
+                 IdleServiceSetup idleService);
     ~GtkSheetHost() override;
     GtkSheetHost(const GtkSheetHost&) = delete;
     GtkSheetHost& operator=(const GtkSheetHost&) = delete;
@@ -30,8 +32,9 @@ public:
     SheetWindow* LoadInterface(const char* name, ConfigureSheet* owner) override;
     void EndSheet(SheetWindow* window) override;
     bool RunFolderPanel(const FolderPanelRequest& request, std::string* folder) override;
-    bool OpenAddress(const char* address, std::string* error) override;
+    void ShowAbout(const AboutLarkspur& about) override;
     std::string ReadMePath() override { return readMeFile_; }
+    std::string ManualFolder() override { return manualFolder_; }
     void ShowError(const std::string& message) override;
     std::unique_ptr<PreferencesStore> OpenPreferences(const char* module) override;
     bool IdleWatcherEnabled() override { return ::IdleWatcherEnabled(); }
@@ -41,10 +44,14 @@ public:
     GObject* Find(const char* id) const;
     // Why LoadInterface failed.
     const std::string& loadError() const { return loadError_; }
+    // The About dialog while it exists (hidden or shown); null before the
+    // first About and once GTK destroyed it.
+    GtkAboutDialog* aboutDialog() const { return about_; }
 
 private:
     std::string interfaceFile_;
     std::string readMeFile_;
+    std::string manualFolder_;
     IdleServiceSetup idleService_;
     GtkBuilder* builder_ = nullptr;
     SheetWindow window_;
@@ -55,4 +62,5 @@ private:
     std::unique_ptr<SheetTextField> monitors_;
     std::unique_ptr<SheetButton> folderButton_;
     std::string loadError_;
+    GtkAboutDialog* about_ = nullptr;
 };

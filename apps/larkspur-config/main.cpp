@@ -191,7 +191,8 @@ int RunWindow(const CommandLine& line, char* program)
     if (g_file_test(larkspur.c_str(), G_FILE_TEST_IS_EXECUTABLE))
         idleService.program = larkspur;
     GtkSheetHost host(DataFile(LARKSPUR_SOURCE_INTERFACE, LARKSPUR_INSTALL_INTERFACE),
-                      DataFile(LARKSPUR_SOURCE_README, LARKSPUR_INSTALL_README), idleService);
+                      DataFile(LARKSPUR_SOURCE_README, LARKSPUR_INSTALL_README),
+                      DataFile(LARKSPUR_SOURCE_MANUALS, LARKSPUR_INSTALL_MANUALS), idleService);
     ConfigureSheet sheet(&host, &settings, &mainMonitorOnly, &idle);
     SheetWindow* window = sheet.configureSheet();
     if (!window) {

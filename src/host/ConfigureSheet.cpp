@@ -37,6 +37,20 @@ int SelectedItem(const SheetPopUp& popUp, int items, int fallback)
     return index >= 0 && index < items ? index : fallback;
 }
 
+AboutLarkspur DescribeLarkspur(const std::string& readMe, const std::string& manualFolder)
+{
+    AboutLarkspur about;
+    about.name = "Larkspur";
+    about.description = "A herd of animated creatures wandering over your desktop";
+    about.copyright = "Copyright \u00a9 2026 the Larkspur developers";
+    // A read-me that is not there is said to be missing rather than named as
+    // if it could be opened.
+    const bool readMeThere = g_file_test(readMe.c_str(), G_FILE_TEST_IS_REGULAR);
+    about.documents = (readMeThere ? "Read-me: " + readMe : "Read-me: missing (it belongs at " + readMe + ")") +
+                      "\nManual page: larkspur(6), in " + manualFolder;
+    return about;
+}
+
 } // namespace
 
 ConfigureSheet::ConfigureSheet(SheetHost* host, SETTINGS* settings, bool* mainMonitorOnly, IdleSettings* idle)
@@ -210,18 +224,7 @@ void ConfigureSheet::configureSheet_bgpath()
     oBGPath->setTitle(settings_->BGPath);
 }
 
-void ConfigureSheet::configureSheet_openwebsite()
+void ConfigureSheet::configureSheet_about()
 {
-    const std::string path = host_->ReadMePath();
-    gchar* uri = g_file_test(path.c_str(), G_FILE_TEST_IS_REGULAR) ? g_filename_to_uri(path.c_str(), nullptr, nullptr)
-                                                                    : nullptr;
-    if (!uri) {
-        host_->ShowError("Larkspur's read-me file is not at " + path +
-                         ". Its manual page describes it too: run 'man 6 larkspur' in a terminal.");
-        return;
-    }
-    std::string error;
-    if (!host_->OpenAddress(uri, &error))
-        host_->ShowError("The read-me file " + path + " could not be opened: " + error);
-    g_free(uri);
+    host_->ShowAbout(DescribeLarkspur(host_->ReadMePath(), host_->ManualFolder()));
 }

@@ -1,6 +1,6 @@
 // ConfigureSheet: the settings sheet's logic: filling its controls from a
 // view's values, Defaults, Save, Cancel, choosing the pictures folder and
-// opening the read-me installed with the program.
+// the About dialog.
 //
 // The sheet sees its controls and its toolkit only through the small
 // interfaces below, so the core stays free of GTK (larkspur-config supplies
@@ -69,6 +69,17 @@ struct FolderPanelRequest {
     std::string startFolder;
 };
 
+// What the About dialog says beside the version and the licence, which the
+// toolkit's side takes from the build.
+struct AboutLarkspur {
+    std::string name;
+    // One line.
+    std::string description;
+    std::string copyright;
+    // Where the read-me and the manual page are, a line each.
+    std::string documents;
+};
+
 // What the sheet asks of its toolkit and of the host.
 class SheetHost {
 public:
@@ -80,11 +91,12 @@ public:
     virtual void EndSheet(SheetWindow* window) = 0;
     // Runs the folder panel; true with the chosen folder when confirmed.
     virtual bool RunFolderPanel(const FolderPanelRequest& request, std::string* folder) = 0;
-    // Opens an address with the user's default application; false with
-    // *error when it cannot.
-    virtual bool OpenAddress(const char* address, std::string* error) = 0;
+    // Shows the About dialog over the sheet's window.
+    virtual void ShowAbout(const AboutLarkspur& about) = 0;
     // Where Larkspur's read-me file should be on this machine.
     virtual std::string ReadMePath() = 0;
+    // The folder that should hold the manual page larkspur(6).
+    virtual std::string ManualFolder() = 0;
     // Tells the user why something they asked for did not happen.
     virtual void ShowError(const std::string& message) = 0;
     // Opens the preferences of a module; never null.
@@ -122,9 +134,10 @@ public:
     bool lastSaveFailed() const { return lastSaveFailed_; }
     void configureSheet_cancel();
     void configureSheet_bgpath();
-    // There is no web page to send people to: this opens the read-me that is
-    // installed with the program, or says where the manual page is.
-    void configureSheet_openwebsite();
+    // The toolkit's own About dialog: there is no web page to send people to,
+    // and a read-me handed to the desktop may open in no program at all, so it
+    // says where the read-me and the manual page are.
+    void configureSheet_about();
 
     // Outlets, set by SheetHost::LoadInterface; the toolkit owns them.
     SheetWindow* configureSheetWindow = nullptr;
