@@ -8,6 +8,7 @@
 #include "maths/Misc.h"
 #include "platform/prefs/KeyFilePreferences.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -165,6 +166,23 @@ std::string MonitorsPresentHint()
     return names.empty() ? "This display gives its monitors no names." : "Monitors here: " + names;
 }
 
+// The settings scroll rather than push the buttons off a short screen (a
+// 1366x768 laptop): room is left for the notice, the buttons and the title
+// bar.
+void FitToScreen(GtkScrolledWindow* scroller)
+{
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = display ? gdk_display_get_primary_monitor(display) : nullptr;
+    if (!monitor && display)
+        monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor)
+        return;
+    GdkRectangle area;
+    gdk_monitor_get_workarea(monitor, &area);
+    constexpr int kAroundTheSettings = 260, kLeast = 240;
+    gtk_scrolled_window_set_max_content_height(scroller, std::max(kLeast, area.height - kAroundTheSettings));
+}
+
 } // namespace
 
 GObject* GtkSheetHost::Find(const char* id) const
@@ -205,6 +223,8 @@ SheetWindow* GtkSheetHost::LoadInterface(const char*, ConfigureSheet* owner)
     };
 
     auto* window = static_cast<GtkWindow*>(widget("configureSheet", GTK_TYPE_WINDOW));
+    if (auto* scroller = static_cast<GtkScrolledWindow*>(widget("settingsScroller", GTK_TYPE_SCROLLED_WINDOW)))
+        FitToScreen(scroller);
     owner->oMainMonitorOnly = check("oMainMonitorOnly");
     if (auto* entry = static_cast<GtkEntry*>(widget("oMonitors", GTK_TYPE_ENTRY))) {
         gtk_entry_set_max_length(entry, int(kMaxMonitorNamesBytes));
