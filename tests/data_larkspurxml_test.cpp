@@ -53,7 +53,8 @@ TEST(XScreenSaverDescription, EveryOptionIsOneLarkspurTakesAndTheRangesAreTheSet
     std::string err;
     EXPECT_EQ(RunCommand(std::string(LARKSPUR_PROGRAM) + line + " --help", nullptr, &err), 0) << line << "\n" << err;
     for (const char* option : {"--num-dogs", "--dog-size", "--num-footprints", "--bg-type 1", "--bg-type 2",
-                               "--bg-res 0", "--bg-res 2", "--bg-path", "--no-tile-bg", "--main-monitor-only"})
+                               "--bg-res 0", "--bg-res 2", "--bg-path", "--no-tile-bg", "--main-monitor-only",
+                               "--no-overlay"})
         EXPECT_NE(line.find(option), std::string::npos) << option;
 
     const std::map<std::string, std::vector<int64_t>> limits = {

@@ -45,6 +45,7 @@ const char* const kHelp =
     "  --bg-path DIR           folder of background pictures\n"
     "  --tile-bg, --no-tile-bg tile the background under fog, or fill the view with it\n"
     "  --main-monitor-only     draw only on the primary monitor\n"
+    "  --no-overlay            never show the title and caption\n"
     "\n"
     "Resources:\n"
     "  --resources DIR         folder holding pellmore.works and b.oak\n"
@@ -352,6 +353,11 @@ const OptionRule kOptions[] = {
     {"main-monitor-only", false,
      [](Options* o, const std::string&, std::string*) {
          o->settings.mainMonitorOnly = true;
+         return true;
+     }},
+    {"no-overlay", false,
+     [](Options* o, const std::string&, std::string*) {
+         o->settings.showOverlay = false;
          return true;
      }},
     {"resources", true,
