@@ -36,6 +36,23 @@ TEST_F(ContentTest, ScenePackHoldsThePicturesTheSceneDraws)
     int w = 0, h = 0;
     const std::vector<unsigned char> print = ReadTexture(textures[6].texID, &w, &h);
     EXPECT_TRUE(print[3] == 0 && print[(size_t(h) / 3 * w + w / 2) * 4 + 3] > 200);
+
+    // The spark is a round glow: full in the middle, its alpha falling along
+    // every direction alike and reaching 0 well inside the square, so a pile
+    // of them added up never shows the quad's edges.
+    const std::vector<unsigned char> spark = ReadTexture(textures[7].texID, &w, &h);
+    ASSERT_TRUE(w == 64 && h == 64);
+    auto alpha = [&](int x, int y) { return int(spark[(size_t(y) * size_t(w) + size_t(x)) * 4 + 3]); };
+    EXPECT_GT(alpha(32, 32), 240);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++)
+            if (std::hypot(x + 0.5 - 32, y + 0.5 - 32) > 29)
+                ASSERT_EQ(alpha(x, y), 0) << x << "," << y;
+    for (int r = 1; r < 29; r++) {
+        const int across = alpha(32 + r, 32), down = alpha(32, 32 + r), back = alpha(31 - r, 32);
+        EXPECT_TRUE(std::abs(across - down) <= 2 && std::abs(across - back) <= 2) << "radius " << r;
+        EXPECT_LE(across, alpha(32 + r - 1, 32)) << "radius " << r;
+    }
 }
 
 // The creature as the herd relies on it: its counts and joints, a skin that

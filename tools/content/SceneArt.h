@@ -12,7 +12,8 @@ Canvas MakeBadge();
 Canvas MakeCaption(const std::string& text);
 // 64x64: a paw print whose alpha is its shape, toes towards the top.
 Canvas MakeFootprint();
-// 64x64: a soft round glow, white in the middle, black at the rim.
+// 64x64: a soft round glow, white in the middle, falling smoothly to black
+// (and so to no alpha) well inside the picture's edges.
 Canvas MakeSpark();
 // A small larkspur flower spike on a plain ground, for the unused lumps.
 Canvas MakeFlowerIcon(int size, Colour ground);
