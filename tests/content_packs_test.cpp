@@ -6,6 +6,7 @@
 #include "model/ModelMain.h"
 #include "model/ModelPack.h"
 #include "resources/PackWriter.h"
+#include "resources/PictureDecoder.h"
 #include "resources/Texture.h"
 
 #include <gtest/gtest.h>
@@ -53,6 +54,41 @@ TEST_F(ContentTest, ScenePackHoldsThePicturesTheSceneDraws)
         EXPECT_TRUE(std::abs(across - down) <= 2 && std::abs(across - back) <= 2) << "radius " << r;
         EXPECT_LE(across, alpha(32 + r - 1, 32)) << "radius " << r;
     }
+}
+
+// The ground shown without a desktop picture: a JPEG of its own, mid-toned
+// (a print darkens the ground by a fifth, which must show on it), calm at the
+// scale of a print, and tiling without a seam: the step from its last column
+// (or row) to its first is no larger than steps inside it.
+TEST(ContentGroundPicture, IsAMidTonedCalmPictureThatTilesWithoutASeam)
+{
+    Picture ground;
+    ASSERT_TRUE(DecodePictureFile((kResources + "/meadow.jpg").c_str(), &ground));
+    ASSERT_TRUE(ground.format() == "jpeg" && ground.width() == 1024 && ground.height() == 1024);
+    const int ch = ground.channels();
+    auto light = [&](int x, int y) {
+        const unsigned char* p = ground.Row(y) + size_t(x) * size_t(ch);
+        return (0.3 * p[0] + 0.59 * p[1] + 0.11 * p[2]) / 255.0;
+    };
+    double sum = 0, steps = 0, wrapX = 0, wrapY = 0, inside = 0;
+    for (int i = 0; i < 1024; i++)
+        for (int j = 0; j < 1024; j++) {
+            sum += light(i, j);
+            if (j + 1 < 1024)
+                steps += std::fabs(light(i, j + 1) - light(i, j));
+        }
+    for (int i = 0; i < 1024; i++) {
+        wrapX += std::fabs(light(0, i) - light(1023, i));
+        wrapY += std::fabs(light(i, 0) - light(i, 1023));
+        inside += std::fabs(light(512, i) - light(511, i));
+    }
+    const double mean = sum / (1024.0 * 1024.0), step = steps / (1024.0 * 1023.0);
+    EXPECT_TRUE(mean > 0.3 && mean < 0.65) << mean;
+    // A print's edge darkens by a fifth of the ground's light; the ground's
+    // own steps from texel to texel stay well below that.
+    EXPECT_LT(step, 0.2 * mean / 3) << step;
+    EXPECT_LT(wrapX, 1.5 * inside);
+    EXPECT_LT(wrapY, 1.5 * inside);
 }
 
 // The creature as the herd relies on it: its counts and joints, a skin that
