@@ -207,7 +207,7 @@ CreaturePose Run(float u)
 CreaturePose Sitting()
 {
     CreaturePose p = Standing();
-    p.bodyShift = {0, -1.6f, -0.45f};
+    p.bodyShift = {0, -1.3f, -0.35f};
     p.rotation[J_PELVIS] = {-30, 0, 0};
     p.rotation[J_CHEST] = {-8, 0, 0};
     p.rotation[J_NECK] = {28, 0, 0};
@@ -226,18 +226,18 @@ CreaturePose Sitting()
 CreaturePose Lying()
 {
     CreaturePose p = Standing();
-    p.bodyShift = {0, -2.72f, 0.1f};
+    p.bodyShift = {0, -2.05f, 0.1f};
     p.rotation[J_NECK] = {-8, 0, 0};
     p.rotation[J_HEAD] = {10, 0, 0};
     for (int leg = 0; leg < 2; leg++) {
         // Forelegs stretched out in front.
-        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 1.7f});
+        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 1.4f});
         p.paws[leg].lowerPitch = -82;
         p.paws[leg].pawPitch = 0;
     }
     for (int leg = 2; leg < 4; leg++) {
         // Hind legs folded along the body.
-        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 1.15f});
+        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 0.9f});
         p.paws[leg].lowerPitch = -82;
     }
     Tail(p, -30, 25);
@@ -308,13 +308,13 @@ CreaturePose PlayBow(float u)
     // In for the first quarter, a wagging bow, out in the last quarter.
     const float e = Ease(std::clamp(u * 4, 0.0f, 1.0f)) * Ease(std::clamp((1 - u) * 4, 0.0f, 1.0f));
     CreaturePose bow = Standing();
-    bow.bodyShift = {0, -0.45f, 0};
+    bow.bodyShift = {0, -0.4f, 0};
     bow.rotation[J_PELVIS] = {16, 0, 0};
     bow.rotation[J_CHEST] = {6, 0, 0};
     bow.rotation[J_NECK] = {-34, 0, 0};
     bow.rotation[J_HEAD] = {-4, 0, 0};
     for (int leg = 0; leg < 2; leg++) {
-        bow.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 1.1f});
+        bow.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 0.9f});
         bow.paws[leg].lowerPitch = -70;
     }
     CreaturePose p = Blend(Standing(), bow, e);
