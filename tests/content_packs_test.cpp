@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>
@@ -146,6 +147,17 @@ TEST_F(ContentTest, CreaturePackHasTheModelTheHerdExpects)
             const VECTOR3D root = pose(f)[0];
             ASSERT_TRUE(std::fabs(root.x) < 1e-4f && std::fabs(root.z) < 1e-4f) << "idle frame " << f << " moves";
         }
+    // Sniffing brings the nose (just ahead of the head joint, at the
+    // muzzle's tip) down to the ground; standing, it is held high.
+    auto nose = [&](int frame) {
+        pose(frame);
+        return MatrixPointMultiply(c.joints[4].absolute, MakePoint(0, -0.04f, 0.35f)).y;
+    };
+    EXPECT_GT(nose(0), 0.9f);
+    float lowest = 10;
+    for (int f = dogAnims[10].startFrame; f <= dogAnims[10].endFrame; f++)
+        lowest = std::min(lowest, nose(f));
+    EXPECT_LT(lowest, 0.12f) << "the sniffing nose stays above the ground";
     // Sit down, sit, stand up and lie down, lie, get up end in the standing pose.
     for (int last : {dogAnims[5].endFrame, dogAnims[8].endFrame}) {
         const std::vector<VECTOR3D> end = pose(last);

@@ -290,13 +290,17 @@ CreaturePose LookAround(float u)
 CreaturePose Sniff(float u)
 {
     CreaturePose p = Standing();
-    // Nose to the ground: the whole front dips from the chest, the neck
-    // reaches down and the head follows the scent from side to side.
-    p.rotation[J_PELVIS] = {4, 0, 0};
-    p.rotation[J_CHEST] = {8, 0, 0};
-    p.rotation[J_NECK] = {98, 10 * Wave(u), 0};
-    p.rotation[J_HEAD] = {-6 + 4 * Wave(u, 3), 8 * Wave(u, 2), 0};
-    p.bodyShift = {0, -0.2f, 0};
+    // Nose to the ground: the front sinks and dips from the chest, the neck
+    // reaches down and the head points at the ground just ahead of the
+    // paws, following the scent from side to side. The soft ears swing
+    // forward with the head, so they keep hanging.
+    p.rotation[J_PELVIS] = {6, 0, 0};
+    p.rotation[J_CHEST] = {18, 0, 0};
+    p.rotation[J_NECK] = {62, 10 * Wave(u), 0};
+    p.rotation[J_HEAD] = {10 + 4 * Wave(u, 3), 8 * Wave(u, 2), 0};
+    p.rotation[J_EAR_L] = {-55 + 6 * Wave(u, 3), 0, 0};
+    p.rotation[J_EAR_R] = {-55 + 6 * Wave(u, 3, 0.3f), 0, 0};
+    p.bodyShift = {0, -0.7f, 0};
     for (int leg = 0; leg < 2; leg++)
         p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 0.2f});
     Tail(p, 12, 16 * Wave(u, 2));
