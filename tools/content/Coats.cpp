@@ -206,7 +206,7 @@ Colour FeatureColour(const Region& r)
         return Mix(Rgb(0x1c1513), Rgb(0x5a4a48), 0.6f * sheen);
     }
     case Region::Mouth:
-        return Rgb(0xb05a64);
+        return Rgb(0xc46a74);
     default: {
         // The tongue, with a faint groove down its middle.
         const float groove = SmoothStep(0.06f, 0.0f, std::fabs(r.across - 0.5f));

@@ -247,8 +247,10 @@ CreaturePose Lying()
 CreaturePose Pant(float u)
 {
     CreaturePose p = Standing();
-    p.rotation[J_JAW] = {20 + 6 * Wave(u), 0, 0};
-    p.rotation[J_TONGUE] = {14 + 6 * Wave(u, 1, 0.1f), 0, 0};
+    // The jaw drops and the tongue, hinged near the front of the jaw, lolls
+    // out over the lower lip.
+    p.rotation[J_JAW] = {22 + 5 * Wave(u), 0, 0};
+    p.rotation[J_TONGUE] = {34 + 6 * Wave(u, 1, 0.1f), 0, 0};
     p.rotation[J_CHEST] = {1.5f * Wave(u), 0, 0};
     p.rotation[J_NECK] = {-4 + 2 * Wave(u, 1, 0.2f), 0, 0};
     p.bodyShift = {0, 0.03f * Wave(u), 0};
