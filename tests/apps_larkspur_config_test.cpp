@@ -77,7 +77,7 @@ TEST(LarkspurConfigKeys, ListAndGetShowTheValuesInUseAndAStoreThatCannotBeUsedIs
         std::string out, err; // err: what stderr starts with
     } cases[] = {
         // A file made before the idle watcher's keys shows their defaults.
-        {kStoredKeys, false, "--list", 0, kStoredKeys + kIdleDefaults, ""},
+        {kStoredKeys, false, "--list", 0, kStoredKeys + std::string("ShowOverlay=true\n") + kIdleDefaults, ""},
         // Keys match whatever their case; one or two dashes, value after "=".
         {kStoredKeys, false, "-get=bgpath", 0, "/srv/pictures/\n", ""},
         // A store of another version shows the values that carry over;
@@ -85,7 +85,7 @@ TEST(LarkspurConfigKeys, ListAndGetShowTheValuesInUseAndAStoreThatCannotBeUsedIs
         {"version=0.9\nNumDogs=7\nDogSize=big\n", false, "--list", 0,
          "version=1.1\nMainMonitorOnly=false\nMonitors=\nDogSize=100\nNumDogs=7\nNumFootprints=2000\nBGType=0\n"
          "BGRes=1\n"
-         "BGPath=" + DefaultBGPath() + "\nTileBG=true\n" + kIdleDefaults, ""},
+         "BGPath=" + DefaultBGPath() + "\nTileBG=true\nShowOverlay=true\n" + kIdleDefaults, ""},
         {"version=1.1\nNumDogs=99999\n", false, "--get NumDogs", 0, "500\n", ""},
         // A list of monitors the screensaver would not use shows as empty.
         {"version=1.1\nMonitors=HDMI-1,,DP-2\n", false, "--get monitors", 0, "\n", ""},
@@ -141,13 +141,13 @@ TEST(LarkspurConfigKeys, SetWritesCheckedValuesThatTheScreensaverThenReads)
 {
     TempDir dir;
     ASSERT_EQ(Config(dir, "--set NumDogs=60 --set tilebg=off --set DogSize=250 --set BGPath=/home/me/Pictures "
-                          "--set MainMonitorOnly=yes --set StartAfter=5 --set 'LockCommand=swaylock -f' "
+                          "--set MainMonitorOnly=yes --set showoverlay=no --set StartAfter=5 --set 'LockCommand=swaylock -f' "
                           "--set 'Monitors=HDMI-1, DP-2'"),
               0);
     EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nMonitors=HDMI-1, DP-2\n"
                               "DogSize=250\nNumDogs=60\n"
                               "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=/home/me/Pictures\nTileBG=false\n"
-                              "StartAfter=5\nLockCommand=swaylock -f\n");
+                              "ShowOverlay=false\nStartAfter=5\nLockCommand=swaylock -f\n");
     std::string out;
     ASSERT_EQ(Config(dir, "--get LockCommand", &out), 0);
     EXPECT_EQ(out, "swaylock -f\n");
@@ -194,7 +194,8 @@ TEST(LarkspurConfigKeys, SetOverAnOutdatedStoreKeepsItAsOldAndCarriesItsValuesOv
                        "over; the old file is kept as " + StoreFile(dir) + ".old\n");
     EXPECT_EQ(TextOfFile(StoreFile(dir) + ".old"), "[LarkspurSS]\nversion=1.0\nNumDogs=7\nDogSize=big\n");
     EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nNumDogs=7\nDogSize=100\nMainMonitorOnly=false\nMonitors=\n"
-                              "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" + DefaultBGPath() + "\nTileBG=false\n");
+                              "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" + DefaultBGPath() + "\nTileBG=false\n"
+                              "ShowOverlay=true\n");
 }
 
 // A folder that is not there (yet), or a relative path, may be meant: it is
@@ -363,11 +364,11 @@ TEST(LarkspurConfigWindow, ShowsTheStoredValuesAndAboutAndSaveWritesThem)
     // Each label's letter with Alt focuses its control: the number and the
     // size are typed over, letters typed over the footprints (the box takes
     // none, so its text is left empty) keep its value, the picture goes to its
-    // first item, the check box flips and Save is pressed. The other controls
+    // first item, the two check boxes flip and Save is pressed. The other controls
     // are left as they were.
     // The monitors' entry gets a new list.
     ASSERT_EQ(config.Keys(window, "alt+n ctrl+a 4 2 alt+z ctrl+a 8 0 alt+f ctrl+a x y alt+p Home alt+r "
-                                  "alt+h ctrl+a e D P minus 1 comma space H D M I minus 1 alt+s"),
+                                  "alt+h ctrl+a e D P minus 1 comma space H D M I minus 1 alt+w alt+s"),
               0);
     ExpectExit(config.program(), 60.0, 0);
     // Nor does GTK complain on the way out, of the dialog it destroyed or else.
@@ -378,7 +379,7 @@ TEST(LarkspurConfigWindow, ShowsTheStoredValuesAndAboutAndSaveWritesThem)
     EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nMonitors=eDP-1, HDMI-1\n"
                               "DogSize=80\nNumDogs=42\n"
                               "NumFootprints=300\nBGType=0\nBGRes=0\nBGPath=/srv/pictures/\nTileBG=true\n"
-                              "StartAfter=10\nLockAfter=0\nLockCommand=loginctl lock-session\n");
+                              "ShowOverlay=false\nStartAfter=10\nLockAfter=0\nLockCommand=loginctl lock-session\n");
 }
 
 // A process that runs (not one that ended and awaits its reaping, as an

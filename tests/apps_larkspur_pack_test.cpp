@@ -182,7 +182,7 @@ TEST_F(LarkspurPackTool, CheckTakesWhatTheProgramTakesAndSaysWhyItRefusesTheRest
         std::string says; // on stdout when it succeeds, else on stderr
     } cases[] = {
         {"check " + shipped + "b.oak'", 0, "a creature pack the program takes: 28 joints, 193 frames at 30 a second, "
-                                           "16 coats\n"},
+                                           "15 coats\n"},
         {"check " + shipped + "pellmore.works'", 0, "a scene pack the program takes: 8 pictures\n"},
         {"check arm.oak", 1, "larkspur-pack: arm.oak: the model has 2 joints, and the creatures need at least 27"},
         {"contact-sheet arm.oak o.png", 1, "contact-sheet: arm.oak: the model has 2 joints, and the creatures need"},
@@ -203,10 +203,13 @@ TEST_F(LarkspurPackTool, CheckTakesWhatTheProgramTakesAndSaysWhyItRefusesTheRest
 
 TEST_F(LarkspurPackTool, ContactSheetDrawsEveryAnimationRowAndEveryCoat)
 {
-    ASSERT_EQ(Run("contact-sheet '" LARKSPUR_RESOURCES_DIR "/b.oak' rows.png coats.png"), 0) << err;
-    Picture rows, coats;
+    ASSERT_EQ(Run("contact-sheet '" LARKSPUR_RESOURCES_DIR "/b.oak' rows.png coats.png portraits.png"), 0) << err;
+    Picture rows, coats, portraits;
     ASSERT_TRUE(DecodePictureFile(dir.File("rows.png").c_str(), &rows));
     ASSERT_TRUE(DecodePictureFile(dir.File("coats.png").c_str(), &coats));
+    // Portraits: a label column and three views of 300 across, a coat a row.
+    ASSERT_TRUE(DecodePictureFile(dir.File("portraits.png").c_str(), &portraits));
+    EXPECT_EQ(std::make_pair(portraits.width(), portraits.height()), std::make_pair(170 + 3 * 300, 15 * 300));
     // A label column and six cells of 200 across; a heading and 13 rows down.
     ASSERT_EQ(std::make_pair(rows.width(), rows.height()), std::make_pair(170 + 6 * 200, 28 + 13 * 200));
     // An empty cell is sky and ground only, a drawn creature adds its shaded coat.

@@ -192,7 +192,12 @@ TEST(LarkspurProgram, WhatCannotBeUsedIsToldOnceWithWhatTheGroundShows)
         {"--resources /none",
          "the scene pack /none/pellmore.works cannot be loaded (no such file or directory); the frames stay black\n"},
         {"--desktop-picture /nonexistent.png",
-         "the desktop picture /nonexistent.png is skipped (no such file or directory); the ground shows no picture\n"},
+         "the desktop picture /nonexistent.png is skipped (no such file or directory); the ground shows Larkspur's "
+         "own picture\n"},
+        // These resources lack our own ground picture.
+        {"--desktop-picture /nonexistent.png",
+         "Larkspur's own ground picture " + scratch.resources + "/meadow.jpg cannot be shown either (no such file or "
+         "directory); the ground shows no picture\n"},
         {"--bg-type 2 --bg-path " + scratch.resources,
          "the picture folder " + scratch.resources + " is skipped (it holds no .jpg, .jpeg, .png, .gif or .webp "
                                                      "picture); "},

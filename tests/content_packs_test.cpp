@@ -6,10 +6,12 @@
 #include "model/ModelMain.h"
 #include "model/ModelPack.h"
 #include "resources/PackWriter.h"
+#include "resources/PictureDecoder.h"
 #include "resources/Texture.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <set>
@@ -36,6 +38,60 @@ TEST_F(ContentTest, ScenePackHoldsThePicturesTheSceneDraws)
     int w = 0, h = 0;
     const std::vector<unsigned char> print = ReadTexture(textures[6].texID, &w, &h);
     EXPECT_TRUE(print[3] == 0 && print[(size_t(h) / 3 * w + w / 2) * 4 + 3] > 200);
+
+    // The spark is a round glow: full in the middle, its alpha falling along
+    // every direction alike and reaching 0 well inside the square, so a pile
+    // of them added up never shows the quad's edges.
+    const std::vector<unsigned char> spark = ReadTexture(textures[7].texID, &w, &h);
+    ASSERT_TRUE(w == 64 && h == 64);
+    auto alpha = [&](int x, int y) { return int(spark[(size_t(y) * size_t(w) + size_t(x)) * 4 + 3]); };
+    EXPECT_GT(alpha(32, 32), 240);
+    for (int y = 0; y < h; y++)
+        for (int x = 0; x < w; x++) {
+            if (std::hypot(x + 0.5 - 32, y + 0.5 - 32) > 29) {
+                ASSERT_EQ(alpha(x, y), 0) << x << "," << y;
+            }
+        }
+    for (int r = 1; r < 29; r++) {
+        const int across = alpha(32 + r, 32), down = alpha(32, 32 + r), back = alpha(31 - r, 32);
+        EXPECT_TRUE(std::abs(across - down) <= 2 && std::abs(across - back) <= 2) << "radius " << r;
+        EXPECT_LE(across, alpha(32 + r - 1, 32)) << "radius " << r;
+    }
+}
+
+// The ground shown without a desktop picture: a JPEG of its own, mid-toned
+// (a print darkens the ground by a fifth, which must show on it), calm at the
+// scale of a print, and tiling without a seam: the step from its last column
+// (or row) to its first is no larger than steps inside it.
+TEST(ContentGroundPicture, IsAMidTonedCalmPictureThatTilesWithoutASeam)
+{
+    Picture ground;
+    ASSERT_TRUE(DecodePictureFile((kResources + "/meadow.jpg").c_str(), &ground));
+    ASSERT_TRUE(ground.format() == "jpeg" && ground.width() == 1024 && ground.height() == 1024);
+    const int ch = ground.channels();
+    auto light = [&](int x, int y) {
+        const unsigned char* p = ground.Row(y) + size_t(x) * size_t(ch);
+        return (0.3 * p[0] + 0.59 * p[1] + 0.11 * p[2]) / 255.0;
+    };
+    double sum = 0, steps = 0, wrapX = 0, wrapY = 0, inside = 0;
+    for (int i = 0; i < 1024; i++)
+        for (int j = 0; j < 1024; j++) {
+            sum += light(i, j);
+            if (j + 1 < 1024)
+                steps += std::fabs(light(i, j + 1) - light(i, j));
+        }
+    for (int i = 0; i < 1024; i++) {
+        wrapX += std::fabs(light(0, i) - light(1023, i));
+        wrapY += std::fabs(light(i, 0) - light(i, 1023));
+        inside += std::fabs(light(512, i) - light(511, i));
+    }
+    const double mean = sum / (1024.0 * 1024.0), step = steps / (1024.0 * 1023.0);
+    EXPECT_TRUE(mean > 0.3 && mean < 0.65) << mean;
+    // A print's edge darkens by a fifth of the ground's light; the ground's
+    // own steps from texel to texel stay well below that.
+    EXPECT_LT(step, 0.2 * mean / 3) << step;
+    EXPECT_LT(wrapX, 1.5 * inside);
+    EXPECT_LT(wrapY, 1.5 * inside);
 }
 
 // The creature as the herd relies on it: its counts and joints, a skin that
@@ -49,7 +105,8 @@ TEST_F(ContentTest, CreaturePackHasTheModelTheHerdExpects)
     int numCoats = 0;
     ASSERT_TRUE(LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats));
     const std::unique_ptr<Texture[]> coats(raw);
-    EXPECT_TRUE(numCoats >= 16 && model.numTriangles <= 4000 && model.numMaterials == 1);
+    // The herd chooses among fifteen coats: the pack ships exactly those.
+    EXPECT_TRUE(numCoats == 15 && model.numTriangles <= 5000 && model.numMaterials == 1);
     ASSERT_GE(model.numJoints, 27);
 
     std::map<std::pair<int, int>, int> edges;
@@ -92,6 +149,17 @@ TEST_F(ContentTest, CreaturePackHasTheModelTheHerdExpects)
             const VECTOR3D root = pose(f)[0];
             ASSERT_TRUE(std::fabs(root.x) < 1e-4f && std::fabs(root.z) < 1e-4f) << "idle frame " << f << " moves";
         }
+    // Sniffing brings the nose (just ahead of the head joint, at the
+    // muzzle's tip) down to the ground; standing, it is held high.
+    auto nose = [&](int frame) {
+        pose(frame);
+        return MatrixPointMultiply(c.joints[4].absolute, MakePoint(0, -0.04f, 0.35f)).y;
+    };
+    EXPECT_GT(nose(0), 0.9f);
+    float lowest = 10;
+    for (int f = dogAnims[10].startFrame; f <= dogAnims[10].endFrame; f++)
+        lowest = std::min(lowest, nose(f));
+    EXPECT_LT(lowest, 0.12f) << "the sniffing nose stays above the ground";
     // Sit down, sit, stand up and lie down, lie, get up end in the standing pose.
     for (int last : {dogAnims[5].endFrame, dogAnims[8].endFrame}) {
         const std::vector<VECTOR3D> end = pose(last);

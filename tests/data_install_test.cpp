@@ -93,7 +93,7 @@ TEST(Install, EveryFileLandsInItsPlaceTheDocsAgreeWithEachProgramsHelpAndUninsta
     const std::string prefix = stage.File("opt/lk/");
     // The other man pages and the screensaver entry are read below.
     for (const char* file : {"bin/larkspur", "bin/larkspur-config", "bin/larkspur-pack", "share/larkspur/b.oak",
-                             "share/larkspur/pellmore.works", "share/xscreensaver/config/larkspur.xml",
+                             "share/larkspur/pellmore.works", "share/larkspur/meadow.jpg", "share/xscreensaver/config/larkspur.xml",
                              "share/applications/larkspur-config.desktop", "share/man/man1/larkspur-config.1"})
         EXPECT_EQ(RunCommand((std::strncmp(file, "bin/", 4) ? "test -s '" : "test -x '") + prefix + file + "'"), 0)
             << file;

@@ -64,7 +64,7 @@ TEST(XScreenSaverDescription, EveryOptionIsOneLarkspurTakesAndTheRangesAreTheSet
     EXPECT_EQ(RunCommand(std::string(LARKSPUR_PROGRAM) + line + " --help", nullptr, &err), 0) << line << "\n" << err;
     for (const char* option : {"--num-dogs", "--dog-size", "--num-footprints", "--bg-type 1", "--bg-type 2",
                                "--bg-res 0", "--bg-res 2", "--bg-path", "--no-tile-bg", "--main-monitor-only",
-                               "--monitor-names"})
+                               "--monitor-names", "--no-overlay"})
         EXPECT_NE(line.find(option), std::string::npos) << option;
 
     const std::map<std::string, std::vector<int64_t>> limits = {
@@ -95,7 +95,7 @@ TEST(XScreenSaverDescription, EveryDefaultIsLarkspursBuiltInOne)
         {"numdogs", kDefaultNumDogs}, {"dogsize", kDefaultDogSize}, {"numfootprints", kDefaultNumFootprints},
         {"delay", kDefaultDelayMicroseconds}, {"showfps", 0}, {"bgtype", kDefaultBGType}, {"bgpath", -1},
         {"bgres", kDefaultBGRes}, {"tilebg", kDefaultTileBG}, {"mainmonitoronly", kDefaultMainMonitorOnly},
-        {"monitornames", -1}};
+        {"monitornames", -1}, {"showoverlay", kDefaultShowOverlay}};
     std::map<std::string, int64_t> shown;
     std::string select;
     std::vector<int64_t> listed; // the values a list's items pass

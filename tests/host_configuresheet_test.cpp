@@ -48,6 +48,7 @@ struct FakeSheetHost : SheetHost {
         owner->oNumDogs = &numDogs;
         owner->oNumFootprints = &numFootprints;
         owner->oTileBG = &tileBG;
+        owner->oShowOverlay = &showOverlay;
         owner->oBGType = &bgType;
         owner->oBGRes = &bgRes;
         owner->oBGPath = missingFolderButton ? nullptr : &bgPath;
@@ -82,12 +83,13 @@ struct FakeSheetHost : SheetHost {
         return std::make_unique<KeyFilePreferences>(preferencesFile, module);
     }
 
-    // mainMonitorOnly, dogSize, numDogs, numFootprints, tileBG, bgType, bgRes,
+    // mainMonitorOnly, dogSize, numDogs, numFootprints, tileBG, showOverlay, bgType, bgRes,
     // the folder and whether its button is enabled.
     std::string Controls() const
     {
         std::ostringstream s;
-        for (const FakeControl* c : {&mainMonitorOnly, &dogSize, &numDogs, &numFootprints, &tileBG, &bgType, &bgRes})
+        for (const FakeControl* c : {&mainMonitorOnly, &dogSize, &numDogs, &numFootprints, &tileBG, &showOverlay, &bgType,
+                                  &bgRes})
             s << c->value << ' ';
         s << bgPath.text << ' ' << bgPath.enabled;
         return s.str();
@@ -101,7 +103,7 @@ struct FakeSheetHost : SheetHost {
     }
 
     SheetWindow window;
-    FakeControl mainMonitorOnly, monitors, dogSize, numDogs, numFootprints, tileBG, bgType, bgRes, bgPath;
+    FakeControl mainMonitorOnly, monitors, dogSize, numDogs, numFootprints, tileBG, showOverlay, bgType, bgRes, bgPath;
     FakeControl idleWatcher, startAfter, lockAfter, lockCommand;
     bool watcherOn = false, watcherWorks = true;
     std::vector<bool> watcherCalls;
@@ -129,18 +131,20 @@ protected:
         LoadSettings(&store, &settings, &mainMonitorOnly);
         ReadIdleSettings(store, &idle);
     }
-    // mainMonitorOnly, LDOGSIZE, NUM_DOGS, NUM_FOOTPRINTS, TILEBG, BGTYPE, BGRES and BGPath of the view.
+    // mainMonitorOnly, LDOGSIZE, NUM_DOGS, NUM_FOOTPRINTS, TILEBG, SHOWOVERLAY, BGTYPE, BGRES and BGPath
+    // of the view.
     std::string View() const
     {
         std::ostringstream out;
         out << mainMonitorOnly << ' ' << settings.LDOGSIZE << ' ' << settings.NUM_DOGS << ' '
-            << settings.NUM_FOOTPRINTS << ' ' << settings.TILEBG << ' ' << settings.BGTYPE << ' ' << settings.BGRES
+            << settings.NUM_FOOTPRINTS << ' ' << settings.TILEBG << ' ' << settings.SHOWOVERLAY << ' ' << settings.BGTYPE << ' ' << settings.BGRES
             << ' ' << settings.BGPath;
         return out.str();
     }
 
     const std::string kStored = "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nDogSize=150\nNumDogs=40\n"
-                                "NumFootprints=300\nBGType=2\nBGRes=0\nBGPath=/home/me/Pictures/\nTileBG=false\n";
+                                "NumFootprints=300\nBGType=2\nBGRes=0\nBGPath=/home/me/Pictures/\nTileBG=false\n"
+                                "ShowOverlay=false\n";
     TempDir dir;
     FakeSheetHost host;
     SETTINGS settings;
@@ -155,13 +159,13 @@ const std::string kIdleKeys = "StartAfter=10\nLockAfter=0\nLockCommand=loginctl 
 TEST_F(SheetTest, OpeningFillsTheControlsFromTheViewDefaultsAndCancelChangeNeitherViewNorStore)
 {
     ASSERT_EQ(sheet.configureSheet(), &host.window);
-    EXPECT_EQ(host.Controls(), "1 150 40 300 0 2 0 /home/me/Pictures/ 1");
+    EXPECT_EQ(host.Controls(), "1 150 40 300 0 0 2 0 /home/me/Pictures/ 1");
     sheet.configureSheet_defaults();
     // Defaults keep the folder; the desktop snapshot needs none, so its button is off.
-    EXPECT_EQ(host.Controls(), "0 100 25 2000 1 0 1 /home/me/Pictures/ 0");
+    EXPECT_EQ(host.Controls(), "0 100 25 2000 1 1 0 1 /home/me/Pictures/ 0");
     sheet.configureSheet_cancel();
     EXPECT_TRUE(host.ended);
-    EXPECT_EQ(View(), "1 150 40 300 0 2 0 /home/me/Pictures/");
+    EXPECT_EQ(View(), "1 150 40 300 0 0 2 0 /home/me/Pictures/");
     EXPECT_EQ(FileText(host.preferencesFile), kStored);
 
     // Opening again refills the controls from the view. A type the sheet does
@@ -170,7 +174,7 @@ TEST_F(SheetTest, OpeningFillsTheControlsFromTheViewDefaultsAndCancelChangeNeith
     for (int32_t odd : {3, -1}) {
         settings.BGTYPE = settings.BGRES = odd;
         ASSERT_EQ(sheet.configureSheet(), &host.window);
-        EXPECT_EQ(host.Controls(), "1 150 40 300 0 0 2 /home/me/Pictures/ 0") << odd;
+        EXPECT_EQ(host.Controls(), "1 150 40 300 0 0 0 2 /home/me/Pictures/ 0") << odd;
     }
 
     // An interface without all its controls gives no sheet.
@@ -185,6 +189,7 @@ TEST_F(SheetTest, SaveStoresTheControlsWithTheVersionOrSaysWhyNot)
     sheet.configureSheet();
     host.numDogs.value = 77;
     host.dogSize.value = 250;
+    host.showOverlay.value = 1;
     // A pop-up left with nothing selected saves its default, never -1.
     host.bgType.value = -1;
     host.bgRes.value = 2;
@@ -192,10 +197,10 @@ TEST_F(SheetTest, SaveStoresTheControlsWithTheVersionOrSaysWhyNot)
     ASSERT_TRUE(sheet.configureSheet_save());
     EXPECT_TRUE(host.ended && !sheet.lastSaveFailed());
     // The view's folder changes only through the folder panel.
-    EXPECT_EQ(View(), "1 250 77 300 0 0 2 /home/me/Pictures/");
+    EXPECT_EQ(View(), "1 250 77 300 0 1 0 2 /home/me/Pictures/");
     EXPECT_EQ(FileText(host.preferencesFile),
               "[LarkspurSS]\nMainMonitorOnly=true\nMonitors=\nversion=1.1\nDogSize=250\nNumDogs=77\nNumFootprints=300\n"
-              "TileBG=false\nBGType=0\nBGRes=2\nBGPath=/srv/pictures\n" + kIdleKeys);
+              "TileBG=false\nShowOverlay=true\nBGType=0\nBGRes=2\nBGPath=/srv/pictures\n" + kIdleKeys);
 
     // A file that cannot be read may hold good values; the sheet stays open
     // with the choices.
@@ -255,7 +260,7 @@ TEST_F(SheetTest, SaveOverAnOutdatedFileKeepsItAsOld)
     EXPECT_EQ(FileText(host.preferencesFile + ".old"), old);
     EXPECT_EQ(FileText(host.preferencesFile), "[LarkspurSS]\nversion=1.1\nNumDogs=40\nDogSize=150\n"
                                               "MainMonitorOnly=true\nMonitors=\nNumFootprints=300\nTileBG=false\n"
-                                              "BGType=2\nBGRes=0\nBGPath=/home/me/Pictures/\n" + kIdleKeys);
+                                              "ShowOverlay=false\nBGType=2\nBGRes=0\nBGPath=/home/me/Pictures/\n" + kIdleKeys);
 }
 
 // The box shows whether the watcher starts with the session; Save stores the

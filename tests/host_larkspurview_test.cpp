@@ -199,6 +199,25 @@ TEST_F(ViewTest, GroundIsTheCaptureOrAFolderPictureAndThePreviewLoadsAtTheLowest
     }
 }
 
+// With no desktop picture at all (nothing captured, none set) the ground is
+// our own picture from the resources folder, and is bare only without it.
+TEST_F(ViewTest, WithoutADesktopPictureTheGroundIsOurOwnPicture)
+{
+    host.desktopPicture = "";
+    Preferences("BGType=0\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(StartedView()->ssMain->bgTexture, 0u);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("larkspur: Larkspur's own ground picture " +
+                                                          dir.File(kOwnGroundPicture) + " cannot be shown either ("),
+              std::string::npos);
+
+    WritePixbufPicture(dir.File(kOwnGroundPicture), "jpeg", 48, 48, 3, std::vector<unsigned char>(48 * 48 * 3, 120));
+    const std::unique_ptr<LarkspurView> view = StartedView();
+    ASSERT_NE(view->ssMain->bgTexture, 0u);
+    const std::vector<unsigned char> ground = ReadTexture(view->ssMain->bgTexture);
+    EXPECT_NEAR(ground[0], 120, 3);
+}
+
 // The folder's name comes from the settings file: it is printed escaped.
 TEST_F(ViewTest, AFolderThatCannotBeShownIsNamedWithItsControlCharactersEscaped)
 {

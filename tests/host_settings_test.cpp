@@ -17,12 +17,12 @@
 namespace {
 
 // mainMonitorOnly, LDOGSIZE, dogSize, NUM_DOGS, NUM_FOOTPRINTS, BGTYPE, BGRES,
-// TILEBG and BGPath.
+// TILEBG, SHOWOVERLAY and BGPath.
 std::string Summary(const SETTINGS& s, bool mainMonitorOnly)
 {
     std::ostringstream out;
     out << std::setprecision(9) << mainMonitorOnly << ' ' << s.LDOGSIZE << ' ' << s.dogSize << ' ' << s.NUM_DOGS << ' '
-        << s.NUM_FOOTPRINTS << ' ' << s.BGTYPE << ' ' << s.BGRES << ' ' << s.TILEBG << ' ' << s.BGPath;
+        << s.NUM_FOOTPRINTS << ' ' << s.BGTYPE << ' ' << s.BGRES << ' ' << s.TILEBG << ' ' << s.SHOWOVERLAY << ' ' << s.BGPath;
     return out.str();
 }
 
@@ -36,7 +36,7 @@ std::string Load(const std::string& path)
     return Summary(settings, mainMonitorOnly);
 }
 
-const std::string kDefaults = "0 100 1 25 2000 0 1 1";
+const std::string kDefaults = "0 100 1 25 2000 0 1 1 1";
 
 TEST(Settings, AMissingStoreIsWrittenWithEveryDefault)
 {
@@ -47,7 +47,7 @@ TEST(Settings, AMissingStoreIsWrittenWithEveryDefault)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(TextOfFile(missing), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=false\nMonitors=\nDogSize=100\n"
                                  "NumDogs=25\nNumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" +
-                                     DefaultBGPath() + "\nTileBG=true\n");
+                                     DefaultBGPath() + "\nTileBG=true\nShowOverlay=true\n");
 }
 
 // The old file is kept and said once; the values that read as values of
@@ -64,11 +64,12 @@ TEST(Settings, AnOutdatedStoreIsKeptAsOldOnceAndItsValidValuesCarryOver)
         std::string said; // after the path; empty when nothing is kept
         std::string stored; // keys found in the new file
     } rows[] = {
-        {"[LarkspurSS]\nversion=1.0\nNumDogs=7\nDogSize=big\nTileBG=false\nBGRes=9\n[Other]\nkept=yes\n",
-         "0 100 1 7 2000 0 2 0 ", Held("of version '1.0'"), "NumDogs=7\nDogSize=100\nTileBG=false\nBGRes=2\n"},
-        {"[LarkspurSS]\nversion=1.10\nnumdogs=600\n", "0 100 1 500 2000 0 1 1 ", Held("of version '1.10'"),
+        {"[LarkspurSS]\nversion=1.0\nNumDogs=7\nDogSize=big\nTileBG=false\nBGRes=9\nShowOverlay=off\n[Other]\nkept=yes\n",
+         "0 100 1 7 2000 0 2 0 0 ", Held("of version '1.0'"),
+         "NumDogs=7\nDogSize=100\nTileBG=false\nBGRes=2\nShowOverlay=false\n"},
+        {"[LarkspurSS]\nversion=1.10\nnumdogs=600\n", "0 100 1 500 2000 0 1 1 1 ", Held("of version '1.10'"),
          "numdogs=500\n"},
-        {"[LarkspurSS]\nMainMonitorOnly=true\n", "1 100 1 25 2000 0 1 1 ", Held("without a version"),
+        {"[LarkspurSS]\nMainMonitorOnly=true\n", "1 100 1 25 2000 0 1 1 1 ", Held("without a version"),
          "MainMonitorOnly=true\n"},
         // Nothing of Larkspur's to lose: nothing is kept.
         {"[Other]\nkept=yes\n", kDefaults + " ", "", "NumDogs=25\n"},
@@ -100,23 +101,23 @@ TEST(Settings, ACurrentStoreIsReadWithMissingOrBadKeysAsDefaultsAndNumbersClampe
         std::string expected;
     } cases[] = {
         {"MainMonitorOnly=true\nDogSize=150\nNumDogs=40\nNumFootprints=12\nBGType=2\nBGRes=0\nTileBG=false\n"
-         "BGPath=/pictures/\n",
-         "1 150 1.5 40 12 2 0 0 /pictures/"},
+         "BGPath=/pictures/\nShowOverlay=no\n",
+         "1 150 1.5 40 12 2 0 0 0 /pictures/"},
         // A hand-edited file: the keys it lacks, or whose values are of the
         // wrong kind, are the defaults, not zero.
-        {"NumDogs=30\nDogSize=big\nTileBG=maybe\n", "0 100 1 30 2000 0 1 1 " + DefaultBGPath()},
+        {"NumDogs=30\nDogSize=big\nTileBG=maybe\nShowOverlay=2\n", "0 100 1 30 2000 0 1 1 1 " + DefaultBGPath()},
         // Written by hand: blanks after a value, a ";" comment, a key in
         // another case.
-        {"NumDogs=40 \n; more creatures\ndogsize=150\n", "0 150 1.5 40 2000 0 1 1 " + DefaultBGPath()},
+        {"NumDogs=40 \n; more creatures\ndogsize=150\n", "0 150 1.5 40 2000 0 1 1 1 " + DefaultBGPath()},
         // A 32-bit field keeps the low 32 bits of a larger stored number.
-        {"BGType=4294967297\n", "0 100 1 25 2000 1 1 1 " + DefaultBGPath()},
+        {"BGType=4294967297\n", "0 100 1 25 2000 1 1 1 1 " + DefaultBGPath()},
         // Numbers that would exhaust memory are brought to the limits; a type
         // the program does not know is the default; every resolution but 512
         // and 1024 is the picture's own size.
         {"NumDogs=-5\nNumFootprints=2000000000\nDogSize=0\nBGType=7\nBGRes=-1\n",
-         "0 10 0.100000001 0 100000 0 2 1 " + DefaultBGPath()},
+         "0 10 0.100000001 0 100000 0 2 1 1 " + DefaultBGPath()},
         {"NumDogs=2000000000\nNumFootprints=-1\nDogSize=99999\nBGType=-1\nBGRes=99999999999\n",
-         "0 1000 10 500 0 0 2 1 " + DefaultBGPath()},
+         "0 1000 10 500 0 0 2 1 1 " + DefaultBGPath()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.keys);
@@ -135,9 +136,10 @@ TEST(Settings, OverridesReplaceStoredValuesAndAreClampedAndCut)
     SettingsOverrides overrides;
     overrides.dogSize = 5000;
     overrides.bgPath = "/" + std::string(5000, 'p');
+    overrides.showOverlay = false;
     overrides.Apply(&settings, &mainMonitorOnly);
     // A folder longer than the field is cut to fit it.
-    EXPECT_EQ(Summary(settings, mainMonitorOnly), "0 1000 10 0 0 0 0 0 /" + std::string(kBGPathBytes - 2, 'p'));
+    EXPECT_EQ(Summary(settings, mainMonitorOnly), "0 1000 10 0 0 0 0 0 0 /" + std::string(kBGPathBytes - 2, 'p'));
 }
 
 // A list the settings window or larkspur-config would refuse reads as every

@@ -72,7 +72,8 @@ while read -r path; do
 done <"$scratch/there-before"
 
 for path in /usr/bin/larkspur /usr/bin/larkspur-config /usr/bin/larkspur-pack \
-  /usr/share/larkspur/pellmore.works /usr/share/larkspur/b.oak /usr/share/larkspur/Larkspur.ui \
+  /usr/share/larkspur/pellmore.works /usr/share/larkspur/b.oak /usr/share/larkspur/meadow.jpg \
+  /usr/share/larkspur/Larkspur.ui \
   /usr/share/man/man6/larkspur.6.gz /usr/share/man/man1/larkspur-config.1.gz \
   /usr/share/man/man1/larkspur-pack.1.gz /usr/share/xscreensaver/config/larkspur.xml \
   /usr/share/applications/screensavers/larkspur.desktop /usr/share/applications/larkspur-config.desktop \

@@ -101,7 +101,7 @@ TEST_F(DesktopPictureTest, PicturesThatDoNotLoadAreSkippedAndTheUsersChoicesAreT
     const std::string gone =
         "larkspur: GNOME's desktop picture " + dir.File("gone.png") + " is skipped (no such file or directory)";
     const std::string instead = "; the ground shows " + dir.File("default.png") + " instead\n";
-    const std::string none = "; no other desktop picture is found, so the ground shows no picture\n";
+    const std::string none = "; no other desktop picture is found, so the ground shows Larkspur's own picture\n";
     EXPECT_EQ(told, missing + instead + gone + instead + missing + none + gone + none);
 }
 

@@ -239,6 +239,20 @@ TEST_F(SceneTest, AFailedHerdIsTriedLessAndLessOftenAlertedOnceAndBuiltAgainWith
     EXPECT_TRUE(scene.herdReady && scene.fogReady && scene.herd->dogs && scene.bannerTimer < 90);
 }
 
+// Turned off, the overlay neither draws nor counts down, however long the
+// scene runs: the card's veil would have covered the view after 60 s.
+TEST_F(SceneTest, AnOverlayTurnedOffNeverVeilsTheView)
+{
+    settings.SHOWOVERLAY = false;
+    MakeScene(64, 64, false);
+    const int white = 64 * 64;
+    for (int frame = 0; frame < 140; frame++)
+        Frame(0.5);
+    EXPECT_EQ(scene.bannerTimer, 90.0f);
+    EXPECT_EQ(scene.cardAlpha, 0.0f);
+    EXPECT_EQ(PixelsOf(kWhite), white);
+}
+
 TEST_F(SceneTest, OverlayBannerAndCardKeepTheirTimesAndTheGLState)
 {
     // A preview draws no overlay of its own, so the state a frame leaves is

@@ -237,6 +237,7 @@ SheetWindow* GtkSheetHost::LoadInterface(const char*, ConfigureSheet* owner)
     owner->oNumDogs = field("oNumDogs", kMinNumDogs, kMaxNumDogs);
     owner->oNumFootprints = field("oNumFootprints", kMinNumFootprints, kMaxNumFootprints);
     owner->oTileBG = check("oTileBG");
+    owner->oShowOverlay = check("oShowOverlay");
     owner->oBGType = popUp("oBGType");
     owner->oBGRes = popUp("oBGRes");
     auto* button = static_cast<GtkButton*>(widget("oBGPath", GTK_TYPE_BUTTON));

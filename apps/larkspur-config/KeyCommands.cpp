@@ -63,6 +63,7 @@ const std::vector<KeyInfo>& Keys()
         {kKeyBGRes, KeyKind::Integer, 0, 2, [](const Used& u) { return std::to_string(u.settings.BGRES); }},
         {kKeyBGPath, KeyKind::Text, 1, kBGPathBytes - 1, [](const Used& u) { return std::string(u.settings.BGPath); }},
         {kKeyTileBG, KeyKind::Bool, 0, 1, [](const Used& u) { return ShowBool(u.settings.TILEBG); }},
+        {kKeyShowOverlay, KeyKind::Bool, 0, 1, [](const Used& u) { return ShowBool(u.settings.SHOWOVERLAY); }},
         {kKeyStartAfter, KeyKind::Integer, kMinStartAfter, kMaxStartAfter,
          [](const Used& u) { return std::to_string(u.idle.startAfter); }},
         {kKeyLockAfter, KeyKind::Integer, kMinLockAfter, kMaxLockAfter,

@@ -50,6 +50,7 @@ void PrintHelp()
         "  BGRes              background resolution: 0 512 x 512, 1 1024 x 1024, 2 the picture's own size\n"
         "  BGPath             folder of background pictures (for BGType 2)\n"
         "  TileBG             true to repeat the background across the ground, false to show it once\n"
+        "  ShowOverlay        true to show the title and caption now and then, false never\n"
         "  MainMonitorOnly    true to draw only on the main monitor\n"
         "  Monitors           names of the monitors to draw on, separated by commas (as xrandr or the\n"
         "                     compositor names them, e.g. HDMI-1,DP-2); empty for every monitor. When none\n"

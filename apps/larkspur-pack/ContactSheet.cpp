@@ -21,6 +21,8 @@
 namespace {
 
 const int kCell = 200;
+// A portrait's cell: three times the creature's size in an ordinary cell.
+const int kPortrait = 300;
 const int kLabelWidth = 170;
 const int kHeader = 28;
 const char* const kRowNames[NUM_DOG_ANIMS] = {"WALK", "RUN", "PANT", "SIT DOWN", "SIT", "STAND UP", "LIE DOWN",
@@ -79,19 +81,30 @@ void SetCoat(ONEMODEL& m, unsigned int texture)
         mat.texture = texture;
 }
 
-// Draws the ground and the creature, seen from `eye` relative to its root.
-void Render(ONEMODEL& m, double eyeX, double eyeY, double eyeZ)
+// Where the camera stands, relative to the point it looks at (a little above
+// and ahead of the creature's root), and how wide it sees.
+struct Camera {
+    double x, y, z;
+    double fieldOfView = 32;
+    double lookY = 0.6;
+    // Looking straight down needs another "up" than the sky.
+    bool fromAbove = false;
+};
+
+// Draws the ground and the creature into a square of `cell` pixels.
+void Render(ONEMODEL& m, const Camera& eye, int cell = kCell)
 {
     const double rootZ = m.joints.empty() ? 0 : m.joints[0].absolute.m[14];
-    glViewport(0, 0, kCell, kCell);
+    glViewport(0, 0, cell, cell);
     glClearColor(0.78f, 0.84f, 0.9f, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(32, 1, 0.1, 60);
+    gluPerspective(eye.fieldOfView, 1, 0.1, 60);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    gluLookAt(eyeX, eyeY, rootZ + 0.25 + eyeZ, 0, 0.6, rootZ + 0.25, 0, 1, 0);
+    gluLookAt(eye.x, eye.lookY + eye.y, rootZ + 0.25 + eye.z, 0, eye.lookY, rootZ + 0.25, 0,
+              eye.fromAbove ? 0 : 1, eye.fromAbove ? 1 : 0);
 
     const GLfloat light[4] = {0.4f, 1.0f, 0.7f, 0}, ambient[4] = {0.55f, 0.55f, 0.55f, 1},
                   diffuse[4] = {0.85f, 0.85f, 0.85f, 1};
@@ -140,12 +153,13 @@ void Render(ONEMODEL& m, double eyeX, double eyeY, double eyeZ)
     glFinish();
 }
 
-// Copies the rendered cell (bottom row first) into the sheet at (x, y).
-void Paste(Canvas& sheet, const std::vector<unsigned char>& rgba, int x, int y)
+// Copies the rendered cell (bottom row first, in the lower left corner of the
+// context's buffer, which is a portrait wide) into the sheet at (x, y).
+void Paste(Canvas& sheet, const std::vector<unsigned char>& rgba, int x, int y, int cell = kCell)
 {
-    for (int row = 0; row < kCell; row++)
-        for (int col = 0; col < kCell; col++) {
-            const unsigned char* p = &rgba[(size_t(kCell - 1 - row) * kCell + col) * 4];
+    for (int row = 0; row < cell; row++)
+        for (int col = 0; col < cell; col++) {
+            const unsigned char* p = &rgba[(size_t(cell - 1 - row) * size_t(kPortrait) + size_t(col)) * 4];
             sheet.At(x + col, y + row) = {p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f, 1};
         }
 }
@@ -170,9 +184,9 @@ bool AnimationSheet(HeadlessGL& gl, LoadedCreature& c, const std::string& out, s
         const int frames[3] = {row.startFrame, (row.startFrame + row.endFrame) / 2, row.endFrame};
         for (int i = 0; i < 3; i++) {
             Pose(c.instance, row.startFrame, row.endFrame, frames[i]);
-            Render(c.instance, 4.8, 0.9, 0);
+            Render(c.instance, {4.8, 0.3, 0});
             Paste(sheet, gl.ReadPixels(), kLabelWidth + i * 2 * kCell, y);
-            Render(c.instance, 2.9, 1.7, 2.9);
+            Render(c.instance, {2.9, 1.1, 2.9});
             Paste(sheet, gl.ReadPixels(), kLabelWidth + (i * 2 + 1) * kCell, y);
         }
     }
@@ -191,9 +205,35 @@ bool CoatSheet(HeadlessGL& gl, LoadedCreature& c, const std::string& out, std::s
     for (int k = 0; k < c.numCoats; k++) {
         const int x = (k % columns) * kCell, y = (k / columns) * (kCell + 24);
         SetCoat(c.instance, c.coats[k].texID);
-        Render(c.instance, 2.8, 1.5, 2.8);
+        Render(c.instance, {2.8, 0.9, 2.8});
         Paste(sheet, gl.ReadPixels(), x, y + 24);
         DrawText(sheet, "COAT " + std::to_string(k) + " LUMP " + std::to_string(k + 1), x + 8, y + 6, 2, kInk);
+    }
+    if (!SavePng(sheet, out)) {
+        *error = out + ": cannot write";
+        return false;
+    }
+    return true;
+}
+
+// Every coat close up, standing: from three quarters in front, from the side
+// and from above, each filling a larger cell.
+bool PortraitSheet(HeadlessGL& gl, LoadedCreature& c, const std::string& out, std::string* error)
+{
+    const int views = 3;
+    const Camera cameras[views] = {{2.0, 0.55, 2.7, 32, 0.55}, {3.7, 0.1, 0, 32, 0.55}, {0, 4.4, 0.01, 32, 0.0, true}};
+    const char* const names[views] = {"3/4 FRONT", "SIDE", "TOP"};
+    Canvas sheet(kLabelWidth + views * kPortrait, c.numCoats * kPortrait, {0.95f, 0.95f, 0.93f, 1});
+    Pose(c.instance, 0, 0, 0);
+    for (int k = 0; k < c.numCoats; k++) {
+        SetCoat(c.instance, c.coats[k].texID);
+        DrawText(sheet, "COAT " + std::to_string(k), 8, k * kPortrait + kPortrait / 2 - 7, 2, kInk);
+        for (int v = 0; v < views; v++) {
+            Render(c.instance, cameras[v], kPortrait);
+            Paste(sheet, gl.ReadPixels(), kLabelWidth + v * kPortrait, k * kPortrait, kPortrait);
+            if (k == 0)
+                DrawText(sheet, names[v], kLabelWidth + v * kPortrait + 8, 8, 2, kInk);
+        }
     }
     if (!SavePng(sheet, out)) {
         *error = out + ": cannot write";
@@ -205,17 +245,18 @@ bool CoatSheet(HeadlessGL& gl, LoadedCreature& c, const std::string& out, std::s
 } // namespace
 
 bool WriteContactSheets(const std::string& pack, const std::string& out, const std::string& coatsOut,
-                        std::string* error)
+                        std::string* error, const std::string& portraitsOut)
 {
     HeadlessGL gl;
-    if (!gl.Create(kCell, kCell, error))
+    if (!gl.Create(kPortrait, kPortrait, error))
         return false;
     bool ok;
     {
         // Everything that owns OpenGL names goes before the context does.
         LoadedCreature creature;
         ok = Load(pack, &creature, error) && AnimationSheet(gl, creature, out, error) &&
-             (coatsOut.empty() || CoatSheet(gl, creature, coatsOut, error));
+             (coatsOut.empty() || CoatSheet(gl, creature, coatsOut, error)) &&
+             (portraitsOut.empty() || PortraitSheet(gl, creature, portraitsOut, error));
         SetCoat(creature.instance, 0);
     }
     return ok;

@@ -7,7 +7,9 @@
 
 // One row per animation of the creature (first, middle and last frame, from
 // the side and from three quarters), written to `out`; and, when coatsOut is
-// not empty, every coat of the pack on the standing creature.
+// not empty, every coat of the pack on the standing creature; and, when
+// portraitsOut is not empty, every coat close up from three quarters in
+// front, from the side and from above.
 // False with *error set when the pack or the context cannot be used.
 bool WriteContactSheets(const std::string& pack, const std::string& out, const std::string& coatsOut,
-                        std::string* error);
+                        std::string* error, const std::string& portraitsOut = "");

@@ -6,7 +6,7 @@
 //   larkspur-pack decode IN OUT.png
 //   larkspur-pack model-info FILE
 //   larkspur-pack check PACK
-//   larkspur-pack contact-sheet PACK OUT.png [COATS.png]
+//   larkspur-pack contact-sheet PACK OUT.png [COATS.png [PORTRAITS.png]]
 //
 // decode shows a picture as the program will: IN is a picture file, a TGA
 // file (named *.tga) or PACK:N for a lump; it is decoded with the program's own
@@ -69,7 +69,7 @@ const char* const kUsage =
     "       larkspur-pack decode IN OUT.png   (IN: picture, TGA file or PACK:N)\n"
     "       larkspur-pack model-info FILE     (FILE: creature pack or .ms3d model)\n"
     "       larkspur-pack check PACK          (a creature or scene pack, as the program loads it)\n"
-    "       larkspur-pack contact-sheet PACK OUT.png [COATS.png]\n"
+    "       larkspur-pack contact-sheet PACK OUT.png [COATS.png [PORTRAITS.png]]\n"
     "       larkspur-pack --version\n";
 
 int Usage(const char* why = nullptr)
@@ -524,9 +524,10 @@ int main(int argc, char** argv)
         return Extract(args[1].c_str(), args[2], args[3]);
     if (command == "decode" && args.size() == 3)
         return Decode(args[1], args[2]);
-    if (command == "contact-sheet" && (args.size() == 3 || args.size() == 4)) {
+    if (command == "contact-sheet" && args.size() >= 3 && args.size() <= 5) {
         std::string error;
-        if (!WriteContactSheets(args[1], args[2], args.size() == 4 ? args[3] : "", &error))
+        if (!WriteContactSheets(args[1], args[2], args.size() >= 4 ? args[3] : "", &error,
+                                args.size() == 5 ? args[4] : ""))
             return Failure("contact-sheet", error);
         return 0;
     }

@@ -55,6 +55,7 @@ const char* const kHelp =
     "  --monitor-names NAMES   draw only on the monitors of these names, separated by commas\n"
     "                          (as xrandr or the compositor names them, e.g. HDMI-1,DP-2); the\n"
     "                          others stay black. Wins over --main-monitor-only; '' for all\n"
+    "  --no-overlay            never show the title and caption\n"
     "\n"
     "Resources:\n"
     "  --resources DIR         folder holding pellmore.works and b.oak\n"
@@ -372,6 +373,11 @@ const OptionRule kOptions[] = {
              return Fail(e, "--monitor-names needs monitor names separated by commas; '" + PrintableText(v) + "' " +
                                 why);
          o->settings.monitorNames = v;
+         return true;
+     }},
+    {"no-overlay", false,
+     [](Options* o, const std::string&, std::string*) {
+         o->settings.showOverlay = false;
          return true;
      }},
     {"resources", true,

@@ -61,7 +61,7 @@ ConfigureSheet::ConfigureSheet(SheetHost* host, SETTINGS* settings, bool* mainMo
 bool ConfigureSheet::OutletsConnected() const
 {
     return configureSheetWindow && oMainMonitorOnly && oMonitors && oDogSize && oNumDogs && oNumFootprints && oTileBG &&
-           oBGType && oBGRes && oBGPath && oIdleWatcher && oStartAfter && oLockAfter && oLockCommand;
+           oShowOverlay && oBGType && oBGRes && oBGPath && oIdleWatcher && oStartAfter && oLockAfter && oLockCommand;
 }
 
 SheetWindow* ConfigureSheet::configureSheet()
@@ -83,6 +83,7 @@ void ConfigureSheet::FillControls()
     oNumDogs->setIntValue(int32_t(settings_->NUM_DOGS));
     oNumFootprints->setIntValue(int32_t(settings_->NUM_FOOTPRINTS));
     oTileBG->setState(settings_->TILEBG);
+    oShowOverlay->setState(settings_->SHOWOVERLAY);
     oBGType->selectItemAtIndex(BackgroundTypeItem(settings_->BGTYPE));
     oBGRes->selectItemAtIndex(ResolutionItem(settings_->BGRES));
     oBGPath->setTitle(settings_->BGPath);
@@ -110,6 +111,7 @@ void ConfigureSheet::configureSheet_defaults()
     oNumDogs->setIntValue(int32_t(kDefaultNumDogs));
     oNumFootprints->setIntValue(int32_t(kDefaultNumFootprints));
     oTileBG->setState(kDefaultTileBG);
+    oShowOverlay->setState(kDefaultShowOverlay);
     oBGType->selectItemAtIndex(kDefaultBGType);
     oBGRes->selectItemAtIndex(kDefaultBGRes);
     // The folder is the user's own choice and is not reset, nor is whether
@@ -144,6 +146,7 @@ bool ConfigureSheet::configureSheet_save()
     settings_->NUM_DOGS = oNumDogs->intValue();
     settings_->NUM_FOOTPRINTS = oNumFootprints->intValue();
     settings_->TILEBG = oTileBG->state();
+    settings_->SHOWOVERLAY = oShowOverlay->state();
     settings_->BGTYPE = SelectedItem(*oBGType, kBackgroundTypes, kDefaultBGType);
     settings_->BGRES = SelectedItem(*oBGRes, kResolutions, kDefaultBGRes);
 
@@ -154,6 +157,7 @@ bool ConfigureSheet::configureSheet_save()
     store->WriteInteger(kKeyNumDogs, settings_->NUM_DOGS);
     store->WriteInteger(kKeyNumFootprints, settings_->NUM_FOOTPRINTS);
     store->WriteBool(kKeyTileBG, settings_->TILEBG);
+    store->WriteBool(kKeyShowOverlay, settings_->SHOWOVERLAY);
     store->WriteInteger(kKeyBGType, settings_->BGTYPE);
     store->WriteInteger(kKeyBGRes, settings_->BGRES);
     store->WriteString(kKeyBGPath, oBGPath->title().c_str());

@@ -148,6 +148,8 @@ public:
     SheetIntegerField* oNumDogs = nullptr;
     SheetIntegerField* oNumFootprints = nullptr;
     SheetCheckBox* oTileBG = nullptr;
+    // "Show the title and caption".
+    SheetCheckBox* oShowOverlay = nullptr;
     SheetPopUp* oBGType = nullptr;
     SheetPopUp* oBGRes = nullptr;
     SheetButton* oBGPath = nullptr;

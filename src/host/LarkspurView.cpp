@@ -16,6 +16,7 @@
 
 const char* const kFallbackBackground = "/Library/Desktop Pictures/Aqua Blue.jpg";
 const char* const kSystemBackground = "/usr/share/images/desktop-base/default";
+const char* const kOwnGroundPicture = "meadow.jpg";
 
 namespace {
 
@@ -215,24 +216,28 @@ bool LarkspurView::mainSetup()
 
     if (ssMain->herd)
         ssMain->herd->log.out = host_->EventLog();
-    LoadBackground();
+    LoadBackground(folder);
     ssMain->bgTexture = DeskTex.texID;
     DeskTex.texID = 0;
     animtime = host_->SteadySeconds();
     return true;
 }
 
-void LarkspurView::LoadBackground()
+void LarkspurView::LoadBackground(const std::string& resources)
 {
     const int detail = BackgroundDetail();
+    const std::string ownGround = resources + kOwnGroundPicture;
     std::string why;
     if (mySettings.BGTYPE == 1) {
         // No path means no desktop picture was found; the host has said why.
         const std::string picture = host_->DesktopPicturePath();
         if (!picture.empty() && !loadPicFile(picture.c_str(), &DeskTex, detail, &why))
-            TellOnce("the desktop picture " + picture + " is skipped (" + why + "); the ground shows no picture");
+            TellOnce("the desktop picture " + picture + " is skipped (" + why + "); the ground shows Larkspur's own picture");
+        if (DeskTex.texID == 0 && !loadPicFile(ownGround.c_str(), &DeskTex, detail, &why))
+            TellOnce("Larkspur's own ground picture " + ownGround + " cannot be shown either (" + why +
+                     "); the ground shows no picture");
     } else if (mySettings.BGTYPE == 2) {
-        const char* const fallbacks[] = {kFallbackBackground, kSystemBackground, nullptr};
+        const char* const fallbacks[] = {kFallbackBackground, kSystemBackground, ownGround.c_str(), nullptr};
         std::string shown;
         LoadFolderBackground(mySettings.BGPath, fallbacks, &DeskTex, detail, &why, &shown);
         if (!why.empty())

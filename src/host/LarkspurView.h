@@ -70,7 +70,7 @@ private:
     void ClearToBlack();
     // Detail for the capture and pictures: 0 in the preview.
     int BackgroundDetail();
-    void LoadBackground();
+    void LoadBackground(const std::string& resources);
 
     HostServices* host_;
 };
@@ -78,3 +78,7 @@ private:
 // The folder background's fallback pictures, tried in order.
 extern const char* const kFallbackBackground;
 extern const char* const kSystemBackground;
+// Our own ground picture, in the resources folder beside the packs: the last
+// picture tried, so that a machine without any desktop picture never shows
+// an untextured white ground.
+extern const char* const kOwnGroundPicture;

@@ -24,6 +24,7 @@ const char* const kKeyBGType = "BGType";
 const char* const kKeyBGRes = "BGRes";
 const char* const kKeyBGPath = "BGPath";
 const char* const kKeyTileBG = "TileBG";
+const char* const kKeyShowOverlay = "ShowOverlay";
 const char* const kKeyStartAfter = "StartAfter";
 const char* const kKeyLockAfter = "LockAfter";
 const char* const kKeyLockCommand = "LockCommand";
@@ -57,6 +58,7 @@ void UseDefaults(SETTINGS* settings, bool* mainMonitorOnly)
     settings->BGRES = kDefaultBGRes;
     SetBGPath(settings, DefaultBGPath().c_str());
     settings->TILEBG = kDefaultTileBG;
+    settings->SHOWOVERLAY = kDefaultShowOverlay;
 }
 
 // Both are 32-bit fields: keep the low 32 bits, as a narrower read would.
@@ -83,6 +85,7 @@ void ReadStoredValues(const PreferencesStore& store, SETTINGS* settings, bool* m
     if (store.ReadString(kKeyBGPath, &path))
         SetBGPath(settings, path.c_str());
     store.ReadBool(kKeyTileBG, &settings->TILEBG);
+    store.ReadBool(kKeyShowOverlay, &settings->SHOWOVERLAY);
 }
 
 } // namespace
@@ -123,9 +126,10 @@ void SetBGPath(SETTINGS* settings, const char* path)
 namespace {
 
 // Every key but the version: a store holding any of them holds settings.
-const char* const kSettingKeys[] = {kKeyMainMonitorOnly, kKeyMonitors,   kKeyDogSize,    kKeyNumDogs,
-                                    kKeyNumFootprints,   kKeyBGType,     kKeyBGRes,      kKeyBGPath,
-                                    kKeyTileBG,          kKeyStartAfter, kKeyLockAfter, kKeyLockCommand};
+const char* const kSettingKeys[] = {kKeyMainMonitorOnly, kKeyMonitors,    kKeyDogSize,    kKeyNumDogs,
+                                    kKeyNumFootprints,   kKeyBGType,      kKeyBGRes,      kKeyBGPath,
+                                    kKeyTileBG,          kKeyShowOverlay, kKeyStartAfter, kKeyLockAfter,
+                                    kKeyLockCommand};
 
 bool StoredVersion(const PreferencesStore& store, std::string* version)
 {
@@ -175,6 +179,7 @@ void WriteSettings(PreferencesStore* store, const SETTINGS& settings, bool mainM
     store->WriteInteger(kKeyBGRes, settings.BGRES);
     store->WriteString(kKeyBGPath, settings.BGPath);
     store->WriteBool(kKeyTileBG, settings.TILEBG);
+    store->WriteBool(kKeyShowOverlay, settings.SHOWOVERLAY);
 }
 
 bool LoadSettings(PreferencesStore* store, SETTINGS* settings, bool* mainMonitorOnly)
@@ -221,6 +226,8 @@ void SettingsOverrides::Apply(SETTINGS* settings, bool* mainMonitor) const
         SetBGPath(settings, bgPath->c_str());
     if (tileBG)
         settings->TILEBG = *tileBG;
+    if (showOverlay)
+        settings->SHOWOVERLAY = *showOverlay;
     if (mainMonitorOnly)
         *mainMonitor = *mainMonitorOnly;
     if (monitorNames)

@@ -27,6 +27,8 @@ public:
     // Creature size in percent.
     int64_t LDOGSIZE = 0;
     bool TILEBG = false;
+    // Whether the timed banner and caption card are drawn over the herd.
+    bool SHOWOVERLAY = true;
     // LDOGSIZE / 100.
     float dogSize = 0;
     // 0: capture of the desktop, 1: the desktop picture, 2: a folder's picture.
@@ -53,6 +55,7 @@ extern const char* const kKeyBGType;
 extern const char* const kKeyBGRes;
 extern const char* const kKeyBGPath;
 extern const char* const kKeyTileBG;
+extern const char* const kKeyShowOverlay;
 
 constexpr bool kDefaultMainMonitorOnly = false;
 constexpr int64_t kDefaultDogSize = 100;
@@ -61,6 +64,7 @@ constexpr int64_t kDefaultNumFootprints = 2000;
 constexpr int32_t kDefaultBGType = 0;
 constexpr int32_t kDefaultBGRes = 1;
 constexpr bool kDefaultTileBG = true;
+constexpr bool kDefaultShowOverlay = true;
 constexpr int32_t kMaxBGType = 2;
 constexpr int32_t kOwnSizeBGRes = 2;
 // The pictures folder when the user has none.
@@ -142,6 +146,7 @@ struct SettingsOverrides {
     std::optional<int32_t> bgRes;
     std::optional<std::string> bgPath;
     std::optional<bool> tileBG;
+    std::optional<bool> showOverlay;
     std::optional<bool> mainMonitorOnly;
     // Taken as given: the command line checks it.
     std::optional<std::string> monitorNames;

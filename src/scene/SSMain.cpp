@@ -209,7 +209,8 @@ void SSMAIN::Draw()
         glPopMatrix();
     }
     glDisable(GL_CULL_FACE);
-    if (!isPreview)
+    // The preview is too small for the overlay, and the user may not want it.
+    if (!isPreview && !(settings && !settings->SHOWOVERLAY))
         DoOverlay();
     glDisable(GL_TEXTURE_2D);
 }

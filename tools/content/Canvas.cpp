@@ -103,25 +103,33 @@ float SmoothStep(float edge0, float edge1, float x)
     return t * t * (3 - 2 * t);
 }
 
-float ValueNoise(float x, float y, uint32_t seed)
+float ValueNoise(float x, float y, uint32_t seed, int period, int periodY)
 {
     const float fx = std::floor(x), fy = std::floor(y);
-    const int ix = int(fx), iy = int(fy);
+    int ix = int(fx), iy = int(fy);
     const float tx = SmoothStep(0, 1, x - fx), ty = SmoothStep(0, 1, y - fy);
-    const float a = Lattice(ix, iy, seed), b = Lattice(ix + 1, iy, seed);
-    const float c = Lattice(ix, iy + 1, seed), d = Lattice(ix + 1, iy + 1, seed);
+    // A lattice that repeats makes a picture that tiles without a seam.
+    auto wrap = [](int i, int p) { return p > 0 ? ((i % p) + p) % p : i; };
+    if (periodY < 0)
+        periodY = period;
+    const int ix1 = wrap(ix + 1, period), iy1 = wrap(iy + 1, periodY);
+    ix = wrap(ix, period);
+    iy = wrap(iy, periodY);
+    const float a = Lattice(ix, iy, seed), b = Lattice(ix1, iy, seed);
+    const float c = Lattice(ix, iy1, seed), d = Lattice(ix1, iy1, seed);
     return (a + (b - a) * tx) * (1 - ty) + (c + (d - c) * tx) * ty;
 }
 
-float FractalNoise(float x, float y, uint32_t seed, int octaves)
+float FractalNoise(float x, float y, uint32_t seed, int octaves, int period)
 {
     float sum = 0, weight = 1, total = 0;
     for (int o = 0; o < octaves; o++) {
-        sum += ValueNoise(x, y, seed + uint32_t(o) * 101u) * weight;
+        sum += ValueNoise(x, y, seed + uint32_t(o) * 101u, period) * weight;
         total += weight;
         weight *= 0.5f;
         x *= 2;
         y *= 2;
+        period *= 2;
     }
     return sum / total;
 }

@@ -47,9 +47,11 @@ private:
 };
 
 // Smooth value noise in [0, 1], the same for the same arguments on every run.
-float ValueNoise(float x, float y, uint32_t seed);
-// Sum of octaves of ValueNoise, in [0, 1].
-float FractalNoise(float x, float y, uint32_t seed, int octaves);
+// With a period, it repeats every `period` units in x and y (every `periodY`
+// in y when that is given).
+float ValueNoise(float x, float y, uint32_t seed, int period = 0, int periodY = -1);
+// Sum of octaves of ValueNoise, in [0, 1]; the period is the first octave's.
+float FractalNoise(float x, float y, uint32_t seed, int octaves, int period = 0);
 float SmoothStep(float edge0, float edge1, float x);
 
 // A small deterministic generator, so generated content never depends on the

@@ -24,10 +24,14 @@ constexpr CoatRect kCoatHead{0, 160, 160, 64};
 constexpr CoatRect kCoatEars{160, 160, 48, 64};
 // Tail: across is around, down runs from the root to the tip.
 constexpr CoatRect kCoatTail{208, 160, 48, 64};
-// Eyes and nose: a dark patch.
+// The nose: a dark patch with a soft sheen.
 constexpr CoatRect kCoatNose{0, 224, 64, 32};
-// Inside of the mouth and tongue.
+// Inside of the mouth, a dusky pink that only shows when it opens.
 constexpr CoatRect kCoatMouth{64, 224, 64, 32};
+// The eyes: dark brown with a light catch where the sky is reflected.
+constexpr CoatRect kCoatEye{128, 224, 32, 32};
+// The tongue, a clear pink, so that panting reads as a tongue.
+constexpr CoatRect kCoatTongue{160, 224, 32, 32};
 
 // Texture coordinates of a point (0..1 across, 0..1 down) inside a rectangle,
 // in the model file's convention (origin top-left, as MilkShape stores them).

@@ -3,28 +3,41 @@
 
 #include "CoatLayout.h"
 
+#include <algorithm>
 #include <cmath>
 
 const std::vector<CoatStyle>& CoatStyles()
 {
     using P = CoatPattern;
+    // Each differs from every other in the colour of its back, or in a
+    // pattern or a head that shows from above, so that no two are mistaken
+    // from the height of the home view.
     static const std::vector<CoatStyle> styles = {
-        {"golden", 0xc8903e, 0xefd7a6, 0.8f, 0xa8702c, 0.3f, 0xb07a36, 0.0f, P::Plain, 0, 1},
-        {"black and tan", 0xb4743c, 0xc98e52, 0.6f, 0x1e1918, 0.95f, 0x1e1918, 0.7f, P::Plain, 0, 2},
-        {"chocolate", 0x5b3a29, 0x7a5440, 0.5f, 0x4a2e20, 0.4f, 0x3e2619, 0.3f, P::Plain, 0, 3},
-        {"cream", 0xe6d6b4, 0xf6efe0, 0.7f, 0xd9c39a, 0.3f, 0xc49e68, 0.6f, P::Plain, 0, 4},
-        {"spotted white", 0xf1eee7, 0xf7f5f0, 0.5f, 0, 0.0f, 0x1b1b1b, 0.2f, P::Spots, 0x1b1b1b, 5},
-        {"brindle", 0x9a6a3c, 0xc59a6a, 0.4f, 0, 0.0f, 0x2e1f15, 0.4f, P::Brindle, 0x33231a, 6},
-        {"dark points", 0xe3d3b5, 0xf2e9d8, 0.6f, 0xcdb894, 0.3f, 0x3c2a1e, 1.0f, P::Plain, 0, 7},
-        {"blue grey", 0x7a828e, 0xbcc1c9, 0.7f, 0x5c636e, 0.4f, 0x4a505a, 0.3f, P::Plain, 0, 8},
-        {"patched", 0xf0ece4, 0xf6f3ee, 0.4f, 0, 0.0f, 0x6e4226, 0.6f, P::Patches, 0x7a4a2a, 9},
-        {"red", 0xc0602a, 0xf0e4d2, 0.9f, 0xa44e20, 0.3f, 0x2a1c16, 0.8f, P::Plain, 0, 10},
-        {"tuxedo", 0x1f1c1c, 0xf0ede6, 1.0f, 0x151313, 0.3f, 0xf0ede6, 0.9f, P::Plain, 0, 11},
-        {"merle", 0x9597a0, 0xc9cad0, 0.5f, 0, 0.0f, 0x2a2a30, 0.5f, P::Merle, 0x2c2c33, 12},
-        {"sable", 0xb88c50, 0xe8d3aa, 0.8f, 0x3e2c1e, 0.8f, 0x3e2c1e, 0.4f, P::Plain, 0, 13},
-        {"tricolour", 0xa8683a, 0xf3efe8, 1.0f, 0x1b1919, 0.9f, 0xf3efe8, 0.8f, P::Plain, 0, 14},
-        {"leopard", 0xd6b07a, 0xefe0c4, 0.7f, 0, 0.0f, 0x5a3a1e, 0.3f, P::Spots, 0x4e321a, 15},
-        {"slate", 0x4a4f5a, 0xd8d8d8, 0.8f, 0x383c45, 0.4f, 0xd8d8d8, 0.7f, P::Patches, 0x2e323a, 16},
+        {"golden", 0xd39a4c, {0xf0d8a8, 0.7f}, {0xb8803a, 0.35f}, {}, {0xb07434, 0.5f}, {0xe8c88c, 0.35f},
+         {0xe8c88c, 0.2f}, 0, P::Plain, 0, 1},
+        {"black and tan", 0x211c1b, {0xb5703a, 0.9f}, {}, {}, {}, {0xb5703a, 1.0f}, {0xb5703a, 1.0f}, 0, P::Plain, 0,
+         2},
+        {"chocolate", 0x5a3626, {0x70483a, 0.5f}, {0x4a2a1c, 0.4f}, {}, {0x3e2216, 0.5f}, {0x6a4230, 0.3f}, {}, 0,
+         P::Plain, 0, 3},
+        {"cream", 0xeadbb8, {0xf7f0e0, 0.6f}, {0xdcc79c, 0.3f}, {}, {0xd2b280, 0.6f}, {0xf4ecdc, 0.4f}, {}, 0,
+         P::Plain, 0, 4},
+        {"spotted white", 0xf3f0ea, {0xf8f6f2, 0.4f}, {}, {}, {0x1b1b1b, 0.85f}, {}, {}, 0, P::Spots, 0x1b1b1b, 5},
+        {"brindle", 0x9a6a3c, {0xb88c5c, 0.3f}, {}, {}, {0x2e1f15, 0.6f}, {0x2e1f15, 0.6f}, {}, 0, P::Brindle,
+         0x33231a, 6},
+        {"black saddle", 0xc0803e, {0xdcae74, 0.5f}, {0x1e1918, 0.95f}, {}, {0x2a211c, 0.85f}, {0x2a211c, 0.55f}, {},
+         0, P::Plain, 0, 7},
+        {"blue grey", 0x6c7482, {0xa9b0ba, 0.6f}, {0x5a616c, 0.4f}, {}, {0x4e5560, 0.5f}, {0x838b96, 0.2f}, {}, 0,
+         P::Plain, 0, 8},
+        {"black head", 0xf2efe8, {0xf7f5f0, 0.3f}, {}, {0x1c1a19, 1.0f}, {0x1c1a19, 1.0f}, {0x1c1a19, 0.6f}, {}, 0.8f,
+         P::Plain, 0, 9},
+        {"patched", 0xf2eee6, {0xf7f4ee, 0.3f}, {}, {0x8a5230, 0.6f}, {0x7a4628, 0.9f}, {}, {}, 0.6f, P::Patches,
+         0x8a5230, 10},
+        {"red", 0xc2602c, {0xe9c7a0, 0.5f}, {0xa44e20, 0.3f}, {}, {0x9a4420, 0.4f}, {0xd88a58, 0.3f}, {}, 0,
+         P::Plain, 0, 11},
+        {"tuxedo", 0x1f1c1c, {0xf2efe8, 1.0f}, {}, {}, {}, {0xf2efe8, 0.9f}, {0xf2efe8, 1.0f}, 1.0f, P::Plain, 0, 12},
+        {"merle", 0xb3b6be, {0xd3d5da, 0.5f}, {}, {}, {0x2a2a30, 0.7f}, {}, {}, 0, P::Merle, 0x26262c, 13},
+        {"leopard", 0xd9b47c, {0xefe0c4, 0.6f}, {}, {}, {0x5a3a1e, 0.5f}, {}, {}, 0, P::Spots, 0x4a2c16, 14},
+        {"black", 0x1d1b1b, {0x2b2726, 0.5f}, {0x151313, 0.3f}, {}, {}, {0x2b2726, 0.3f}, {}, 0, P::Plain, 0, 15},
     };
     return styles;
 }
@@ -32,8 +45,9 @@ const std::vector<CoatStyle>& CoatStyles()
 namespace {
 
 struct Region {
-    enum Kind { Torso, Leg, Head, Ear, Tail, Nose, Mouth } kind;
+    enum Kind { Torso, Leg, Head, Ear, Tail, Nose, Mouth, Eye, Tongue } kind;
     float across, down; // 0..1 inside the region
+    int column = 0;     // which leg
 };
 
 bool Inside(const CoatRect& r, int x, int y) { return x >= r.x && y >= r.y && x < r.x + r.w && y < r.y + r.h; }
@@ -43,73 +57,35 @@ Region Locate(int x, int y)
     auto local = [&](const CoatRect& r, Region::Kind k, int cols) {
         const float colW = float(r.w) / cols;
         const float inCol = std::fmod(float(x - r.x) + 0.5f, colW) / colW;
-        return Region{k, inCol, (y - r.y + 0.5f) / r.h};
+        return Region{k, inCol, (y - r.y + 0.5f) / r.h, int(float(x - r.x) / colW)};
     };
-    if (Inside(kCoatTorso, x, y))
-        return local(kCoatTorso, Region::Torso, 1);
-    if (Inside(kCoatLegs, x, y))
-        return local(kCoatLegs, Region::Leg, 4);
-    if (Inside(kCoatHead, x, y))
-        return local(kCoatHead, Region::Head, 1);
-    if (Inside(kCoatEars, x, y))
-        return local(kCoatEars, Region::Ear, 1);
-    if (Inside(kCoatTail, x, y))
-        return local(kCoatTail, Region::Tail, 1);
-    if (Inside(kCoatMouth, x, y))
-        return local(kCoatMouth, Region::Mouth, 1);
+    const struct {
+        const CoatRect& rect;
+        Region::Kind kind;
+        int columns;
+    } regions[] = {{kCoatTorso, Region::Torso, 1}, {kCoatLegs, Region::Leg, 4},   {kCoatHead, Region::Head, 1},
+                   {kCoatEars, Region::Ear, 1},    {kCoatTail, Region::Tail, 1},  {kCoatMouth, Region::Mouth, 1},
+                   {kCoatEye, Region::Eye, 1},     {kCoatTongue, Region::Tongue, 1}};
+    for (const auto& r : regions)
+        if (Inside(r.rect, x, y))
+            return local(r.rect, r.kind, r.columns);
     return local(kCoatNose, Region::Nose, 1);
 }
 
-// How much of the underside colour a spot gets.
-float BellyWeight(const Region& r)
+// Texel coordinates of a point of a region, for the pattern's noise.
+void TexelOf(const CoatRect& r, float across, float down, float* x, float* y)
 {
-    switch (r.kind) {
-    case Region::Torso:
-        // The belly, plus a bib on the chest towards the neck end.
-        return std::max(SmoothStep(0.58f, 0.85f, r.down), SmoothStep(0.78f, 0.95f, r.across) * SmoothStep(0.3f, 0.6f, r.down));
-    case Region::Head:
-        return SmoothStep(0.62f, 0.9f, r.down);
-    case Region::Tail:
-        return 0.0f;
-    default:
-        return 0.0f;
-    }
+    *x = r.x + across * (r.w - 1);
+    *y = r.y + down * (r.h - 1);
 }
 
-float SaddleWeight(const Region& r)
+Colour With(Colour c, const CoatPart& part, float weight)
 {
-    switch (r.kind) {
-    case Region::Torso:
-        return SmoothStep(0.48f, 0.28f, r.down) * SmoothStep(0.02f, 0.15f, r.across) * SmoothStep(0.92f, 0.75f, r.across);
-    case Region::Head:
-        return 0.5f * SmoothStep(0.4f, 0.15f, r.down) * SmoothStep(0.75f, 0.5f, r.across);
-    case Region::Tail:
-        return 0.6f * SmoothStep(0.7f, 0.4f, r.down);
-    default:
-        return 0.0f;
-    }
+    return part.amount > 0 ? Mix(c, Rgb(part.colour), part.amount * std::clamp(weight, 0.0f, 1.0f)) : c;
 }
 
-float PointsWeight(const Region& r)
+float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
 {
-    switch (r.kind) {
-    case Region::Ear:
-        return 1.0f;
-    case Region::Head:
-        return SmoothStep(0.66f, 0.86f, r.across);
-    case Region::Leg:
-        return SmoothStep(0.72f, 0.9f, r.down);
-    case Region::Tail:
-        return SmoothStep(0.65f, 0.92f, r.down);
-    default:
-        return 0.0f;
-    }
-}
-
-float PatternWeight(const CoatStyle& s, const Region& r, int x, int y)
-{
-    if (r.kind == Region::Nose || r.kind == Region::Mouth)
-        return 0.0f;
     switch (s.pattern) {
     case CoatPattern::Spots: {
         // Jittered grid: one round spot per cell, of random size.
@@ -120,24 +96,24 @@ float PatternWeight(const CoatStyle& s, const Region& r, int x, int y)
             for (int ox = -1; ox <= 1; ox++) {
                 Random rng(s.seed * 7919u + uint32_t((cx + ox) * 73856093) + uint32_t((cy + oy) * 19349663));
                 const float sx = (cx + ox + rng.Range(0.2f, 0.8f)) * cell, sy = (cy + oy + rng.Range(0.2f, 0.8f)) * cell;
-                const float radius = rng.Range(2.5f, 6.5f);
+                const float radius = rng.Range(3.0f, 6.5f);
                 const float d = std::hypot(x + 0.5f - sx, y + 0.5f - sy);
                 best = std::max(best, SmoothStep(radius + 1.0f, radius - 1.0f, d));
             }
         return best;
     }
     case CoatPattern::Patches:
-        return SmoothStep(0.56f, 0.62f, FractalNoise(x / 38.0f, y / 38.0f, s.seed, 3));
+        return SmoothStep(0.55f, 0.6f, FractalNoise(x / 38.0f, y / 38.0f, s.seed, 3));
     case CoatPattern::Brindle: {
         // Wavy stripes running around the body and legs.
         const float warp = FractalNoise(x / 20.0f, y / 30.0f, s.seed, 2) * 6.0f;
         const float stripe = std::sin(x * 0.42f + warp);
-        const float where = r.kind == Region::Torso || r.kind == Region::Leg || r.kind == Region::Tail ? 1.0f : 0.3f;
+        const float where = kind == Region::Head || kind == Region::Ear ? 0.3f : 1.0f;
         return where * 0.85f * SmoothStep(0.15f, 0.6f, stripe);
     }
     case CoatPattern::Merle: {
         const float blotch = SmoothStep(0.58f, 0.64f, FractalNoise(x / 16.0f, y / 16.0f, s.seed, 3));
-        return blotch * (0.75f + 0.25f * ValueNoise(x / 3.0f, y / 3.0f, s.seed + 5));
+        return blotch * (0.8f + 0.2f * ValueNoise(x / 3.0f, y / 3.0f, s.seed + 5));
     }
     case CoatPattern::Plain:
         break;
@@ -145,54 +121,120 @@ float PatternWeight(const CoatStyle& s, const Region& r, int x, int y)
     return 0.0f;
 }
 
-// Darkening where fur folds: where the legs leave the body, under the ears'
-// roots and along the line of the lips.
-float CreaseWeight(const Region& r)
+Colour Patterned(const CoatStyle& s, Colour c, Region::Kind kind, const CoatRect& rect, float across, float down)
+{
+    if (s.pattern == CoatPattern::Plain)
+        return c;
+    float x, y;
+    TexelOf(rect, across, down, &x, &y);
+    return Mix(c, Rgb(s.patternColour), PatternWeight(s, kind, x, y));
+}
+
+// The body's smooth colour. Around the places where the legs leave it (low
+// on the flank) it is kept even, so a leg's top can take it over.
+Colour TorsoColour(const CoatStyle& s, float a, float d, bool pattern)
+{
+    Colour c = Rgb(s.base);
+    c = With(c, s.saddle, SmoothStep(0.5f, 0.22f, d) * SmoothStep(0.0f, 0.14f, a) * SmoothStep(0.98f, 0.82f, a));
+    const float bib = SmoothStep(0.86f, 0.99f, a) * SmoothStep(0.3f, 0.6f, d);
+    c = With(c, s.belly, std::max(SmoothStep(0.76f, 0.94f, d), bib));
+    return pattern ? Patterned(s, c, Region::Torso, kCoatTorso, a, d) : c;
+}
+
+Colour HeadColour(const CoatStyle& s, float a, float d, bool pattern)
+{
+    Colour c = Rgb(s.base);
+    c = With(c, s.head, SmoothStep(0.08f, 0.25f, a) * SmoothStep(0.9f, 0.7f, a));
+    if (pattern)
+        c = Patterned(s, c, Region::Head, kCoatHead, a, d);
+    // Muzzle and cheeks, then the throat.
+    c = With(c, s.muzzle, std::max(SmoothStep(0.56f, 0.7f, a), 0.8f * SmoothStep(0.55f, 0.8f, d) * SmoothStep(0.3f, 0.5f, a)));
+    c = With(c, s.belly, SmoothStep(0.78f, 0.95f, d) * SmoothStep(0.75f, 0.45f, a));
+    // The blaze: up the middle of the face from the nose to the brow.
+    const float blaze = s.blaze * SmoothStep(0.2f, 0.08f, d) * SmoothStep(0.3f, 0.45f, a);
+    c = Mix(c, Rgb(0xf3f0ea), std::clamp(blaze, 0.0f, 1.0f));
+    // Leaving the neck, the head takes the body's colour at the neck's end.
+    return Mix(TorsoColour(s, 1.0f, d, false), c, SmoothStep(0.0f, 0.22f, a));
+}
+
+// Where each leg's hole sits on the body's coat: across, then down.
+constexpr float kLegRootAcross[4] = {0.855f, 0.855f, 0.18f, 0.18f};
+constexpr float kLegRootDown = 0.62f;
+
+Colour LegColour(const CoatStyle& s, const Region& r)
+{
+    Colour c = Rgb(s.base);
+    c = Patterned(s, c, Region::Leg, kCoatLegs, (r.column + r.across) / 4.0f, r.down);
+    c = With(c, s.socks, SmoothStep(0.55f, 0.8f, r.down));
+    return Mix(TorsoColour(s, kLegRootAcross[r.column & 3], kLegRootDown, false), c, SmoothStep(0.0f, 0.32f, r.down));
+}
+
+Colour EarColour(const CoatStyle& s, const Region& r)
+{
+    Colour c = Patterned(s, Rgb(s.base), Region::Ear, kCoatEars, r.across, r.down);
+    c = With(c, s.head, 1.0f);
+    c = With(c, s.ears, 1.0f);
+    // The ear grows out of the top of the skull, just past the neck.
+    return Mix(HeadColour(s, 0.12f, 0.2f, false), c, SmoothStep(0.0f, 0.4f, r.down));
+}
+
+Colour TailColour(const CoatStyle& s, const Region& r)
+{
+    // Around the tail from its top: 0 on top, 1 underneath, as on the body.
+    const float under = r.across <= 0.5f ? 2 * r.across : 2 * (1 - r.across);
+    Colour c = Patterned(s, Rgb(s.base), Region::Tail, kCoatTail, r.across, r.down);
+    c = With(c, s.saddle, 0.8f * SmoothStep(0.45f, 0.15f, under));
+    c = With(c, s.belly, 0.5f * SmoothStep(0.6f, 0.9f, under));
+    c = With(c, s.socks, SmoothStep(0.72f, 0.92f, r.down));
+    return Mix(TorsoColour(s, 0.0f, under, false), c, SmoothStep(0.05f, 0.3f, r.down));
+}
+
+Colour FeatureColour(const Region& r)
 {
     switch (r.kind) {
-    case Region::Leg:
-        return SmoothStep(0.22f, 0.0f, r.down);
-    case Region::Torso: {
-        // The elbow and stifle pits: low on the flank, at the legs' places.
-        const float pit = std::max(SmoothStep(0.12f, 0.0f, std::fabs(r.across - 0.22f)),
-                                   SmoothStep(0.1f, 0.0f, std::fabs(r.across - 0.86f)));
-        return pit * SmoothStep(0.45f, 0.62f, r.down) * SmoothStep(0.85f, 0.7f, r.down);
+    case Region::Eye: {
+        // Dark brown, darker at the front, with the sky's light caught high
+        // on both sides of the front.
+        const float front = SmoothStep(0.5f, 0.68f, r.down);
+        Colour c = Mix(Rgb(0x4a2c1a), Rgb(0x0e0a08), front);
+        const float glint = std::max(SmoothStep(0.075f, 0.035f, std::hypot(r.across - 0.42f, r.down - 0.6f)),
+                                     SmoothStep(0.075f, 0.035f, std::hypot(r.across - 0.58f, r.down - 0.6f)));
+        return Mix(c, Rgb(0xf6f8ff), glint);
     }
-    case Region::Head:
-        return SmoothStep(0.08f, 0.0f, std::fabs(r.down - 0.5f)) * SmoothStep(0.6f, 0.8f, r.across) +
-               0.6f * SmoothStep(0.1f, 0.0f, r.across);
-    case Region::Ear:
-        return 0.5f * SmoothStep(0.25f, 0.0f, r.down);
-    default:
-        return 0.0f;
+    case Region::Nose: {
+        const float sheen = SmoothStep(0.2f, 0.02f, std::hypot(r.across - 0.5f, r.down - 0.58f));
+        return Mix(Rgb(0x1c1513), Rgb(0x5a4a48), 0.6f * sheen);
+    }
+    case Region::Mouth:
+        return Rgb(0xc46a74);
+    default: {
+        // The tongue, with a faint groove down its middle.
+        const float groove = SmoothStep(0.06f, 0.0f, std::fabs(r.across - 0.5f));
+        return Mix(Rgb(0xe8808e), Rgb(0xc8606e), 0.5f * groove);
+    }
     }
 }
 
 Colour FurColour(const CoatStyle& s, const Region& r, int x, int y)
 {
-    if (r.kind == Region::Nose) {
-        // The eyes and the nose, with a glint where the light catches them.
-        const float glint = SmoothStep(0.1f, 0.03f, std::hypot(r.across - 0.42f, r.down - 0.38f));
-        return Mix(Rgb(0x17110f), Rgb(0xd8d4cc), glint);
+    Colour c;
+    switch (r.kind) {
+    case Region::Torso: c = TorsoColour(s, r.across, r.down, true); break;
+    case Region::Leg: c = LegColour(s, r); break;
+    case Region::Head: c = HeadColour(s, r.across, r.down, true); break;
+    case Region::Ear: c = EarColour(s, r); break;
+    case Region::Tail: c = TailColour(s, r); break;
+    default: return FeatureColour(r);
     }
-    if (r.kind == Region::Mouth)
-        return Rgb(0x9a4448);
-    Colour c = Rgb(s.base);
-    if (s.saddleAmount > 0)
-        c = Mix(c, Rgb(s.saddle), s.saddleAmount * SaddleWeight(r));
-    c = Mix(c, Rgb(s.belly), s.bellyAmount * BellyWeight(r));
-    if (s.pattern != CoatPattern::Plain)
-        c = Mix(c, Rgb(s.patternColour), PatternWeight(s, r, x, y));
-    c = Mix(c, Rgb(s.points), s.pointsAmount * PointsWeight(r));
     // Fur: streaks a few texels long along the way the hair lies (back along
     // the head, down the body, legs and tail), their tips lighter and warmer.
+    // The same on every region, so it runs on across their joins.
     const bool lengthwise = r.kind == Region::Head;
     const float fx = lengthwise ? y * 0.7f : x * 0.7f, fy = lengthwise ? x * 0.14f : y * 0.14f;
     const float grain = FractalNoise(fx, fy, s.seed + 99, 3);
     const float tips = SmoothStep(0.55f, 0.85f, FractalNoise(fx * 1.3f, fy * 0.8f, s.seed + 7, 2));
-    c = Mix(c, Mix(c, Rgb(0xfff2d8), 0.35f), tips * 0.5f);
-    const float underside = r.kind == Region::Torso ? SmoothStep(0.6f, 0.95f, r.down) : 0.0f;
-    const float shade = (0.84f + 0.26f * grain) * (1.0f - 0.35f * std::min(1.0f, CreaseWeight(r))) * (1.0f + 0.12f * underside);
+    c = Mix(c, Mix(c, Rgb(0xfff2d8), 0.3f), tips * 0.45f);
+    const float shade = 0.88f + 0.22f * grain;
     return {std::min(1.0f, c.r * shade), std::min(1.0f, c.g * shade), std::min(1.0f, c.b * shade), 1.0f};
 }
 

@@ -270,58 +270,61 @@ CoatRect LegColumn(int leg)
     return {kCoatLegs.x + leg * kCoatLegs.w / 4, kCoatLegs.y, kCoatLegs.w / 4, kCoatLegs.h};
 }
 
-// Tail, from its tip to where it joins the rump.
+// Tail, from its tip to where it joins the rump: up from the rump in a gentle
+// curve, tapering to a soft tip.
 Piece Tail()
 {
     return {UVMode::AroundLimb, kCoatTail, {0, 1, 0}, kTailSides, {
-        {{0, 4.92f, -4.1f}, 0, 0, J_TAIL_3, 1.0f},
-        {{0, 4.76f, -3.95f}, 0.07f, 0.07f, J_TAIL_3, 0.93f},
-        {{0, 4.55f, -3.8f}, 0.11f, 0.11f, J_TAIL_3, 0.84f},
-        {{0, 4.35f, -3.6f}, 0.14f, 0.14f, J_TAIL_3, 0.7f},
-        {{0, 4.14f, -3.3f}, 0.17f, 0.17f, J_TAIL_2, 0.54f},
-        {{0, 3.95f, -3.0f}, 0.19f, 0.19f, J_TAIL_2, 0.38f},
-        {{0, 3.82f, -2.66f}, 0.21f, 0.21f, J_TAIL_1, 0.2f},
-        {{0, 3.74f, -2.4f}, 0.23f, 0.23f, J_TAIL_1, 0.05f},
+        {{0, 4.5f, -3.3f}, 0, 0, J_TAIL_3, 1.0f},
+        {{0, 4.38f, -3.33f}, 0.08f, 0.08f, J_TAIL_3, 0.93f},
+        {{0, 4.18f, -3.32f}, 0.12f, 0.12f, J_TAIL_3, 0.84f},
+        {{0, 3.95f, -3.25f}, 0.15f, 0.15f, J_TAIL_3, 0.7f},
+        {{0, 3.66f, -3.12f}, 0.17f, 0.17f, J_TAIL_2, 0.54f},
+        {{0, 3.4f, -2.95f}, 0.19f, 0.19f, J_TAIL_2, 0.38f},
+        {{0, 3.18f, -2.7f}, 0.21f, 0.21f, J_TAIL_1, 0.2f},
+        {{0, 3.04f, -2.5f}, 0.23f, 0.23f, J_TAIL_1, 0.05f},
     }};
 }
 
-// Rump to chest and up the neck; the first ring is the tail's last.
+// Rump to chest and up the neck; the first ring is the tail's last. A short,
+// deep body: about as long from chest to rump as it stands at the withers.
 Piece Torso()
 {
     const VECTOR3D z = {0, 0, 1};
     return {UVMode::AlongBody, kCoatTorso, {0, 1, 0}, kBodySides, {
-        {{0, 3.72f, -2.3f}, 0.38f, 0.38f, J_PELVIS, 0.0f, z},
-        {{0, 3.66f, -2.14f}, 0.58f, 0.62f, J_PELVIS, 0.04f, z},
-        {{0, 3.6f, -1.92f}, 0.7f, 0.78f, J_PELVIS, 0.1f, z},
-        {{0, 3.58f, -1.62f}, 0.75f, 0.84f, J_PELVIS, 0.18f, z},
-        {{0, 3.56f, -1.3f}, 0.75f, 0.84f, J_PELVIS, 0.26f, z},
-        {{0, 3.55f, -0.98f}, 0.72f, 0.8f, J_PELVIS, 0.34f, z},
-        {{0, 3.54f, -0.62f}, 0.69f, 0.76f, J_PELVIS, 0.43f, z},
-        {{0, 3.52f, -0.26f}, 0.69f, 0.8f, J_PELVIS, 0.52f, z},
-        {{0, 3.5f, 0.1f}, 0.71f, 0.86f, J_CHEST, 0.6f, z},
-        {{0, 3.48f, 0.44f}, 0.74f, 0.92f, J_CHEST, 0.68f, z},
-        {{0, 3.48f, 0.76f}, 0.78f, 1.0f, J_CHEST, 0.75f, z},
-        {{0, 3.5f, 1.05f}, 0.78f, 1.0f, J_CHEST, 0.8f, z},
-        {{0, 3.58f, 1.35f}, 0.74f, 0.94f, J_CHEST, 0.86f, z},
-        {{0, 3.74f, 1.62f}, 0.64f, 0.78f, J_CHEST, 0.91f, {0, 0.45f, 0.9f}},
-        {{0, 4.05f, 1.86f}, 0.54f, 0.6f, J_NECK, 0.96f, {0, 0.7f, 0.72f}},
-        {{0, 4.45f, 2.0f}, 0.48f, 0.52f, J_NECK, 1.0f, {0, 0.8f, 0.6f}},
+        {{0, 3.02f, -2.45f}, 0.4f, 0.4f, J_PELVIS, 0.0f, z},
+        {{0, 2.98f, -2.3f}, 0.62f, 0.66f, J_PELVIS, 0.04f, z},
+        {{0, 2.95f, -2.08f}, 0.75f, 0.8f, J_PELVIS, 0.1f, z},
+        {{0, 2.93f, -1.78f}, 0.79f, 0.86f, J_PELVIS, 0.18f, z},
+        {{0, 2.92f, -1.46f}, 0.78f, 0.85f, J_PELVIS, 0.26f, z},
+        {{0, 2.93f, -1.14f}, 0.74f, 0.8f, J_PELVIS, 0.34f, z},
+        {{0, 2.95f, -0.8f}, 0.71f, 0.78f, J_PELVIS, 0.43f, z},
+        {{0, 2.97f, -0.44f}, 0.71f, 0.82f, J_PELVIS, 0.52f, z},
+        {{0, 2.99f, -0.08f}, 0.73f, 0.88f, J_CHEST, 0.6f, z},
+        {{0, 3.01f, 0.26f}, 0.77f, 0.95f, J_CHEST, 0.68f, z},
+        {{0, 3.03f, 0.58f}, 0.8f, 1.02f, J_CHEST, 0.75f, z},
+        {{0, 3.06f, 0.88f}, 0.8f, 1.02f, J_CHEST, 0.8f, z},
+        {{0, 3.12f, 1.18f}, 0.76f, 0.96f, J_CHEST, 0.86f, z},
+        {{0, 3.28f, 1.46f}, 0.66f, 0.8f, J_CHEST, 0.91f, {0, 0.45f, 0.9f}},
+        {{0, 3.56f, 1.72f}, 0.57f, 0.62f, J_NECK, 0.96f, {0, 0.7f, 0.72f}},
+        {{0, 3.92f, 1.9f}, 0.54f, 0.57f, J_NECK, 1.0f, {0, 0.8f, 0.6f}},
     }};
 }
 
-// Skull, muzzle and nose tip; the first ring is the neck's last.
+// A big round skull, a short muzzle and a broad nose tip; the first ring is
+// the neck's last.
 Piece Head()
 {
     return {UVMode::AlongBody, kCoatHead, {0, 1, 0}, kBodySides, {
-        {{0, 4.85f, 2.08f}, 0.48f, 0.52f, J_HEAD, 0.05f, {0, 0.65f, 0.76f}},
-        {{0, 5.15f, 2.28f}, 0.58f, 0.6f, J_HEAD, 0.2f, {0, 0.3f, 0.95f}},
-        {{0, 5.22f, 2.54f}, 0.56f, 0.54f, J_HEAD, 0.36f, {0, 0.1f, 1}},
-        {{0, 5.16f, 2.8f}, 0.44f, 0.42f, J_HEAD, 0.5f, {0, -0.15f, 1}},
-        {{0, 5.04f, 3.0f}, 0.34f, 0.32f, J_HEAD, 0.62f, {0, -0.1f, 1}, J_JAW},
-        {{0, 5.0f, 3.25f}, 0.31f, 0.28f, J_HEAD, 0.76f, {0, 0, 1}, J_JAW},
-        {{0, 4.99f, 3.47f}, 0.26f, 0.22f, J_HEAD, 0.9f, {0, 0, 1}, J_JAW},
-        {{0, 5.0f, 3.58f}, 0.14f, 0.1f, J_HEAD, 0.96f, {0, 0, 1}, J_JAW},
-        {{0, 5.0f, 3.61f}, 0, 0, J_HEAD, 1.0f, {0, 0, 1}, J_JAW},
+        {{0, 4.22f, 2.02f}, 0.58f, 0.62f, J_HEAD, 0.05f, {0, 0.6f, 0.8f}},
+        {{0, 4.5f, 2.2f}, 0.8f, 0.82f, J_HEAD, 0.18f, {0, 0.3f, 0.95f}},
+        {{0, 4.58f, 2.47f}, 0.84f, 0.82f, J_HEAD, 0.32f, {0, 0.05f, 1}},
+        {{0, 4.5f, 2.75f}, 0.74f, 0.7f, J_HEAD, 0.46f, {0, -0.2f, 1}},
+        {{0, 4.3f, 2.98f}, 0.52f, 0.48f, J_HEAD, 0.58f, {0, -0.25f, 1}, J_JAW},
+        {{0, 4.22f, 3.24f}, 0.39f, 0.35f, J_HEAD, 0.72f, {0, -0.05f, 1}, J_JAW},
+        {{0, 4.2f, 3.5f}, 0.33f, 0.28f, J_HEAD, 0.86f, {0, 0, 1}, J_JAW},
+        {{0, 4.22f, 3.7f}, 0.21f, 0.17f, J_HEAD, 0.95f, {0, 0, 1}, J_JAW},
+        {{0, 4.24f, 3.76f}, 0, 0, J_HEAD, 1.0f, {0, 0, 1}, J_JAW},
     }};
 }
 
@@ -426,44 +429,50 @@ Piece Mirrored(Piece p, CoatRect rect)
     return p;
 }
 
+// Legs taper from a full upper leg to a slim lower one and end in a round
+// paw a little wider than the leg.
 Piece FrontLeg()
 {
     return {UVMode::AroundLimb, LegColumn(0), {0, 0, 1}, 10, {
-        {{0.64f, 3.3f, 1.3f}, 0, 0, J_SHOULDER_L, 0.0f},
-        {{0.63f, 2.62f, 1.2f}, 0.34f, 0.4f, J_SHOULDER_L, 0.25f},
-        {{0.6f, 2.2f, 1.05f}, 0.27f, 0.29f, J_ELBOW_L, 0.42f},
-        {{0.6f, 1.55f, 1.15f}, 0.21f, 0.22f, J_ELBOW_L, 0.6f},
-        {{0.6f, 0.85f, 1.3f}, 0.17f, 0.18f, J_WRIST_L, 0.75f},
-        {{0.6f, 0.45f, 1.36f}, 0.17f, 0.18f, J_WRIST_L, 0.84f},
-        {{0.6f, 0.22f, 1.47f}, 0.21f, 0.28f, J_PAW_FL, 0.92f},
-        {{0.6f, 0.07f, 1.52f}, 0.21f, 0.28f, J_PAW_FL, 0.97f},
-        {{0.6f, 0.0f, 1.52f}, 0, 0, J_PAW_FL, 1.0f},
+        {{0.64f, 2.95f, 1.3f}, 0, 0, J_SHOULDER_L, 0.0f},
+        {{0.64f, 2.42f, 1.28f}, 0.36f, 0.44f, J_SHOULDER_L, 0.25f},
+        {{0.62f, 1.75f, 1.2f}, 0.26f, 0.29f, J_ELBOW_L, 0.42f},
+        {{0.62f, 1.2f, 1.27f}, 0.2f, 0.21f, J_ELBOW_L, 0.6f},
+        {{0.62f, 0.65f, 1.35f}, 0.16f, 0.17f, J_WRIST_L, 0.75f},
+        {{0.62f, 0.36f, 1.41f}, 0.17f, 0.18f, J_WRIST_L, 0.84f},
+        {{0.62f, 0.2f, 1.52f}, 0.24f, 0.3f, J_PAW_FL, 0.92f},
+        {{0.62f, 0.07f, 1.58f}, 0.25f, 0.32f, J_PAW_FL, 0.97f},
+        {{0.62f, 0.0f, 1.58f}, 0, 0, J_PAW_FL, 1.0f},
     }};
 }
 
+// The hind leg: a broad thigh, a bent stifle and a long hock.
 Piece HindLeg()
 {
     return {UVMode::AroundLimb, LegColumn(2), {0, 0, 1}, 10, {
-        {{0.66f, 3.3f, -1.6f}, 0, 0, J_HIP_L, 0.0f},
-        {{0.64f, 2.72f, -1.45f}, 0.38f, 0.52f, J_HIP_L, 0.22f},
-        {{0.6f, 2.15f, -1.15f}, 0.28f, 0.32f, J_STIFLE_L, 0.42f},
-        {{0.6f, 1.6f, -1.5f}, 0.2f, 0.23f, J_STIFLE_L, 0.6f},
-        {{0.6f, 1.0f, -1.95f}, 0.15f, 0.17f, J_HOCK_L, 0.72f},
-        {{0.6f, 0.5f, -1.85f}, 0.14f, 0.16f, J_HOCK_L, 0.84f},
-        {{0.6f, 0.22f, -1.72f}, 0.19f, 0.25f, J_PAW_HL, 0.92f},
-        {{0.6f, 0.07f, -1.67f}, 0.19f, 0.26f, J_PAW_HL, 0.97f},
-        {{0.6f, 0.0f, -1.67f}, 0, 0, J_PAW_HL, 1.0f},
+        {{0.66f, 2.95f, -1.7f}, 0, 0, J_HIP_L, 0.0f},
+        {{0.66f, 2.36f, -1.6f}, 0.42f, 0.58f, J_HIP_L, 0.22f},
+        {{0.62f, 1.75f, -1.4f}, 0.27f, 0.32f, J_STIFLE_L, 0.42f},
+        {{0.62f, 1.3f, -1.74f}, 0.19f, 0.22f, J_STIFLE_L, 0.6f},
+        {{0.62f, 0.85f, -2.05f}, 0.15f, 0.17f, J_HOCK_L, 0.72f},
+        {{0.62f, 0.42f, -1.98f}, 0.15f, 0.17f, J_HOCK_L, 0.84f},
+        {{0.62f, 0.2f, -1.83f}, 0.23f, 0.29f, J_PAW_HL, 0.92f},
+        {{0.62f, 0.07f, -1.78f}, 0.24f, 0.31f, J_PAW_HL, 0.97f},
+        {{0.62f, 0.0f, -1.78f}, 0, 0, J_PAW_HL, 1.0f},
     }};
 }
 
-// A pricked ear, flat front to back, wider at the base.
+// A soft ear: it rises a little from the top of the skull, folds outwards
+// and tips over, hanging by the side of the head. Wide front to back and thin
+// across the flap.
 Piece Ear()
 {
     return {UVMode::AroundLimb, kCoatEars, {0, 0, 1}, 8, {
-        {{0.36f, 5.45f, 2.2f}, 0, 0, J_EAR_L, 0.0f},
-        {{0.48f, 5.82f, 2.12f}, 0.2f, 0.07f, J_EAR_L, 0.35f},
-        {{0.54f, 6.12f, 2.06f}, 0.12f, 0.05f, J_EAR_L, 0.7f},
-        {{0.58f, 6.4f, 2.0f}, 0, 0, J_EAR_L, 1.0f},
+        {{0.42f, 4.85f, 2.2f}, 0, 0, J_EAR_L, 0.0f},
+        {{0.58f, 5.02f, 2.17f}, 0.07f, 0.24f, J_EAR_L, 0.3f},
+        {{0.8f, 5.06f, 2.15f}, 0.06f, 0.27f, J_EAR_L, 0.55f},
+        {{0.98f, 4.84f, 2.16f}, 0.05f, 0.22f, J_EAR_L, 0.8f},
+        {{1.04f, 4.58f, 2.18f}, 0, 0, J_EAR_L, 1.0f},
     }};
 }
 
@@ -517,11 +526,22 @@ void BuildSkin(MS3D* m)
         skin.Stitch(a, body[r + 1], p, skips[r]);
     }
 
-    // Eyes and nose set into the head, the tongue inside the mouth.
-    for (float x : {0.35f, -0.35f})
-        skin.Sweep(Blob({x, 5.38f, 2.8f}, {0.1f, 0.1f, 0.08f}, J_HEAD, kCoatNose));
-    skin.Sweep(Blob({0, 5.08f, 3.56f}, {0.15f, 0.1f, 0.09f}, J_HEAD, kCoatNose));
-    skin.Sweep(Blob({0, 4.9f, 3.05f}, {0.12f, 0.04f, 0.3f}, J_TONGUE, kCoatMouth));
+    // Eyes and nose set into the head, the tongue inside the mouth (its pivot
+    // near the front, so it hangs out over the lip when the jaw drops).
+    for (float x : {0.42f, -0.42f})
+        skin.Sweep(Blob({x, 4.68f, 2.9f}, {0.15f, 0.15f, 0.11f}, J_HEAD, kCoatEye));
+    skin.Sweep(Blob({0, 4.27f, 3.73f}, {0.17f, 0.12f, 0.1f}, J_HEAD, kCoatNose));
+    skin.Sweep(Blob({0, 4.1f, 3.42f}, {0.15f, 0.04f, 0.3f}, J_TONGUE, kCoatTongue));
+    // Toes: three soft bumps at the front of each paw, in the sock's colour.
+    const int paws[4] = {J_PAW_FL, J_PAW_FR, J_PAW_HL, J_PAW_HR};
+    for (int leg = 0; leg < 4; leg++) {
+        const VECTOR3D at = Rig(paws[leg]).position;
+        const CoatRect column = LegColumn(leg);
+        const CoatRect sole = {column.x, column.y + column.h * 7 / 8, column.w, column.h / 8};
+        for (float dx : {-0.13f, 0.0f, 0.13f})
+            skin.Sweep(Blob({at.x + dx, 0.09f, at.z + 0.38f - std::fabs(dx) * 0.5f}, {0.085f, 0.09f, 0.11f}, paws[leg],
+                            sole));
+    }
     skin.FinishNormals();
     skin.DropUnused();
 }

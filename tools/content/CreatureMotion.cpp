@@ -207,7 +207,7 @@ CreaturePose Run(float u)
 CreaturePose Sitting()
 {
     CreaturePose p = Standing();
-    p.bodyShift = {0, -1.6f, -0.45f};
+    p.bodyShift = {0, -1.3f, -0.35f};
     p.rotation[J_PELVIS] = {-30, 0, 0};
     p.rotation[J_CHEST] = {-8, 0, 0};
     p.rotation[J_NECK] = {28, 0, 0};
@@ -226,18 +226,18 @@ CreaturePose Sitting()
 CreaturePose Lying()
 {
     CreaturePose p = Standing();
-    p.bodyShift = {0, -2.72f, 0.1f};
+    p.bodyShift = {0, -2.05f, 0.1f};
     p.rotation[J_NECK] = {-8, 0, 0};
     p.rotation[J_HEAD] = {10, 0, 0};
     for (int leg = 0; leg < 2; leg++) {
         // Forelegs stretched out in front.
-        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 1.7f});
+        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 1.4f});
         p.paws[leg].lowerPitch = -82;
         p.paws[leg].pawPitch = 0;
     }
     for (int leg = 2; leg < 4; leg++) {
         // Hind legs folded along the body.
-        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 1.15f});
+        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 0.9f});
         p.paws[leg].lowerPitch = -82;
     }
     Tail(p, -30, 25);
@@ -247,8 +247,10 @@ CreaturePose Lying()
 CreaturePose Pant(float u)
 {
     CreaturePose p = Standing();
-    p.rotation[J_JAW] = {20 + 6 * Wave(u), 0, 0};
-    p.rotation[J_TONGUE] = {14 + 6 * Wave(u, 1, 0.1f), 0, 0};
+    // The jaw drops and the tongue, hinged near the front of the jaw, lolls
+    // out over the lower lip.
+    p.rotation[J_JAW] = {22 + 5 * Wave(u), 0, 0};
+    p.rotation[J_TONGUE] = {34 + 6 * Wave(u, 1, 0.1f), 0, 0};
     p.rotation[J_CHEST] = {1.5f * Wave(u), 0, 0};
     p.rotation[J_NECK] = {-4 + 2 * Wave(u, 1, 0.2f), 0, 0};
     p.bodyShift = {0, 0.03f * Wave(u), 0};
@@ -290,13 +292,17 @@ CreaturePose LookAround(float u)
 CreaturePose Sniff(float u)
 {
     CreaturePose p = Standing();
-    // Nose to the ground: the whole front dips from the chest, the neck
-    // reaches down and the head follows the scent from side to side.
-    p.rotation[J_PELVIS] = {4, 0, 0};
-    p.rotation[J_CHEST] = {8, 0, 0};
-    p.rotation[J_NECK] = {98, 10 * Wave(u), 0};
-    p.rotation[J_HEAD] = {-6 + 4 * Wave(u, 3), 8 * Wave(u, 2), 0};
-    p.bodyShift = {0, -0.2f, 0};
+    // Nose to the ground: the front sinks and dips from the chest, the neck
+    // reaches down and the head points at the ground just ahead of the
+    // paws, following the scent from side to side. The soft ears swing
+    // forward with the head, so they keep hanging.
+    p.rotation[J_PELVIS] = {6, 0, 0};
+    p.rotation[J_CHEST] = {18, 0, 0};
+    p.rotation[J_NECK] = {62, 10 * Wave(u), 0};
+    p.rotation[J_HEAD] = {10 + 4 * Wave(u, 3), 8 * Wave(u, 2), 0};
+    p.rotation[J_EAR_L] = {-55 + 6 * Wave(u, 3), 0, 0};
+    p.rotation[J_EAR_R] = {-55 + 6 * Wave(u, 3, 0.3f), 0, 0};
+    p.bodyShift = {0, -0.7f, 0};
     for (int leg = 0; leg < 2; leg++)
         p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 0.2f});
     Tail(p, 12, 16 * Wave(u, 2));
@@ -308,13 +314,13 @@ CreaturePose PlayBow(float u)
     // In for the first quarter, a wagging bow, out in the last quarter.
     const float e = Ease(std::clamp(u * 4, 0.0f, 1.0f)) * Ease(std::clamp((1 - u) * 4, 0.0f, 1.0f));
     CreaturePose bow = Standing();
-    bow.bodyShift = {0, -0.45f, 0};
+    bow.bodyShift = {0, -0.4f, 0};
     bow.rotation[J_PELVIS] = {16, 0, 0};
     bow.rotation[J_CHEST] = {6, 0, 0};
     bow.rotation[J_NECK] = {-34, 0, 0};
     bow.rotation[J_HEAD] = {-4, 0, 0};
     for (int leg = 0; leg < 2; leg++) {
-        bow.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 1.1f});
+        bow.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 0.9f});
         bow.paws[leg].lowerPitch = -70;
     }
     CreaturePose p = Blend(Standing(), bow, e);

@@ -1,4 +1,4 @@
-// CreaturePack: the creature model and the sixteen coats, in mixed encodings
+// CreaturePack: the creature model and the fifteen coats, in mixed encodings
 // so that every picture decoder the program has is exercised by what ships.
 #include "CreaturePack.h"
 

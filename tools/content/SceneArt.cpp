@@ -85,14 +85,19 @@ Canvas MakeFootprint()
 
 Canvas MakeSpark()
 {
+    // Sparks are drawn additively and a burst starts with a hundred or more
+    // of them on one spot: a small hot core in a faint, wide halo keeps even
+    // that pile soft at its edge. Both fall smoothly to nothing well inside
+    // the picture, so no quad's edge ever shows.
     Canvas c(64, 64, {0, 0, 0, 1});
     for (int y = 0; y < 64; y++)
         for (int x = 0; x < 64; x++) {
             const float dx = (x + 0.5f - 32) / 30, dy = (y + 0.5f - 32) / 30;
             const float d = std::sqrt(dx * dx + dy * dy);
-            const float glow = std::max(0.0f, 1 - d);
-            // A hot core inside a wide, soft halo.
-            const float v = std::min(1.0f, glow * glow * 0.8f + std::pow(glow, 8.0f) * 0.6f);
+            const float fade = SmoothStep(0.95f, 0.55f, d);
+            const float core = std::exp(-(d * d) / (0.3f * 0.3f));
+            const float halo = 0.16f * (1 - std::min(d, 1.0f)) * (1 - std::min(d, 1.0f));
+            const float v = std::min(1.0f, (core + halo) * fade);
             c.At(x, y) = {v, v, v, 1};
         }
     return c;
@@ -102,5 +107,50 @@ Canvas MakeFlowerIcon(int size, Colour ground)
 {
     Canvas c(size, size, ground);
     FlowerSpike(c, size * 0.5f, size * 0.92f, size * 0.84f);
+    return c;
+}
+
+Canvas MakeMeadow(int size)
+{
+    Canvas c(size, size);
+    const Colour lush = Rgb(0x7ea24c), deep = Rgb(0x5f8a3c), dry = Rgb(0xb0ad62), tips = Rgb(0xc4d27e);
+    const float n = float(size);
+    for (int y = 0; y < size; y++)
+        for (int x = 0; x < size; x++) {
+            const float u = x / n * 4, v = y / n * 4;
+            // Broad drifts of deeper and drier grass, a few to a tile.
+            const float drift = FractalNoise(u, v, 31, 4, 4);
+            const float dryness = SmoothStep(0.55f, 0.75f, FractalNoise(u + 1.7f, v + 0.4f, 37, 3, 4));
+            Colour g = Mix(deep, lush, SmoothStep(0.3f, 0.7f, drift));
+            g = Mix(g, dry, 0.45f * dryness);
+            // Blades: short streaks running up the picture, their tips lit.
+            const float blade = ValueNoise(x / 2.0f, y / 8.0f, 41, size / 2, size / 8);
+            const float fine = FractalNoise(x / 4.0f, y / 4.0f, 43, 2, size / 4);
+            const float lit = SmoothStep(0.6f, 0.95f, blade) * 0.22f;
+            g = Mix(g, tips, lit);
+            const float shade = 0.9f + 0.16f * fine;
+            c.At(x, y) = {std::min(1.0f, g.r * shade), std::min(1.0f, g.g * shade), std::min(1.0f, g.b * shade), 1};
+        }
+    // Small flowers, sparse, one chance in a cell; drawn again one tile over
+    // where they cross an edge, so the tiling hides its seams.
+    const Colour petals[3] = {Rgb(0xf4f1e6), Rgb(0xf2d65a), Rgb(0xb9a6e8)};
+    const int cell = 32;
+    for (int cy = 0; cy < size / cell; cy++)
+        for (int cx = 0; cx < size / cell; cx++) {
+            Random rng(uint32_t(cy * 977 + cx) * 2654435761u + 5u);
+            if (rng.Range(0, 1) > 0.3f)
+                continue;
+            const float fx = (cx + rng.Range(0.15f, 0.85f)) * cell, fy = (cy + rng.Range(0.15f, 0.85f)) * cell;
+            const Colour petal = petals[rng.Next() % 3];
+            const float r = rng.Range(1.3f, 2.3f);
+            for (int oy = -1; oy <= 1; oy++)
+                for (int ox = -1; ox <= 1; ox++) {
+                    const float px = fx + ox * n, py = fy + oy * n;
+                    if (px < -8 || py < -8 || px > n + 8 || py > n + 8)
+                        continue;
+                    c.Ellipse(px, py, r, r, petal, 0.8f);
+                    c.Ellipse(px, py, r * 0.35f, r * 0.35f, Rgb(0xe0a43a), 0.6f);
+                }
+        }
     return c;
 }

@@ -1,6 +1,7 @@
 // larkspur-content: writes the packs the program ships, generated from code.
 //
-//   larkspur-content OUTDIR            writes OUTDIR/pellmore.works and OUTDIR/b.oak
+//   larkspur-content OUTDIR            writes OUTDIR/pellmore.works, OUTDIR/b.oak and
+//                                      OUTDIR/meadow.jpg (the ground without a desktop picture)
 //   larkspur-content --preview OUTDIR  also writes every picture as a PNG
 //
 // The output is the same, byte for byte, on every run.
@@ -9,12 +10,26 @@
 #include "CreaturePack.h"
 #include "SceneArt.h"
 #include "ScenePack.h"
+#include "resources/PackWriter.h"
 
 #include <cstdio>
 #include <stdexcept>
 #include <string>
 
 namespace {
+
+// The ground picture's side: as sharp as the default picture detail shows.
+constexpr int kMeadowSide = 1024;
+
+bool WriteGroundPicture(const std::string& path, std::string* error)
+{
+    const std::vector<unsigned char> jpeg = EncodeJpeg(MakeMeadow(kMeadowSide), 88);
+    if (!WriteFileAtomically(path, jpeg)) {
+        *error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
 
 void WritePreviews(const std::string& dir)
 {
@@ -23,6 +38,7 @@ void WritePreviews(const std::string& dir)
     SavePng(MakeCaption("MOVE THE MOUSE TO WAKE UP"), dir + "/caption5.png");
     SavePng(MakeFootprint(), dir + "/footprint.png");
     SavePng(MakeSpark(), dir + "/spark.png");
+    SavePng(MakeMeadow(kMeadowSide), dir + "/meadow.png");
     int k = 0;
     for (const CoatStyle& s : CoatStyles())
         SavePng(PaintCoat(s), dir + "/coat" + std::to_string(k++) + ".png");
@@ -52,7 +68,7 @@ int main(int argc, char** argv)
     std::string error;
     try {
         if (!BuildScenePack().Write(out + "/pellmore.works", &error) ||
-            !BuildCreaturePack().Write(out + "/b.oak", &error)) {
+            !BuildCreaturePack().Write(out + "/b.oak", &error) || !WriteGroundPicture(out + "/meadow.jpg", &error)) {
             std::fprintf(stderr, "larkspur-content: %s\n", error.c_str());
             return 1;
         }

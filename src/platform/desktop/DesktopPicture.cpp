@@ -331,7 +331,7 @@ std::string FindDesktopPicture(const DesktopPictureSources& sources, DesktopSett
         return found;
     // Every view asks; the user hears of each skipped picture once.
     static std::set<std::string> told;
-    const std::string instead = found.empty() ? "no other desktop picture is found, so the ground shows no picture"
+    const std::string instead = found.empty() ? "no other desktop picture is found, so the ground shows Larkspur's own picture"
                                               : "the ground shows " + found + " instead";
     for (const std::string& note : skips.notes) {
         const std::string line = "larkspur: " + note + "; " + instead + "\n";
