@@ -2,6 +2,7 @@
 #include "platform/x11/GlxSurface.h"
 
 #include "platform/x11/X11Errors.h"
+#include "scene/Damage.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -11,6 +12,16 @@
 #include <cstring>
 
 namespace {
+
+// Whether the space-separated list names the extension exactly.
+bool HasExtension(const char* list, const char* name)
+{
+    const size_t n = std::strlen(name);
+    for (const char* p = std::strstr(list, name); p; p = std::strstr(p + 1, name))
+        if ((p == list || p[-1] == ' ') && (p[n] == ' ' || p[n] == '\0'))
+            return true;
+    return false;
+}
 
 struct VisualInfoDeleter {
     void operator()(XVisualInfo* info) const { XFree(info); }
@@ -202,7 +213,21 @@ bool GlxSurface::CreateContext(XVisualInfo* visual, std::string* error)
         return false;
     }
     KeepDriverLoaded();
+    const char* extensions = glXQueryExtensionsString(display_, visual->screen);
+    if (extensions && HasExtension(extensions, "GLX_MESA_copy_sub_buffer"))
+        copySubBuffer_ = reinterpret_cast<void (*)(Display*, GLXDrawable, int, int, int, int)>(
+            glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
     return true;
+}
+
+void GlxSurface::ShowParts(const std::vector<ViewRect>& rects)
+{
+    if (gone_ || !copySubBuffer_)
+        return;
+    for (const ViewRect& r : rects)
+        copySubBuffer_(display_, drawable_, r.x, r.y, r.width, r.height);
+    // Marks the end of a frame shown in parts, for tools that count frames.
+    glFlush();
 }
 
 GlxSurface::~GlxSurface()

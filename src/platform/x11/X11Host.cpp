@@ -61,8 +61,36 @@ void X11Host::FlushBuffer()
 {
     if (shared_->showFps)
         DrawGLTextBottomLeft(meter_.OverlayLines(), FpsTextScale(size_), 8, int(size_.width), int(size_.height));
-    surface_->Swap();
+    // A swapped back buffer loses its pixels, so one kept is shown whole instead.
+    if (KeepsPixels())
+        ShowWhole();
+    else
+        surface_->Swap();
     flushes_++;
+}
+
+bool X11Host::KeepsPixels()
+{
+    return surface_->CanShowParts() && !shared_->showFps;
+}
+
+void X11Host::FlushDamage(const std::vector<ViewRect>& rects)
+{
+    if (!KeepsPixels()) {
+        FlushBuffer();
+        return;
+    }
+    if (showWhole_)
+        ShowWhole();
+    else
+        surface_->ShowParts(rects);
+    flushes_++;
+}
+
+void X11Host::ShowWhole()
+{
+    showWhole_ = false;
+    surface_->ShowParts({ViewRect{0, 0, int(size_.width), int(size_.height)}});
 }
 
 void X11Host::ResizeSurface(double width, double height)
