@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -224,8 +225,19 @@ void GlxSurface::ShowParts(const std::vector<ViewRect>& rects)
 {
     if (gone_ || !copySubBuffer_)
         return;
-    for (const ViewRect& r : rects)
-        copySubBuffer_(display_, drawable_, r.x, r.y, r.width, r.height);
+    // The window may have shrunk since the view last heard of its size; a
+    // copy reaching beyond it is refused by the server.
+    Window root = None;
+    int x = 0, y = 0;
+    unsigned int width = 0, height = 0, border = 0, depth = 0;
+    if (!XGetGeometry(display_, drawable_, &root, &x, &y, &width, &height, &border, &depth))
+        return;
+    for (const ViewRect& r : rects) {
+        const int x1 = std::min(r.x + r.width, int(width)), y1 = std::min(r.y + r.height, int(height));
+        const int x0 = std::max(r.x, 0), y0 = std::max(r.y, 0);
+        if (x1 > x0 && y1 > y0)
+            copySubBuffer_(display_, drawable_, x0, y0, x1 - x0, y1 - y0);
+    }
     // Marks the end of a frame shown in parts, for tools that count frames.
     glFlush();
 }

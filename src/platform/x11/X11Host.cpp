@@ -97,6 +97,13 @@ void X11Host::ResizeSurface(double width, double height)
 {
     size_ = ViewSize{width, height};
     surface_->Resize(int(width), int(height));
+    // Mesa's software renderer looks at the window's size again only after a
+    // swap; without one the kept back buffer stays at the old size, and a
+    // copy of the new size is refused. The view repaints it all next.
+    if (KeepsPixels()) {
+        surface_->Swap();
+        showWhole_ = true;
+    }
 }
 
 std::string X11Host::ScreenName()
