@@ -50,6 +50,37 @@ TEST_F(Herd, SetupDressesEverySlotAndPutsTheFirstInWaiting)
     EXPECT_FALSE(herd.Breed(VECTOR3D(0, 0, 0))) << "no slots, no birth";
 }
 
+TEST_F(Herd, EveryPosedCreatureLiesWithinTheSphereItsDamageIsTakenFrom)
+{
+    // Five simulated minutes of a breeding herd, at two sizes, so that every
+    // animation is played in every phase, with newborns growing.
+    for (const int size : {100, 60}) {
+        SCOPED_TRACE(testing::Message() << size << " %");
+        std::srand(5);
+        ASSERT_TRUE(Build(25, 2000, size));
+        std::vector<MODELVERTEX> skin = herd.skinBuffer;
+        double worst = 0;
+        for (int step = 0; step < 3000; step++) {
+            herd.Move(0.1);
+            for (int i = 0; i < herd.maxDogs; i++) {
+                const ONEDOG& dog = herd.dogs[size_t(i)];
+                if (dog.action <= 0)
+                    continue;
+                dog.PoseSkin(skin);
+                const WorldSphere sphere = herd.DrawnSphere(dog);
+                for (const MODELVERTEX& v : skin) {
+                    const VECTOR3D scaled(v.position.x * dog.scale, v.position.y * dog.scale, v.position.z * dog.scale);
+                    const VECTOR3D r = MatrixRotatePoint(dog.orientation, scaled);
+                    const VECTOR3D p(dog.position.x + r.x, dog.position.y + r.y, dog.position.z + r.z);
+                    worst = std::max(worst, DistanceBetweenVectors(p, sphere.centre) / double(sphere.radius));
+                }
+            }
+        }
+        EXPECT_LE(worst, 1.0);
+        RecordProperty(size == 100 ? "reachShareFull" : "reachShareSmall", std::to_string(worst));
+    }
+}
+
 // A setup that fails says why, in the loader's words or the herd's rule
 // (the reasons larkspur-pack check gives too).
 TEST_F(Herd, FailedSetupSaysWhyKeepsTheTexturesAFewCoatsDressTheHerdInTurnAndCleanupIsHarmless)

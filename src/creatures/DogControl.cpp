@@ -26,6 +26,11 @@ namespace {
 constexpr int64_t kFadingPrintsPerSlot = 5;
 // Creatures are culled with a sphere of this many creature sizes.
 constexpr float kCullRadius = 2.75f;
+// Everything a creature draws lies within this many creature sizes (times
+// its growth) of its skeleton's root: the build's creature reaches 2.89 in
+// its widest poses, measured over minutes of every animation; the rest is
+// margin.
+constexpr float kDrawnReach = 3.5f;
 // Out of view means the sphere reaches at most this far inside the near plane.
 constexpr float kUnseenDepth = 0.01f;
 // Floats per corner of an effect quad: s, t, r, g, b, a, x, y, z.
@@ -85,6 +90,10 @@ void DOGCONTROL::ReleaseArrays()
     effectVertices.shrink_to_fit();
     skinBuffer.clear();
     skinBuffer.shrink_to_fit();
+    ForgetChanges();
+    drawnNow.clear();
+    drawnLast.clear();
+    drawnSlots.clear();
 }
 
 void DOGCONTROL::Cleanup()
@@ -150,6 +159,10 @@ bool DOGCONTROL::SetupFromPack(SETTINGS* settings, const char* packPath)
     try {
         effectVertices.assign(size_t(std::max(numFootprints, int32_t(kSparkPoolSize))) * 4 * kEffectFloats, 0.0f);
         skinBuffer = templates[0].model->vertices;
+        drawnNow.reserve(size_t(maxDogs));
+        drawnLast.reserve(size_t(maxDogs));
+        drawnSlots.reserve(size_t(maxDogs));
+        changed.reserve(size_t(kMostChanges));
     } catch (const std::bad_alloc&) {
         return Refuse("out of memory");
     }
@@ -289,15 +302,70 @@ bool DOGCONTROL::InView(const ONEDOG& dog) const
 
 void DOGCONTROL::Draw(double dt)
 {
-    glEnable(GL_NORMALIZE);
+    AdvanceEffects(dt);
+    ListDrawn();
+    DrawCreatures();
+    DrawEffects();
+    // Drawn whole, nobody asks what changed.
+    ForgetChanges();
+}
+
+void DOGCONTROL::NoteChange(const WorldSphere& s)
+{
+    if (changed.size() < size_t(kMostChanges))
+        changed.push_back(s);
+    else
+        changesOverflowed = true;
+}
+
+void DOGCONTROL::ForgetChanges()
+{
+    changed.clear();
+    changesOverflowed = false;
+}
+
+void DOGCONTROL::AdvanceEffects(double dt)
+{
+    AgeFootPrints(dt);
+    MoveSparks(dt);
+}
+
+WorldSphere DOGCONTROL::DrawnSphere(const ONEDOG& dog) const
+{
+    // currentPos is taken before the frame's animation step, so it can lag
+    // the drawn skeleton by a whole stride; the root is where it is now.
+    return WorldSphere{dog.RootPosition(), dogSize * kDrawnReach * dog.scale};
+}
+
+void DOGCONTROL::ListDrawn()
+{
+    drawnLast.swap(drawnNow);
+    drawnNow.clear();
+    drawnSlots.clear();
     for (int i = 0; dogs && i < maxDogs; i++) {
-        ONEDOG& dog = dogs[size_t(i)];
-        if (dog.action > 0 && InView(dog))
-            dog.Draw(skinBuffer);
+        const ONEDOG& dog = dogs[size_t(i)];
+        if (dog.action > 0 && InView(dog)) {
+            drawnNow.push_back(DrawnSphere(dog));
+            drawnSlots.push_back(i);
+        }
     }
+}
+
+void DOGCONTROL::DrawCreatures(const std::function<bool(const WorldSphere&)>& wanted)
+{
+    glEnable(GL_NORMALIZE);
+    for (size_t k = 0; k < drawnSlots.size(); k++)
+        if (!wanted || wanted(drawnNow[k]))
+            dogs[size_t(drawnSlots[k])].Draw(skinBuffer);
     glDisable(GL_NORMALIZE);
-    DrawFootPrints(dt);
-    DrawSparks(dt);
+}
+
+void DOGCONTROL::DrawEffects()
+{
+    if (footprints)
+        DrawFootPrintQuads(FillFootPrints());
+    if (sparks)
+        DrawSparkQuads(FillSparks());
 }
 
 int DOGCONTROL::FreeSlot() const
@@ -355,8 +423,13 @@ void DOGCONTROL::AddFootPrint(VECTOR3D p, MATRIX orientation, const ONEDOG* dog)
     // slots unless no print is kept at full strength, and then the new print
     // starts to fade at once.
     FOOTPRINT& print = footprints[size_t(w)];
+    // An overwritten print still showing goes from where it was.
+    if (print.life > 0)
+        NoteChange(PrintSphere(print));
     print.life = 1.0f;
     FOOTPRINT& fading = footprints[size_t(f)];
+    if (fading.life > 0)
+        NoteChange(PrintSphere(fading));
     fading.life = float(fading.life - 0.016666666666666666);
 
     static const VECTOR3D kSquare[4] = {{-1, 0, 1}, {1, 0, 1}, {1, 0, -1}, {-1, 0, -1}};
@@ -366,31 +439,63 @@ void DOGCONTROL::AddFootPrint(VECTOR3D p, MATRIX orientation, const ONEDOG* dog)
         const VECTOR3D r = MatrixRotatePoint(orientation, c);
         print.corners[k] = VECTOR3D(p.x + r.x * 0.2f * dogSize, 0, p.z + r.z * 0.2f * dogSize);
     }
+    NoteChange(PrintSphere(print));
     log.footprintsLaid++;
+}
+
+WorldSphere DOGCONTROL::PrintSphere(const FOOTPRINT& print) const
+{
+    VECTOR3D c(0, 0, 0);
+    for (const VECTOR3D& corner : print.corners) {
+        c.x += corner.x * 0.25f;
+        c.z += corner.z * 0.25f;
+    }
+    float reach = 0;
+    for (const VECTOR3D& corner : print.corners)
+        reach = std::max(reach, float(DistanceBetweenVectors(c, corner)));
+    return WorldSphere{c, reach};
 }
 
 void DOGCONTROL::DrawFootPrints(double dt)
 {
     if (!footprints)
         return;
+    AgeFootPrints(dt);
+    DrawFootPrintQuads(FillFootPrints());
+}
+
+void DOGCONTROL::AgeFootPrints(double dt)
+{
+    for (int i = 0; footprints && i < numFootprints; i++) {
+        FOOTPRINT& print = footprints[size_t(i)];
+        // A fresh print (exactly 1.0) stays; a fading one fades by the frame.
+        if (print.life <= 0 || print.life >= 1.0f)
+            continue;
+        print.life = float(print.life - dt);
+        NoteChange(PrintSphere(print));
+    }
+}
+
+int DOGCONTROL::FillFootPrints()
+{
     static const float kTexCoords[4][2] = {{0, 1}, {1, 1}, {1, 0}, {0, 0}};
     float* v = effectVertices.data();
     int quads = 0;
     const int room = EffectQuadsRoom();
-    for (int i = 0; i < numFootprints; i++) {
-        FOOTPRINT& print = footprints[size_t(i)];
+    for (int i = 0; i < numFootprints && quads < room; i++) {
+        const FOOTPRINT& print = footprints[size_t(i)];
         if (print.life <= 0)
-            continue;
-        // A fresh print (exactly 1.0) stays; a fading one fades by the frame.
-        if (print.life < 1.0f)
-            print.life = float(print.life - dt);
-        if (quads == room)
             continue;
         const float colour[4] = {0, 0, 0, print.life * 0.2f};
         for (int k = 0; k < 4; k++)
             v = EffectCorner(v, kTexCoords[k], colour, print.corners[k].x, print.corners[k].y, print.corners[k].z);
         quads++;
     }
+    return quads;
+}
+
+void DOGCONTROL::DrawFootPrintQuads(int quads)
+{
     glBindTexture(GL_TEXTURE_2D, footprintTexture);
     glEnable(GL_BLEND);
     glDepthMask(GL_FALSE);
@@ -443,10 +548,26 @@ void DOGCONTROL::DrawSparks(double dt)
 {
     if (!sparks)
         return;
-    for (int i = 0; i < kSparkPoolSize; i++)
-        sparks[size_t(i)].Move(dt, this);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    MoveSparks(dt);
+    DrawSparkQuads(FillSparks());
+}
 
+void DOGCONTROL::MoveSparks(double dt)
+{
+    // A spark's square, turned any way, lies within this many half-edges of its centre.
+    constexpr float kSquareReach = 1.4143f;
+    for (int i = 0; sparks && i < kSparkPoolSize; i++) {
+        SPARKCLASS& spark = sparks[size_t(i)];
+        if (spark.life > 0)
+            NoteChange(WorldSphere{spark.pos, spark.size * kSquareReach});
+        spark.Move(dt, this);
+        if (spark.life > 0)
+            NoteChange(WorldSphere{spark.pos, spark.size * kSquareReach});
+    }
+}
+
+int DOGCONTROL::FillSparks()
+{
     // One billboard for every spark: the corners turned to face the camera.
     const MATRIX b = MatrixAngleBetweenVectors(camera.look, camera.pos);
     static const VECTOR3D kCorners[4] = {{-1, -1, 0}, {-1, 1, 0}, {1, 1, 0}, {1, -1, 0}};
@@ -468,6 +589,12 @@ void DOGCONTROL::DrawSparks(double dt)
                              spark.pos.y + turned[k].y * spark.size, spark.pos.z + turned[k].z * spark.size);
         quads++;
     }
+    return quads;
+}
+
+void DOGCONTROL::DrawSparkQuads(int quads)
+{
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glEnable(GL_BLEND);
     glDisable(GL_LIGHTING);
     glDisable(GL_DEPTH_TEST);

@@ -17,7 +17,10 @@
 #include "maths/NiftyMaths.h"
 #include "resources/Texture.h"
 #include "scene/Camera.h"
+#include "scene/Damage.h"
 #include "scene/Frustum.h"
+
+#include <functional>
 
 #include <cstdint>
 #include <memory>
@@ -66,15 +69,34 @@ public:
     // and stay on the ground however slowly frames come.
     void Move(double dt);
     // Draws the visible creatures, then the footprints and the sparks, which
-    // it ages by dt.
+    // it ages by dt: AdvanceEffects, ListDrawn, DrawCreatures and DrawEffects
+    // in one.
     void Draw(double dt);
+    // Ages the footprints and moves the sparks by dt, noting in changed what
+    // that alters on screen.
+    void AdvanceEffects(double dt);
+    // Fills drawnNow with the sphere of every creature this frame draws,
+    // keeping the last frame's list in drawnLast.
+    void ListDrawn();
+    // Draws the creatures of drawnNow for which wanted is true (all of them
+    // without it); those left out must have no pixel where the frame draws.
+    void DrawCreatures(const std::function<bool(const WorldSphere&)>& wanted = nullptr);
+    // Draws the footprints and sparks as they are.
+    void DrawEffects();
+    // Empties changed.
+    void ForgetChanges();
+    // The sphere that holds everything the creature draws.
+    WorldSphere DrawnSphere(const ONEDOG& dog) const;
     // Places a newborn at p; false when no slot could be had.
     bool Breed(VECTOR3D p);
     void AddFootPrint(VECTOR3D p, MATRIX orientation, const ONEDOG* dog);
     void DrawFootPrints(double dt);
+    // Fades the fading footprints by dt.
+    void AgeFootPrints(double dt);
     // Starts up to count free sparks at p; direction is not used.
     void NewSparks(VECTOR3D p, VECTOR3D direction, int count, int type);
     void DrawSparks(double dt);
+    void MoveSparks(double dt);
     // Releases what Setup built; safe to run more than once.
     void Cleanup();
 
@@ -107,6 +129,20 @@ public:
     bool boundsKnown = false;
     std::unique_ptr<SPARKCLASS[]> sparks;
     HerdLog log;
+    // World spheres whose pixels may have changed since the last frame:
+    // footprints laid, fading or overwritten and sparks alive this frame or
+    // the last. Grown by Move and AdvanceEffects; the scene empties it every
+    // frame.
+    std::vector<WorldSphere> changed;
+    // More changes came than changed holds (kMostChanges); then they are
+    // most of the view anyway.
+    bool changesOverflowed = false;
+    static constexpr int kMostChanges = 8192;
+    // The creatures drawn this frame and the last, with the slot of each in
+    // drawnSlots; sized in Setup.
+    std::vector<WorldSphere> drawnNow;
+    std::vector<WorldSphere> drawnLast;
+    std::vector<int32_t> drawnSlots;
     // Footprints and sparks are drawn from this one array, filled each frame:
     // texture s, t, colour r, g, b, a and position x, y, z per corner. Sized
     // in Setup for the larger of the two.
@@ -139,4 +175,11 @@ private:
     int EffectQuadsRoom() const;
     // Draws the first quads of effectVertices as textured, coloured quads.
     void DrawEffectQuads(int quads) const;
+    // Fills effectVertices with the live footprints or sparks; returns the quads.
+    int FillFootPrints();
+    int FillSparks();
+    void DrawFootPrintQuads(int quads);
+    void DrawSparkQuads(int quads);
+    WorldSphere PrintSphere(const FOOTPRINT& print) const;
+    void NoteChange(const WorldSphere& s);
 };

@@ -128,6 +128,12 @@ VECTOR3D ONEDOG::ScaledJoint(int joint) const
     return Scaled(MatrixPointMultiply(joints[size_t(joint)].absolute, VECTOR3D(0, 0, 0)), scale);
 }
 
+VECTOR3D ONEDOG::RootPosition() const
+{
+    const VECTOR3D r = MatrixRotatePoint(orientation, ScaledJoint(0));
+    return VECTOR3D(position.x + r.x, position.y + r.y, position.z + r.z);
+}
+
 void ONEDOG::Move(double dt, DOGCONTROL* herd)
 {
     currentPos = position;

@@ -44,6 +44,9 @@ public:
     // Poses the skin with the joints of the last Move into skin, a buffer
     // laid out like the template creature's.
     void PoseSkin(std::vector<MODELVERTEX>& skin) const;
+    // Where the skeleton's root is now, in the world: the middle of what
+    // the creature draws.
+    VECTOR3D RootPosition() const;
     // Poses the skin into skin and draws it from there.
     void Draw(std::vector<MODELVERTEX>& skin);
 

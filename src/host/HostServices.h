@@ -6,6 +6,8 @@
 // tests implement them with fakes. All calls come from the thread that draws.
 #pragma once
 
+#include "scene/Damage.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -56,6 +58,14 @@ public:
     // The view's OpenGL surface.
     virtual void MakeCurrent() = 0;
     virtual void FlushBuffer() = 0;
+    // Whether the buffer drawn into keeps its pixels from one flush to the
+    // next, so that a frame may repaint only what changed and present that
+    // with FlushDamage. Hosts that cannot keep them say false, and every
+    // frame is drawn whole and shown with FlushBuffer.
+    virtual bool KeepsPixels() { return false; }
+    // Shows the rectangles of the frame that changed (view pixels,
+    // bottom-up); the rest of the view keeps what it showed.
+    virtual void FlushDamage(const std::vector<ViewRect>& /*rects*/) { FlushBuffer(); }
     virtual void ResizeSurface(double width, double height) = 0;
 
     virtual ViewSize Bounds() = 0;

@@ -177,9 +177,14 @@ void LarkspurView::animateOneFrame()
         if (ssMain)
             ssMain->Update(gap);
         glReshape();
+        // A buffer that keeps the last frame needs only what changed repainted.
+        const bool keeps = ssMain && host_->KeepsPixels();
         if (ssMain)
-            ssMain->Draw();
-        host_->FlushBuffer();
+            ssMain->Draw(keeps);
+        if (keeps)
+            host_->FlushDamage(ssMain->damage.Rects());
+        else
+            host_->FlushBuffer();
     }
     // A shorter gap keeps animtime, so the next drawn step is the whole gap.
 }
@@ -254,8 +259,12 @@ void LarkspurView::glInit()
     const int width = int(Scrn.width);
     const int height = int(Scrn.height);
     glViewport(0, 0, width, height);
-    if (ssMain)
+    // A context set up afresh (a new size, a screen chosen again) holds no
+    // frame to build on.
+    if (ssMain) {
         ssMain->SetSize(width, height);
+        ssMain->RepaintWhole();
+    }
     glShadeModel(GL_SMOOTH);
     glClearColor(0, 0, 0, 0);
     glClearDepth(1.0);

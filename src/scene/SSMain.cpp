@@ -153,20 +153,25 @@ void SSMAIN::Update(double dt)
     frameTime = dt;
 }
 
-void SSMAIN::Draw()
+void SSMAIN::Draw(bool onlyChanges)
 {
     glLoadIdentity();
     glEnable(GL_TEXTURE_2D);
+    damage.Start(width, height);
     // Until the view has a size there is nothing to see and no ground to
     // measure: the bounds would come from a division by zero.
     if (width <= 0 || height <= 0) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        damage.AddWhole();
+        repaintWhole = true;
         return;
     }
     ReshapeAndZoom(1.0f);
     // A scene whose Setup failed has no pictures to draw with.
     if (!herd || !HasSceneTextures()) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        damage.AddWhole();
+        repaintWhole = true;
         return;
     }
 
@@ -178,18 +183,57 @@ void SSMAIN::Draw()
     const GLfloat light[] = {eye.x, eye.y + kLightLift, eye.z, 1.0f};
     glLightfv(GL_LIGHT0, GL_POSITION, light);
     herd->frustum.ExtractFrustumFaster();
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview);
+    glGetDoublev(GL_PROJECTION_MATRIX, projection);
 
+    const bool seenFromHome = SeenFromHome();
+    const bool tiled = settings && settings->TILEBG;
+    if (tiled && !fogReady && herd->boundsKnown)
+        SetupFog(herd.get());
+    fogOn = fogReady && !(seenFromHome && FogOutOfSightFromHome());
+
+    // Everything moves before anything is drawn, so that the damage is known
+    // when the first pixel is; the order of the random draws is kept.
+    if (herdReady) {
+        herd->Move(frameTime);
+        herd->AdvanceEffects(frameTime);
+        herd->ListDrawn();
+    }
+    if (OverlayShown()) {
+        AdvanceBanner(frameTime);
+        cardShows = AdvanceCard(frameTime);
+    }
+
+    FindDamage(onlyChanges, seenFromHome);
+    const std::vector<ViewRect>& rects = damage.Rects();
+    for (size_t i = 0; i < rects.size(); i++) {
+        // Each pass starts from the frame's own matrices.
+        if (i > 0) {
+            glMatrixMode(GL_PROJECTION);
+            glLoadMatrixd(projection);
+            glMatrixMode(GL_MODELVIEW);
+            glLoadMatrixd(modelview);
+        }
+        if (!damage.Whole()) {
+            glScissor(rects[i].x, rects[i].y, rects[i].width, rects[i].height);
+            glEnable(GL_SCISSOR_TEST);
+        }
+        passRect = rects[i];
+        Paint(seenFromHome);
+    }
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_TEXTURE_2D);
+}
+
+void SSMAIN::Paint(bool seenFromHome)
+{
     // Clearing is the renderer's work for every pixel, so the colour is
     // left alone when the ground is about to cover the whole view.
-    const bool seenFromHome = SeenFromHome();
     glClear(seenFromHome ? GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     glEnable(GL_CULL_FACE);
     glColor4f(1, 1, 1, 1);
-    const bool tiled = settings && settings->TILEBG;
-    if (tiled && !fogReady && herd->boundsKnown)
-        SetupFog(herd.get());
-    if (fogReady && !(seenFromHome && FogOutOfSightFromHome()))
+    if (fogOn)
         glEnable(GL_FOG);
 
     // The ground neither tests nor writes depth, so it hides nothing.
@@ -203,16 +247,79 @@ void SSMAIN::Draw()
     glEnable(GL_DEPTH_TEST);
 
     if (herdReady) {
-        herd->Move(frameTime);
         glPushMatrix();
-        herd->Draw(frameTime);
+        // A creature wholly outside the pass's rectangle would only cost.
+        const auto inPass = [this](const WorldSphere& s) {
+            ViewRect r;
+            return damage.Whole() || !damage.SphereRect(s, &r) || Overlap(r, passRect);
+        };
+        herd->DrawCreatures(inPass);
+        herd->DrawEffects();
         glPopMatrix();
     }
     glDisable(GL_CULL_FACE);
-    // The preview is too small for the overlay, and the user may not want it.
-    if (!isPreview && !(settings && !settings->SHOWOVERLAY))
-        DoOverlay();
-    glDisable(GL_TEXTURE_2D);
+    if (OverlayShown())
+        DrawOverlay();
+}
+
+// The preview is too small for the overlay, and the user may not want it.
+bool SSMAIN::OverlayShown() const
+{
+    return !isPreview && !(settings && !settings->SHOWOVERLAY);
+}
+
+void SSMAIN::FindDamage(bool onlyChanges, bool seenFromHome)
+{
+    Shown now;
+    std::copy(modelview, modelview + 16, now.modelview);
+    std::copy(projection, projection + 16, now.projection);
+    now.width = width;
+    now.height = height;
+    now.seenFromHome = seenFromHome;
+    now.fog = fogOn;
+    now.herdReady = herdReady;
+    now.bgTexture = bgTexture;
+    now.cardAlpha = cardAlpha;
+    now.bannerPos = bannerPos;
+    now.captionIndex = captionIndex;
+
+    // A new viewpoint, view size, ground or veil changes every pixel.
+    const bool sameView = std::equal(modelview, modelview + 16, shown.modelview) &&
+                          std::equal(projection, projection + 16, shown.projection) && width == shown.width &&
+                          height == shown.height && seenFromHome == shown.seenFromHome && fogOn == shown.fog &&
+                          herdReady == shown.herdReady && bgTexture == shown.bgTexture &&
+                          cardAlpha == shown.cardAlpha;
+    damage.SetMatrices(modelview, projection);
+    if (!onlyChanges || repaintWhole || !sameView || herd->changesOverflowed) {
+        damage.AddWhole();
+    } else {
+        for (const WorldSphere& s : herd->changed)
+            damage.AddSphere(s);
+        for (const WorldSphere& s : herd->drawnNow)
+            damage.AddSphere(s);
+        for (const WorldSphere& s : herd->drawnLast)
+            damage.AddSphere(s);
+        if (OverlayShown() && (bannerPos.x != shown.bannerPos.x || bannerPos.y != shown.bannerPos.y ||
+                           captionIndex != shown.captionIndex)) {
+            AddBannerRects(shown.bannerPos);
+            AddBannerRects(bannerPos);
+        }
+    }
+    herd->ForgetChanges();
+    shown = now;
+    repaintWhole = false;
+}
+
+void SSMAIN::AddBannerRects(point2d pos)
+{
+    // The badge at pos and the caption centred, both one banner high.
+    const float lefts[2] = {pos.x, float(width) * 0.5f - kBadgeWidth};
+    const float widths[2] = {kBadgeWidth, kCaptionWidth};
+    for (int k = 0; k < 2; k++) {
+        const int x0 = int(std::floor(lefts[k])) - 2, y0 = int(std::floor(pos.y)) - 2;
+        const int x1 = int(std::ceil(lefts[k] + widths[k])) + 2, y1 = int(std::ceil(pos.y + kBannerHeight)) + 2;
+        damage.Add(ViewRect{x0, y0, x1 - x0, y1 - y0});
+    }
 }
 
 void SSMAIN::SetupHerdWhenDue()
@@ -309,9 +416,13 @@ void SSMAIN::DoOverlay()
 {
     if (!HasSceneTextures())
         return;
-    const double dt = frameTime;
-    AdvanceBanner(dt);
+    AdvanceBanner(frameTime);
+    cardShows = AdvanceCard(frameTime);
+    DrawOverlay();
+}
 
+void SSMAIN::DrawOverlay() const
+{
     // Pixel space over the whole view.
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -329,7 +440,7 @@ void SSMAIN::DoOverlay()
 
     // From here on the card's 1024 x 768 units cover the view.
     glScalef(float(width) * 0.0009765625f, float(height) / 768.0f, 1);
-    if (AdvanceCard(dt))
+    if (cardShows)
         DrawCard();
     glEnable(GL_LIGHTING);
     glEnable(GL_DEPTH_TEST);

@@ -10,6 +10,7 @@
 
 #include "creatures/DogControl.h"
 #include "maths/Misc.h"
+#include "scene/Damage.h"
 #include "resources/Texture.h"
 
 #include <cstdint>
@@ -53,9 +54,16 @@ public:
     // Records the frame's step in seconds; nothing moves here.
     void Update(double dt);
     // One frame; the caller has cleared the buffers and flushes afterwards.
-    void Draw();
+    // With onlyChanges, the buffer still holding the last frame, only the
+    // rectangles of damage are repainted (each with the scissor set to it),
+    // and the pixels come out as a whole repaint would draw them; without
+    // it damage is the whole view.
+    void Draw(bool onlyChanges = false);
+    // The next frame repaints the whole view: the buffer lost its pixels.
+    void RepaintWhole() { repaintWhole = true; }
     // The banner and card on top of the frame, timed by frameTime.
     void DoOverlay();
+    bool OverlayShown() const;
     // Releases everything the scene owns; safe to run more than once.
     void Cleanup();
 
@@ -87,6 +95,9 @@ public:
     uint32_t bgTexture = 0;
     // Why the last Setup failed; empty after a success.
     std::string failure;
+    // What the last Draw repainted.
+    Damage damage;
+    bool repaintWhole = true;
 
 private:
     bool HasSceneTextures() const { return textures && numTextures >= kSceneTextureCount; }
@@ -101,9 +112,34 @@ private:
     // Whether, seen from home, all the ground in view lies nearer than the fog.
     bool FogOutOfSightFromHome() const;
     void DrawGround() const;
+    // Everything a frame draws, over what the scissor lets through.
+    void Paint(bool seenFromHome);
+    // Fills damage from what changed since the last frame.
+    void FindDamage(bool onlyChanges, bool seenFromHome);
+    void DrawOverlay() const;
     void AdvanceBanner(double dt);
     // Returns whether the card shows.
     bool AdvanceCard(double dt);
     void DrawBanner() const;
     void DrawCard() const;
+    // The banner's two quads in view pixels.
+    void AddBannerRects(point2d pos);
+
+    // The frame's view matrices, and what the last frame was drawn with.
+    double modelview[16] = {};
+    double projection[16] = {};
+    struct Shown {
+        double modelview[16] = {};
+        double projection[16] = {};
+        int width = 0, height = 0;
+        bool seenFromHome = false, fog = false, herdReady = false;
+        uint32_t bgTexture = 0;
+        float cardAlpha = 0;
+        point2d bannerPos{0, 0};
+        uint32_t captionIndex = 0;
+    } shown;
+    bool cardShows = false;
+    bool fogOn = false;
+    // The rectangle being repainted.
+    ViewRect passRect;
 };

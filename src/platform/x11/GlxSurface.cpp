@@ -2,15 +2,27 @@
 #include "platform/x11/GlxSurface.h"
 
 #include "platform/x11/X11Errors.h"
+#include "scene/Damage.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <dlfcn.h>
 #include <link.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
+
+// Whether the space-separated list names the extension exactly.
+bool HasExtension(const char* list, const char* name)
+{
+    const size_t n = std::strlen(name);
+    for (const char* p = std::strstr(list, name); p; p = std::strstr(p + 1, name))
+        if ((p == list || p[-1] == ' ') && (p[n] == ' ' || p[n] == '\0'))
+            return true;
+    return false;
+}
 
 struct VisualInfoDeleter {
     void operator()(XVisualInfo* info) const { XFree(info); }
@@ -202,7 +214,32 @@ bool GlxSurface::CreateContext(XVisualInfo* visual, std::string* error)
         return false;
     }
     KeepDriverLoaded();
+    const char* extensions = glXQueryExtensionsString(display_, visual->screen);
+    if (extensions && HasExtension(extensions, "GLX_MESA_copy_sub_buffer"))
+        copySubBuffer_ = reinterpret_cast<void (*)(Display*, GLXDrawable, int, int, int, int)>(
+            glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
     return true;
+}
+
+void GlxSurface::ShowParts(const std::vector<ViewRect>& rects)
+{
+    if (gone_ || !copySubBuffer_)
+        return;
+    // The window may have shrunk since the view last heard of its size; a
+    // copy reaching beyond it is refused by the server.
+    Window root = None;
+    int x = 0, y = 0;
+    unsigned int width = 0, height = 0, border = 0, depth = 0;
+    if (!XGetGeometry(display_, drawable_, &root, &x, &y, &width, &height, &border, &depth))
+        return;
+    for (const ViewRect& r : rects) {
+        const int x1 = std::min(r.x + r.width, int(width)), y1 = std::min(r.y + r.height, int(height));
+        const int x0 = std::max(r.x, 0), y0 = std::max(r.y, 0);
+        if (x1 > x0 && y1 > y0)
+            copySubBuffer_(display_, drawable_, x0, y0, x1 - x0, y1 - y0);
+    }
+    // Marks the end of a frame shown in parts, for tools that count frames.
+    glFlush();
 }
 
 GlxSurface::~GlxSurface()

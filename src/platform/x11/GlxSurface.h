@@ -18,6 +18,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
+
+struct ViewRect;
 
 class GlxSurface {
 public:
@@ -37,6 +40,13 @@ public:
 
     bool MakeCurrent();
     void Swap();
+    // Whether parts of the back buffer can be shown without swapping it
+    // (GLX_MESA_copy_sub_buffer): a back buffer never swapped keeps its
+    // pixels from frame to frame.
+    bool CanShowParts() const { return copySubBuffer_ != nullptr; }
+    // Shows those rectangles of the back buffer (bottom-up pixels), which
+    // stays as it is; only when CanShowParts.
+    void ShowParts(const std::vector<ViewRect>& rects);
     // Maps our own window, or the child drawn into.
     void Map();
     // Follows a new size of the window: the child drawn into takes it too.
@@ -71,6 +81,8 @@ private:
     Colormap colormap_ = None;
     GLXContext context_ = nullptr;
     bool gone_ = false;
+    // glXCopySubBufferMESA where the screen offers it.
+    void (*copySubBuffer_)(Display*, GLXDrawable, int, int, int, int) = nullptr;
 };
 
 // Mesa unloads its driver when the display is closed; what the driver still

@@ -61,14 +61,49 @@ void X11Host::FlushBuffer()
 {
     if (shared_->showFps)
         DrawGLTextBottomLeft(meter_.OverlayLines(), FpsTextScale(size_), 8, int(size_.width), int(size_.height));
-    surface_->Swap();
+    // A swapped back buffer loses its pixels, so one kept is shown whole instead.
+    if (KeepsPixels())
+        ShowWhole();
+    else
+        surface_->Swap();
     flushes_++;
+}
+
+bool X11Host::KeepsPixels()
+{
+    return surface_->CanShowParts() && !shared_->showFps;
+}
+
+void X11Host::FlushDamage(const std::vector<ViewRect>& rects)
+{
+    if (!KeepsPixels()) {
+        FlushBuffer();
+        return;
+    }
+    if (showWhole_)
+        ShowWhole();
+    else
+        surface_->ShowParts(rects);
+    flushes_++;
+}
+
+void X11Host::ShowWhole()
+{
+    showWhole_ = false;
+    surface_->ShowParts({ViewRect{0, 0, int(size_.width), int(size_.height)}});
 }
 
 void X11Host::ResizeSurface(double width, double height)
 {
     size_ = ViewSize{width, height};
     surface_->Resize(int(width), int(height));
+    // Mesa's software renderer looks at the window's size again only after a
+    // swap; without one the kept back buffer stays at the old size, and a
+    // copy of the new size is refused. The view repaints it all next.
+    if (KeepsPixels()) {
+        surface_->Swap();
+        showWhole_ = true;
+    }
 }
 
 std::string X11Host::ScreenName()

@@ -54,6 +54,12 @@ public:
     int64_t WallClockSeconds() override;
     void MakeCurrent() override;
     void FlushBuffer() override;
+    // The back buffer is never swapped where parts of it can be shown; then
+    // it keeps its pixels, unless the frame-rate text is drawn over them.
+    bool KeepsPixels() override;
+    void FlushDamage(const std::vector<ViewRect>& rects) override;
+    // The window showed something else: the next flush shows all of it.
+    void ShowWholeNext() { showWhole_ = true; }
     void ResizeSurface(double width, double height) override;
     ViewSize Bounds() override { return size_; }
     bool IsPreview() override { return preview_; }
@@ -84,4 +90,6 @@ private:
     bool timerStopped_ = false;
     int64_t flushes_ = 0;
     FpsMeter meter_;
+    bool showWhole_ = true;
+    void ShowWhole();
 };

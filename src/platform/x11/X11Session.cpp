@@ -294,6 +294,10 @@ void Session::Handle(const XEvent& event)
         if (!view->host->surface().ownWindow())
             view->host->SetScreen(ScreenOfWindow(event.xconfigure.window));
         break;
+    case Expose:
+        // What the window showed is gone; the back buffer still holds it.
+        view->host->ShowWholeNext();
+        break;
     case DestroyNotify:
         view->host->surface().MarkGone();
         end_ = End::WindowGone;
