@@ -30,6 +30,13 @@ struct RigJoint {
 
 const RigJoint& Rig(int joint);
 
+// The legs are drawn long and then shortened: everything from the top of the
+// legs up comes down by kLegShortening, and the legs below shrink in
+// proportion. The mesh builder lowers its vertices with the same function;
+// poses that put the body on the ground lower it this much less.
+constexpr float kLegShortening = 0.35f;
+float ShortenLegs(float y);
+
 // The model's frame rate, and its length in frames: enough to hold every
 // row of dogAnims.
 constexpr int kCreatureFPS = 30;

@@ -86,18 +86,17 @@ Canvas MakeFootprint()
 Canvas MakeSpark()
 {
     // Sparks are drawn additively and a burst starts with a hundred or more
-    // of them on one spot: a small hot core in a faint, wide halo keeps even
-    // that pile soft at its edge. Both fall smoothly to nothing well inside
-    // the picture, so no quad's edge ever shows.
+    // of them on one spot. The glow falls smoothly to nothing well inside the
+    // picture, so no quad's edge ever shows.
     Canvas c(64, 64, {0, 0, 0, 1});
     for (int y = 0; y < 64; y++)
         for (int x = 0; x < 64; x++) {
             const float dx = (x + 0.5f - 32) / 30, dy = (y + 0.5f - 32) / 30;
             const float d = std::sqrt(dx * dx + dy * dy);
-            const float fade = SmoothStep(0.95f, 0.55f, d);
-            const float core = std::exp(-(d * d) / (0.3f * 0.3f));
-            const float halo = 0.16f * (1 - std::min(d, 1.0f)) * (1 - std::min(d, 1.0f));
-            const float v = std::min(1.0f, (core + halo) * fade);
+            // Falling by the same factor over every step out, a pile of
+            // sparks still fades over a wide rim instead of a white coin.
+            const float fade = SmoothStep(0.95f, 0.45f, d);
+            const float v = std::min(1.0f, 1.3f * std::exp(-7.5f * d) * fade);
             c.At(x, y) = {v, v, v, 1};
         }
     return c;
