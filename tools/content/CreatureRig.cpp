@@ -8,6 +8,7 @@ namespace {
 // A friendly mid-sized dog: a body about as long as it is tall at the
 // withers, a big round head with a short muzzle, soft ears that tip over,
 // legs with some thigh, and a tail that curves up.
+// Positions as drawn, before the legs are shortened.
 const RigJoint kJoints[J_COUNT] = {
     {"root", -1, {0.0f, 0.0f, 0.0f}},
     {"pelvis", J_ROOT, {0.0f, 2.9f, -1.7f}},

@@ -1,8 +1,8 @@
 // CreatureRig: the creature's skeleton, shared by the mesh builder and the
 // animation author.
 //
-// Model units, facing +z, standing on y = 0, about 7.5 units from nose to
-// tail tip and 4 at the shoulder. The root sits on the ground under the middle of
+// Model units, facing +z, standing on y = 0, about 7 units from nose to
+// tail tip and 3.7 at the shoulder. The root sits on the ground under the middle of
 // the body and only carries the stride forward (the program commits its
 // travel at the end of each stride); the body hangs from the pelvis.
 // Every joint is bound without rotation, so a
