@@ -154,6 +154,9 @@ Colour TorsoColour(const CoatStyle& s, float a, float d, bool pattern)
     // read as a grey bib.
     const float bib = 0.7f * SmoothStep(0.86f, 0.99f, a) * SmoothStep(0.5f, 0.85f, d);
     c = With(c, s.belly, std::max(SmoothStep(0.76f, 0.94f, d), bib));
+    // A head colour of its own starts up the back of the neck, so the whole
+    // skull, ear roots too, wears it.
+    c = With(c, s.head, SmoothStep(0.9f, 1.0f, a) * SmoothStep(0.65f, 0.45f, d));
     // The pattern fades out up the neck, as the head's fades in, so no band
     // of it ends where the two meet.
     // It fades too under the belly, where the thighs and shoulders wearing
@@ -165,7 +168,7 @@ Colour TorsoColour(const CoatStyle& s, float a, float d, bool pattern)
 Colour HeadColour(const CoatStyle& s, float a, float d, bool pattern)
 {
     Colour c = Rgb(s.base);
-    c = With(c, s.head, SmoothStep(0.08f, 0.25f, a) * SmoothStep(0.9f, 0.7f, a));
+    c = With(c, s.head, SmoothStep(0.9f, 0.7f, a) * std::max(SmoothStep(0.65f, 0.45f, d), SmoothStep(0.0f, 0.2f, a)));
     if (pattern)
         c = Patterned(s, c, Region::Head, kCoatHead, a, d);
     // Muzzle and cheeks, then the throat.
