@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <set>
@@ -52,11 +53,18 @@ TEST_F(ContentTest, ScenePackHoldsThePicturesTheSceneDraws)
                 ASSERT_EQ(alpha(x, y), 0) << x << "," << y;
             }
         }
+    // A burst's first frames pile a hundred sparks on one spot, each adding
+    // its brightness times its alpha: that pile still fades out over a wide
+    // rim (a third of the radius, not a coin's edge).
+    int rim = 0;
     for (int r = 1; r < 29; r++) {
         const int across = alpha(32 + r, 32), down = alpha(32, 32 + r), back = alpha(31 - r, 32);
         EXPECT_TRUE(std::abs(across - down) <= 2 && std::abs(across - back) <= 2) << "radius " << r;
         EXPECT_LE(across, alpha(32 + r - 1, 32)) << "radius " << r;
+        const double pile = 100 * (across / 255.0) * (across / 255.0);
+        rim += pile > 0.05 && pile < 0.95;
     }
+    EXPECT_GE(rim, 10) << "a pile of sparks ends in a hard edge";
 }
 
 // The ground shown without a desktop picture: a JPEG of its own, mid-toned
@@ -166,6 +174,68 @@ TEST_F(ContentTest, CreaturePackHasTheModelTheHerdExpects)
         for (size_t j = 0; j < end.size(); j++)
             EXPECT_TRUE(std::fabs(end[j].y - standing[j].y) < 1e-3f && std::fabs(end[j].z - standing[j].z) < 1e-3f)
                 << "joint " << j << " at frame " << last;
+    }
+}
+
+// Where pieces of the skin meet (a leg leaving the body, the head leaving
+// the neck, an ear, the tail) one vertex takes its fur from two places of the
+// coat; those must show the same colour, or the join reads as a plate or a
+// ring. Fur detail is smoothed away by averaging a few texels; the eyes,
+// nose, mouth and tongue (the picture's last rows) are meant to differ.
+TEST_F(ContentTest, EveryCoatRunsOnAcrossTheJoinsOfTheSkin)
+{
+    MS3D model;
+    Texture* raw = nullptr;
+    int numCoats = 0;
+    ASSERT_TRUE(LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats));
+    const std::unique_ptr<Texture[]> coats(raw);
+    for (int coat = 0; coat < numCoats; coat++) {
+        int w = 0, h = 0;
+        const std::vector<unsigned char> px = ReadTexture(coats[coat].texID, &w, &h);
+        ASSERT_TRUE(w == 256 && h == 256) << "coat " << coat;
+        // The smooth colour as drawn: the file's t runs down the picture, the
+        // texture's rows up it.
+        // The layout's regions start on multiples of 16 texels, so the
+        // average keeps inside the 16-texel cell of the point.
+        auto smooth = [&](float s, float t, float rgb[3]) {
+            const int cx = int(s * w), cy = int((1 - t) * h);
+            rgb[0] = rgb[1] = rgb[2] = 0;
+            int n = 0;
+            for (int y = std::max(cy - 2, cy / 16 * 16); y <= std::min(cy + 2, cy / 16 * 16 + 15); y++)
+                for (int x = std::max(cx - 2, cx / 16 * 16); x <= std::min(cx + 2, cx / 16 * 16 + 15); x++, n++)
+                    for (int c = 0; c < 3; c++)
+                        rgb[c] += px[(size_t(y) * size_t(w) + size_t(x)) * 4 + size_t(c)] / 255.0f;
+            for (int c = 0; c < 3; c++)
+                rgb[c] /= float(n);
+        };
+        std::map<int, std::vector<std::array<float, 3>>> seen;
+        std::set<int> onBody;
+        for (const MS3D_TRIANGLE& t : model.triangles)
+            for (int k = 0; k < 3; k++) {
+                if (t.t[k] >= 0.875f)
+                    continue;
+                if (t.t[k] < 0.375f)
+                    onBody.insert(t.vertexIndices[k]);
+                std::array<float, 3> rgb;
+                smooth(t.s[k], t.t[k], rgb.data());
+                seen[t.vertexIndices[k]].push_back(rgb);
+            }
+        float worst = 0;
+        int where = -1;
+        for (const auto& [vertex, colours] : seen)
+            for (const auto& c : colours) {
+                if (!onBody.count(vertex))
+                    continue;
+                const float step = (std::fabs(c[0] - colours[0][0]) + std::fabs(c[1] - colours[0][1]) +
+                                    std::fabs(c[2] - colours[0][2])) / 3;
+                if (step > worst) {
+                    worst = step;
+                    where = vertex;
+                }
+            }
+        const VECTOR3D at = model.vertices[size_t(where)].position;
+        EXPECT_LT(worst, 0.2f) << "coat " << coat << " changes colour where pieces meet, at " << at.x << "," << at.y
+                               << "," << at.z;
     }
 }
 

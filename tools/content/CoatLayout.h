@@ -17,6 +17,11 @@ constexpr CoatRect kCoatTorso{0, 0, 256, 96};
 // Four legs side by side (front left, front right, hind left, hind right);
 // across is around the leg, down runs from the shoulder or hip to the sole.
 constexpr CoatRect kCoatLegs{0, 96, 256, 64};
+// One leg's column of kCoatLegs (0..3 in the order above).
+constexpr CoatRect CoatLegColumn(int leg)
+{
+    return {kCoatLegs.x + leg * kCoatLegs.w / 4, kCoatLegs.y, kCoatLegs.w / 4, kCoatLegs.h};
+}
 // Head from the back of the skull (left) to the nose tip (right); down runs
 // from the crown (top) over the cheek to the jaw (bottom).
 constexpr CoatRect kCoatHead{0, 160, 160, 64};

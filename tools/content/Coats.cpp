@@ -13,18 +13,18 @@ const std::vector<CoatStyle>& CoatStyles()
     // pattern or a head that shows from above, so that no two are mistaken
     // from the height of the home view.
     static const std::vector<CoatStyle> styles = {
-        {"golden", 0xd39a4c, {0xf0d8a8, 0.7f}, {0xb8803a, 0.35f}, {}, {0xb07434, 0.5f}, {0xe8c88c, 0.35f},
+        {"golden", 0xcf8d3a, {0xf0d8a8, 0.7f}, {0xb8803a, 0.35f}, {}, {0xb07434, 0.5f}, {0xe8c88c, 0.35f},
          {0xe8c88c, 0.2f}, 0, P::Plain, 0, 1},
-        {"black and tan", 0x211c1b, {0xb5703a, 0.9f}, {}, {}, {}, {0xb5703a, 1.0f}, {0xb5703a, 1.0f}, 0, P::Plain, 0,
+        {"black and tan", 0x211c1b, {0xb5703a, 0.9f}, {}, {0xb5703a, 0.85f}, {}, {0xb5703a, 1.0f}, {0xb5703a, 1.0f}, 0, P::Plain, 0,
          2},
-        {"chocolate", 0x5a3626, {0x70483a, 0.5f}, {0x4a2a1c, 0.4f}, {}, {0x3e2216, 0.5f}, {0x6a4230, 0.3f}, {}, 0,
+        {"chocolate", 0x5a3626, {0xf2eee6, 0.9f}, {0x4a2a1c, 0.4f}, {}, {0x3e2216, 0.5f}, {0x6a4230, 0.3f}, {0xf2eee6, 0.8f}, 0.9f,
          P::Plain, 0, 3},
-        {"cream", 0xeadbb8, {0xf7f0e0, 0.6f}, {0xdcc79c, 0.3f}, {}, {0xd2b280, 0.6f}, {0xf4ecdc, 0.4f}, {}, 0,
+        {"cream", 0xf1e8d6, {0xf9f5ec, 0.6f}, {0xe6d7b6, 0.25f}, {}, {0xd2b280, 0.6f}, {0xf4ecdc, 0.4f}, {}, 0,
          P::Plain, 0, 4},
         {"spotted white", 0xf3f0ea, {0xf8f6f2, 0.4f}, {}, {}, {0x1b1b1b, 0.85f}, {}, {}, 0, P::Spots, 0x1b1b1b, 5},
-        {"brindle", 0x9a6a3c, {0xb88c5c, 0.3f}, {}, {}, {0x2e1f15, 0.6f}, {0x2e1f15, 0.6f}, {}, 0, P::Brindle,
+        {"brindle", 0xb58048, {0xb88c5c, 0.3f}, {}, {}, {0x2e1f15, 0.6f}, {0x2e1f15, 0.6f}, {}, 0, P::Brindle,
          0x33231a, 6},
-        {"black saddle", 0xc0803e, {0xdcae74, 0.5f}, {0x1e1918, 0.95f}, {}, {0x2a211c, 0.85f}, {0x2a211c, 0.55f}, {},
+        {"black saddle", 0xc0803e, {0xdcae74, 0.5f}, {0x1e1918, 0.95f}, {0x1e1918, 0.9f}, {0x2a211c, 0.85f}, {0x2a211c, 0.55f}, {},
          0, P::Plain, 0, 7},
         {"blue grey", 0x6c7482, {0xa9b0ba, 0.6f}, {0x5a616c, 0.4f}, {}, {0x4e5560, 0.5f}, {0x838b96, 0.2f}, {}, 0,
          P::Plain, 0, 8},
@@ -130,21 +130,45 @@ Colour Patterned(const CoatStyle& s, Colour c, Region::Kind kind, const CoatRect
     return Mix(c, Rgb(s.patternColour), PatternWeight(s, kind, x, y));
 }
 
+// A pattern on a piece whose `across` runs once around it (a leg, the tail):
+// the pattern one width further on is blended in towards the far edge, so
+// the two edges, which meet down the piece, match.
+Colour PatternedAround(const CoatStyle& s, Colour c, Region::Kind kind, const CoatRect& rect, float across,
+                       float down)
+{
+    if (s.pattern == CoatPattern::Plain)
+        return c;
+    float x, y;
+    TexelOf(rect, across, down, &x, &y);
+    const float here = PatternWeight(s, kind, x, y), before = PatternWeight(s, kind, x - (rect.w - 1), y);
+    return Mix(c, Rgb(s.patternColour), here + (before - here) * across);
+}
+
 // The body's smooth colour. Around the places where the legs leave it (low
 // on the flank) it is kept even, so a leg's top can take it over.
 Colour TorsoColour(const CoatStyle& s, float a, float d, bool pattern)
 {
     Colour c = Rgb(s.base);
     c = With(c, s.saddle, SmoothStep(0.5f, 0.22f, d) * SmoothStep(0.0f, 0.14f, a) * SmoothStep(0.98f, 0.82f, a));
-    const float bib = SmoothStep(0.86f, 0.99f, a) * SmoothStep(0.3f, 0.6f, d);
+    // The throat lightens only underneath, so the neck's shaded side does not
+    // read as a grey bib.
+    const float bib = 0.7f * SmoothStep(0.86f, 0.99f, a) * SmoothStep(0.5f, 0.85f, d);
     c = With(c, s.belly, std::max(SmoothStep(0.76f, 0.94f, d), bib));
-    return pattern ? Patterned(s, c, Region::Torso, kCoatTorso, a, d) : c;
+    // A head colour of its own starts up the back of the neck, so the whole
+    // skull, ear roots too, wears it.
+    c = With(c, s.head, SmoothStep(0.9f, 1.0f, a) * SmoothStep(0.65f, 0.45f, d));
+    // The pattern fades out up the neck, as the head's fades in, so no band
+    // of it ends where the two meet.
+    // It fades too under the belly, where the thighs and shoulders wearing
+    // the body's coat hand over to the legs' own.
+    const float showing = SmoothStep(0.0f, 0.08f, a) * SmoothStep(1.0f, 0.9f, a) * SmoothStep(0.8f, 0.64f, d);
+    return pattern ? Mix(c, Patterned(s, c, Region::Torso, kCoatTorso, a, d), showing) : c;
 }
 
 Colour HeadColour(const CoatStyle& s, float a, float d, bool pattern)
 {
     Colour c = Rgb(s.base);
-    c = With(c, s.head, SmoothStep(0.08f, 0.25f, a) * SmoothStep(0.9f, 0.7f, a));
+    c = With(c, s.head, SmoothStep(0.9f, 0.7f, a) * std::max(SmoothStep(0.65f, 0.45f, d), SmoothStep(0.0f, 0.2f, a)));
     if (pattern)
         c = Patterned(s, c, Region::Head, kCoatHead, a, d);
     // Muzzle and cheeks, then the throat.
@@ -157,16 +181,27 @@ Colour HeadColour(const CoatStyle& s, float a, float d, bool pattern)
     return Mix(TorsoColour(s, 1.0f, d, false), c, SmoothStep(0.0f, 0.22f, a));
 }
 
-// Where each leg's hole sits on the body's coat: across, then down.
-constexpr float kLegRootAcross[4] = {0.855f, 0.855f, 0.18f, 0.18f};
-constexpr float kLegRootDown = 0.62f;
+// Shoulder and thigh wear the body's coat down to the elbow and stifle, which
+// fall this far down a leg's column and, on the body's coat, at these places
+// along it and this low on the flank (outside) and underneath (inside).
+// Front to back the ring spans this much of the body's length.
+constexpr float kLegBodyEnd = 0.42f;
+constexpr float kLegRootAcross[4] = {0.86f, 0.86f, 0.27f, 0.27f}, kLegRootSpread[4] = {0.065f, 0.065f, 0.095f, 0.095f};
+constexpr float kLegOutsideDown = 0.8f, kLegInsideDown = 0.93f;
 
 Colour LegColour(const CoatStyle& s, const Region& r)
 {
     Colour c = Rgb(s.base);
-    c = Patterned(s, c, Region::Leg, kCoatLegs, (r.column + r.across) / 4.0f, r.down);
+    c = PatternedAround(s, c, Region::Leg, CoatLegColumn(r.column), r.across, r.down);
     c = With(c, s.socks, SmoothStep(0.55f, 0.8f, r.down));
-    return Mix(TorsoColour(s, kLegRootAcross[r.column & 3], kLegRootDown, false), c, SmoothStep(0.0f, 0.32f, r.down));
+    // Around the leg from its front: the outside is a quarter turn on for a
+    // left leg, three quarters for a right one.
+    const float outside = r.column % 2 == 0 ? 0.25f : 0.75f;
+    const float facing = 0.5f + 0.5f * std::cos(2 * 3.14159265f * (r.across - outside));
+    const float bodyDown = kLegInsideDown + (kLegOutsideDown - kLegInsideDown) * facing;
+    const float bodyAcross = kLegRootAcross[r.column & 3] + kLegRootSpread[r.column & 3] * std::cos(2 * 3.14159265f * r.across);
+    const Colour body = TorsoColour(s, bodyAcross, bodyDown, false);
+    return Mix(body, c, SmoothStep(kLegBodyEnd, kLegBodyEnd + 0.2f, r.down));
 }
 
 Colour EarColour(const CoatStyle& s, const Region& r)
@@ -174,15 +209,17 @@ Colour EarColour(const CoatStyle& s, const Region& r)
     Colour c = Patterned(s, Rgb(s.base), Region::Ear, kCoatEars, r.across, r.down);
     c = With(c, s.head, 1.0f);
     c = With(c, s.ears, 1.0f);
-    // The ear grows out of the top of the skull, just past the neck.
-    return Mix(HeadColour(s, 0.12f, 0.2f, false), c, SmoothStep(0.0f, 0.4f, r.down));
+    // The ear's root wears the skull's coat; from there it turns to its own.
+    return Mix(HeadColour(s, 0.12f, 0.2f, false), c, SmoothStep(0.3f, 0.55f, r.down));
 }
 
 Colour TailColour(const CoatStyle& s, const Region& r)
 {
     // Around the tail from its top: 0 on top, 1 underneath, as on the body.
     const float under = r.across <= 0.5f ? 2 * r.across : 2 * (1 - r.across);
-    Colour c = Patterned(s, Rgb(s.base), Region::Tail, kCoatTail, r.across, r.down);
+    // The pattern fades at the tip, where the tail closes to a point.
+    Colour c = Mix(PatternedAround(s, Rgb(s.base), Region::Tail, kCoatTail, r.across, r.down), Rgb(s.base),
+                   SmoothStep(0.85f, 1.0f, r.down));
     c = With(c, s.saddle, 0.8f * SmoothStep(0.45f, 0.15f, under));
     c = With(c, s.belly, 0.5f * SmoothStep(0.6f, 0.9f, under));
     c = With(c, s.socks, SmoothStep(0.72f, 0.92f, r.down));
@@ -206,7 +243,7 @@ Colour FeatureColour(const Region& r)
         return Mix(Rgb(0x1c1513), Rgb(0x5a4a48), 0.6f * sheen);
     }
     case Region::Mouth:
-        return Rgb(0xc46a74);
+        return Rgb(0x8e3844);
     default: {
         // The tongue, with a faint groove down its middle.
         const float groove = SmoothStep(0.06f, 0.0f, std::fabs(r.across - 0.5f));

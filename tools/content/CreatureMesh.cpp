@@ -17,12 +17,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <utility>
 
 namespace {
 
 enum class UVMode {
     AlongBody,  // across = along the body, down = from the top line to the bottom
     AroundLimb, // across = around the limb, down = along it
+    OnBody,     // where the point falls on the body's or head's own coat, for thighs, shoulders, ear roots
     Patch,      // the middle of the rectangle, for eyes, nose and tongue
 };
 
@@ -73,6 +76,17 @@ struct Loop {
 class Skin {
 public:
     explicit Skin(MS3D* m) : m_(m) {}
+
+    // The body's and head's rings, so that a thigh, shoulder or ear can take
+    // its fur from the place it grows out of: its root then has exactly that
+    // place's texture coordinates and markings run on across the join.
+    void SetBody(const Piece& part, const std::vector<Loop>& rings)
+    {
+        (part.rect.y == kCoatHead.y ? head_ : torso_) = part.stations;
+        for (const Loop& l : rings)
+            for (size_t k = 0; k < l.vertex.size(); k++)
+                onBody_[l.vertex[k]] = {l.along, Down(l.around[k])};
+    }
 
     uint16_t Vertex(VECTOR3D pos, int joint, bool lip = false)
     {
@@ -240,9 +254,12 @@ private:
                 across = 0.5f;
                 down = 0.5f;
             } else if (p.mode == UVMode::AlongBody) {
-                const float turn = k[i]->around - std::floor(k[i]->around);
                 across = k[i]->along;
-                down = turn <= 0.5f ? 2 * turn : 2 * (1 - turn);
+                down = Down(k[i]->around);
+            } else if (p.mode == UVMode::OnBody) {
+                const auto uv = OnBody(k[i]->vertex, p.rect.y == kCoatHead.y ? head_ : torso_);
+                across = uv.first;
+                down = uv.second;
             } else if (p.mode == UVMode::AroundLimb) {
                 across = k[i]->around;
                 down = k[i]->along;
@@ -260,15 +277,39 @@ private:
         m_->triangles.push_back(t);
     }
 
+    // From the top line (0) round the side to the middle of the underside (1).
+    static float Down(float around)
+    {
+        const float turn = around - std::floor(around);
+        return turn <= 0.5f ? 2 * turn : 2 * (1 - turn);
+    }
+
+    // A body vertex keeps its own place on the coat; any other point is
+    // placed by the body's cross-section at its distance along the body and
+    // its angle about the body's axis there.
+    std::pair<float, float> OnBody(uint16_t vertex, const std::vector<Station>& part) const
+    {
+        const auto known = onBody_.find(vertex);
+        if (known != onBody_.end())
+            return known->second;
+        const VECTOR3D p = m_->vertices[vertex].position;
+        size_t i = 0;
+        while (i + 2 < part.size() && part[i + 1].centre.z < p.z)
+            i++;
+        const Station &a = part[i], &b = part[i + 1];
+        const float t = std::clamp((p.z - a.centre.z) / (b.centre.z - a.centre.z), 0.0f, 1.0f);
+        auto lerp = [t](float x, float y) { return x + (y - x) * t; };
+        const float side = lerp(a.side, b.side), up = lerp(a.up, b.up), y = lerp(a.centre.y, b.centre.y);
+        const float angle = std::atan2(std::fabs(p.x) / side, (p.y - y) / up);
+        return {lerp(a.along, b.along), angle / kPi};
+    }
+
     MS3D* m_;
     std::vector<bool> lip_;
+    std::vector<Station> torso_, head_;
+    std::map<uint16_t, std::pair<float, float>> onBody_;
 };
 
-// The leg columns of the coat: front left, front right, hind left, hind right.
-CoatRect LegColumn(int leg)
-{
-    return {kCoatLegs.x + leg * kCoatLegs.w / 4, kCoatLegs.y, kCoatLegs.w / 4, kCoatLegs.h};
-}
 
 // Tail, from its tip to where it joins the rump: up from the rump in a gentle
 // curve, tapering to a soft tip.
@@ -292,20 +333,20 @@ Piece Torso()
 {
     const VECTOR3D z = {0, 0, 1};
     return {UVMode::AlongBody, kCoatTorso, {0, 1, 0}, kBodySides, {
-        {{0, 3.02f, -2.45f}, 0.4f, 0.4f, J_PELVIS, 0.0f, z},
-        {{0, 2.98f, -2.3f}, 0.62f, 0.66f, J_PELVIS, 0.04f, z},
-        {{0, 2.95f, -2.08f}, 0.75f, 0.8f, J_PELVIS, 0.1f, z},
-        {{0, 2.93f, -1.78f}, 0.79f, 0.86f, J_PELVIS, 0.18f, z},
-        {{0, 2.92f, -1.46f}, 0.78f, 0.85f, J_PELVIS, 0.26f, z},
-        {{0, 2.93f, -1.14f}, 0.74f, 0.8f, J_PELVIS, 0.34f, z},
-        {{0, 2.95f, -0.8f}, 0.71f, 0.78f, J_PELVIS, 0.43f, z},
-        {{0, 2.97f, -0.44f}, 0.71f, 0.82f, J_PELVIS, 0.52f, z},
-        {{0, 2.99f, -0.08f}, 0.73f, 0.88f, J_CHEST, 0.6f, z},
-        {{0, 3.01f, 0.26f}, 0.77f, 0.95f, J_CHEST, 0.68f, z},
-        {{0, 3.03f, 0.58f}, 0.8f, 1.02f, J_CHEST, 0.75f, z},
-        {{0, 3.06f, 0.88f}, 0.8f, 1.02f, J_CHEST, 0.8f, z},
-        {{0, 3.12f, 1.18f}, 0.76f, 0.96f, J_CHEST, 0.86f, z},
-        {{0, 3.28f, 1.46f}, 0.66f, 0.8f, J_CHEST, 0.91f, {0, 0.45f, 0.9f}},
+        {{0, 3.02f, -2.45f}, 0.43f, 0.4f, J_PELVIS, 0.0f, z},
+        {{0, 2.98f, -2.3f}, 0.73f, 0.66f, J_PELVIS, 0.04f, z},
+        {{0, 2.95f, -2.08f}, 0.89f, 0.8f, J_PELVIS, 0.1f, z},
+        {{0, 2.93f, -1.78f}, 0.93f, 0.86f, J_PELVIS, 0.18f, z},
+        {{0, 2.92f, -1.46f}, 0.92f, 0.85f, J_PELVIS, 0.26f, z},
+        {{0, 2.93f, -1.14f}, 0.87f, 0.8f, J_PELVIS, 0.34f, z},
+        {{0, 2.95f, -0.8f}, 0.84f, 0.78f, J_PELVIS, 0.43f, z},
+        {{0, 2.97f, -0.44f}, 0.84f, 0.82f, J_PELVIS, 0.52f, z},
+        {{0, 2.99f, -0.08f}, 0.86f, 0.88f, J_CHEST, 0.6f, z},
+        {{0, 3.01f, 0.26f}, 0.91f, 0.95f, J_CHEST, 0.68f, z},
+        {{0, 3.03f, 0.58f}, 0.94f, 1.02f, J_CHEST, 0.75f, z},
+        {{0, 3.06f, 0.88f}, 0.94f, 1.02f, J_CHEST, 0.8f, z},
+        {{0, 3.12f, 1.18f}, 0.9f, 0.96f, J_CHEST, 0.86f, z},
+        {{0, 3.28f, 1.46f}, 0.71f, 0.8f, J_CHEST, 0.91f, {0, 0.45f, 0.9f}},
         {{0, 3.56f, 1.72f}, 0.57f, 0.62f, J_NECK, 0.96f, {0, 0.7f, 0.72f}},
         {{0, 3.92f, 1.9f}, 0.54f, 0.57f, J_NECK, 1.0f, {0, 0.8f, 0.6f}},
     }};
@@ -320,11 +361,11 @@ Piece Head()
         {{0, 4.5f, 2.2f}, 0.8f, 0.82f, J_HEAD, 0.18f, {0, 0.3f, 0.95f}},
         {{0, 4.58f, 2.47f}, 0.84f, 0.82f, J_HEAD, 0.32f, {0, 0.05f, 1}},
         {{0, 4.5f, 2.75f}, 0.74f, 0.7f, J_HEAD, 0.46f, {0, -0.2f, 1}},
-        {{0, 4.3f, 2.98f}, 0.52f, 0.48f, J_HEAD, 0.58f, {0, -0.25f, 1}, J_JAW},
-        {{0, 4.22f, 3.24f}, 0.39f, 0.35f, J_HEAD, 0.72f, {0, -0.05f, 1}, J_JAW},
-        {{0, 4.2f, 3.5f}, 0.33f, 0.28f, J_HEAD, 0.86f, {0, 0, 1}, J_JAW},
-        {{0, 4.22f, 3.7f}, 0.21f, 0.17f, J_HEAD, 0.95f, {0, 0, 1}, J_JAW},
-        {{0, 4.24f, 3.76f}, 0, 0, J_HEAD, 1.0f, {0, 0, 1}, J_JAW},
+        {{0, 4.3f, 2.97f}, 0.52f, 0.48f, J_HEAD, 0.58f, {0, -0.25f, 1}, J_JAW},
+        {{0, 4.22f, 3.18f}, 0.39f, 0.35f, J_HEAD, 0.72f, {0, -0.05f, 1}, J_JAW},
+        {{0, 4.2f, 3.39f}, 0.33f, 0.28f, J_HEAD, 0.86f, {0, 0, 1}, J_JAW},
+        {{0, 4.22f, 3.56f}, 0.21f, 0.17f, J_HEAD, 0.95f, {0, 0, 1}, J_JAW},
+        {{0, 4.24f, 3.61f}, 0, 0, J_HEAD, 1.0f, {0, 0, 1}, J_JAW},
     }};
 }
 
@@ -392,16 +433,24 @@ Loop HoleEdge(const std::vector<Loop>& rings, const Hole& h, const MS3D& m, cons
 
 // Cuts a hole and grows a limb from it. The limb's first station is only a
 // reference point above the hole (its centre and the direction to the next
-// station give the axis to order the edge by).
+// station give the axis to order the edge by). The limb's rings up to
+// `onBody` (a thigh, a shoulder, an ear's root) wear the coat of `bodyRect`
+// (the body's or the head's), the rest their own.
 void Limb(Skin& skin, const MS3D& m, const std::vector<Loop>& body, std::vector<std::vector<int>>& skips, Hole h,
-          Piece limb)
+          Piece limb, size_t onBody, const CoatRect& bodyRect)
 {
     for (int g = 0; g < h.gaps; g++)
         for (int c = 0; c < h.columns; c++)
             skips[h.ring + g].push_back(h.column + c);
     const Loop edge = HoleEdge(body, h, m, limb);
     limb.stations.erase(limb.stations.begin());
-    skin.Sweep(limb, &edge);
+    Piece upper = limb;
+    upper.mode = UVMode::OnBody;
+    upper.rect = bodyRect;
+    upper.stations.resize(onBody);
+    const Loop last = skin.Sweep(upper, &edge).back();
+    limb.stations.erase(limb.stations.begin(), limb.stations.begin() + long(onBody));
+    skin.Sweep(limb, &last);
 }
 
 // The right-hand joint of a left-hand one.
@@ -433,13 +482,13 @@ Piece Mirrored(Piece p, CoatRect rect)
 // paw a little wider than the leg.
 Piece FrontLeg()
 {
-    return {UVMode::AroundLimb, LegColumn(0), {0, 0, 1}, 10, {
+    return {UVMode::AroundLimb, CoatLegColumn(0), {0, 0, 1}, 10, {
         {{0.64f, 2.95f, 1.3f}, 0, 0, J_SHOULDER_L, 0.0f},
-        {{0.64f, 2.42f, 1.28f}, 0.36f, 0.44f, J_SHOULDER_L, 0.25f},
-        {{0.62f, 1.75f, 1.2f}, 0.26f, 0.29f, J_ELBOW_L, 0.42f},
-        {{0.62f, 1.2f, 1.27f}, 0.2f, 0.21f, J_ELBOW_L, 0.6f},
-        {{0.62f, 0.65f, 1.35f}, 0.16f, 0.17f, J_WRIST_L, 0.75f},
-        {{0.62f, 0.36f, 1.41f}, 0.17f, 0.18f, J_WRIST_L, 0.84f},
+        {{0.66f, 2.42f, 1.28f}, 0.42f, 0.5f, J_SHOULDER_L, 0.25f},
+        {{0.62f, 1.75f, 1.2f}, 0.3f, 0.33f, J_ELBOW_L, 0.42f},
+        {{0.62f, 1.2f, 1.27f}, 0.23f, 0.24f, J_ELBOW_L, 0.6f},
+        {{0.62f, 0.65f, 1.35f}, 0.19f, 0.2f, J_WRIST_L, 0.75f},
+        {{0.62f, 0.36f, 1.41f}, 0.2f, 0.21f, J_WRIST_L, 0.84f},
         {{0.62f, 0.2f, 1.52f}, 0.24f, 0.3f, J_PAW_FL, 0.92f},
         {{0.62f, 0.07f, 1.58f}, 0.25f, 0.32f, J_PAW_FL, 0.97f},
         {{0.62f, 0.0f, 1.58f}, 0, 0, J_PAW_FL, 1.0f},
@@ -449,13 +498,13 @@ Piece FrontLeg()
 // The hind leg: a broad thigh, a bent stifle and a long hock.
 Piece HindLeg()
 {
-    return {UVMode::AroundLimb, LegColumn(2), {0, 0, 1}, 10, {
+    return {UVMode::AroundLimb, CoatLegColumn(2), {0, 0, 1}, 10, {
         {{0.66f, 2.95f, -1.7f}, 0, 0, J_HIP_L, 0.0f},
-        {{0.66f, 2.36f, -1.6f}, 0.42f, 0.58f, J_HIP_L, 0.22f},
-        {{0.62f, 1.75f, -1.4f}, 0.27f, 0.32f, J_STIFLE_L, 0.42f},
-        {{0.62f, 1.3f, -1.74f}, 0.19f, 0.22f, J_STIFLE_L, 0.6f},
-        {{0.62f, 0.85f, -2.05f}, 0.15f, 0.17f, J_HOCK_L, 0.72f},
-        {{0.62f, 0.42f, -1.98f}, 0.15f, 0.17f, J_HOCK_L, 0.84f},
+        {{0.7f, 2.36f, -1.62f}, 0.5f, 0.7f, J_HIP_L, 0.22f},
+        {{0.62f, 1.75f, -1.42f}, 0.32f, 0.38f, J_STIFLE_L, 0.42f},
+        {{0.62f, 1.3f, -1.74f}, 0.22f, 0.26f, J_STIFLE_L, 0.6f},
+        {{0.62f, 0.85f, -2.05f}, 0.18f, 0.2f, J_HOCK_L, 0.72f},
+        {{0.62f, 0.42f, -1.98f}, 0.18f, 0.2f, J_HOCK_L, 0.84f},
         {{0.62f, 0.2f, -1.83f}, 0.23f, 0.29f, J_PAW_HL, 0.92f},
         {{0.62f, 0.07f, -1.78f}, 0.24f, 0.31f, J_PAW_HL, 0.97f},
         {{0.62f, 0.0f, -1.78f}, 0, 0, J_PAW_HL, 1.0f},
@@ -469,10 +518,10 @@ Piece Ear()
 {
     return {UVMode::AroundLimb, kCoatEars, {0, 0, 1}, 8, {
         {{0.42f, 4.85f, 2.2f}, 0, 0, J_EAR_L, 0.0f},
-        {{0.58f, 5.02f, 2.17f}, 0.07f, 0.24f, J_EAR_L, 0.3f},
-        {{0.8f, 5.06f, 2.15f}, 0.06f, 0.27f, J_EAR_L, 0.55f},
-        {{0.98f, 4.84f, 2.16f}, 0.05f, 0.22f, J_EAR_L, 0.8f},
-        {{1.04f, 4.58f, 2.18f}, 0, 0, J_EAR_L, 1.0f},
+        {{0.6f, 5.04f, 2.17f}, 0.08f, 0.3f, J_EAR_L, 0.3f},
+        {{0.86f, 5.08f, 2.15f}, 0.07f, 0.35f, J_EAR_L, 0.55f},
+        {{1.08f, 4.8f, 2.16f}, 0.06f, 0.29f, J_EAR_L, 0.8f},
+        {{1.14f, 4.45f, 2.18f}, 0, 0, J_EAR_L, 1.0f},
     }};
 }
 
@@ -504,15 +553,20 @@ void BuildSkin(MS3D* m)
     for (Loop& l : skin.Rings(head))
         body.push_back(l);
     std::vector<std::vector<int>> skips(body.size());
+    skin.SetBody(torso, std::vector<Loop>(body.begin(), body.begin() + long(neckEnd)));
+    skin.SetBody(head, std::vector<Loop>(body.begin() + long(neckEnd), body.end()));
 
     // Legs from holes on the lower flanks, ears from holes on top of the skull.
     const Hole fore{11, 2, 6, 3}, hind{2, 2, 6, 3}, ear{int(neckEnd), 1, 1, 3};
-    Limb(skin, *m, body, skips, fore, FrontLeg());
-    Limb(skin, *m, body, skips, Mirrored(fore), Mirrored(FrontLeg(), LegColumn(1)));
-    Limb(skin, *m, body, skips, hind, HindLeg());
-    Limb(skin, *m, body, skips, Mirrored(hind), Mirrored(HindLeg(), LegColumn(3)));
-    Limb(skin, *m, body, skips, ear, Ear());
-    Limb(skin, *m, body, skips, Mirrored(ear), Mirrored(Ear(), kCoatEars));
+    // Shoulder and thigh down to the elbow and stifle wear the flank's coat,
+    // an ear's root the skull's.
+    const size_t upperLeg = 2, earRoot = 1;
+    Limb(skin, *m, body, skips, fore, FrontLeg(), upperLeg, kCoatTorso);
+    Limb(skin, *m, body, skips, Mirrored(fore), Mirrored(FrontLeg(), CoatLegColumn(1)), upperLeg, kCoatTorso);
+    Limb(skin, *m, body, skips, hind, HindLeg(), upperLeg, kCoatTorso);
+    Limb(skin, *m, body, skips, Mirrored(hind), Mirrored(HindLeg(), CoatLegColumn(3)), upperLeg, kCoatTorso);
+    Limb(skin, *m, body, skips, ear, Ear(), earRoot, kCoatHead);
+    Limb(skin, *m, body, skips, Mirrored(ear), Mirrored(Ear(), kCoatEars), earRoot, kCoatHead);
 
     // The body tube itself, skipping the holes.
     Loop rump = tail.back();
@@ -530,18 +584,20 @@ void BuildSkin(MS3D* m)
     // near the front, so it hangs out over the lip when the jaw drops).
     for (float x : {0.42f, -0.42f})
         skin.Sweep(Blob({x, 4.68f, 2.9f}, {0.15f, 0.15f, 0.11f}, J_HEAD, kCoatEye));
-    skin.Sweep(Blob({0, 4.27f, 3.73f}, {0.17f, 0.12f, 0.1f}, J_HEAD, kCoatNose));
-    skin.Sweep(Blob({0, 4.1f, 3.42f}, {0.15f, 0.04f, 0.3f}, J_TONGUE, kCoatTongue));
+    skin.Sweep(Blob({0, 4.27f, 3.58f}, {0.17f, 0.12f, 0.1f}, J_HEAD, kCoatNose));
+    skin.Sweep(Blob({0, 4.1f, 3.3f}, {0.18f, 0.055f, 0.28f}, J_TONGUE, kCoatTongue));
     // Toes: three soft bumps at the front of each paw, in the sock's colour.
     const int paws[4] = {J_PAW_FL, J_PAW_FR, J_PAW_HL, J_PAW_HR};
     for (int leg = 0; leg < 4; leg++) {
         const VECTOR3D at = Rig(paws[leg]).position;
-        const CoatRect column = LegColumn(leg);
+        const CoatRect column = CoatLegColumn(leg);
         const CoatRect sole = {column.x, column.y + column.h * 7 / 8, column.w, column.h / 8};
         for (float dx : {-0.13f, 0.0f, 0.13f})
             skin.Sweep(Blob({at.x + dx, 0.09f, at.z + 0.38f - std::fabs(dx) * 0.5f}, {0.085f, 0.09f, 0.11f}, paws[leg],
                             sole));
     }
+    for (MS3D_VERTEX& v : m->vertices)
+        v.position.y = ShortenLegs(v.position.y);
     skin.FinishNormals();
     skin.DropUnused();
 }

@@ -207,7 +207,7 @@ CreaturePose Run(float u)
 CreaturePose Sitting()
 {
     CreaturePose p = Standing();
-    p.bodyShift = {0, -1.3f, -0.35f};
+    p.bodyShift = {0, -1.3f + kLegShortening, -0.35f};
     p.rotation[J_PELVIS] = {-30, 0, 0};
     p.rotation[J_CHEST] = {-8, 0, 0};
     p.rotation[J_NECK] = {28, 0, 0};
@@ -226,7 +226,7 @@ CreaturePose Sitting()
 CreaturePose Lying()
 {
     CreaturePose p = Standing();
-    p.bodyShift = {0, -2.05f, 0.1f};
+    p.bodyShift = {0, -2.05f + kLegShortening, 0.1f};
     p.rotation[J_NECK] = {-8, 0, 0};
     p.rotation[J_HEAD] = {10, 0, 0};
     for (int leg = 0; leg < 2; leg++) {
@@ -249,7 +249,7 @@ CreaturePose Pant(float u)
     CreaturePose p = Standing();
     // The jaw drops and the tongue, hinged near the front of the jaw, lolls
     // out over the lower lip.
-    p.rotation[J_JAW] = {22 + 5 * Wave(u), 0, 0};
+    p.rotation[J_JAW] = {30 + 5 * Wave(u), 0, 0};
     p.rotation[J_TONGUE] = {34 + 6 * Wave(u, 1, 0.1f), 0, 0};
     p.rotation[J_CHEST] = {1.5f * Wave(u), 0, 0};
     p.rotation[J_NECK] = {-4 + 2 * Wave(u, 1, 0.2f), 0, 0};
@@ -292,19 +292,18 @@ CreaturePose LookAround(float u)
 CreaturePose Sniff(float u)
 {
     CreaturePose p = Standing();
-    // Nose to the ground: the front sinks and dips from the chest, the neck
-    // reaches down and the head points at the ground just ahead of the
-    // paws, following the scent from side to side. The soft ears swing
-    // forward with the head, so they keep hanging.
-    p.rotation[J_PELVIS] = {6, 0, 0};
-    p.rotation[J_CHEST] = {18, 0, 0};
-    p.rotation[J_NECK] = {62, 10 * Wave(u), 0};
-    p.rotation[J_HEAD] = {10 + 4 * Wave(u, 3), 8 * Wave(u, 2), 0};
-    p.rotation[J_EAR_L] = {-55 + 6 * Wave(u, 3), 0, 0};
-    p.rotation[J_EAR_R] = {-55 + 6 * Wave(u, 3, 0.3f), 0, 0};
-    p.bodyShift = {0, -0.7f, 0};
-    for (int leg = 0; leg < 2; leg++)
-        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 0.2f});
+    // Nose to the ground: the back tilts forward and the front sinks a
+    // little on legs that stay nearly straight; the neck reaches down and
+    // forward and the head, tipped back up from it, puts the nose on the
+    // ground well ahead of the paws, following the scent from side to
+    // side. The soft ears hang forward from the lowered head.
+    p.rotation[J_PELVIS] = {5, 0, 0};
+    p.rotation[J_CHEST] = {12, 0, 0};
+    p.rotation[J_NECK] = {84, 10 * Wave(u), 0};
+    p.rotation[J_HEAD] = {-22 + 4 * Wave(u, 3), 8 * Wave(u, 2), 0};
+    p.rotation[J_EAR_L] = {-70 + 6 * Wave(u, 3), 0, 0};
+    p.rotation[J_EAR_R] = {-70 + 6 * Wave(u, 3, 0.3f), 0, 0};
+    p.bodyShift = {0, -0.1f, 0};
     Tail(p, 12, 16 * Wave(u, 2));
     return p;
 }

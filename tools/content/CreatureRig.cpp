@@ -1,11 +1,14 @@
 // CreatureRig: joint names, parents and bind positions.
 #include "CreatureRig.h"
 
+#include <algorithm>
+
 namespace {
 
 // A friendly mid-sized dog: a body about as long as it is tall at the
 // withers, a big round head with a short muzzle, soft ears that tip over,
 // legs with some thigh, and a tail that curves up.
+// Positions as drawn, before the legs are shortened.
 const RigJoint kJoints[J_COUNT] = {
     {"root", -1, {0.0f, 0.0f, 0.0f}},
     {"pelvis", J_ROOT, {0.0f, 2.9f, -1.7f}},
@@ -15,7 +18,7 @@ const RigJoint kJoints[J_COUNT] = {
     {"jaw", J_HEAD, {0.0f, 4.18f, 2.85f}},
     {"ear.L", J_HEAD, {0.5f, 4.95f, 2.2f}},
     {"ear.R", J_HEAD, {-0.5f, 4.95f, 2.2f}},
-    {"tongue", J_JAW, {0.0f, 4.1f, 3.3f}},
+    {"tongue", J_JAW, {0.0f, 4.1f, 3.22f}},
     {"shoulder.L", J_CHEST, {0.62f, 2.8f, 1.35f}},
     {"elbow.L", J_SHOULDER_L, {0.62f, 1.75f, 1.2f}},
     {"wrist.L", J_ELBOW_L, {0.62f, 0.65f, 1.35f}},
@@ -37,6 +40,30 @@ const RigJoint kJoints[J_COUNT] = {
     {"tail.3", J_TAIL_2, {0.0f, 3.95f, -3.25f}},
 };
 
+// Where the legs end and the body begins, as drawn.
+constexpr float kLegTop = 2.2f;
+
 } // namespace
 
-const RigJoint& Rig(int joint) { return kJoints[joint]; }
+float ShortenLegs(float y) { return y - kLegShortening * std::clamp(y / kLegTop, 0.0f, 1.0f); }
+
+namespace {
+
+struct ShortRig {
+    RigJoint joint[J_COUNT];
+    ShortRig()
+    {
+        for (int j = 0; j < J_COUNT; j++) {
+            joint[j] = kJoints[j];
+            joint[j].position.y = ShortenLegs(joint[j].position.y);
+        }
+    }
+};
+
+} // namespace
+
+const RigJoint& Rig(int joint)
+{
+    static const ShortRig rig;
+    return rig.joint[joint];
+}

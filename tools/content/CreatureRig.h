@@ -1,8 +1,8 @@
 // CreatureRig: the creature's skeleton, shared by the mesh builder and the
 // animation author.
 //
-// Model units, facing +z, standing on y = 0, about 7.5 units from nose to
-// tail tip and 4 at the shoulder. The root sits on the ground under the middle of
+// Model units, facing +z, standing on y = 0, about 7 units from nose to
+// tail tip and 3.7 at the shoulder. The root sits on the ground under the middle of
 // the body and only carries the stride forward (the program commits its
 // travel at the end of each stride); the body hangs from the pelvis.
 // Every joint is bound without rotation, so a
@@ -29,6 +29,13 @@ struct RigJoint {
 };
 
 const RigJoint& Rig(int joint);
+
+// The legs are drawn long and then shortened: everything from the top of the
+// legs up comes down by kLegShortening, and the legs below shrink in
+// proportion. The mesh builder lowers its vertices with the same function;
+// poses that put the body on the ground lower it this much less.
+constexpr float kLegShortening = 0.35f;
+float ShortenLegs(float y);
 
 // The model's frame rate, and its length in frames: enough to hold every
 // row of dogAnims.

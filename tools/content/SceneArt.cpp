@@ -85,19 +85,19 @@ Canvas MakeFootprint()
 
 Canvas MakeSpark()
 {
-    // Sparks are drawn additively and a burst starts with a hundred or more
-    // of them on one spot: a small hot core in a faint, wide halo keeps even
-    // that pile soft at its edge. Both fall smoothly to nothing well inside
-    // the picture, so no quad's edge ever shows.
+    // Sparks are drawn additively, each weighted by its own alpha, which the
+    // program takes from the brightness: a texel adds the square of its
+    // value. A burst starts with a hundred or more of them on one spot, so
+    // the glow must fall ever more slowly outwards (a square of 1 / (1 + x^2)
+    // does) for even that pile to fade over a wide rim instead of being a
+    // white coin. It reaches nothing well inside the picture, so no quad's
+    // edge ever shows.
     Canvas c(64, 64, {0, 0, 0, 1});
     for (int y = 0; y < 64; y++)
         for (int x = 0; x < 64; x++) {
             const float dx = (x + 0.5f - 32) / 30, dy = (y + 0.5f - 32) / 30;
-            const float d = std::sqrt(dx * dx + dy * dy);
-            const float fade = SmoothStep(0.95f, 0.55f, d);
-            const float core = std::exp(-(d * d) / (0.3f * 0.3f));
-            const float halo = 0.16f * (1 - std::min(d, 1.0f)) * (1 - std::min(d, 1.0f));
-            const float v = std::min(1.0f, (core + halo) * fade);
+            const float d = std::sqrt(dx * dx + dy * dy), r = d / 0.13f;
+            const float v = SmoothStep(0.95f, 0.8f, d) / (1 + r * r);
             c.At(x, y) = {v, v, v, 1};
         }
     return c;
