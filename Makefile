@@ -77,7 +77,8 @@ bench: deps
 	@for b in $(BENCH_BUILD)/bin/bench_*; do [ -x "$$b" ] || continue; echo "== $$b"; "$$b" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; done
 
 # What a frame costs beside the floor (one full-view textured quad) under
-# Xvfb at 1280x720; see scripts/perf for its knobs (PERF_SECONDS, PERF_OTHERS).
+# Xvfb at 1280x720 (defaults, 500 slots) and 1920x1080 (defaults); see
+# scripts/perf for its knobs (PERF_SECONDS, PERF_OTHERS).
 perf: deps
 	@cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=Release -DLARKSPUR_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD) -j $(JOBS) --target larkspur larkspur-floor larkspur_swapcount larkspur-resources

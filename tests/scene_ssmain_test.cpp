@@ -1,6 +1,7 @@
 // Tests of the scene: setup, the ground and its bounds, clearing what the
 // ground no longer covers, fog per camera mode, the lazy herd, and the
 // overlay's timing.
+#include "fixtures/ChangingScene.h"
 #include "fixtures/FakeHost.h"
 #include "fixtures/GLContext.h"
 #include "fixtures/Herd.h"
@@ -15,9 +16,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -41,9 +40,7 @@ protected:
         gl.Destroy();
         std::string error;
         ASSERT_TRUE(gl.Create(std::max(width, bufferWidth), std::max(height, bufferHeight), &error)) << error;
-        // The view's state between frames: colour tracks the material.
-        glEnable(GL_COLOR_MATERIAL);
-        glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+        SetViewState();
         if (folder.empty())
             folder = dir.path() + "/";
         ASSERT_TRUE(scene.Setup(preview, width, height, &settings, folder.c_str()));
@@ -297,84 +294,30 @@ TEST_F(SceneTest, OverlayBannerAndCardKeepTheirTimesAndTheGLState)
     EXPECT_EQ(cardChanges, (std::vector<int>{121, 165, 242, 286}));
 }
 
-// What a run of frames drew, one digest a frame, and what it went through.
-struct FrameRun {
-    std::vector<uint64_t> digests;
-    int partialFrames = 0;
-    int calmFrames = 0;
-    std::set<int> cameraModes;
-    bool cardShown = false;
-    bool bannerMoved = false;
-    bool sparks = false;
-};
-
-uint64_t Digest(const std::vector<unsigned char>& bytes)
-{
-    uint64_t h = 1469598103934665603ull;
-    for (const unsigned char b : bytes)
-        h = (h ^ b) * 1099511628211ull;
-    return h;
-}
-
 TEST_F(SceneTest, RepaintingOnlyTheDamageDrawsEveryFrameAsTheWholeRepaintDoesAtHomeRoamingAndUnderTheOverlay)
 {
     // The build's own packs, a picture with detail on the ground, and the
     // overlay and camera brought forward so that a short run sees them all.
     const std::string picture = dir.File("ground.png");
-    WritePixbufPicture(picture, "png", 64, 64, 3, QuadrantPixels(64, 64, 3));
-    settings.NUM_DOGS = kDefaultNumDogs;
-    // Few prints kept, so that they fade and are overwritten within the run.
-    settings.NUM_FOOTPRINTS = 40;
-    settings.LDOGSIZE = kDefaultDogSize;
-    settings.dogSize = 1.0f;
-    settings.TILEBG = true;
+    WriteChangingGround(picture);
+    ChangingSceneSettings(&settings);
     const auto run = [&](bool onlyChanges) {
         FrameRun r;
         MakeScene(320, 180, false, 0, 0, ResourcesFolder());
         Texture background;
-        EXPECT_TRUE(loadPicFile(picture.c_str(), &background, 0));
-        std::swap(scene.bgTexture, background.texID);
-        // The overlay starts as a new scene's would.
-        scene.bannerOn = scene.bannerFromTop = false;
-        scene.bannerPos = point2d{-256.0f, -35.0f};
-        scene.captionIndex = 5;
-        scene.cardAlpha = 0;
-        scene.bannerTimer = 3;
-        scene.cardTimer = 30;
-        std::srand(11);
+        EXPECT_TRUE(StartChangingScene(&scene, picture, &background));
         for (int frame = 0; frame < 900; frame++) {
-            if (frame == 1)
-                scene.herd->camera.modeTimer = 14;
             const float bannerY = scene.bannerPos.y;
-            Frame(0.05, onlyChanges);
-            r.digests.push_back(Digest(gl.ReadPixels()));
-            const bool whole = scene.damage.Whole();
-            r.partialFrames += !whole && !scene.damage.Rects().empty();
-            r.calmFrames += scene.damage.Rects().empty();
-            r.cameraModes.insert(scene.herd->camera.mode);
-            r.cardShown = r.cardShown || scene.cardAlpha > 0;
-            r.bannerMoved = r.bannerMoved || (scene.bannerPos.y != bannerY && scene.bannerPos.y > 0 &&
-                                              scene.bannerPos.y < 180);
-            r.sparks = r.sparks || scene.herd->Count().sparksAlive > 0;
+            UpdateChangingScene(&scene, frame);
+            scene.Draw(onlyChanges);
+            r.Note(scene, bannerY, Digest(gl.ReadPixels()));
         }
         return r;
     };
     const FrameRun parts = run(true);
     const FrameRun whole = run(false);
-    ASSERT_EQ(parts.digests.size(), whole.digests.size());
-    size_t firstDifferent = parts.digests.size();
-    for (size_t i = 0; i < parts.digests.size() && firstDifferent == parts.digests.size(); i++)
-        if (parts.digests[i] != whole.digests[i])
-            firstDifferent = i;
-    EXPECT_EQ(firstDifferent, parts.digests.size()) << "frame " << firstDifferent << " differs";
-    // The run went through partial frames, the roaming camera and the overlay.
-    EXPECT_GT(parts.partialFrames, 200);
+    ExpectSameFramesThroughEverything(parts, whole);
     EXPECT_EQ(whole.partialFrames, 0);
-    EXPECT_GT(parts.cameraModes.size(), 1u);
-    EXPECT_TRUE(parts.cardShown && parts.bannerMoved);
-    RecordProperty("partialFrames", parts.partialFrames);
-    RecordProperty("calmFrames", parts.calmFrames);
-    RecordProperty("sparks", parts.sparks);
 }
 
 } // namespace
