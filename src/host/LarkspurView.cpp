@@ -88,17 +88,23 @@ bool LarkspurView::ScreenChosen()
 {
     const std::vector<std::string> listed = SplitMonitorNames(mySettings.MonitorNames);
     const std::vector<std::string> present = host_->ScreenNames();
+    if (!listed.empty() && !AnyMonitorPresent(listed, present))
+        SayNoneListedIsPresent(present);
+    return MonitorShowsHerd(listed, MainMonitorOnly, host_->ScreenName(),
+                            host_->ScreenNumber() == host_->MainScreenNumber(), present);
+}
+
+void LarkspurView::SayNoneListedIsPresent(const std::vector<std::string>& present)
+{
     std::string names;
     for (const std::string& name : present)
         if (!name.empty())
             names += (names.empty() ? "" : ", ") + name;
     // Where screens have no names (headless, a made-up layout) a list cannot
     // apply, and saying so on every run would only be noise.
-    if (!listed.empty() && !names.empty() && !AnyMonitorPresent(listed, present))
+    if (!names.empty())
         TellOnce("none of the monitors " + mySettings.MonitorNames + " is present (there are " + names +
                  "); the herd shows on " + (MainMonitorOnly ? "the main monitor" : "every monitor"));
-    return MonitorShowsHerd(listed, MainMonitorOnly, host_->ScreenName(),
-                            host_->ScreenNumber() == host_->MainScreenNumber(), present);
 }
 
 void LarkspurView::ClearToBlack()

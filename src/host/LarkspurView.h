@@ -16,6 +16,8 @@
 #include "scene/SSMain.h"
 
 #include <memory>
+#include <string>
+#include <vector>
 
 class LarkspurView {
 public:
@@ -67,6 +69,7 @@ private:
     // Whether this view's screen shows the herd (MainMonitorOnly and the
     // monitor names).
     bool ScreenChosen();
+    void SayNoneListedIsPresent(const std::vector<std::string>& present);
     void ClearToBlack();
     // Detail for the capture and pictures: 0 in the preview.
     int BackgroundDetail();
