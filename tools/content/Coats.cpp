@@ -177,6 +177,10 @@ Colour HeadColour(const CoatStyle& s, float a, float d, bool pattern)
     // The blaze: up the middle of the face from the nose to the brow.
     const float blaze = s.blaze * SmoothStep(0.2f, 0.08f, d) * SmoothStep(0.3f, 0.45f, a);
     c = Mix(c, Rgb(0xf3f0ea), std::clamp(blaze, 0.0f, 1.0f));
+    // The shut mouth: a soft dark line where the lips meet (halfway down the
+    // muzzle's side), fading out at its corner.
+    const float lips = SmoothStep(0.035f, 0.0f, std::fabs(d - 0.5f)) * SmoothStep(0.6f, 0.7f, a);
+    c = Mix(c, Mix(c, Rgb(0x1e1412), 0.75f), lips);
     // Leaving the neck, the head takes the body's colour at the neck's end.
     return Mix(TorsoColour(s, 1.0f, d, false), c, SmoothStep(0.0f, 0.22f, a));
 }
@@ -230,24 +234,25 @@ Colour FeatureColour(const Region& r)
 {
     switch (r.kind) {
     case Region::Eye: {
-        // Dark brown, darker at the front, with the sky's light caught high
-        // on both sides of the front.
-        const float front = SmoothStep(0.5f, 0.68f, r.down);
-        Colour c = Mix(Rgb(0x4a2c1a), Rgb(0x0e0a08), front);
-        const float glint = std::max(SmoothStep(0.075f, 0.035f, std::hypot(r.across - 0.42f, r.down - 0.6f)),
-                                     SmoothStep(0.075f, 0.035f, std::hypot(r.across - 0.58f, r.down - 0.6f)));
-        return Mix(c, Rgb(0xf6f8ff), glint);
+        // Warm brown round a dark pupil at the front, with a clear catch of
+        // the sky's light high on the outer side (a quarter turn round from
+        // the top for the left eye, three quarters for the right).
+        const float front = SmoothStep(0.52f, 0.64f, r.down);
+        Colour c = Mix(Rgb(0x5a341c), Rgb(0x0a0706), front);
+        const float glint = std::max(SmoothStep(0.034f, 0.024f, std::hypot(r.across - 0.38f, r.down - 0.62f)),
+                                     SmoothStep(0.034f, 0.024f, std::hypot(r.across - 0.62f, r.down - 0.62f)));
+        return Mix(c, Rgb(0xffffff), glint);
     }
     case Region::Nose: {
         const float sheen = SmoothStep(0.2f, 0.02f, std::hypot(r.across - 0.5f, r.down - 0.58f));
         return Mix(Rgb(0x1c1513), Rgb(0x5a4a48), 0.6f * sheen);
     }
     case Region::Mouth:
-        return Rgb(0x8e3844);
+        return Rgb(0x9a4652);
     default: {
         // The tongue, with a faint groove down its middle.
         const float groove = SmoothStep(0.06f, 0.0f, std::fabs(r.across - 0.5f));
-        return Mix(Rgb(0xe8808e), Rgb(0xc8606e), 0.5f * groove);
+        return Mix(Rgb(0xf2909c), Rgb(0xd06c7a), 0.5f * groove);
     }
     }
 }

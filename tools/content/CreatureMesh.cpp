@@ -33,6 +33,7 @@ constexpr float kPi = 3.14159265358979f;
 constexpr int kBodySides = 24;
 constexpr int kTailSides = 10;
 constexpr int kSmallSides = 10;
+constexpr float kLipStep = 1e-4f;
 
 VECTOR3D Add(VECTOR3D a, VECTOR3D b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 VECTOR3D Sub(VECTOR3D a, VECTOR3D b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
@@ -209,11 +210,15 @@ private:
                 // Upper lip first on the way down the right side, lower first
                 // on the way back up.
                 const bool down = 4 * k == sides;
-                const uint16_t upper = Vertex(pos, s.joint, true), jaw = Vertex(pos, s.lowerJoint);
+                const uint16_t upper = Vertex(pos, s.joint, true), jaw = Vertex(pos, s.lowerJoint, true);
                 l.vertex.push_back(down ? upper : jaw);
                 l.vertex.push_back(down ? jaw : upper);
+                // The second a hair further round, so that the zip between
+                // two rings closes the mouth with triangles that each span
+                // the lips (flat while shut) instead of fanning lip-coloured
+                // slivers over the muzzle.
                 l.around.push_back(turn);
-                l.around.push_back(turn);
+                l.around.push_back(turn + kLipStep);
                 continue;
             }
             l.vertex.push_back(Vertex(pos, lower && s.lowerJoint >= 0 ? s.lowerJoint : s.joint));
@@ -229,14 +234,11 @@ private:
         return Cross(Sub(b, a), Sub(c, a));
     }
 
+    // The inside of the mouth: triangles with every corner on the line
+    // where the lips meet, flat while it is shut.
     bool Mouth(const Corner* k[3]) const
     {
-        bool lip = false, jaw = false;
-        for (int i = 0; i < 3; i++) {
-            lip = lip || lip_[k[i]->vertex];
-            jaw = jaw || m_->vertices[k[i]->vertex].boneId == J_JAW;
-        }
-        return lip && jaw;
+        return lip_[k[0]->vertex] && lip_[k[1]->vertex] && lip_[k[2]->vertex];
     }
 
     // a and b on one ring or the other, wound counter-clockwise from outside
@@ -538,6 +540,34 @@ Piece Blob(VECTOR3D centre, VECTOR3D half, int joint, CoatRect rect)
     return {UVMode::Patch, rect, {0, 1, 0}, kSmallSides, st};
 }
 
+// The tongue, drawn as it lolls out of the panting mouth: level from its
+// root until it has cleared the lower lip, then curling down, wide and thin.
+// It is built folded back into the closed mouth, turned about its joint by
+// the opposite of the pitch at which the pant holds it.
+Piece Tongue()
+{
+    const VECTOR3D pivot = {0, 4.1f, 3.22f};
+    const float a = -kTongueOutPitch * kPi / 180, c = std::cos(a), s = std::sin(a);
+    auto folded = [&](float dy, float dz) {
+        return Add(pivot, {0, dy * c - dz * s, dy * s + dz * c});
+    };
+    struct Along {
+        float dy, dz, half;
+    };
+    const Along path[] = {{0.02f, -0.12f, 0},    {0.04f, -0.06f, 0.1f},   {0.08f, 0.08f, 0.15f},  {0.1f, 0.26f, 0.17f},
+                          {0.07f, 0.42f, 0.18f}, {-0.05f, 0.55f, 0.17f}, {-0.2f, 0.63f, 0.14f}, {-0.3f, 0.66f, 0}};
+    Piece p{UVMode::Patch, kCoatTongue, {0, 1, 0}, kSmallSides, {}};
+    const int n = int(sizeof path / sizeof path[0]);
+    for (int k = 0; k < n; k++)
+        p.stations.push_back({folded(path[k].dy, path[k].dz), path[k].half, path[k].half * 0.3f, J_TONGUE,
+                              float(k) / (n - 1)});
+    // The rings lie across the path; their flat side faces the way the
+    // folded tongue's top does.
+    p.upRef = folded(1, 0);
+    p.upRef = Sub(p.upRef, pivot);
+    return p;
+}
+
 void SetName(char* dst, const char* src)
 {
     std::strncpy(dst, src, MS3D_NAME_BYTES - 1);
@@ -580,12 +610,12 @@ void BuildSkin(MS3D* m)
         skin.Stitch(a, body[r + 1], p, skips[r]);
     }
 
-    // Eyes and nose set into the head, the tongue inside the mouth (its pivot
-    // near the front, so it hangs out over the lip when the jaw drops).
-    for (float x : {0.42f, -0.42f})
-        skin.Sweep(Blob({x, 4.68f, 2.9f}, {0.15f, 0.15f, 0.11f}, J_HEAD, kCoatEye));
+    // Big eyes and the nose set into the head, the tongue folded inside the
+    // mouth.
+    for (float x : {0.43f, -0.43f})
+        skin.Sweep(Blob({x, 4.7f, 2.86f}, {0.19f, 0.19f, 0.13f}, J_HEAD, kCoatEye));
     skin.Sweep(Blob({0, 4.27f, 3.58f}, {0.17f, 0.12f, 0.1f}, J_HEAD, kCoatNose));
-    skin.Sweep(Blob({0, 4.1f, 3.3f}, {0.18f, 0.055f, 0.28f}, J_TONGUE, kCoatTongue));
+    skin.Sweep(Tongue());
     // Toes: three soft bumps at the front of each paw, in the sock's colour.
     const int paws[4] = {J_PAW_FL, J_PAW_FR, J_PAW_HL, J_PAW_HR};
     for (int leg = 0; leg < 4; leg++) {

@@ -247,10 +247,10 @@ CreaturePose Lying()
 CreaturePose Pant(float u)
 {
     CreaturePose p = Standing();
-    // The jaw drops and the tongue, hinged near the front of the jaw, lolls
-    // out over the lower lip.
+    // The jaw drops and the tongue unfolds out of the mouth, over the lower
+    // lip, lolling a little as the dog breathes.
     p.rotation[J_JAW] = {30 + 5 * Wave(u), 0, 0};
-    p.rotation[J_TONGUE] = {34 + 6 * Wave(u, 1, 0.1f), 0, 0};
+    p.rotation[J_TONGUE] = {kTongueOutPitch - p.rotation[J_JAW].x + 3 * Wave(u, 1, 0.1f), 0, 0};
     p.rotation[J_CHEST] = {1.5f * Wave(u), 0, 0};
     p.rotation[J_NECK] = {-4 + 2 * Wave(u, 1, 0.2f), 0, 0};
     p.bodyShift = {0, 0.03f * Wave(u), 0};

@@ -37,6 +37,10 @@ const RigJoint& Rig(int joint);
 constexpr float kLegShortening = 0.35f;
 float ShortenLegs(float y);
 
+// The tongue's pitch about its joint, the jaw's included, when it lolls out
+// of the panting mouth; the mesh folds it back into the mouth by as much.
+constexpr float kTongueOutPitch = 172.0f;
+
 // The model's frame rate, and its length in frames: enough to hold every
 // row of dogAnims.
 constexpr int kCreatureFPS = 30;
