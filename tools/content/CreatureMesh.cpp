@@ -314,18 +314,19 @@ private:
 
 
 // Tail, from its tip to where it joins the rump: up from the rump in a gentle
-// curve, tapering to a soft tip.
+// curve, thick at the root and tapering evenly to a soft rounded tip.
 Piece Tail()
 {
     return {UVMode::AroundLimb, kCoatTail, {0, 1, 0}, kTailSides, {
-        {{0, 4.5f, -3.3f}, 0, 0, J_TAIL_3, 1.0f},
-        {{0, 4.38f, -3.33f}, 0.08f, 0.08f, J_TAIL_3, 0.93f},
-        {{0, 4.18f, -3.32f}, 0.12f, 0.12f, J_TAIL_3, 0.84f},
-        {{0, 3.95f, -3.25f}, 0.15f, 0.15f, J_TAIL_3, 0.7f},
-        {{0, 3.66f, -3.12f}, 0.17f, 0.17f, J_TAIL_2, 0.54f},
-        {{0, 3.4f, -2.95f}, 0.19f, 0.19f, J_TAIL_2, 0.38f},
-        {{0, 3.18f, -2.7f}, 0.21f, 0.21f, J_TAIL_1, 0.2f},
-        {{0, 3.04f, -2.5f}, 0.23f, 0.23f, J_TAIL_1, 0.05f},
+        {{0, 4.46f, -3.31f}, 0, 0, J_TAIL_3, 1.0f},
+        {{0, 4.4f, -3.32f}, 0.1f, 0.1f, J_TAIL_3, 0.95f},
+        {{0, 4.3f, -3.32f}, 0.15f, 0.15f, J_TAIL_3, 0.89f},
+        {{0, 4.12f, -3.3f}, 0.19f, 0.19f, J_TAIL_3, 0.8f},
+        {{0, 3.9f, -3.23f}, 0.22f, 0.22f, J_TAIL_3, 0.68f},
+        {{0, 3.66f, -3.12f}, 0.25f, 0.25f, J_TAIL_2, 0.54f},
+        {{0, 3.4f, -2.95f}, 0.27f, 0.27f, J_TAIL_2, 0.38f},
+        {{0, 3.18f, -2.7f}, 0.3f, 0.3f, J_TAIL_1, 0.2f},
+        {{0, 3.04f, -2.5f}, 0.33f, 0.33f, J_TAIL_1, 0.05f},
     }};
 }
 
@@ -354,7 +355,7 @@ Piece Torso()
     }};
 }
 
-// A big round skull, a short muzzle and a broad nose tip; the first ring is
+// A big round skull, a short blunt muzzle and a broad nose tip; the first ring is
 // the neck's last.
 Piece Head()
 {
@@ -363,11 +364,11 @@ Piece Head()
         {{0, 4.5f, 2.2f}, 0.8f, 0.82f, J_HEAD, 0.18f, {0, 0.3f, 0.95f}},
         {{0, 4.58f, 2.47f}, 0.84f, 0.82f, J_HEAD, 0.32f, {0, 0.05f, 1}},
         {{0, 4.5f, 2.75f}, 0.74f, 0.7f, J_HEAD, 0.46f, {0, -0.2f, 1}},
-        {{0, 4.3f, 2.97f}, 0.52f, 0.48f, J_HEAD, 0.58f, {0, -0.25f, 1}, J_JAW},
-        {{0, 4.22f, 3.18f}, 0.39f, 0.35f, J_HEAD, 0.72f, {0, -0.05f, 1}, J_JAW},
-        {{0, 4.2f, 3.39f}, 0.33f, 0.28f, J_HEAD, 0.86f, {0, 0, 1}, J_JAW},
-        {{0, 4.22f, 3.56f}, 0.21f, 0.17f, J_HEAD, 0.95f, {0, 0, 1}, J_JAW},
-        {{0, 4.24f, 3.61f}, 0, 0, J_HEAD, 1.0f, {0, 0, 1}, J_JAW},
+        {{0, 4.3f, 2.96f}, 0.55f, 0.5f, J_HEAD, 0.58f, {0, -0.25f, 1}, J_JAW},
+        {{0, 4.24f, 3.14f}, 0.45f, 0.4f, J_HEAD, 0.72f, {0, -0.05f, 1}, J_JAW},
+        {{0, 4.23f, 3.32f}, 0.4f, 0.34f, J_HEAD, 0.86f, {0, 0, 1}, J_JAW},
+        {{0, 4.24f, 3.45f}, 0.3f, 0.25f, J_HEAD, 0.95f, {0, 0, 1}, J_JAW},
+        {{0, 4.25f, 3.5f}, 0, 0, J_HEAD, 1.0f, {0, 0, 1}, J_JAW},
     }};
 }
 
@@ -480,7 +481,7 @@ Piece Mirrored(Piece p, CoatRect rect)
     return p;
 }
 
-// Legs taper from a full upper leg to a slim lower one and end in a round
+// Legs taper from a full upper leg to a sturdy lower one and end in a round
 // paw a little wider than the leg.
 Piece FrontLeg()
 {
@@ -488,11 +489,11 @@ Piece FrontLeg()
         {{0.64f, 2.95f, 1.3f}, 0, 0, J_SHOULDER_L, 0.0f},
         {{0.66f, 2.42f, 1.28f}, 0.42f, 0.5f, J_SHOULDER_L, 0.25f},
         {{0.62f, 1.75f, 1.2f}, 0.3f, 0.33f, J_ELBOW_L, 0.42f},
-        {{0.62f, 1.2f, 1.27f}, 0.23f, 0.24f, J_ELBOW_L, 0.6f},
-        {{0.62f, 0.65f, 1.35f}, 0.19f, 0.2f, J_WRIST_L, 0.75f},
-        {{0.62f, 0.36f, 1.41f}, 0.2f, 0.21f, J_WRIST_L, 0.84f},
-        {{0.62f, 0.2f, 1.52f}, 0.24f, 0.3f, J_PAW_FL, 0.92f},
-        {{0.62f, 0.07f, 1.58f}, 0.25f, 0.32f, J_PAW_FL, 0.97f},
+        {{0.62f, 1.2f, 1.27f}, 0.27f, 0.28f, J_ELBOW_L, 0.6f},
+        {{0.62f, 0.65f, 1.35f}, 0.24f, 0.25f, J_WRIST_L, 0.75f},
+        {{0.62f, 0.36f, 1.41f}, 0.24f, 0.25f, J_WRIST_L, 0.84f},
+        {{0.62f, 0.2f, 1.52f}, 0.27f, 0.32f, J_PAW_FL, 0.92f},
+        {{0.62f, 0.07f, 1.58f}, 0.27f, 0.34f, J_PAW_FL, 0.97f},
         {{0.62f, 0.0f, 1.58f}, 0, 0, J_PAW_FL, 1.0f},
     }};
 }
@@ -504,11 +505,11 @@ Piece HindLeg()
         {{0.66f, 2.95f, -1.7f}, 0, 0, J_HIP_L, 0.0f},
         {{0.7f, 2.36f, -1.62f}, 0.5f, 0.7f, J_HIP_L, 0.22f},
         {{0.62f, 1.75f, -1.42f}, 0.32f, 0.38f, J_STIFLE_L, 0.42f},
-        {{0.62f, 1.3f, -1.74f}, 0.22f, 0.26f, J_STIFLE_L, 0.6f},
-        {{0.62f, 0.85f, -2.05f}, 0.18f, 0.2f, J_HOCK_L, 0.72f},
-        {{0.62f, 0.42f, -1.98f}, 0.18f, 0.2f, J_HOCK_L, 0.84f},
-        {{0.62f, 0.2f, -1.83f}, 0.23f, 0.29f, J_PAW_HL, 0.92f},
-        {{0.62f, 0.07f, -1.78f}, 0.24f, 0.31f, J_PAW_HL, 0.97f},
+        {{0.62f, 1.3f, -1.74f}, 0.27f, 0.3f, J_STIFLE_L, 0.6f},
+        {{0.62f, 0.85f, -2.05f}, 0.23f, 0.25f, J_HOCK_L, 0.72f},
+        {{0.62f, 0.42f, -1.98f}, 0.23f, 0.25f, J_HOCK_L, 0.84f},
+        {{0.62f, 0.2f, -1.83f}, 0.26f, 0.31f, J_PAW_HL, 0.92f},
+        {{0.62f, 0.07f, -1.78f}, 0.26f, 0.33f, J_PAW_HL, 0.97f},
         {{0.62f, 0.0f, -1.78f}, 0, 0, J_PAW_HL, 1.0f},
     }};
 }
@@ -614,7 +615,7 @@ void BuildSkin(MS3D* m)
     // mouth.
     for (float x : {0.43f, -0.43f})
         skin.Sweep(Blob({x, 4.7f, 2.86f}, {0.19f, 0.19f, 0.13f}, J_HEAD, kCoatEye));
-    skin.Sweep(Blob({0, 4.27f, 3.58f}, {0.17f, 0.12f, 0.1f}, J_HEAD, kCoatNose));
+    skin.Sweep(Blob({0, 4.3f, 3.47f}, {0.19f, 0.13f, 0.1f}, J_HEAD, kCoatNose));
     skin.Sweep(Tongue());
     // Toes: three soft bumps at the front of each paw, in the sock's colour.
     const int paws[4] = {J_PAW_FL, J_PAW_FR, J_PAW_HL, J_PAW_HR};

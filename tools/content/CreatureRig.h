@@ -34,7 +34,7 @@ const RigJoint& Rig(int joint);
 // legs up comes down by kLegShortening, and the legs below shrink in
 // proportion. The mesh builder lowers its vertices with the same function;
 // poses that put the body on the ground lower it this much less.
-constexpr float kLegShortening = 0.35f;
+constexpr float kLegShortening = 0.55f;
 float ShortenLegs(float y);
 
 // The tongue's pitch about its joint, the jaw's included, when it lolls out
