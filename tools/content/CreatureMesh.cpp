@@ -556,7 +556,7 @@ Piece Tongue()
         float dy, dz, half;
     };
     const Along path[] = {{0.02f, -0.12f, 0},    {0.04f, -0.06f, 0.1f},   {0.08f, 0.08f, 0.15f},  {0.1f, 0.26f, 0.17f},
-                          {0.07f, 0.42f, 0.18f}, {-0.05f, 0.55f, 0.17f}, {-0.2f, 0.63f, 0.14f}, {-0.3f, 0.66f, 0}};
+                          {0.07f, 0.42f, 0.18f}, {-0.08f, 0.55f, 0.17f}, {-0.26f, 0.64f, 0.14f}, {-0.42f, 0.68f, 0}};
     Piece p{UVMode::Patch, kCoatTongue, {0, 1, 0}, kSmallSides, {}};
     const int n = int(sizeof path / sizeof path[0]);
     for (int k = 0; k < n; k++)
