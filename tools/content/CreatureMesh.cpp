@@ -613,8 +613,8 @@ void BuildSkin(MS3D* m)
 
     // Big eyes and the nose set into the head, the tongue folded inside the
     // mouth.
-    for (float x : {0.43f, -0.43f})
-        skin.Sweep(Blob({x, 4.7f, 2.86f}, {0.19f, 0.19f, 0.13f}, J_HEAD, kCoatEye));
+    for (float x : {0.5f, -0.5f})
+        skin.Sweep(Blob({x, 4.68f, 2.86f}, {0.19f, 0.19f, 0.13f}, J_HEAD, kCoatEye));
     skin.Sweep(Blob({0, 4.3f, 3.47f}, {0.19f, 0.13f, 0.1f}, J_HEAD, kCoatNose));
     skin.Sweep(Tongue());
     // Toes: three soft bumps at the front of each paw, in the sock's colour.
