@@ -547,7 +547,7 @@ Piece Blob(VECTOR3D centre, VECTOR3D half, int joint, CoatRect rect)
 // the opposite of the pitch at which the pant holds it.
 Piece Tongue()
 {
-    const VECTOR3D pivot = {0, 4.1f, 3.22f};
+    const VECTOR3D pivot = {0, 4.1f, 3.22f}; // the tongue's joint, as drawn (before the legs are shortened)
     const float a = -kTongueOutPitch * kPi / 180, c = std::cos(a), s = std::sin(a);
     auto folded = [&](float dy, float dz) {
         return Add(pivot, {0, dy * c - dz * s, dy * s + dz * c});
@@ -564,8 +564,7 @@ Piece Tongue()
                               float(k) / (n - 1)});
     // The rings lie across the path; their flat side faces the way the
     // folded tongue's top does.
-    p.upRef = folded(1, 0);
-    p.upRef = Sub(p.upRef, pivot);
+    p.upRef = Sub(folded(1, 0), pivot);
     return p;
 }
 
