@@ -55,16 +55,19 @@ TEST_F(ContentTest, ScenePackHoldsThePicturesTheSceneDraws)
         }
     // A burst's first frames pile a hundred sparks on one spot, each adding
     // its brightness times its alpha: that pile still fades out over a wide
-    // rim (a third of the radius, not a coin's edge).
-    int rim = 0;
+    // rim (a third of the radius, not a coin's edge), round a small white
+    // centre (a fifth of the radius) rather than a flat white disc.
+    int rim = 0, white = 0;
     for (int r = 1; r < 29; r++) {
         const int across = alpha(32 + r, 32), down = alpha(32, 32 + r), back = alpha(31 - r, 32);
         EXPECT_TRUE(std::abs(across - down) <= 2 && std::abs(across - back) <= 2) << "radius " << r;
         EXPECT_LE(across, alpha(32 + r - 1, 32)) << "radius " << r;
         const double pile = 100 * (across / 255.0) * (across / 255.0);
         rim += pile > 0.05 && pile < 0.95;
+        white += pile >= 1;
     }
     EXPECT_GE(rim, 10) << "a pile of sparks ends in a hard edge";
+    EXPECT_LE(white, 6) << "a pile of sparks is a flat white disc";
 }
 
 // The ground shown without a desktop picture: a JPEG of its own, mid-toned
@@ -124,6 +127,24 @@ TEST_F(ContentTest, CreaturePackHasTheModelTheHerdExpects)
     for (const auto& [edge, count] : edges)
         ASSERT_TRUE(count == 1 && edges.count({edge.second, edge.first}) == 1)
             << "edge " << edge.first << "-" << edge.second << " open or used twice the same way";
+    // Shut, the mouth is only a line: whatever wears the inside of the mouth
+    // (the coat's dusky patch, s 1/4 to 1/2 of the last eighth of rows) is
+    // flat until the jaw drops.
+    int inside = 0;
+    for (const MS3D_TRIANGLE& t : model.triangles) {
+        bool mouth = true;
+        for (int k = 0; k < 3; k++)
+            mouth = mouth && t.s[k] >= 0.25f && t.s[k] < 0.5f && t.t[k] >= 0.875f;
+        if (!mouth)
+            continue;
+        inside++;
+        const VECTOR3D a = model.vertices[t.vertexIndices[0]].position, b = model.vertices[t.vertexIndices[1]].position,
+                       e = model.vertices[t.vertexIndices[2]].position;
+        const VECTOR3D u(b.x - a.x, b.y - a.y, b.z - a.z), v(e.x - a.x, e.y - a.y, e.z - a.z);
+        const VECTOR3D n(u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x);
+        EXPECT_LT(n.x * n.x + n.y * n.y + n.z * n.z, 1e-10f) << "the shut mouth shows its inside";
+    }
+    EXPECT_GT(inside, 0);
     std::set<int> skinned;
     for (const MS3D_VERTEX& v : model.vertices)
         skinned.insert(v.boneId);
@@ -161,13 +182,36 @@ TEST_F(ContentTest, CreaturePackHasTheModelTheHerdExpects)
     // muzzle's tip) down to the ground; standing, it is held high.
     auto nose = [&](int frame) {
         pose(frame);
-        return MatrixPointMultiply(c.joints[4].absolute, MakePoint(0, -0.04f, 0.35f)).y;
+        return MatrixPointMultiply(c.joints[4].absolute, MakePoint(0, -0.025f, 0.28f)).y;
     };
     EXPECT_GT(nose(0), 0.9f);
     float lowest = 10;
     for (int f = dogAnims[10].startFrame; f <= dogAnims[10].endFrame; f++)
         lowest = std::min(lowest, nose(f));
     EXPECT_LT(lowest, 0.12f) << "the sniffing nose stays above the ground";
+    // Panting, the tongue hangs out ahead of the lower lip and below the chin;
+    // standing, it is out of sight behind the lips.
+    auto joint = [&](const char* name) {
+        int j = 0;
+        while (j < model.numJoints && std::string(model.joints[j].name) != name)
+            j++;
+        return j;
+    };
+    const int jaw = joint("jaw"), tongue = joint("tongue");
+    auto reach = [&](int frame, int j, bool lowest) {
+        pose(frame);
+        c.UpdatePoints(c.joints.data());
+        float best = lowest ? 1e9f : -1e9f;
+        for (const MODELVERTEX& v : c.vertices)
+            if (v.joint == j)
+                best = lowest ? std::min(best, v.position.y) : std::max(best, v.position.z);
+        return best;
+    };
+    EXPECT_LT(reach(0, tongue, false), reach(0, jaw, false));
+    for (int f = dogAnims[2].startFrame; f <= dogAnims[2].endFrame; f++) {
+        EXPECT_GT(reach(f, tongue, false), reach(f, jaw, false) + 0.02f) << "the panting tongue stays in, frame " << f;
+        EXPECT_LT(reach(f, tongue, true), reach(f, jaw, true)) << "the tongue does not hang, frame " << f;
+    }
     // Sit down, sit, stand up and lie down, lie, get up end in the standing pose.
     for (int last : {dogAnims[5].endFrame, dogAnims[8].endFrame}) {
         const std::vector<VECTOR3D> end = pose(last);

@@ -13,7 +13,7 @@ const std::vector<CoatStyle>& CoatStyles()
     // pattern or a head that shows from above, so that no two are mistaken
     // from the height of the home view.
     static const std::vector<CoatStyle> styles = {
-        {"golden", 0xcf8d3a, {0xf0d8a8, 0.7f}, {0xb8803a, 0.35f}, {}, {0xb07434, 0.5f}, {0xe8c88c, 0.35f},
+        {"golden", 0xdcaa58, {0xf4e2bc, 0.7f}, {0xc8923e, 0.3f}, {}, {0xb8803a, 0.5f}, {0xeed49c, 0.35f},
          {0xe8c88c, 0.2f}, 0, P::Plain, 0, 1},
         {"black and tan", 0x211c1b, {0xb5703a, 0.9f}, {}, {0xb5703a, 0.85f}, {}, {0xb5703a, 1.0f}, {0xb5703a, 1.0f}, 0, P::Plain, 0,
          2},
@@ -24,15 +24,15 @@ const std::vector<CoatStyle>& CoatStyles()
         {"spotted white", 0xf3f0ea, {0xf8f6f2, 0.4f}, {}, {}, {0x1b1b1b, 0.85f}, {}, {}, 0, P::Spots, 0x1b1b1b, 5},
         {"brindle", 0xb58048, {0xb88c5c, 0.3f}, {}, {}, {0x2e1f15, 0.6f}, {0x2e1f15, 0.6f}, {}, 0, P::Brindle,
          0x33231a, 6},
-        {"black saddle", 0xc0803e, {0xdcae74, 0.5f}, {0x1e1918, 0.95f}, {0x1e1918, 0.9f}, {0x2a211c, 0.85f}, {0x2a211c, 0.55f}, {},
-         0, P::Plain, 0, 7},
+        {"tan, black head", 0xc0803e, {0xdcae74, 0.5f}, {}, {0x1e1918, 0.95f}, {0x2a211c, 0.9f}, {0x2a211c, 0.6f}, {}, 0,
+         P::Plain, 0, 7},
         {"blue grey", 0x6c7482, {0xa9b0ba, 0.6f}, {0x5a616c, 0.4f}, {}, {0x4e5560, 0.5f}, {0x838b96, 0.2f}, {}, 0,
          P::Plain, 0, 8},
         {"black head", 0xf2efe8, {0xf7f5f0, 0.3f}, {}, {0x1c1a19, 1.0f}, {0x1c1a19, 1.0f}, {0x1c1a19, 0.6f}, {}, 0.8f,
          P::Plain, 0, 9},
-        {"patched", 0xf2eee6, {0xf7f4ee, 0.3f}, {}, {0x8a5230, 0.6f}, {0x7a4628, 0.9f}, {}, {}, 0.6f, P::Patches,
+        {"patched", 0xf2eee6, {0xf7f4ee, 0.3f}, {}, {}, {0x7a4628, 0.9f}, {}, {}, 0.6f, P::Patches,
          0x8a5230, 10},
-        {"red", 0xc2602c, {0xe9c7a0, 0.5f}, {0xa44e20, 0.3f}, {}, {0x9a4420, 0.4f}, {0xd88a58, 0.3f}, {}, 0,
+        {"mahogany", 0xa63c1c, {0xc87850, 0.4f}, {0x74260f, 0.4f}, {}, {0x6e2410, 0.5f}, {0xb0583a, 0.3f}, {}, 0,
          P::Plain, 0, 11},
         {"tuxedo", 0x1f1c1c, {0xf2efe8, 1.0f}, {}, {}, {}, {0xf2efe8, 0.9f}, {0xf2efe8, 1.0f}, 1.0f, P::Plain, 0, 12},
         {"merle", 0xb3b6be, {0xd3d5da, 0.5f}, {}, {}, {0x2a2a30, 0.7f}, {}, {}, 0, P::Merle, 0x26262c, 13},
@@ -144,6 +144,19 @@ Colour PatternedAround(const CoatStyle& s, Colour c, Region::Kind kind, const Co
     return Mix(c, Rgb(s.patternColour), here + (before - here) * across);
 }
 
+// The body's pattern carried on over the head: the head is laid out as if
+// the body's picture went on past the neck by this many texels, so spots and
+// stripes cross the join unbroken and keep their size. For this many texels
+// on either side of the join the pattern runs straight along, so the two
+// sides' texels next to it, which meet on one ring, show the same.
+constexpr float kHeadTexels = 90.0f, kNeckBand = 6.0f;
+constexpr float kNeckTexel = kCoatTorso.w - 1 - kNeckBand;
+
+// How strongly the pattern shows this many texels from the neck's join: a
+// little fainter right at it, where the head's rows, fewer than the body's,
+// meet the body's.
+float NeckJoinStrength(float texels) { return 1 - 0.5f * SmoothStep(kNeckBand + 4, 0.0f, texels); }
+
 // The body's smooth colour. Around the places where the legs leave it (low
 // on the flank) it is kept even, so a leg's top can take it over.
 Colour TorsoColour(const CoatStyle& s, float a, float d, bool pattern)
@@ -157,28 +170,49 @@ Colour TorsoColour(const CoatStyle& s, float a, float d, bool pattern)
     // A head colour of its own starts up the back of the neck, so the whole
     // skull, ear roots too, wears it.
     c = With(c, s.head, SmoothStep(0.9f, 1.0f, a) * SmoothStep(0.65f, 0.45f, d));
-    // The pattern fades out up the neck, as the head's fades in, so no band
-    // of it ends where the two meet.
-    // It fades too under the belly, where the thighs and shoulders wearing
+    // The pattern runs on up the neck into the head's. It fades under the
+    // belly, where the thighs and shoulders wearing
     // the body's coat hand over to the legs' own.
-    const float showing = SmoothStep(0.0f, 0.08f, a) * SmoothStep(1.0f, 0.9f, a) * SmoothStep(0.8f, 0.64f, d);
-    return pattern ? Mix(c, Patterned(s, c, Region::Torso, kCoatTorso, a, d), showing) : c;
+    const float showing = SmoothStep(0.0f, 0.08f, a) * SmoothStep(0.8f, 0.64f, d);
+    if (!pattern || s.pattern == CoatPattern::Plain)
+        return c;
+    float x, y;
+    TexelOf(kCoatTorso, a, d, &x, &y);
+    return Mix(c, Rgb(s.patternColour), showing * NeckJoinStrength(kCoatTorso.w - 1 - x) *
+                                            PatternWeight(s, Region::Torso, std::min(x, kNeckTexel), y));
+}
+
+float HeadPatternWeight(const CoatStyle& s, float a, float d)
+{
+    const float x = kNeckTexel + std::max(0.0f, a * kHeadTexels - kNeckBand), y = d * (kCoatTorso.h - 1);
+    // Stripes that ring the body would ring the muzzle too: on the face they
+    // fade to a faint trace. Under the throat the pattern fades as under
+    // the belly, and around the ears' roots (which take the skull's plain
+    // colour) it gives way.
+    const float face = s.pattern == CoatPattern::Brindle ? 1 - 0.8f * SmoothStep(0.08f, 0.4f, a) : 1.0f;
+    const float ears = SmoothStep(0.02f, 0.07f, a) * SmoothStep(0.34f, 0.24f, a) * SmoothStep(0.46f, 0.36f, d);
+    return PatternWeight(s, Region::Torso, x, y) * NeckJoinStrength(a * kHeadTexels) * face *
+           SmoothStep(0.8f, 0.64f, d) * (1 - ears);
 }
 
 Colour HeadColour(const CoatStyle& s, float a, float d, bool pattern)
 {
     Colour c = Rgb(s.base);
     c = With(c, s.head, SmoothStep(0.9f, 0.7f, a) * std::max(SmoothStep(0.65f, 0.45f, d), SmoothStep(0.0f, 0.2f, a)));
-    if (pattern)
-        c = Patterned(s, c, Region::Head, kCoatHead, a, d);
+    if (pattern && s.pattern != CoatPattern::Plain)
+        c = Mix(c, Rgb(s.patternColour), HeadPatternWeight(s, a, d));
     // Muzzle and cheeks, then the throat.
     c = With(c, s.muzzle, std::max(SmoothStep(0.56f, 0.7f, a), 0.8f * SmoothStep(0.55f, 0.8f, d) * SmoothStep(0.3f, 0.5f, a)));
     c = With(c, s.belly, SmoothStep(0.78f, 0.95f, d) * SmoothStep(0.75f, 0.45f, a));
     // The blaze: up the middle of the face from the nose to the brow.
     const float blaze = s.blaze * SmoothStep(0.2f, 0.08f, d) * SmoothStep(0.3f, 0.45f, a);
     c = Mix(c, Rgb(0xf3f0ea), std::clamp(blaze, 0.0f, 1.0f));
+    // The shut mouth: a soft dark line where the lips meet (halfway down the
+    // muzzle's side), fading out at its corner.
+    const float lips = SmoothStep(0.035f, 0.0f, std::fabs(d - 0.5f)) * SmoothStep(0.6f, 0.7f, a);
+    c = Mix(c, Mix(c, Rgb(0x1e1412), 0.75f), lips);
     // Leaving the neck, the head takes the body's colour at the neck's end.
-    return Mix(TorsoColour(s, 1.0f, d, false), c, SmoothStep(0.0f, 0.22f, a));
+    return Mix(TorsoColour(s, 1.0f, d, pattern), c, SmoothStep(0.0f, 0.22f, a));
 }
 
 // Shoulder and thigh wear the body's coat down to the elbow and stifle, which
@@ -230,24 +264,25 @@ Colour FeatureColour(const Region& r)
 {
     switch (r.kind) {
     case Region::Eye: {
-        // Dark brown, darker at the front, with the sky's light caught high
-        // on both sides of the front.
-        const float front = SmoothStep(0.5f, 0.68f, r.down);
-        Colour c = Mix(Rgb(0x4a2c1a), Rgb(0x0e0a08), front);
-        const float glint = std::max(SmoothStep(0.075f, 0.035f, std::hypot(r.across - 0.42f, r.down - 0.6f)),
-                                     SmoothStep(0.075f, 0.035f, std::hypot(r.across - 0.58f, r.down - 0.6f)));
-        return Mix(c, Rgb(0xf6f8ff), glint);
+        // Warm brown round a dark pupil at the front, with a clear catch of
+        // the sky's light high on the outer side (a quarter turn round from
+        // the top for the left eye, three quarters for the right).
+        const float front = SmoothStep(0.52f, 0.64f, r.down);
+        Colour c = Mix(Rgb(0x5a341c), Rgb(0x0a0706), front);
+        const float glint = std::max(SmoothStep(0.034f, 0.024f, std::hypot(r.across - 0.38f, r.down - 0.62f)),
+                                     SmoothStep(0.034f, 0.024f, std::hypot(r.across - 0.62f, r.down - 0.62f)));
+        return Mix(c, Rgb(0xffffff), glint);
     }
     case Region::Nose: {
         const float sheen = SmoothStep(0.2f, 0.02f, std::hypot(r.across - 0.5f, r.down - 0.58f));
         return Mix(Rgb(0x1c1513), Rgb(0x5a4a48), 0.6f * sheen);
     }
     case Region::Mouth:
-        return Rgb(0x8e3844);
+        return Rgb(0x9a4652);
     default: {
         // The tongue, with a faint groove down its middle.
         const float groove = SmoothStep(0.06f, 0.0f, std::fabs(r.across - 0.5f));
-        return Mix(Rgb(0xe8808e), Rgb(0xc8606e), 0.5f * groove);
+        return Mix(Rgb(0xf2909c), Rgb(0xd06c7a), 0.5f * groove);
     }
     }
 }

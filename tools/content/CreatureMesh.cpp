@@ -33,6 +33,7 @@ constexpr float kPi = 3.14159265358979f;
 constexpr int kBodySides = 24;
 constexpr int kTailSides = 10;
 constexpr int kSmallSides = 10;
+constexpr float kLipStep = 1e-4f;
 
 VECTOR3D Add(VECTOR3D a, VECTOR3D b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 VECTOR3D Sub(VECTOR3D a, VECTOR3D b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
@@ -209,11 +210,15 @@ private:
                 // Upper lip first on the way down the right side, lower first
                 // on the way back up.
                 const bool down = 4 * k == sides;
-                const uint16_t upper = Vertex(pos, s.joint, true), jaw = Vertex(pos, s.lowerJoint);
+                const uint16_t upper = Vertex(pos, s.joint, true), jaw = Vertex(pos, s.lowerJoint, true);
                 l.vertex.push_back(down ? upper : jaw);
                 l.vertex.push_back(down ? jaw : upper);
+                // The second a hair further round, so that the zip between
+                // two rings closes the mouth with triangles that each span
+                // the lips (flat while shut) instead of fanning lip-coloured
+                // slivers over the muzzle.
                 l.around.push_back(turn);
-                l.around.push_back(turn);
+                l.around.push_back(turn + kLipStep);
                 continue;
             }
             l.vertex.push_back(Vertex(pos, lower && s.lowerJoint >= 0 ? s.lowerJoint : s.joint));
@@ -229,14 +234,11 @@ private:
         return Cross(Sub(b, a), Sub(c, a));
     }
 
+    // The inside of the mouth: triangles with every corner on the line
+    // where the lips meet, flat while it is shut.
     bool Mouth(const Corner* k[3]) const
     {
-        bool lip = false, jaw = false;
-        for (int i = 0; i < 3; i++) {
-            lip = lip || lip_[k[i]->vertex];
-            jaw = jaw || m_->vertices[k[i]->vertex].boneId == J_JAW;
-        }
-        return lip && jaw;
+        return lip_[k[0]->vertex] && lip_[k[1]->vertex] && lip_[k[2]->vertex];
     }
 
     // a and b on one ring or the other, wound counter-clockwise from outside
@@ -312,18 +314,19 @@ private:
 
 
 // Tail, from its tip to where it joins the rump: up from the rump in a gentle
-// curve, tapering to a soft tip.
+// curve, thick at the root and tapering evenly to a soft rounded tip.
 Piece Tail()
 {
     return {UVMode::AroundLimb, kCoatTail, {0, 1, 0}, kTailSides, {
-        {{0, 4.5f, -3.3f}, 0, 0, J_TAIL_3, 1.0f},
-        {{0, 4.38f, -3.33f}, 0.08f, 0.08f, J_TAIL_3, 0.93f},
-        {{0, 4.18f, -3.32f}, 0.12f, 0.12f, J_TAIL_3, 0.84f},
-        {{0, 3.95f, -3.25f}, 0.15f, 0.15f, J_TAIL_3, 0.7f},
-        {{0, 3.66f, -3.12f}, 0.17f, 0.17f, J_TAIL_2, 0.54f},
-        {{0, 3.4f, -2.95f}, 0.19f, 0.19f, J_TAIL_2, 0.38f},
-        {{0, 3.18f, -2.7f}, 0.21f, 0.21f, J_TAIL_1, 0.2f},
-        {{0, 3.04f, -2.5f}, 0.23f, 0.23f, J_TAIL_1, 0.05f},
+        {{0, 4.46f, -3.31f}, 0, 0, J_TAIL_3, 1.0f},
+        {{0, 4.4f, -3.32f}, 0.1f, 0.1f, J_TAIL_3, 0.95f},
+        {{0, 4.3f, -3.32f}, 0.15f, 0.15f, J_TAIL_3, 0.89f},
+        {{0, 4.12f, -3.3f}, 0.19f, 0.19f, J_TAIL_3, 0.8f},
+        {{0, 3.9f, -3.23f}, 0.22f, 0.22f, J_TAIL_3, 0.68f},
+        {{0, 3.66f, -3.12f}, 0.25f, 0.25f, J_TAIL_2, 0.54f},
+        {{0, 3.4f, -2.95f}, 0.27f, 0.27f, J_TAIL_2, 0.38f},
+        {{0, 3.18f, -2.7f}, 0.3f, 0.3f, J_TAIL_1, 0.2f},
+        {{0, 3.04f, -2.5f}, 0.33f, 0.33f, J_TAIL_1, 0.05f},
     }};
 }
 
@@ -352,7 +355,7 @@ Piece Torso()
     }};
 }
 
-// A big round skull, a short muzzle and a broad nose tip; the first ring is
+// A big round skull, a short blunt muzzle and a broad nose tip; the first ring is
 // the neck's last.
 Piece Head()
 {
@@ -361,11 +364,11 @@ Piece Head()
         {{0, 4.5f, 2.2f}, 0.8f, 0.82f, J_HEAD, 0.18f, {0, 0.3f, 0.95f}},
         {{0, 4.58f, 2.47f}, 0.84f, 0.82f, J_HEAD, 0.32f, {0, 0.05f, 1}},
         {{0, 4.5f, 2.75f}, 0.74f, 0.7f, J_HEAD, 0.46f, {0, -0.2f, 1}},
-        {{0, 4.3f, 2.97f}, 0.52f, 0.48f, J_HEAD, 0.58f, {0, -0.25f, 1}, J_JAW},
-        {{0, 4.22f, 3.18f}, 0.39f, 0.35f, J_HEAD, 0.72f, {0, -0.05f, 1}, J_JAW},
-        {{0, 4.2f, 3.39f}, 0.33f, 0.28f, J_HEAD, 0.86f, {0, 0, 1}, J_JAW},
-        {{0, 4.22f, 3.56f}, 0.21f, 0.17f, J_HEAD, 0.95f, {0, 0, 1}, J_JAW},
-        {{0, 4.24f, 3.61f}, 0, 0, J_HEAD, 1.0f, {0, 0, 1}, J_JAW},
+        {{0, 4.3f, 2.96f}, 0.55f, 0.5f, J_HEAD, 0.58f, {0, -0.25f, 1}, J_JAW},
+        {{0, 4.24f, 3.14f}, 0.45f, 0.4f, J_HEAD, 0.72f, {0, -0.05f, 1}, J_JAW},
+        {{0, 4.23f, 3.32f}, 0.4f, 0.34f, J_HEAD, 0.86f, {0, 0, 1}, J_JAW},
+        {{0, 4.24f, 3.45f}, 0.3f, 0.25f, J_HEAD, 0.95f, {0, 0, 1}, J_JAW},
+        {{0, 4.25f, 3.5f}, 0, 0, J_HEAD, 1.0f, {0, 0, 1}, J_JAW},
     }};
 }
 
@@ -478,7 +481,7 @@ Piece Mirrored(Piece p, CoatRect rect)
     return p;
 }
 
-// Legs taper from a full upper leg to a slim lower one and end in a round
+// Legs taper from a full upper leg to a sturdy lower one and end in a round
 // paw a little wider than the leg.
 Piece FrontLeg()
 {
@@ -486,11 +489,11 @@ Piece FrontLeg()
         {{0.64f, 2.95f, 1.3f}, 0, 0, J_SHOULDER_L, 0.0f},
         {{0.66f, 2.42f, 1.28f}, 0.42f, 0.5f, J_SHOULDER_L, 0.25f},
         {{0.62f, 1.75f, 1.2f}, 0.3f, 0.33f, J_ELBOW_L, 0.42f},
-        {{0.62f, 1.2f, 1.27f}, 0.23f, 0.24f, J_ELBOW_L, 0.6f},
-        {{0.62f, 0.65f, 1.35f}, 0.19f, 0.2f, J_WRIST_L, 0.75f},
-        {{0.62f, 0.36f, 1.41f}, 0.2f, 0.21f, J_WRIST_L, 0.84f},
-        {{0.62f, 0.2f, 1.52f}, 0.24f, 0.3f, J_PAW_FL, 0.92f},
-        {{0.62f, 0.07f, 1.58f}, 0.25f, 0.32f, J_PAW_FL, 0.97f},
+        {{0.62f, 1.2f, 1.27f}, 0.27f, 0.28f, J_ELBOW_L, 0.6f},
+        {{0.62f, 0.65f, 1.35f}, 0.24f, 0.25f, J_WRIST_L, 0.75f},
+        {{0.62f, 0.36f, 1.41f}, 0.24f, 0.25f, J_WRIST_L, 0.84f},
+        {{0.62f, 0.2f, 1.52f}, 0.27f, 0.32f, J_PAW_FL, 0.92f},
+        {{0.62f, 0.07f, 1.58f}, 0.27f, 0.34f, J_PAW_FL, 0.97f},
         {{0.62f, 0.0f, 1.58f}, 0, 0, J_PAW_FL, 1.0f},
     }};
 }
@@ -502,11 +505,11 @@ Piece HindLeg()
         {{0.66f, 2.95f, -1.7f}, 0, 0, J_HIP_L, 0.0f},
         {{0.7f, 2.36f, -1.62f}, 0.5f, 0.7f, J_HIP_L, 0.22f},
         {{0.62f, 1.75f, -1.42f}, 0.32f, 0.38f, J_STIFLE_L, 0.42f},
-        {{0.62f, 1.3f, -1.74f}, 0.22f, 0.26f, J_STIFLE_L, 0.6f},
-        {{0.62f, 0.85f, -2.05f}, 0.18f, 0.2f, J_HOCK_L, 0.72f},
-        {{0.62f, 0.42f, -1.98f}, 0.18f, 0.2f, J_HOCK_L, 0.84f},
-        {{0.62f, 0.2f, -1.83f}, 0.23f, 0.29f, J_PAW_HL, 0.92f},
-        {{0.62f, 0.07f, -1.78f}, 0.24f, 0.31f, J_PAW_HL, 0.97f},
+        {{0.62f, 1.3f, -1.74f}, 0.27f, 0.3f, J_STIFLE_L, 0.6f},
+        {{0.62f, 0.85f, -2.05f}, 0.23f, 0.25f, J_HOCK_L, 0.72f},
+        {{0.62f, 0.42f, -1.98f}, 0.23f, 0.25f, J_HOCK_L, 0.84f},
+        {{0.62f, 0.2f, -1.83f}, 0.26f, 0.31f, J_PAW_HL, 0.92f},
+        {{0.62f, 0.07f, -1.78f}, 0.26f, 0.33f, J_PAW_HL, 0.97f},
         {{0.62f, 0.0f, -1.78f}, 0, 0, J_PAW_HL, 1.0f},
     }};
 }
@@ -536,6 +539,33 @@ Piece Blob(VECTOR3D centre, VECTOR3D half, int joint, CoatRect rect)
                       {0, 0, 1}});
     }
     return {UVMode::Patch, rect, {0, 1, 0}, kSmallSides, st};
+}
+
+// The tongue, drawn as it lolls out of the panting mouth: level from its
+// root until it has cleared the lower lip, then curling down, wide and thin.
+// It is built folded back into the closed mouth, turned about its joint by
+// the opposite of the pitch at which the pant holds it.
+Piece Tongue()
+{
+    const VECTOR3D pivot = {0, 4.1f, 3.22f}; // the tongue's joint, as drawn (before the legs are shortened)
+    const float a = -kTongueOutPitch * kPi / 180, c = std::cos(a), s = std::sin(a);
+    auto folded = [&](float dy, float dz) {
+        return Add(pivot, {0, dy * c - dz * s, dy * s + dz * c});
+    };
+    struct Along {
+        float dy, dz, half;
+    };
+    const Along path[] = {{0.02f, -0.12f, 0},    {0.04f, -0.06f, 0.1f},   {0.08f, 0.08f, 0.15f},  {0.1f, 0.26f, 0.17f},
+                          {0.07f, 0.42f, 0.18f}, {-0.08f, 0.55f, 0.17f}, {-0.26f, 0.64f, 0.14f}, {-0.42f, 0.68f, 0}};
+    Piece p{UVMode::Patch, kCoatTongue, {0, 1, 0}, kSmallSides, {}};
+    const int n = int(sizeof path / sizeof path[0]);
+    for (int k = 0; k < n; k++)
+        p.stations.push_back({folded(path[k].dy, path[k].dz), path[k].half, path[k].half * 0.3f, J_TONGUE,
+                              float(k) / (n - 1)});
+    // The rings lie across the path; their flat side faces the way the
+    // folded tongue's top does.
+    p.upRef = Sub(folded(1, 0), pivot);
+    return p;
 }
 
 void SetName(char* dst, const char* src)
@@ -580,12 +610,12 @@ void BuildSkin(MS3D* m)
         skin.Stitch(a, body[r + 1], p, skips[r]);
     }
 
-    // Eyes and nose set into the head, the tongue inside the mouth (its pivot
-    // near the front, so it hangs out over the lip when the jaw drops).
-    for (float x : {0.42f, -0.42f})
-        skin.Sweep(Blob({x, 4.68f, 2.9f}, {0.15f, 0.15f, 0.11f}, J_HEAD, kCoatEye));
-    skin.Sweep(Blob({0, 4.27f, 3.58f}, {0.17f, 0.12f, 0.1f}, J_HEAD, kCoatNose));
-    skin.Sweep(Blob({0, 4.1f, 3.3f}, {0.18f, 0.055f, 0.28f}, J_TONGUE, kCoatTongue));
+    // Big eyes and the nose set into the head, the tongue folded inside the
+    // mouth.
+    for (float x : {0.5f, -0.5f})
+        skin.Sweep(Blob({x, 4.68f, 2.86f}, {0.19f, 0.19f, 0.13f}, J_HEAD, kCoatEye));
+    skin.Sweep(Blob({0, 4.3f, 3.47f}, {0.19f, 0.13f, 0.1f}, J_HEAD, kCoatNose));
+    skin.Sweep(Tongue());
     // Toes: three soft bumps at the front of each paw, in the sock's colour.
     const int paws[4] = {J_PAW_FL, J_PAW_FR, J_PAW_HL, J_PAW_HR};
     for (int leg = 0; leg < 4; leg++) {

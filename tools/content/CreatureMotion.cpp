@@ -247,10 +247,10 @@ CreaturePose Lying()
 CreaturePose Pant(float u)
 {
     CreaturePose p = Standing();
-    // The jaw drops and the tongue, hinged near the front of the jaw, lolls
-    // out over the lower lip.
+    // The jaw drops and the tongue unfolds out of the mouth, over the lower
+    // lip, lolling a little as the dog breathes.
     p.rotation[J_JAW] = {30 + 5 * Wave(u), 0, 0};
-    p.rotation[J_TONGUE] = {34 + 6 * Wave(u, 1, 0.1f), 0, 0};
+    p.rotation[J_TONGUE] = {kTongueOutPitch - p.rotation[J_JAW].x + 3 * Wave(u, 1, 0.1f), 0, 0};
     p.rotation[J_CHEST] = {1.5f * Wave(u), 0, 0};
     p.rotation[J_NECK] = {-4 + 2 * Wave(u, 1, 0.2f), 0, 0};
     p.bodyShift = {0, 0.03f * Wave(u), 0};
@@ -296,13 +296,15 @@ CreaturePose Sniff(float u)
     // little on legs that stay nearly straight; the neck reaches down and
     // forward and the head, tipped back up from it, puts the nose on the
     // ground well ahead of the paws, following the scent from side to
-    // side. The soft ears hang forward from the lowered head.
-    p.rotation[J_PELVIS] = {5, 0, 0};
-    p.rotation[J_CHEST] = {12, 0, 0};
-    p.rotation[J_NECK] = {84, 10 * Wave(u), 0};
-    p.rotation[J_HEAD] = {-22 + 4 * Wave(u, 3), 8 * Wave(u, 2), 0};
-    p.rotation[J_EAR_L] = {-70 + 6 * Wave(u, 3), 0, 0};
-    p.rotation[J_EAR_R] = {-70 + 6 * Wave(u, 3, 0.3f), 0, 0};
+    // side. The soft ears hang forward from the lowered head. The bend is
+    // shared between the chest, the neck and the head, and the ears swing
+    // only a little from it, so no single join folds the skin into a crease.
+    p.rotation[J_PELVIS] = {6, 0, 0};
+    p.rotation[J_CHEST] = {20, 0, 0};
+    p.rotation[J_NECK] = {68, 10 * Wave(u), 0};
+    p.rotation[J_HEAD] = {-8 + 4 * Wave(u, 3), 8 * Wave(u, 2), 0};
+    p.rotation[J_EAR_L] = {-30 + 6 * Wave(u, 3), 0, 0};
+    p.rotation[J_EAR_R] = {-30 + 6 * Wave(u, 3, 0.3f), 0, 0};
     p.bodyShift = {0, -0.1f, 0};
     Tail(p, 12, 16 * Wave(u, 2));
     return p;

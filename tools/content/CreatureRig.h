@@ -34,8 +34,12 @@ const RigJoint& Rig(int joint);
 // legs up comes down by kLegShortening, and the legs below shrink in
 // proportion. The mesh builder lowers its vertices with the same function;
 // poses that put the body on the ground lower it this much less.
-constexpr float kLegShortening = 0.35f;
+constexpr float kLegShortening = 0.55f;
 float ShortenLegs(float y);
+
+// The tongue's pitch about its joint, the jaw's included, when it lolls out
+// of the panting mouth; the mesh folds it back into the mouth by as much.
+constexpr float kTongueOutPitch = 172.0f;
 
 // The model's frame rate, and its length in frames: enough to hold every
 // row of dogAnims.
