@@ -189,6 +189,7 @@ void ShmPresenter::Resize(int width, int height)
     for (auto& buffer : buffers_)
         retired_.push_back(std::move(buffer));
     buffers_.clear();
+    shown_ = nullptr;
     DropReleased();
     unshown_.Start(width, height);
     unshown_.AddWhole();
@@ -216,6 +217,7 @@ bool ShmPresenter::Attach(const std::vector<ViewRect>& rects)
     for (const ViewRect& r : changed)
         DamageBuffer(surface_, r, height_);
     buffer->busy = true;
+    shown_ = buffer->pixels;
     unshown_.Start(width_, height_);
     DropReleased();
     return true;

@@ -51,8 +51,11 @@ public:
     // free (what changed is then shown with the next present).
     bool Attach(const std::vector<ViewRect>& rects);
 
-    // Buffers made so far, for tests.
+    // Buffers made so far.
     size_t buffers() const { return buffers_.size(); }
+    // The pixels of the buffer last attached (ARGB, rows from the top), which
+    // the compositor may read anywhere at any time; null before the first.
+    const uint32_t* shownPixels() const { return shown_; }
 
 private:
     struct Buffer;
@@ -74,6 +77,7 @@ private:
     std::vector<std::unique_ptr<Buffer>> retired_;
     // Where the surface still differs from the view: changes not yet attached.
     Damage unshown_;
+    const uint32_t* shown_ = nullptr;
     // Rows read back from the framebuffer, bottom-up; kept between frames.
     std::vector<uint32_t> scratch_;
 };

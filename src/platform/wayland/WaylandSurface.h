@@ -70,6 +70,8 @@ public:
     // changed; without anything new, nothing is committed and the next frame
     // is due at once. Swap where the buffer does not keep its pixels.
     void ShowParts(const std::vector<ViewRect>& rects);
+    // Null where frames are shown whole through EGL.
+    const ShmPresenter* presenter() const { return presenter_.get(); }
     // Buffer scale of the output(s) the surface is on.
     void SetScale(int scale);
 
