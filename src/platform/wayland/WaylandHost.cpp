@@ -56,6 +56,12 @@ void WaylandHost::FlushBuffer()
     flushes_++;
 }
 
+void WaylandHost::FlushDamage(const std::vector<ViewRect>& rects)
+{
+    surface_->ShowParts(rects);
+    flushes_++;
+}
+
 std::string WaylandHost::DesktopPicturePath()
 {
     GioDesktopSettings settings;

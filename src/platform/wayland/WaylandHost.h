@@ -54,6 +54,8 @@ public:
     int64_t WallClockSeconds() override;
     void MakeCurrent() override { surface_->MakeCurrent(); }
     void FlushBuffer() override;
+    bool KeepsPixels() override { return surface_->KeepsPixels(); }
+    void FlushDamage(const std::vector<ViewRect>& rects) override;
     void ResizeSurface(double width, double height) override { size_ = ViewSize{width, height}; }
     ViewSize Bounds() override { return size_; }
     bool IsPreview() override { return preview_; }

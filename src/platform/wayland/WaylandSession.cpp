@@ -162,6 +162,7 @@ private:
     wl_display* display_ = nullptr;
     wl_registry* registry_ = nullptr;
     wl_compositor* compositor_ = nullptr;
+    wl_shm* shm_ = nullptr;
     xdg_wm_base* wmBase_ = nullptr;
     zxdg_decoration_manager_v1* decorations_ = nullptr;
     zxdg_output_manager_v1* xdgOutputs_ = nullptr;
@@ -265,6 +266,8 @@ void Session::OnGlobal(void* data, wl_registry* registry, uint32_t name, const c
     if (std::strcmp(interface, wl_compositor_interface.name) == 0 && version >= 3) {
         self->compositor_ = static_cast<wl_compositor*>(
             wl_registry_bind(registry, name, &wl_compositor_interface, std::min(version, 4u)));
+    } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
+        self->shm_ = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
     } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
         self->wmBase_ = static_cast<xdg_wm_base*>(
             wl_registry_bind(registry, name, &xdg_wm_base_interface, std::min(version, 3u)));
@@ -481,6 +484,8 @@ Session::~Session()
         zxdg_decoration_manager_v1_destroy(decorations_);
     if (wmBase_)
         xdg_wm_base_destroy(wmBase_);
+    if (shm_)
+        wl_shm_destroy(shm_);
     if (compositor_)
         wl_compositor_destroy(compositor_);
     if (registry_)
@@ -606,7 +611,8 @@ bool Session::AddView(Output* output)
     // The outputs' names and places are known by now; the view captures the
     // screen as it is made.
     UpdateMain();
-    const WaylandGlobals globals{compositor_, wmBase_, decorations_, egl_};
+    // With --fps every frame is drawn whole, so it is shown whole too.
+    const WaylandGlobals globals{compositor_, wmBase_, decorations_, egl_, run_.fps ? nullptr : shm_};
     // The round trips below may remove the output: keep what is needed of it.
     const uint32_t outputName = output ? output->name : 0;
     const std::string label = output ? output->label : shared_.mainOutputName;

@@ -3,6 +3,8 @@
 #include "platform/wayland/WaylandSurface.h"
 
 #include "platform/headless/EglDesktopGL.h"
+#include "platform/wayland/ShmPresenter.h"
+#include "scene/Damage.h"
 
 #include "xdg-decoration-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"
@@ -14,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -23,6 +26,15 @@ constexpr int kMaxSide = 16384;
 
 void OnConfigureBounds(void*, xdg_toplevel*, int32_t, int32_t) {}
 void OnWmCapabilities(void*, xdg_toplevel*, wl_array*) {}
+
+bool HasExtension(const char* extensions, const char* name)
+{
+    const size_t length = std::strlen(name);
+    for (const char* at = extensions; at && (at = std::strstr(at, name)); at += length)
+        if ((at == extensions || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0'))
+            return true;
+    return false;
+}
 
 } // namespace
 
@@ -98,6 +110,8 @@ std::unique_ptr<WaylandSurface> WaylandSurface::Create(const WaylandGlobals& glo
     if (!CreateEglDesktopGL(globals.eglDisplay, EGL_WINDOW_BIT, true, &gl, error))
         return nullptr;
     self->eglContext_ = gl.context;
+    if (globals.shm && self->StartPresenter(globals.shm))
+        return self;
     self->window_ = wl_egl_window_create(self->surface_, self->pixelWidth(), self->pixelHeight());
     if (!self->window_) {
         *error = "wl_egl_window_create failed";
@@ -122,6 +136,9 @@ std::unique_ptr<WaylandSurface> WaylandSurface::Create(const WaylandGlobals& glo
 
 WaylandSurface::~WaylandSurface()
 {
+    // Its framebuffer belongs to our context.
+    if (presenter_ && MakeCurrent())
+        presenter_.reset();
     if (eglDisplay_) {
         eglMakeCurrent(eglDisplay_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         if (eglSurface_)
@@ -143,12 +160,36 @@ WaylandSurface::~WaylandSurface()
         wl_surface_destroy(surface_);
 }
 
-bool WaylandSurface::MakeCurrent()
+// A GPU driver offering both draws faster into its own buffers than a copy
+// through shared memory could show them; the software renderer offers
+// neither, and there our own buffers let a frame hand over only what changed.
+bool WaylandSurface::StartPresenter(wl_shm* shm)
 {
-    return eglMakeCurrent(eglDisplay_, eglSurface_, eglSurface_, eglContext_) == EGL_TRUE;
+    const char* extensions = eglQueryString(eglDisplay_, EGL_EXTENSIONS);
+    const bool bufferAge = HasExtension(extensions, "EGL_EXT_buffer_age") &&
+                           (HasExtension(extensions, "EGL_KHR_swap_buffers_with_damage") ||
+                            HasExtension(extensions, "EGL_EXT_swap_buffers_with_damage"));
+    if (bufferAge || !HasExtension(extensions, "EGL_KHR_surfaceless_context") ||
+        wl_surface_get_version(surface_) < WL_SURFACE_DAMAGE_BUFFER_SINCE_VERSION)
+        return false;
+    if (!eglMakeCurrent(eglDisplay_, EGL_NO_SURFACE, EGL_NO_SURFACE, eglContext_))
+        return false;
+    std::string error;
+    presenter_ = ShmPresenter::Create(shm, surface_, pixelWidth(), pixelHeight(), &error);
+    return presenter_ != nullptr;
 }
 
-void WaylandSurface::Swap()
+bool WaylandSurface::MakeCurrent()
+{
+    if (!presenter_)
+        return eglMakeCurrent(eglDisplay_, eglSurface_, eglSurface_, eglContext_) == EGL_TRUE;
+    if (!eglMakeCurrent(eglDisplay_, EGL_NO_SURFACE, EGL_NO_SURFACE, eglContext_))
+        return false;
+    presenter_->Bind();
+    return true;
+}
+
+void WaylandSurface::AskForFrame()
 {
     static const wl_callback_listener frameListener = {OnFrameDone};
     if (!frameCallback_) {
@@ -156,8 +197,29 @@ void WaylandSurface::Swap()
         wl_callback_add_listener(frameCallback_, &frameListener, this);
     }
     frameDue_ = false;
+}
+
+void WaylandSurface::Swap()
+{
+    if (presenter_) {
+        ShowParts({ViewRect{0, 0, pixelWidth(), pixelHeight()}});
+        return;
+    }
+    AskForFrame();
     MakeOpaque();
     eglSwapBuffers(eglDisplay_, eglSurface_);
+}
+
+void WaylandSurface::ShowParts(const std::vector<ViewRect>& rects)
+{
+    if (!presenter_) {
+        Swap();
+        return;
+    }
+    if (presenter_->Attach(rects)) {
+        AskForFrame();
+        wl_surface_commit(surface_);
+    }
 }
 
 // The scene leaves alpha below 1 where it blends (footprints) or clears to
@@ -194,6 +256,8 @@ void WaylandSurface::ApplySize(int width, int height, int scale)
     // The new buffer size takes effect at the next swap.
     if (window_)
         wl_egl_window_resize(window_, pixelWidth(), pixelHeight(), 0, 0);
+    if (presenter_)
+        presenter_->Resize(pixelWidth(), pixelHeight());
     resized_ = true;
 }
 

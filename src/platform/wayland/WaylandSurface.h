@@ -11,15 +11,25 @@
 // not drawn at all. The swap itself never waits (swap interval 0). The
 // surface is opaque: its opaque region covers it, and every buffer shown has
 // alpha 1 throughout, whatever was drawn.
+//
+// Where the compositor takes buffer damage and EGL offers no buffer age (as
+// with Mesa's software renderer), the view draws off screen and a frame is
+// shown in parts through buffers of our own (ShmPresenter): the context is
+// then current without a window surface.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <vector>
+
+class ShmPresenter;
+struct ViewRect;
 
 struct wl_callback;
 struct wl_compositor;
 struct wl_egl_window;
 struct wl_output;
+struct wl_shm;
 struct wl_surface;
 struct xdg_surface;
 struct xdg_toplevel;
@@ -35,6 +45,8 @@ struct WaylandGlobals {
     zxdg_decoration_manager_v1* decorations = nullptr;
     // An initialised EGL display on the Wayland connection.
     void* eglDisplay = nullptr;
+    // Null where every frame is to be shown whole through EGL.
+    wl_shm* shm = nullptr;
 };
 
 class WaylandSurface {
@@ -51,6 +63,15 @@ public:
     bool MakeCurrent();
     // Asks for the next frame callback and shows the drawn buffer.
     void Swap();
+    // Whether the buffer drawn into keeps its pixels, so that a frame can be
+    // shown in parts.
+    bool KeepsPixels() const { return presenter_ != nullptr; }
+    // Shows only those rectangles of the view (pixels, bottom-up) as
+    // changed; without anything new, nothing is committed and the next frame
+    // is due at once. Swap where the buffer does not keep its pixels.
+    void ShowParts(const std::vector<ViewRect>& rects);
+    // Null where frames are shown whole through EGL.
+    const ShmPresenter* presenter() const { return presenter_.get(); }
     // Buffer scale of the output(s) the surface is on.
     void SetScale(int scale);
 
@@ -65,6 +86,10 @@ public:
 
 private:
     WaylandSurface() = default;
+    // The view drawn off screen and shown through our own buffers; false
+    // (and nothing changed) where that cannot be.
+    bool StartPresenter(wl_shm* shm);
+    void AskForFrame();
     void ApplySize(int width, int height, int scale);
     // Sets every pixel's alpha to 1 in the buffer about to be shown.
     void MakeOpaque();
@@ -83,6 +108,7 @@ private:
     zxdg_toplevel_decoration_v1* decoration_ = nullptr;
     wl_egl_window* window_ = nullptr;
     wl_callback* frameCallback_ = nullptr;
+    std::unique_ptr<ShmPresenter> presenter_;
     int width_ = 0, height_ = 0, scale_ = 1;
     // The toplevel's suggested size, applied at the configure that follows.
     int pendingWidth_ = 0, pendingHeight_ = 0;
