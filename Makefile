@@ -10,7 +10,7 @@ CMAKE_FLAGS ?=
 PREFIX     ?= /usr/local
 DESTDIR    ?=
 
-.PHONY: all deps configure build run test install uninstall deb asan bench perf soak fuzz clean
+.PHONY: all deps configure build run test install uninstall deb asan bench perf soak fuzz format format-check clean
 
 all: build
 
@@ -113,6 +113,14 @@ fuzz: deps
 	  $$f -max_total_time=$(FUZZ_SECONDS) -close_fd_mask=2 -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ_BUILD)/findings/$$name- $$corpus $$seeds || exit 1; \
 	done
+
+# The C++ as .clang-format lays it out: `format` rewrites what differs,
+# `format-check` names it and fails (scripts/check-format, which CI runs).
+format: deps
+	@scripts/check-format --fix
+
+format-check: deps
+	@scripts/check-format
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
