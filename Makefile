@@ -7,6 +7,9 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
+# ON makes every compiler warning an error in the builds of `make test` and
+# `make asan` (CI sets it; see .ci/run).
+LARKSPUR_WERROR ?= OFF
 PREFIX     ?= /usr/local
 DESTDIR    ?=
 
@@ -18,7 +21,7 @@ deps:
 	@scripts/install-deps
 
 configure: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARKSPUR_WERROR=$(LARKSPUR_WERROR) $(CMAKE_FLAGS) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -65,7 +68,7 @@ deb: deps
 # crashes on exit, after the test passed. intercept_tls_get_addr=0 turns the
 # guess off (leaks are still found).
 asan: deps
-	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DLARKSPUR_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DLARKSPUR_SANITIZE=ON -DLARKSPUR_WERROR=$(LARKSPUR_WERROR) >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:intercept_tls_get_addr=0 \
