@@ -3,6 +3,7 @@
 // PNG, JPEG and GIF pictures, DIR/ms3d/ a small skinned model, DIR/pack/ the
 // two packs the build generates and a small pack of the model and a TGA.
 #include "model/MS3DWriter.h"
+#include "resources/AtomicFile.h"
 #include "resources/PackWriter.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>

@@ -8,7 +8,7 @@
 #include "fixtures/TempDir.h"
 #include "fixtures/Xvfb.h"
 #include "host/Settings.h"
-#include "resources/PackWriter.h"
+#include "resources/AtomicFile.h"
 
 #include <gdk/gdkx.h>
 #include <sys/stat.h>

@@ -5,7 +5,7 @@
 #include "fixtures/TempDir.h"
 #include "fixtures/TestPictures.h"
 #include "host/LarkspurView.h"
-#include "resources/PackWriter.h"
+#include "resources/AtomicFile.h"
 
 #include <GL/gl.h>
 

@@ -1,8 +1,10 @@
-// Tests of the user's files: replacing through links with the mode kept,
+// Tests of the user's files: replacing through links with the mode kept (by
+// the settings store and by the writer of packs and frames),
 // refusing read-only files, and numbered copies. Reading is tested through
 // the settings store and --register.
 #include "fixtures/TempDir.h"
 #include "platform/prefs/UserFile.h"
+#include "resources/AtomicFile.h"
 
 #include <gtest/gtest.h>
 
@@ -52,21 +54,41 @@ TEST(UserFile, ReplaceWritesThroughLinksToTheirTargetAndKeepsItsMode)
         // A link to a file still to be made makes it, with the umask's mode.
         {"umask 022 && ln -s ../dots/new home/settings", "dots/new", 0644},
     };
+    // The settings store's writer and the one that packs and frames use.
+    bool (*const writers[])(const std::string&, std::string*) = {
+        [](const std::string& path, std::string* why) { return ReplaceUserFile(path, "new\n", why); },
+        [](const std::string& path, std::string* why) { return WriteFileAtomically(path, "new\n", 4, why); },
+    };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.make);
-        TempDir dir;
-        ASSERT_EQ(RunCommand("cd '" + dir.path() + "' && mkdir home dots && " + row.make), 0);
-        const std::string path = dir.File("home/settings");
-        const bool link = IsLink(path);
-        std::string why;
-        const mode_t mask = umask(022);
-        EXPECT_TRUE(ReplaceUserFile(path, "new\n", &why)) << why;
-        umask(mask);
-        EXPECT_EQ(TextOfFile(dir.File(row.written)), "new\n");
-        EXPECT_EQ(Mode(dir.File(row.written)), row.mode);
-        EXPECT_EQ(IsLink(path), link);
-        EXPECT_EQ(Listing(dir.File("home")), "settings ");
+        for (const auto write : writers) {
+            SCOPED_TRACE(row.make);
+            TempDir dir;
+            ASSERT_EQ(RunCommand("cd '" + dir.path() + "' && mkdir home dots && " + row.make), 0);
+            const std::string path = dir.File("home/settings");
+            const bool link = IsLink(path);
+            std::string why;
+            const mode_t mask = umask(022);
+            EXPECT_TRUE(write(path, &why)) << why;
+            umask(mask);
+            EXPECT_EQ(TextOfFile(dir.File(row.written)), "new\n");
+            EXPECT_EQ(Mode(dir.File(row.written)), row.mode);
+            EXPECT_EQ(IsLink(path), link);
+            EXPECT_EQ(Listing(dir.File("home")), "settings ");
+        }
     }
+}
+
+// A write that cannot be made says why and leaves no temporary file behind.
+TEST(UserFile, AFailedAtomicWriteSaysWhyAndLeavesNothing)
+{
+    TempDir dir;
+    std::string why;
+    EXPECT_FALSE(WriteFileAtomically(dir.File("none/settings"), "new\n", 4, &why));
+    EXPECT_EQ(why, "cannot make a temporary file in " + dir.File("none") + " (No such file or directory)");
+    ASSERT_EQ(mkdir(dir.File("settings").c_str(), 0700), 0);
+    EXPECT_FALSE(WriteFileAtomically(dir.File("settings"), "new\n", 4, &why));
+    EXPECT_EQ(why, "cannot write " + dir.File("settings") + " (Is a directory)");
+    EXPECT_EQ(Listing(dir.path()), "settings ");
 }
 
 TEST(UserFile, ReplaceRefusesAReadOnlyFileOrOneThatIsNoFileWithTheReason)

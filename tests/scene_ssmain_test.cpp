@@ -8,6 +8,7 @@
 #include "fixtures/TempDir.h"
 #include "fixtures/TestPictures.h"
 #include "host/Settings.h"
+#include "resources/AtomicFile.h"
 #include "resources/PackWriter.h"
 #include "resources/Pics.h"
 #include "resources/ResFile.h"

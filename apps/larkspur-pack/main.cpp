@@ -36,6 +36,7 @@
 #include "model/MilkshapeModel.h"
 #include "platform/headless/HeadlessGL.h"
 #include "scene/SSMain.h"
+#include "resources/AtomicFile.h"
 #include "resources/PackWriter.h"
 #include "resources/PictureDecoder.h"
 #include "resources/PngWriter.h"

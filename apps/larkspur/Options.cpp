@@ -217,6 +217,41 @@ bool ParseMonitor(const std::string& text, Options::Monitor* monitor)
     return true;
 }
 
+// The options that take a whole number: each is checked against its limits by
+// one parser and then stored in its field.
+struct IntegerOption {
+    const char* name;
+    int64_t low;
+    int64_t high;
+    void (*store)(Options*, int64_t);
+};
+
+const IntegerOption kIntegerOptions[] = {
+    {"delay", 0, 10000000, [](Options* o, int64_t n) { o->delay = n; }},
+    // No ticks would write no frame and still succeed, which hides a
+    // script's mistake.
+    {"frames", 1, kMaxFrames, [](Options* o, int64_t n) { o->frames = n; }},
+    {"every", 1, kMaxFrames, [](Options* o, int64_t n) { o->every = n; }},
+    {"seed", 0, 4294967295LL, [](Options* o, int64_t n) { o->seed = n; }},
+    {"num-dogs", kMinNumDogs, kMaxNumDogs, [](Options* o, int64_t n) { o->settings.numDogs = n; }},
+    {"dog-size", kMinDogSize, kMaxDogSize, [](Options* o, int64_t n) { o->settings.dogSize = n; }},
+    {"num-footprints", kMinNumFootprints, kMaxNumFootprints,
+     [](Options* o, int64_t n) { o->settings.numFootprints = n; }},
+    {"bg-type", 0, 2, [](Options* o, int64_t n) { o->settings.bgType = int32_t(n); }},
+    {"bg-res", 0, 2, [](Options* o, int64_t n) { o->settings.bgRes = int32_t(n); }},
+    {"idle-seconds", 1, kMaxIdleSeconds, [](Options* o, int64_t n) { o->idleSeconds = n; }},
+    {"lock-seconds", 0, kMaxIdleSeconds, [](Options* o, int64_t n) { o->lockSeconds = n; }},
+};
+
+bool ApplyInteger(const IntegerOption& option, Options* o, const std::string& text, std::string* error)
+{
+    int64_t n;
+    if (!Integer(option.name, text, option.low, option.high, &n, error))
+        return false;
+    option.store(o, n);
+    return true;
+}
+
 const OptionRule kOptions[] = {
     {"help", false, [](Options* o, const std::string&, std::string*) { return o->help = true; }},
     {"h", false, [](Options* o, const std::string&, std::string*) { return o->help = true; }},
@@ -253,21 +288,9 @@ const OptionRule kOptions[] = {
     {"wayland", false,
      [](Options* o, const std::string&, std::string* e) { return SetBackend(o, Backend::Wayland, e); }},
     {"x11", false, [](Options* o, const std::string&, std::string* e) { return SetBackend(o, Backend::X11, e); }},
-    {"delay", true,
-     [](Options* o, const std::string& v, std::string* e) { return Integer("delay", v, 0, 10000000, &o->delay, e); }},
     {"fps", false, [](Options* o, const std::string&, std::string*) { return o->fps = true; }},
     {"verbose", false, [](Options* o, const std::string&, std::string*) { return o->verbose = true; }},
     {"saved-settings", false, [](Options* o, const std::string&, std::string*) { return o->savedSettings = true; }},
-    {"frames", true,
-     [](Options* o, const std::string& v, std::string* e) {
-         int64_t n;
-         // No ticks would write no frame and still succeed, which hides a
-         // script's mistake.
-         if (!Integer("frames", v, 1, kMaxFrames, &n, e))
-             return false;
-         o->frames = n;
-         return true;
-     }},
     {"seconds", true,
      [](Options* o, const std::string& v, std::string* e) {
          double s;
@@ -295,62 +318,6 @@ const OptionRule kOptions[] = {
          return true;
      }},
     {"out", true, [](Options* o, const std::string& v, std::string* e) { return Text("out", v, 4096, &o->out, e); }},
-    {"every", true,
-     [](Options* o, const std::string& v, std::string* e) {
-         int64_t k;
-         if (!Integer("every", v, 1, kMaxFrames, &k, e))
-             return false;
-         o->every = k;
-         return true;
-     }},
-    {"seed", true,
-     [](Options* o, const std::string& v, std::string* e) {
-         int64_t n;
-         if (!Integer("seed", v, 0, 4294967295LL, &n, e))
-             return false;
-         o->seed = n;
-         return true;
-     }},
-    {"num-dogs", true,
-     [](Options* o, const std::string& v, std::string* e) {
-         int64_t n;
-         if (!Integer("num-dogs", v, kMinNumDogs, kMaxNumDogs, &n, e))
-             return false;
-         o->settings.numDogs = n;
-         return true;
-     }},
-    {"dog-size", true,
-     [](Options* o, const std::string& v, std::string* e) {
-         int64_t n;
-         if (!Integer("dog-size", v, kMinDogSize, kMaxDogSize, &n, e))
-             return false;
-         o->settings.dogSize = n;
-         return true;
-     }},
-    {"num-footprints", true,
-     [](Options* o, const std::string& v, std::string* e) {
-         int64_t n;
-         if (!Integer("num-footprints", v, kMinNumFootprints, kMaxNumFootprints, &n, e))
-             return false;
-         o->settings.numFootprints = n;
-         return true;
-     }},
-    {"bg-type", true,
-     [](Options* o, const std::string& v, std::string* e) {
-         int64_t n;
-         if (!Integer("bg-type", v, 0, 2, &n, e))
-             return false;
-         o->settings.bgType = int32_t(n);
-         return true;
-     }},
-    {"bg-res", true,
-     [](Options* o, const std::string& v, std::string* e) {
-         int64_t n;
-         if (!Integer("bg-res", v, 0, 2, &n, e))
-             return false;
-         o->settings.bgRes = int32_t(n);
-         return true;
-     }},
     {"bg-path", true,
      [](Options* o, const std::string& v, std::string* e) {
          std::string path;
@@ -388,22 +355,6 @@ const OptionRule kOptions[] = {
      }},
     {"register", false, [](Options* o, const std::string&, std::string*) { return o->registerSaver = true; }},
     {"idle", false, [](Options* o, const std::string&, std::string*) { return o->idle = true; }},
-    {"idle-seconds", true,
-     [](Options* o, const std::string& v, std::string* e) {
-         int64_t n;
-         if (!Integer("idle-seconds", v, 1, kMaxIdleSeconds, &n, e))
-             return false;
-         o->idleSeconds = n;
-         return true;
-     }},
-    {"lock-seconds", true,
-     [](Options* o, const std::string& v, std::string* e) {
-         int64_t n;
-         if (!Integer("lock-seconds", v, 0, kMaxIdleSeconds, &n, e))
-             return false;
-         o->lockSeconds = n;
-         return true;
-     }},
     {"lock-command", true,
      [](Options* o, const std::string& v, std::string* e) {
          if (v.find_first_not_of(" \t") == std::string::npos)
@@ -419,9 +370,10 @@ bool WatcherOnly(const std::string& name)
     return name == "idle" || name == "idle-seconds" || name == "lock-seconds" || name == "lock-command";
 }
 
-const OptionRule* FindOption(const std::string& name)
+template <typename Rule, size_t N>
+const Rule* FindByName(const Rule (&table)[N], const std::string& name)
 {
-    for (const OptionRule& rule : kOptions)
+    for (const Rule& rule : table)
         if (name == rule.name)
             return &rule;
     return nullptr;
@@ -520,18 +472,21 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
             value = name.substr(equals + 1);
             name.erase(equals);
         }
-        const OptionRule* rule = FindOption(name);
-        if (!rule)
+        const OptionRule* rule = FindByName(kOptions, name);
+        const IntegerOption* integer = rule ? nullptr : FindByName(kIntegerOptions, name);
+        if (!rule && !integer)
             return Fail(error, "unknown option '" + arg + "'");
-        if (!rule->takesValue && value)
+        const bool takesValue = integer || rule->takesValue;
+        if (!takesValue && value)
             return Fail(error, "--" + name + " takes no value");
-        const bool valueFollows = rule->takesValue && !value;
+        const bool valueFollows = takesValue && !value;
         if (valueFollows) {
             if (i + 1 >= args.size())
                 return Fail(error, "--" + name + " needs a value");
             value = args[++i];
         }
-        if (!rule->apply(options, value ? *value : std::string(), error))
+        const std::string given = value ? *value : std::string();
+        if (integer ? !ApplyInteger(*integer, options, given, error) : !rule->apply(options, given, error))
             return false;
         if (!WatcherOnly(name)) {
             options->saverArgs.push_back(arg);

@@ -1,4 +1,5 @@
-// Options: the command line of larkspur, every option in one table.
+// Options: the command line of larkspur, every option in a table (those that
+// take a whole number in one of their own, read by one parser).
 //
 // Options take one or two dashes; a value follows as the next argument or
 // after "=". Unknown options, missing or bad values and conflicting choices

@@ -1,12 +1,11 @@
-// PackWriter: assembling resource packs and writing files safely.
+// PackWriter: assembling resource packs.
 #include "resources/PackWriter.h"
 
+#include "resources/AtomicFile.h"
 #include "resources/ByteOrder.h"
 #include "resources/RegularFile.h"
 #include "resources/ResFile.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -59,27 +58,6 @@ bool PackWriter::Write(const std::string& path, std::string* error) const
         return false;
     }
     return WriteFileAtomically(path, bytes, error);
-}
-
-bool WriteFileAtomically(const std::string& path, const std::vector<unsigned char>& bytes, std::string* error)
-{
-    const std::string temp = path + ".tmp";
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) {
-        if (error)
-            *error = temp + ": " + std::strerror(errno);
-        return false;
-    }
-    // fwrite must not see the null data() of an empty vector.
-    const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool closed = std::fclose(f) == 0;
-    if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
-        if (error)
-            *error = path + ": " + std::strerror(errno);
-        std::remove(temp.c_str());
-        return false;
-    }
-    return true;
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes)

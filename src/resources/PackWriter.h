@@ -16,8 +16,8 @@ public:
     // The whole pack as it goes on disk.
     std::vector<unsigned char> Build() const;
 
-    // Writes the pack to a temporary file beside the path, then renames it, so a
-    // failed write never leaves half a pack behind. On failure *error says why.
+    // Writes the pack through WriteFileAtomically, so a failed write never
+    // leaves half a pack behind. On failure *error says why.
     bool Write(const std::string& path, std::string* error = nullptr) const;
 
 private:
@@ -28,10 +28,6 @@ private:
     };
     std::vector<Lump> lumps_;
 };
-
-// Writes bytes to a file through a temporary and a rename.
-bool WriteFileAtomically(const std::string& path, const std::vector<unsigned char>& bytes,
-                         std::string* error = nullptr);
 
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes);

@@ -1,7 +1,7 @@
 // PngWriter: encoding with GdkPixbuf and writing atomically.
 #include "resources/PngWriter.h"
 
-#include "resources/PackWriter.h"
+#include "resources/AtomicFile.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 

@@ -10,7 +10,7 @@
 #include "CreaturePack.h"
 #include "SceneArt.h"
 #include "ScenePack.h"
-#include "resources/PackWriter.h"
+#include "resources/AtomicFile.h"
 
 #include <cstdio>
 #include <stdexcept>
