@@ -1,9 +1,9 @@
 // HeadlessHost: the simulated timer loop and frame writing.
 #include "platform/headless/HeadlessHost.h"
 
-#include "host/LarkspurView.h"
 #include "platform/headless/PngFrame.h"
 #include "platform/prefs/KeyFilePreferences.h"
+#include "view/LarkspurView.h"
 
 #include <GL/gl.h>
 #include <glib.h>

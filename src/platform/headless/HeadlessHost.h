@@ -7,9 +7,9 @@
 // desktop picture, which is only what the run was given.
 #pragma once
 
-#include "host/HostServices.h"
-#include "host/Settings.h"
 #include "platform/headless/HeadlessGL.h"
+#include "view/HostServices.h"
+#include "view/Settings.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -3,9 +3,9 @@
 
 #include "platform/desktop/DesktopPicture.h"
 #include "platform/loop/FrameLoop.h"
+#include "platform/loop/GLText.h"
 #include "platform/prefs/KeyFilePreferences.h"
 #include "platform/wayland/WaylandCapture.h"
-#include "scene/GLText.h"
 
 #include <ctime>
 

@@ -8,11 +8,11 @@
 // the screen does not yet show the herd.
 #pragma once
 
-#include "host/FpsMeter.h"
-#include "host/HostServices.h"
+#include "platform/loop/FpsMeter.h"
 #include "platform/loop/FrameLoop.h"
 #include "platform/wayland/WaylandCapture.h"
 #include "platform/wayland/WaylandSurface.h"
+#include "view/HostServices.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -2,11 +2,11 @@
 // the frame loop.
 #include "platform/wayland/WaylandSession.h"
 
-#include "host/LarkspurView.h"
 #include "platform/loop/FrameLoop.h"
 #include "platform/loop/WakeRule.h"
 #include "platform/wayland/WaylandHost.h"
 #include "platform/wayland/WaylandSurface.h"
+#include "view/LarkspurView.h"
 
 #include "xdg-decoration-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"

@@ -2,7 +2,7 @@
 // and the EGL window.
 #include "platform/wayland/WaylandSurface.h"
 
-#include "platform/headless/EglDesktopGL.h"
+#include "platform/egl/EglDesktopGL.h"
 
 #include "xdg-decoration-unstable-v1-client-protocol.h"
 #include "xdg-shell-client-protocol.h"

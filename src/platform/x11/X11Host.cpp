@@ -2,9 +2,9 @@
 #include "platform/x11/X11Host.h"
 
 #include "platform/desktop/DesktopPicture.h"
+#include "platform/loop/GLText.h"
 #include "platform/prefs/KeyFilePreferences.h"
 #include "platform/x11/ScreenCapture.h"
-#include "scene/GLText.h"
 
 #include <chrono>
 #include <ctime>

@@ -8,11 +8,11 @@
 // each frame just before it is shown.
 #pragma once
 
-#include "host/FpsMeter.h"
-#include "host/HostServices.h"
+#include "platform/loop/FpsMeter.h"
 #include "platform/loop/FrameLoop.h"
 #include "platform/x11/GlxSurface.h"
 #include "platform/x11/Monitors.h"
+#include "view/HostServices.h"
 
 #include <X11/Xlib.h>
 

@@ -1,12 +1,12 @@
 // X11Session: setting up the views, the frame loop, events and the end.
 #include "platform/x11/X11Session.h"
 
-#include "host/LarkspurView.h"
 #include "platform/loop/FrameLoop.h"
 #include "platform/loop/WakeRule.h"
 #include "platform/x11/GlxSurface.h"
 #include "platform/x11/X11Errors.h"
 #include "platform/x11/X11Host.h"
+#include "view/LarkspurView.h"
 
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
