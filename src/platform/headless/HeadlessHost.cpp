@@ -11,12 +11,6 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
-#include <ctime>
-
-int64_t HeadlessHost::WallClockSeconds()
-{
-    return run_.seed ? *run_.seed : int64_t(std::time(nullptr));
-}
 
 void HeadlessHost::FlushBuffer()
 {
