@@ -4,9 +4,9 @@
 #include "creatures/DogControl.h"
 
 #include "creatures/DogTables.h"
+#include "creatures/SceneSettings.h"
 #include "model/ModelPack.h"
 #include "resources/ResFile.h"
-#include "view/Settings.h"
 
 #include <GL/gl.h>
 
