@@ -6,9 +6,9 @@
 // Runs in the headless OpenGL context (Mesa's software renderer) with this
 // build's generated packs.
 #include "creatures/DogControl.h"
-#include "host/Settings.h"
 #include "platform/headless/HeadlessGL.h"
 #include "scene/SSMain.h"
+#include "view/Settings.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

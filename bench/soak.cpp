@@ -13,10 +13,10 @@
 // build's generated packs unless --resources names others. The user's stored
 // settings are overridden by the options, so runs repeat with the seed.
 #include "creatures/DogControl.h"
-#include "host/LarkspurView.h"
-#include "host/Settings.h"
 #include "platform/headless/HeadlessHost.h"
 #include "scene/SSMain.h"
+#include "view/LarkspurView.h"
+#include "view/Settings.h"
 
 #include <algorithm>
 #include <chrono>

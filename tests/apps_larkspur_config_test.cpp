@@ -7,8 +7,8 @@
 #include "GtkSheet.h"
 #include "fixtures/TempDir.h"
 #include "fixtures/Xvfb.h"
-#include "host/Settings.h"
 #include "resources/AtomicFile.h"
+#include "view/Settings.h"
 
 #include <gdk/gdkx.h>
 #include <sys/stat.h>

@@ -3,8 +3,8 @@
 // at each end of its range, the ranges are the settings' own limits, and
 // every default is larkspur's own.
 #include "fixtures/TempDir.h"
-#include "host/Settings.h"
 #include "platform/loop/HostRun.h"
+#include "view/Settings.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>

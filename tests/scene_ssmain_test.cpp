@@ -7,12 +7,12 @@
 #include "fixtures/Herd.h"
 #include "fixtures/TempDir.h"
 #include "fixtures/TestPictures.h"
-#include "host/Settings.h"
 #include "resources/AtomicFile.h"
 #include "resources/PackWriter.h"
 #include "resources/Pics.h"
 #include "resources/ResFile.h"
 #include "scene/SSMain.h"
+#include "view/Settings.h"
 
 #include <GL/gl.h>
 

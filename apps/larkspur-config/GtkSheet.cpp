@@ -4,9 +4,9 @@
 
 #include "MonitorNames.h"
 
-#include "host/MonitorChoice.h"
 #include "maths/Misc.h"
 #include "platform/prefs/KeyFilePreferences.h"
+#include "view/MonitorChoice.h"
 
 #include <algorithm>
 #include <cmath>

@@ -7,8 +7,8 @@
 // which does not hold up the window.
 #pragma once
 
-#include "host/ConfigureSheet.h"
 #include "platform/idle/IdleService.h"
+#include "view/ConfigureSheet.h"
 
 #include <gtk/gtk.h>
 

@@ -1,11 +1,11 @@
 // KeyCommands: the settings keys as text, checked and written for scripts.
 #include "KeyCommands.h"
 
-#include "host/MonitorChoice.h"
-#include "host/Settings.h"
 #include "maths/Misc.h"
 #include "platform/desktop/XScreenSaverRegistration.h"
 #include "platform/prefs/KeyFilePreferences.h"
+#include "view/MonitorChoice.h"
+#include "view/Settings.h"
 
 #include <glib.h>
 

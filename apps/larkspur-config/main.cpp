@@ -12,8 +12,8 @@
 #include "GtkSheet.h"
 #include "KeyCommands.h"
 
-#include "host/ConfigureSheet.h"
 #include "platform/prefs/KeyFilePreferences.h"
+#include "view/ConfigureSheet.h"
 
 #include <unistd.h>
 

@@ -31,11 +31,9 @@
 #include "ContactSheet.h"
 #include "creatures/DogControl.h"
 #include "creatures/DogTables.h"
-#include "host/Settings.h"
 #include "maths/Misc.h"
 #include "model/MilkshapeModel.h"
 #include "platform/headless/HeadlessGL.h"
-#include "scene/SSMain.h"
 #include "resources/AtomicFile.h"
 #include "resources/PackWriter.h"
 #include "resources/PictureDecoder.h"
@@ -43,6 +41,8 @@
 #include "resources/ResFile.h"
 #include "resources/TGALoader.h"
 #include "resources/Texture.h"
+#include "scene/SSMain.h"
+#include "view/Settings.h"
 
 #include <GL/gl.h>
 #include <sys/stat.h>

@@ -1,8 +1,8 @@
 // Options: parsing and checking the command line.
 #include "Options.h"
 
-#include "host/MonitorChoice.h"
 #include "maths/Misc.h"
+#include "view/MonitorChoice.h"
 
 #include <algorithm>
 #include <cerrno>

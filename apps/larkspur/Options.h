@@ -6,8 +6,8 @@
 // are errors with a message that names the option.
 #pragma once
 
-#include "host/Settings.h"
 #include "platform/loop/HostRun.h"
+#include "view/Settings.h"
 
 #include <cstdint>
 #include <optional>

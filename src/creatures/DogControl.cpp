@@ -4,7 +4,7 @@
 #include "creatures/DogControl.h"
 
 #include "creatures/DogTables.h"
-#include "host/Settings.h"
+#include "creatures/SceneSettings.h"
 #include "model/ModelPack.h"
 #include "resources/ResFile.h"
 

@@ -1,7 +1,7 @@
 // SSMain: the scene's setup, frame and teardown, and the overlay.
 #include "scene/SSMain.h"
 
-#include "host/Settings.h"
+#include "creatures/SceneSettings.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

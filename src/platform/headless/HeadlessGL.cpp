@@ -1,7 +1,7 @@
 // HeadlessGL: EGL set-up on Mesa's surfaceless platform and pixel read-back.
 #include "platform/headless/HeadlessGL.h"
 
-#include "platform/headless/EglDesktopGL.h"
+#include "platform/egl/EglDesktopGL.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>

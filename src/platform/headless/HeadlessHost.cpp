@@ -1,9 +1,9 @@
 // HeadlessHost: the simulated timer loop and frame writing.
 #include "platform/headless/HeadlessHost.h"
 
-#include "host/LarkspurView.h"
 #include "platform/headless/PngFrame.h"
 #include "platform/prefs/KeyFilePreferences.h"
+#include "view/LarkspurView.h"
 
 #include <GL/gl.h>
 #include <glib.h>
@@ -11,12 +11,6 @@
 #include <chrono>
 #include <cinttypes>
 #include <cstdio>
-#include <ctime>
-
-int64_t HeadlessHost::WallClockSeconds()
-{
-    return run_.seed ? *run_.seed : int64_t(std::time(nullptr));
-}
 
 void HeadlessHost::FlushBuffer()
 {

@@ -7,35 +7,30 @@
 // desktop picture, which is only what the run was given.
 #pragma once
 
-#include "host/HostServices.h"
-#include "host/Settings.h"
 #include "platform/headless/HeadlessGL.h"
+#include "platform/loop/HostRun.h"
+#include "view/HostServices.h"
+#include "view/Settings.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 
-struct HeadlessRun {
+// Of the run's common part, fps puts the frame counts and rate on stderr at
+// the end, and verbose a line per written frame besides the herd's and the
+// camera's events; the timer's delay, the display and the settings' source
+// play no part here.
+struct HeadlessRun : HostRun {
     int width = 1280;
     int height = 720;
     // Simulated seconds per timer tick.
     double step = 0.025;
     int64_t ticks = 800;
-    bool preview = false;
     // Folder for PNG frames; none are written when empty.
     std::string outDir;
     // A frame is written after every tick whose number is a multiple of this.
     int64_t every = 1;
-    // Fixed seed instead of the time.
-    std::optional<int64_t> seed;
-    std::string resources;
-    std::string desktopPicture;
-    // Frame counts and rate on stderr at the end.
-    bool fps = false;
-    // A line per written frame, and the herd's and the camera's events, on stderr.
-    bool verbose = false;
 };
 
 class HeadlessHost : public HostServices {
@@ -50,7 +45,7 @@ public:
     bool WriteFrame(const std::string& path, std::string* error);
 
     double SteadySeconds() override { return now_; }
-    int64_t WallClockSeconds() override;
+    int64_t WallClockSeconds() override { return run_.WallClockSeconds(); }
     void MakeCurrent() override { gl_.MakeCurrent(); }
     void FlushBuffer() override;
     // The pbuffer keeps the size it was made with.

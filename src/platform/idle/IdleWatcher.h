@@ -24,7 +24,7 @@
 // connection is lost.
 #pragma once
 
-#include "host/Settings.h"
+#include "view/Settings.h"
 
 #include <string>
 #include <vector>

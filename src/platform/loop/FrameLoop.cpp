@@ -1,7 +1,7 @@
 // FrameLoop: the steady timer, the poll between frames and the signals.
 #include "platform/loop/FrameLoop.h"
 
-#include "host/FpsMeter.h"
+#include "platform/loop/FpsMeter.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,7 +1,8 @@
-// HostRun: what every display host's run is given alike (X11, Wayland).
+// HostRun: what every host's run is given alike (X11, Wayland, headless).
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -27,4 +28,9 @@ struct HostRun {
     // and leaves the rest off, so a run there takes its command line over the
     // built-in defaults, and what the dialog shows is what runs.
     bool savedSettings = true;
+
+    // Seconds for seeding: the fixed seed, else the wall clock's.
+    int64_t WallClockSeconds() const { return seed ? *seed : int64_t(std::time(nullptr)); }
+    // Seconds between frame calls.
+    double periodSeconds() const { return double(delayMicroseconds) / 1e6; }
 };

@@ -20,7 +20,7 @@
 // starting with ";" are comments, as in other INI files (saved as they were).
 #pragma once
 
-#include "host/HostServices.h"
+#include "view/HostServices.h"
 
 #include <memory>
 #include <set>

@@ -1,13 +1,9 @@
 // WaylandHost: the per-view services and the shared capture.
 #include "platform/wayland/WaylandHost.h"
 
-#include "platform/desktop/DesktopPicture.h"
-#include "platform/loop/FrameLoop.h"
-#include "platform/prefs/KeyFilePreferences.h"
 #include "platform/wayland/WaylandCapture.h"
-#include "scene/GLText.h"
 
-#include <ctime>
+#include <cstdio>
 
 bool WaylandShared::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height)
 {
@@ -19,7 +15,7 @@ bool WaylandShared::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* wid
         if (!captured)
             std::fprintf(stderr, "larkspur: no screen capture, so the desktop picture is shown (%s)\n",
                          why.c_str());
-        else if (verbose)
+        else if (run.verbose)
             std::fprintf(stderr, "larkspur: captured the screen through %s\n", how.c_str());
         return captured;
     };
@@ -28,47 +24,23 @@ bool WaylandShared::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* wid
 
 WaylandHost::WaylandHost(WaylandShared* shared, std::unique_ptr<WaylandSurface> surface, bool preview, int screen,
                          std::string outputName)
-    : shared_(shared),
+    : DisplayHost(&shared->run, ViewSize{double(surface->pixelWidth()), double(surface->pixelHeight())}, preview,
+                  screen),
+      shared_(shared),
       surface_(std::move(surface)),
-      size_{double(surface_->pixelWidth()), double(surface_->pixelHeight())},
-      preview_(preview),
-      screen_(screen),
       outputName_(std::move(outputName))
 {
 }
 
-double WaylandHost::SteadySeconds()
-{
-    return SteadyNow();
-}
-
-int64_t WaylandHost::WallClockSeconds()
-{
-    return shared_->seed ? *shared_->seed : int64_t(std::time(nullptr));
-}
-
 void WaylandHost::FlushBuffer()
 {
-    if (shared_->showFps)
-        DrawGLTextBottomLeft(meter_.OverlayLines(), size_.height >= 480 ? 2 : 1, 8, int(size_.width),
-                             int(size_.height));
+    DrawFpsText();
     surface_->Swap();
-    flushes_++;
+    Flushed();
 }
 
 void WaylandHost::FlushDamage(const std::vector<ViewRect>& rects)
 {
     surface_->ShowParts(rects);
-    flushes_++;
-}
-
-std::string WaylandHost::DesktopPicturePath()
-{
-    GioDesktopSettings settings;
-    return FindDesktopPicture(SessionSources(shared_->givenDesktopPicture, outputName_), &settings);
-}
-
-std::unique_ptr<PreferencesStore> WaylandHost::OpenPreferences(const char* module)
-{
-    return OpenViewPreferences(module, shared_->savedSettings);
+    Flushed();
 }

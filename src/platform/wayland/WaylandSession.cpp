@@ -2,11 +2,12 @@
 // the frame loop.
 #include "platform/wayland/WaylandSession.h"
 
-#include "host/LarkspurView.h"
+#include "platform/loop/DisplayHost.h"
 #include "platform/loop/FrameLoop.h"
 #include "platform/loop/WakeRule.h"
 #include "platform/wayland/WaylandHost.h"
 #include "platform/wayland/WaylandSurface.h"
+#include "view/LarkspurView.h"
 
 #include "xdg-decoration-unstable-v1-client-protocol.h"
 #include "xdg-output-unstable-v1-client-protocol.h"
@@ -58,10 +59,7 @@ struct Output {
     bool tried = false;
 };
 
-// The host is declared first so that the view, which uses it, goes first.
-struct View {
-    std::unique_ptr<WaylandHost> host;
-    std::unique_ptr<LarkspurView> view;
+struct View : HostedView<WaylandHost> {
     // The output a full-screen view covers; 0 for the window.
     uint32_t output = 0;
     // The outputs the window is on, for its scale.
@@ -135,7 +133,6 @@ private:
     void AfterEvents();
     void Lost();
     void Wake(const char* by);
-    void Report();
 
     // Listeners. Each takes the session as its data.
     static void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t version);
@@ -741,20 +738,8 @@ void Session::Wake(const char* by)
 
 void Session::Frame()
 {
-    for (const auto& view : views_) {
-        // After a signal the run ends; the other outputs' frames would only
-        // delay it.
-        if (signals_.Raised())
-            break;
-        WaylandHost& host = *view->host;
-        // A surface the compositor has not asked to redraw is not drawn.
-        if (host.timerStopped() || !host.surface().frameDue())
-            continue;
-        const int64_t flushes = host.flushes();
-        const double start = SteadyNow();
-        view->view->animateOneFrame();
-        host.meter().Record(start, SteadyNow(), host.flushes() != flushes);
-    }
+    // A surface the compositor has not asked to redraw is not drawn.
+    CallFrames(views_, signals_, [](WaylandHost& host) { return host.surface().frameDue(); });
     if (wl_display_flush(display_) < 0 && errno != EAGAIN)
         Lost();
 }
@@ -817,26 +802,11 @@ void Session::EndWait(bool readable)
         Lost();
 }
 
-void Session::Report()
-{
-    if (!run_.fps)
-        return;
-    std::vector<const FpsMeter*> meters;
-    for (const auto& view : views_)
-        meters.push_back(&view->host->meter());
-    ReportRunFigures(meters, "output");
-}
-
 int Session::Run()
 {
     if (!Connect())
         return 1;
-    shared_.resources = run_.resources;
-    shared_.givenDesktopPicture = run_.desktopPicture;
-    shared_.seed = run_.seed;
-    shared_.savedSettings = run_.savedSettings;
-    shared_.showFps = run_.fps;
-    shared_.verbose = run_.verbose;
+    shared_.run = run_;
     UpdateOutputNames();
     bool made = true;
     if (run_.fullscreen) {
@@ -857,8 +827,8 @@ int Session::Run()
     for (const auto& view : views_)
         StartView(*view);
     wake_ = WakeRule(SteadyNow());
-    RunFrameLoop(this, signals_, double(run_.delayMicroseconds) / 1e6);
-    Report();
+    RunFrameLoop(this, signals_, run_.periodSeconds());
+    ReportViewFigures(run_, views_, "output");
     return end_ == End::Failed ? 1 : 0;
 }
 

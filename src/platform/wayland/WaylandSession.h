@@ -11,8 +11,8 @@
 // it with status 1.
 #pragma once
 
-#include "host/Settings.h"
 #include "platform/loop/HostRun.h"
+#include "view/Settings.h"
 
 #include <cstdint>
 #include <optional>

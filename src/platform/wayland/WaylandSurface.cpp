@@ -2,7 +2,7 @@
 // and the EGL window.
 #include "platform/wayland/WaylandSurface.h"
 
-#include "platform/headless/EglDesktopGL.h"
+#include "platform/egl/EglDesktopGL.h"
 #include "platform/wayland/ShmPresenter.h"
 #include "scene/Damage.h"
 

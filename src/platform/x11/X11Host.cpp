@@ -1,23 +1,7 @@
 // X11Host: the per-view services and the shared capture.
 #include "platform/x11/X11Host.h"
 
-#include "platform/desktop/DesktopPicture.h"
-#include "platform/prefs/KeyFilePreferences.h"
 #include "platform/x11/ScreenCapture.h"
-#include "scene/GLText.h"
-
-#include <chrono>
-#include <ctime>
-
-namespace {
-
-// Font pixels of the frame-rate text: larger on large views.
-int FpsTextScale(const ViewSize& size)
-{
-    return size.height >= 480 ? 2 : 1;
-}
-
-} // namespace
 
 bool X11Shared::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height)
 {
@@ -38,18 +22,10 @@ bool X11Shared::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, 
 }
 
 X11Host::X11Host(X11Shared* shared, std::unique_ptr<GlxSurface> surface, int width, int height, bool preview)
-    : shared_(shared), surface_(std::move(surface)), size_{double(width), double(height)}, preview_(preview)
+    : DisplayHost(&shared->run, ViewSize{double(width), double(height)}, preview, 0),
+      shared_(shared),
+      surface_(std::move(surface))
 {
-}
-
-double X11Host::SteadySeconds()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-int64_t X11Host::WallClockSeconds()
-{
-    return shared_->seed ? *shared_->seed : int64_t(std::time(nullptr));
 }
 
 void X11Host::MakeCurrent()
@@ -59,19 +35,18 @@ void X11Host::MakeCurrent()
 
 void X11Host::FlushBuffer()
 {
-    if (shared_->showFps)
-        DrawGLTextBottomLeft(meter_.OverlayLines(), FpsTextScale(size_), 8, int(size_.width), int(size_.height));
+    DrawFpsText();
     // A swapped back buffer loses its pixels, so one kept is shown whole instead.
     if (KeepsPixels())
         ShowWhole();
     else
         surface_->Swap();
-    flushes_++;
+    Flushed();
 }
 
 bool X11Host::KeepsPixels()
 {
-    return surface_->CanShowParts() && !shared_->showFps;
+    return surface_->CanShowParts() && !showsFps();
 }
 
 void X11Host::FlushDamage(const std::vector<ViewRect>& rects)
@@ -84,7 +59,7 @@ void X11Host::FlushDamage(const std::vector<ViewRect>& rects)
         ShowWhole();
     else
         surface_->ShowParts(rects);
-    flushes_++;
+    Flushed();
 }
 
 void X11Host::ShowWhole()
@@ -109,7 +84,8 @@ void X11Host::ResizeSurface(double width, double height)
 std::string X11Host::ScreenName()
 {
     const std::vector<MonitorRect>& monitors = shared_->layout.monitors;
-    return screen_ >= 0 && size_t(screen_) < monitors.size() ? monitors[size_t(screen_)].name : std::string();
+    const int screen = ScreenNumber();
+    return screen >= 0 && size_t(screen) < monitors.size() ? monitors[size_t(screen)].name : std::string();
 }
 
 std::vector<std::string> X11Host::ScreenNames()
@@ -120,20 +96,7 @@ std::vector<std::string> X11Host::ScreenNames()
     return names;
 }
 
-std::string X11Host::DesktopPicturePath()
-{
-    const bool onMonitor = screen_ >= 0 && screen_ < int(shared_->layout.monitors.size());
-    const std::string monitor = onMonitor ? shared_->layout.monitors[size_t(screen_)].name : std::string();
-    GioDesktopSettings settings;
-    return FindDesktopPicture(SessionSources(shared_->givenDesktopPicture, monitor), &settings);
-}
-
 bool X11Host::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, int* height)
 {
     return shared_->CaptureMainDisplay(rgb, width, height);
-}
-
-std::unique_ptr<PreferencesStore> X11Host::OpenPreferences(const char* module)
-{
-    return OpenViewPreferences(module, shared_->savedSettings);
 }

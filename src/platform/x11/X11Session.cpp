@@ -1,12 +1,13 @@
 // X11Session: setting up the views, the frame loop, events and the end.
 #include "platform/x11/X11Session.h"
 
-#include "host/LarkspurView.h"
+#include "platform/loop/DisplayHost.h"
 #include "platform/loop/FrameLoop.h"
 #include "platform/loop/WakeRule.h"
 #include "platform/x11/GlxSurface.h"
 #include "platform/x11/X11Errors.h"
 #include "platform/x11/X11Host.h"
+#include "view/LarkspurView.h"
 
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
@@ -22,11 +23,7 @@ struct DisplayCloser {
     void operator()(Display* display) const { XCloseDisplay(display); }
 };
 
-// The host is declared first so that the view, which uses it, goes first.
-struct View {
-    std::unique_ptr<X11Host> host;
-    std::unique_ptr<LarkspurView> view;
-};
+using View = HostedView<X11Host>;
 
 enum class End { Running, Asked, WindowGone, Failed };
 
@@ -68,7 +65,6 @@ private:
     void CheckErrors();
     int ScreenOfWindow(Window window);
     View* ViewOf(Window window);
-    void Report();
 
     const X11Run& run_;
     const SettingsOverrides& overrides_;
@@ -101,12 +97,7 @@ bool Session::Open()
     Display* display = display_.get();
     shared_.display = display;
     shared_.layout = run_.monitors.empty() ? DetectMonitors(display) : LayoutFromList(run_.monitors);
-    shared_.resources = run_.resources;
-    shared_.givenDesktopPicture = run_.desktopPicture;
-    shared_.seed = run_.seed;
-    shared_.savedSettings = run_.savedSettings;
-    shared_.showFps = run_.fps;
-    shared_.verbose = run_.verbose;
+    shared_.run = run_;
     wmProtocols_ = XInternAtom(display, "WM_PROTOCOLS", False);
     deleteWindow_ = DeleteWindowAtom(display);
     int errorBase = 0;
@@ -222,18 +213,7 @@ View* Session::ViewOf(Window window)
 
 void Session::Frame()
 {
-    for (View& view : views_) {
-        // After a signal the run ends; the other monitors' frames would only
-        // delay it.
-        if (signals_.Raised())
-            break;
-        if (view.host->timerStopped())
-            continue;
-        const int64_t flushes = view.host->flushes();
-        const double start = SteadyNow();
-        view.view->animateOneFrame();
-        view.host->meter().Record(start, SteadyNow(), view.host->flushes() != flushes);
-    }
+    CallFrames(views_, signals_, [](const X11Host&) { return true; });
     CheckErrors();
 }
 
@@ -376,16 +356,6 @@ void Session::HandleEvents()
     }
 }
 
-void Session::Report()
-{
-    if (!run_.fps)
-        return;
-    std::vector<const FpsMeter*> meters;
-    for (View& view : views_)
-        meters.push_back(&view.host->meter());
-    ReportRunFigures(meters, "monitor");
-}
-
 int Session::Run()
 {
     if (!Open())
@@ -410,8 +380,8 @@ int Session::Run()
         StartView(view);
 
     wake_ = WakeRule(SteadyNow());
-    RunFrameLoop(this, signals_, double(run_.delayMicroseconds) / 1e6);
-    Report();
+    RunFrameLoop(this, signals_, run_.periodSeconds());
+    ReportViewFigures(run_, views_, "monitor");
     return end_ == End::Failed ? 1 : 0;
 }
 

@@ -13,9 +13,9 @@
 // it too.
 #pragma once
 
-#include "host/Settings.h"
 #include "platform/loop/HostRun.h"
 #include "platform/x11/Monitors.h"
+#include "view/Settings.h"
 
 #include <X11/Xlib.h>
 

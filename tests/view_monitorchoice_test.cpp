@@ -1,6 +1,6 @@
 // Tests of the monitor choice: splitting and checking a list of names, and
 // which monitor shows the herd with and without MainMonitorOnly.
-#include "host/MonitorChoice.h"
+#include "view/MonitorChoice.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Tests of the frame-rate and Load figures.
-#include "host/FpsMeter.h"
+#include "platform/loop/FpsMeter.h"
 
 #include <gtest/gtest.h>
 

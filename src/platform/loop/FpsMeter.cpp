@@ -1,5 +1,5 @@
 // FpsMeter: per-second and whole-run figures.
-#include "host/FpsMeter.h"
+#include "platform/loop/FpsMeter.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,8 +1,8 @@
 // ConfigureSheet: the sheet's actions on its controls, the view's values and
 // the preferences store.
-#include "host/ConfigureSheet.h"
+#include "view/ConfigureSheet.h"
 
-#include "host/MonitorChoice.h"
+#include "view/MonitorChoice.h"
 
 #include <glib.h>
 

@@ -4,8 +4,8 @@
 #include "fixtures/GLContext.h"
 #include "fixtures/TempDir.h"
 #include "fixtures/TestPictures.h"
-#include "host/LarkspurView.h"
 #include "resources/AtomicFile.h"
+#include "view/LarkspurView.h"
 
 #include <GL/gl.h>
 

@@ -1,10 +1,10 @@
 // LarkspurView: creation, the frame loop, scene setup and teardown.
-#include "host/LarkspurView.h"
+#include "view/LarkspurView.h"
 
-#include "host/DesktopCapture.h"
-#include "host/MonitorChoice.h"
 #include "maths/Misc.h"
 #include "resources/Pics.h"
+#include "view/DesktopCapture.h"
+#include "view/MonitorChoice.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

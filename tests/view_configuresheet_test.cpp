@@ -1,9 +1,9 @@
 // Tests of the settings sheet's logic through fake controls and a real
 // key-file store.
 #include "fixtures/TempDir.h"
-#include "host/ConfigureSheet.h"
 #include "platform/prefs/KeyFilePreferences.h"
 #include "resources/PackWriter.h"
+#include "view/ConfigureSheet.h"
 
 #include <gtest/gtest.h>
 

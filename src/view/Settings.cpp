@@ -1,9 +1,9 @@
 // Settings: reading the preference keys into SETTINGS, the defaults, the
 // version rule and writing them back.
-#include "host/Settings.h"
+#include "view/Settings.h"
 
-#include "host/HostServices.h"
-#include "host/MonitorChoice.h"
+#include "view/HostServices.h"
+#include "view/MonitorChoice.h"
 
 #include <glib.h>
 

@@ -10,10 +10,10 @@
 // step; a longer gap only restarts the clock; a shorter one waits.
 #pragma once
 
-#include "host/HostServices.h"
-#include "host/Settings.h"
 #include "resources/Texture.h"
 #include "scene/SSMain.h"
+#include "view/HostServices.h"
+#include "view/Settings.h"
 
 #include <memory>
 #include <string>

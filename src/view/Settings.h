@@ -1,6 +1,6 @@
-// Settings: the user's choices as the scene and the herd read them
-// (SETTINGS), the preference keys of module "LarkspurSS" with their defaults,
-// loading them with the version rule, and per-run overrides.
+// Settings: the preference keys of module "LarkspurSS" with their defaults,
+// loading the user's choices (SETTINGS, as the herd and the scene read them:
+// creatures/SceneSettings.h) with the version rule, and per-run overrides.
 //
 // Limits: "NumDogs", "NumFootprints" and "DogSize" are clamped into the
 // ranges below when read, since values outside them would exhaust memory or
@@ -12,34 +12,13 @@
 // monitor).
 #pragma once
 
+#include "creatures/SceneSettings.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 
 class PreferencesStore;
-
-enum { kBGPathBytes = 1024 };
-
-class SETTINGS {
-public:
-    int64_t NUM_FOOTPRINTS = 0;
-    int64_t NUM_DOGS = 0;
-    // Creature size in percent.
-    int64_t LDOGSIZE = 0;
-    bool TILEBG = false;
-    // Whether the timed banner and caption card are drawn over the herd.
-    bool SHOWOVERLAY = true;
-    // LDOGSIZE / 100.
-    float dogSize = 0;
-    // 0: capture of the desktop, 1: the desktop picture, 2: a folder's picture.
-    int32_t BGTYPE = 0;
-    char BGPath[kBGPathBytes] = {};
-    // 0: 512, 1: 1024, other: the picture's own size.
-    int32_t BGRES = 0;
-    // The monitors that show the herd, comma-separated as the user wrote
-    // them; empty for every monitor (see MonitorChoice.h).
-    std::string MonitorNames;
-};
 
 extern const char* const kPreferencesModule;
 extern const char* const kSettingsVersion;

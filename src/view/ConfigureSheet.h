@@ -9,8 +9,8 @@
 // numbers when a view reads them.
 #pragma once
 
-#include "host/HostServices.h"
-#include "host/Settings.h"
+#include "view/HostServices.h"
+#include "view/Settings.h"
 
 #include <cstdint>
 #include <memory>

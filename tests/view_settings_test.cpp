@@ -2,9 +2,9 @@
 // clamping and overrides, the idle watcher's keys, read through the real
 // key-file store.
 #include "fixtures/TempDir.h"
-#include "host/MonitorChoice.h"
-#include "host/Settings.h"
 #include "platform/prefs/KeyFilePreferences.h"
+#include "view/MonitorChoice.h"
+#include "view/Settings.h"
 
 #include <gtest/gtest.h>
 

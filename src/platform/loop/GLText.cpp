@@ -1,5 +1,5 @@
 // GLText: font pixels as quads in window coordinates.
-#include "scene/GLText.h"
+#include "platform/loop/GLText.h"
 
 #include "scene/Glyphs.h"
 

@@ -1,5 +1,5 @@
 // EglDesktopGL: choosing the config and making the compatibility context.
-#include "platform/headless/EglDesktopGL.h"
+#include "platform/egl/EglDesktopGL.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>

@@ -1,8 +1,8 @@
 // DesktopCapture: scaling, black test and upload of the display capture.
-#include "host/DesktopCapture.h"
+#include "view/DesktopCapture.h"
 
-#include "host/HostServices.h"
 #include "resources/Pics.h"
+#include "view/HostServices.h"
 
 #include <GL/gl.h>
 

@@ -2,8 +2,11 @@
 // preferences store it reads its settings from.
 //
 // The view's logic (LarkspurView) sees Linux only through these two
-// interfaces; src/platform/ implements them for X11 and for headless runs, and
-// tests implement them with fakes. All calls come from the thread that draws.
+// interfaces. src/platform/ implements them: HostServices for X11 windows
+// (x11/), for Wayland surfaces (wayland/) and for headless runs (headless/),
+// the display hosts' shared part in loop/; the preferences store as a key file
+// (prefs/). Tests implement them with fakes. All calls come from the thread
+// that draws.
 #pragma once
 
 #include "scene/Damage.h"

@@ -2,8 +2,8 @@
 // the black test, row order.
 #include "fixtures/FakeHost.h"
 #include "fixtures/GLContext.h"
-#include "host/DesktopCapture.h"
-#include "host/LarkspurView.h"
+#include "view/DesktopCapture.h"
+#include "view/LarkspurView.h"
 
 #include <algorithm>
 #include <cstdint>

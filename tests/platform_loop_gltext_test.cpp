@@ -1,6 +1,6 @@
 // Tests of the glyph table and of text drawn into an OpenGL frame.
 #include "fixtures/GLContext.h"
-#include "scene/GLText.h"
+#include "platform/loop/GLText.h"
 #include "scene/Glyphs.h"
 
 #include <GL/gl.h>

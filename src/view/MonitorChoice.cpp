@@ -1,5 +1,5 @@
 // MonitorChoice: splitting, checking and applying a list of monitor names.
-#include "host/MonitorChoice.h"
+#include "view/MonitorChoice.h"
 
 #include <glib.h>
 
