@@ -193,6 +193,51 @@ TEST_F(SceneTest, FogIsOnWhereverTheCameraIsNotSettledHomeOverTiledGround)
     testing::internal::GetCapturedStderr();
 }
 
+TEST_F(SceneTest, GroundTilesClearOfTheFogAreDrawnWithoutItAndEveryPixelStaysTheSame)
+{
+    // Roaming views of the tiled, textured ground: some tiles lie wholly
+    // nearer than the fog, some reach into it or behind the eye.
+    const struct {
+        VECTOR3D eye, look;
+    } rows[] = {
+        {{0, 13.68f, 37.59f}, {0, 0, 0}},
+        {{0, 30, 26}, {0, 0, 0}},
+        {{20, 3, 20}, {0, 1, 0}},
+        {{-35, 8, -5}, {10, 0, 10}},
+    };
+    const std::string picture = dir.File("ground.png");
+    WritePixbufPicture(picture, "png", 64, 64, 3, QuadrantPixels(64, 64, 3));
+    settings.TILEBG = true;
+    testing::internal::CaptureStderr();
+    MakeScene(160, 90, true);
+    Frame(0.025);
+    Texture background;
+    ASSERT_TRUE(loadPicFile(picture.c_str(), &background, 0));
+    std::swap(scene.bgTexture, background.texID);
+    int clearTiles = 0;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "eye " << row.eye.x << ", " << row.eye.y << ", " << row.eye.z);
+        CAMERA& c = scene.herd->camera;
+        c.mode = CAMERA_SPIN;
+        c.modeTimer = 100;
+        c.spin = VECTOR3D(0, 0, 0);
+        c.pos = c.targetPos = row.eye;
+        c.look = c.targetLook = row.look;
+        c.up = c.targetUp = VECTOR3D(0, 1, 0);
+        scene.fogEveryTile = true;
+        Frame(0);
+        EXPECT_EQ(scene.groundTilesClearOfFog, 0);
+        const std::vector<unsigned char> fogged = gl.ReadPixels();
+        scene.fogEveryTile = false;
+        Frame(0);
+        EXPECT_TRUE(gl.ReadPixels() == fogged);
+        EXPECT_LT(scene.groundTilesClearOfFog, 25);
+        clearTiles += scene.groundTilesClearOfFog;
+    }
+    testing::internal::GetCapturedStderr();
+    EXPECT_GT(clearTiles, 0);
+}
+
 // Writes the build's creature pack into dir, with the start of coat 1
 // overwritten by bytes that decode as no picture when spoiled is set.
 void WriteCreaturePack(const TempDir& dir, bool spoiled)

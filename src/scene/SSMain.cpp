@@ -29,6 +29,9 @@ constexpr double kHerdFirstRetry = 1.0;
 constexpr double kHerdLongestRetry = 60.0;
 // Tiles run from -kTileReach to kTileReach on both axes.
 constexpr int kTileReach = 2;
+// Ground this much nearer than the fog's start is untouched by it for
+// certain, whatever rounding the renderer's fog takes.
+constexpr double kFogStartMargin = 1.01;
 
 // Banner and card timing, in seconds, and their layout in pixels or card units.
 constexpr float kBannerShown = 20.0f;
@@ -233,17 +236,25 @@ void SSMAIN::Paint(bool seenFromHome)
 
     glEnable(GL_CULL_FACE);
     glColor4f(1, 1, 1, 1);
-    if (fogOn)
-        glEnable(GL_FOG);
 
-    // The ground neither tests nor writes depth, so it hides nothing.
+    // The ground neither tests nor writes depth, so it hides nothing, and
+    // its tiles do not overlap, so the order they are drawn in changes no
+    // pixel: those the fog leaves unchanged go first, without it, since fog
+    // is much of the renderer's work for every pixel of the ground.
     glDisable(GL_DEPTH_TEST);
     glNormal3f(0, 1, 0);
     glBindTexture(GL_TEXTURE_2D, bgTexture);
+    const double clearOfFog = !fogOn ? kClearEverywhere : fogEveryTile ? 0 : DepthClearOfFog();
     glBegin(GL_QUADS);
-    DrawGround();
+    groundTilesClearOfFog = DrawGround(clearOfFog, true);
     glEnd();
-    glDisable(GL_FOG);
+    if (fogOn) {
+        glEnable(GL_FOG);
+        glBegin(GL_QUADS);
+        DrawGround(clearOfFog, false);
+        glEnd();
+        glDisable(GL_FOG);
+    }
     glEnable(GL_DEPTH_TEST);
 
     if (herdReady) {
@@ -388,8 +399,40 @@ bool SSMAIN::FogOutOfSightFromHome() const
     return farthest < reach * 0.95;
 }
 
-void SSMAIN::DrawGround() const
+double SSMAIN::DepthClearOfFog() const
 {
+    // Linear fog leaves alone all that is nearer than its start. The state
+    // is read back, not assumed, so whoever set it last is followed.
+    GLint mode = 0;
+    GLfloat start = 0, end = 0;
+    glGetIntegerv(GL_FOG_MODE, &mode);
+    glGetFloatv(GL_FOG_START, &start);
+    glGetFloatv(GL_FOG_END, &end);
+    if (mode != GL_LINEAR || !(start > 0) || !(start < end))
+        return 0;
+    return double(start) / kFogStartMargin;
+}
+
+bool SSMAIN::TileClearOfFog(float x0, float z0, float x1, float z1, double clearDepth) const
+{
+    // The eye's depth is linear over the flat tile, so its extremes are at
+    // the corners; all of them in front of the eye and nearer than the fog,
+    // no pixel of the tile is fogged however the renderer interpolates.
+    if (clearDepth >= kClearEverywhere)
+        return true;
+    const float xs[2] = {x0, x1}, zs[2] = {z0, z1};
+    for (const float x : xs)
+        for (const float z : zs) {
+            const double depth = -(modelview[2] * double(x) + modelview[10] * double(z) + modelview[14]);
+            if (!(depth > 0 && depth < clearDepth))
+                return false;
+        }
+    return true;
+}
+
+int SSMAIN::DrawGround(double clearDepth, bool clearOnes) const
+{
+    int drawn = 0;
     const float bx = herd->bounds.x;
     const float bz = herd->bounds.z;
     const bool tiled = settings && settings->TILEBG;
@@ -400,6 +443,9 @@ void SSMAIN::DrawGround() const
         for (int j = -reach; j <= reach; j++) {
             const float xo = float(i) * 2.0f * bx;
             const float zo = float(j) * 2.0f * bz;
+            if (TileClearOfFog(xo - bx, zo - bz, xo + bx, zo + bz, clearDepth) != clearOnes)
+                continue;
+            drawn++;
             glTexCoord2f(0, 0);
             glVertex3f(xo - bx, 0, zo + bz);
             glTexCoord2f(1, 0);
@@ -410,6 +456,7 @@ void SSMAIN::DrawGround() const
             glVertex3f(xo - bx, 0, zo - bz);
         }
     }
+    return drawn;
 }
 
 void SSMAIN::DoOverlay()

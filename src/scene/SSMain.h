@@ -97,6 +97,11 @@ public:
     std::string failure;
     // What the last Draw repainted.
     Damage damage;
+    // Tiles of the ground the last pass drew without fog, since it changed
+    // none of their pixels; with fogEveryTile set, none are (the pixels
+    // are the same).
+    int groundTilesClearOfFog = 0;
+    bool fogEveryTile = false;
     bool repaintWhole = true;
 
 private:
@@ -111,7 +116,16 @@ private:
     void HomeViewReach(double* halfWidth, double* halfDepth) const;
     // Whether, seen from home, all the ground in view lies nearer than the fog.
     bool FogOutOfSightFromHome() const;
-    void DrawGround() const;
+    // The eye depth nearer than which the fog changes no pixel; 0 when it
+    // may change any.
+    double DepthClearOfFog() const;
+    static constexpr double kClearEverywhere = 1e300;
+    // Whether the tile from (x0, z0) to (x1, z1) lies wholly in front of the
+    // eye and nearer than clearDepth.
+    bool TileClearOfFog(float x0, float z0, float x1, float z1, double clearDepth) const;
+    // The ground's tiles that are clear of the fog (clearOnes) or the
+    // others; returns how many it drew.
+    int DrawGround(double clearDepth, bool clearOnes) const;
     // Everything a frame draws, over what the scissor lets through.
     void Paint(bool seenFromHome);
     // Fills damage from what changed since the last frame.
