@@ -174,6 +174,13 @@ TEST_F(ContentTest, CreaturePackHasTheModelTheHerdExpects)
     for (int foot : dogFeet)
         EXPECT_NEAR(standing[foot].y, 0.0f, 1e-4f) << "paw joint " << foot;
     EXPECT_GT(standing[4].z, standing.back().z);
+    // Sitting, the forelegs prop the raised chest: no paw is lifted by as
+    // much as a tenth of the standing dog's height.
+    for (int f = dogAnims[4].startFrame; f <= dogAnims[4].endFrame; f++) {
+        const std::vector<VECTOR3D> sitting = pose(f);
+        for (int foot : dogFeet)
+            EXPECT_LT(std::fabs(sitting[foot].y), 0.1f) << "paw joint " << foot << " sitting, frame " << f;
+    }
     for (int row = 2; row < NUM_DOG_ANIMS; row++)
         for (int f = dogAnims[row].startFrame; f <= dogAnims[row].endFrame; f++) {
             const VECTOR3D root = pose(f)[0];
