@@ -46,7 +46,8 @@ TEST_F(ContentTest, ScenePackHoldsThePicturesTheSceneDraws)
     const std::vector<unsigned char> spark = ReadTexture(textures[7].texID, &w, &h);
     ASSERT_TRUE(w == 64 && h == 64);
     auto alpha = [&](int x, int y) { return int(spark[(size_t(y) * size_t(w) + size_t(x)) * 4 + 3]); };
-    EXPECT_GT(alpha(32, 32), 240);
+    // The core is tiny, so the texel beside the exact middle is a little under full.
+    EXPECT_GT(alpha(32, 32), 220);
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++) {
             if (std::hypot(x + 0.5 - 32, y + 0.5 - 32) > 29) {
@@ -55,8 +56,8 @@ TEST_F(ContentTest, ScenePackHoldsThePicturesTheSceneDraws)
         }
     // A burst's first frames pile a hundred sparks on one spot, each adding
     // its brightness times its alpha: that pile still fades out over a wide
-    // rim (a third of the radius, not a coin's edge), round a small white
-    // centre (a fifth of the radius) rather than a flat white disc.
+    // rim (half the radius, not a coin's edge), round a small white centre
+    // (a tenth of the radius) rather than a flat white disc.
     int rim = 0, white = 0;
     for (int r = 1; r < 29; r++) {
         const int across = alpha(32 + r, 32), down = alpha(32, 32 + r), back = alpha(31 - r, 32);
@@ -66,8 +67,8 @@ TEST_F(ContentTest, ScenePackHoldsThePicturesTheSceneDraws)
         rim += pile > 0.05 && pile < 0.95;
         white += pile >= 1;
     }
-    EXPECT_GE(rim, 10) << "a pile of sparks ends in a hard edge";
-    EXPECT_LE(white, 6) << "a pile of sparks is a flat white disc";
+    EXPECT_GE(rim, 15) << "a pile of sparks ends in a hard edge";
+    EXPECT_LE(white, 3) << "a pile of sparks is a flat white disc";
 }
 
 // The ground shown without a desktop picture: a JPEG of its own, mid-toned
@@ -173,6 +174,13 @@ TEST_F(ContentTest, CreaturePackHasTheModelTheHerdExpects)
     for (int foot : dogFeet)
         EXPECT_NEAR(standing[foot].y, 0.0f, 1e-4f) << "paw joint " << foot;
     EXPECT_GT(standing[4].z, standing.back().z);
+    // Sitting, the forelegs prop the raised chest: no paw is lifted by as
+    // much as a tenth of the standing dog's height.
+    for (int f = dogAnims[4].startFrame; f <= dogAnims[4].endFrame; f++) {
+        const std::vector<VECTOR3D> sitting = pose(f);
+        for (int foot : dogFeet)
+            EXPECT_LT(std::fabs(sitting[foot].y), 0.1f) << "paw joint " << foot << " sitting, frame " << f;
+    }
     for (int row = 2; row < NUM_DOG_ANIMS; row++)
         for (int f = dogAnims[row].startFrame; f <= dogAnims[row].endFrame; f++) {
             const VECTOR3D root = pose(f)[0];

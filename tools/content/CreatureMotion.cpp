@@ -207,7 +207,9 @@ CreaturePose Run(float u)
 CreaturePose Sitting()
 {
     CreaturePose p = Standing();
-    p.bodyShift = {0, -1.3f + kLegShortening, -0.35f};
+    // Low enough that the rump rests on the ground and the forelegs, short
+    // as they are, still reach it under the raised chest.
+    p.bodyShift = {0, -1.3f, -0.35f};
     p.rotation[J_PELVIS] = {-30, 0, 0};
     p.rotation[J_CHEST] = {-8, 0, 0};
     p.rotation[J_NECK] = {28, 0, 0};
