@@ -131,8 +131,7 @@ void BM_Herd500InPlayStepAndPose(benchmark::State& state)
         return;
     for (int i = 0; i < herd->maxDogs; i++) {
         ONEDOG& dog = herd->dogs[size_t(i)];
-        dog.position = dog.currentPos =
-            VECTOR3D(float(i % 25) * 2.4f - 29.0f, 0, float(i / 25) * 1.6f - 15.5f);
+        dog.position = dog.currentPos = VECTOR3D(float(i % 25) * 2.4f - 29.0f, 0, float(i / 25) * 1.6f - 15.5f);
         dog.SetAction(i % 3 == 0 ? DOG_IDLING : DOG_TRAVELLING);
     }
     herd->numActive = herd->maxDogs;

@@ -45,12 +45,11 @@ struct SoakOptions {
 
 void Usage(std::FILE* to)
 {
-    std::fprintf(to,
-                 "usage: larkspur-soak [--seconds S] [--step S] [--report-every S] [--slots N]\n"
-                 "                     [--footprints N] [--size WxH] [--seed N] [--max-skin-error E]\n"
-                 "                     [--resources DIR]\n"
-                 "Defaults: 7200 simulated seconds in steps of 0.25 s, a report every 600 s, 500 slots,\n"
-                 "100000 footprints, 160x120, seed 1, skin error at most 1e-5, this build's packs.\n");
+    std::fprintf(to, "usage: larkspur-soak [--seconds S] [--step S] [--report-every S] [--slots N]\n"
+                     "                     [--footprints N] [--size WxH] [--seed N] [--max-skin-error E]\n"
+                     "                     [--resources DIR]\n"
+                     "Defaults: 7200 simulated seconds in steps of 0.25 s, a report every 600 s, 500 slots,\n"
+                     "100000 footprints, 160x120, seed 1, skin error at most 1e-5, this build's packs.\n");
 }
 
 bool ParseNumber(const char* text, double* out)
@@ -209,8 +208,8 @@ int main(int argc, char** argv)
     const int64_t ticks = int64_t(std::ceil(o.seconds / o.step));
     const int64_t middle = ticks / 2;
     const int64_t reportTicks = std::max<int64_t>(1, int64_t(std::llround(o.reportEvery / o.step)));
-    std::printf("larkspur-soak: %.0f simulated s in steps of %g s (%" PRId64 " frames), %" PRId64
-                " slots, %" PRId64 " footprints, %dx%d, seed %" PRId64 "\n",
+    std::printf("larkspur-soak: %.0f simulated s in steps of %g s (%" PRId64 " frames), %" PRId64 " slots, %" PRId64
+                " footprints, %dx%d, seed %" PRId64 "\n",
                 o.seconds, o.step, ticks, o.slots, o.footprints, o.width, o.height, o.seed);
 
     const auto started = std::chrono::steady_clock::now();
@@ -225,8 +224,8 @@ int main(int argc, char** argv)
             view.animateOneFrame();
             SSMAIN* scene = view.ssMain.get();
             if (!scene || (tick > 2 && (!scene->herdReady || !scene->herd))) {
-                std::fprintf(stderr, "larkspur-soak: the %s cannot be set up from %s\n",
-                             scene ? "herd" : "scene", o.resources.c_str());
+                std::fprintf(stderr, "larkspur-soak: the %s cannot be set up from %s\n", scene ? "herd" : "scene",
+                             o.resources.c_str());
                 return 1;
             }
             // The herd is built on the second drawn frame.
@@ -239,8 +238,8 @@ int main(int argc, char** argv)
             const double skin = SkinError(*scene->herd);
             worstSkin = std::max(worstSkin, skin);
             const HerdCounts c = scene->herd->Count();
-            std::printf("%7.0f s  RSS %6.1f MiB  in play %3d/%d  footprints laid %9" PRId64
-                        "  births %6" PRId64 "  skin error %.3g  (%.0f s wall, %.0f s CPU)\n",
+            std::printf("%7.0f s  RSS %6.1f MiB  in play %3d/%d  footprints laid %9" PRId64 "  births %6" PRId64
+                        "  skin error %.3g  (%.0f s wall, %.0f s CPU)\n",
                         double(tick) * o.step, ResidentMiB(), c.inPlay, c.slots, c.footprintsLaid, c.births, skin,
                         WallSeconds(started), CpuSeconds());
             std::fflush(stdout);

@@ -17,7 +17,10 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-bool Write(const std::string& path, const Bytes& bytes) { return WriteFileAtomically(path, bytes, nullptr); }
+bool Write(const std::string& path, const Bytes& bytes)
+{
+    return WriteFileAtomically(path, bytes, nullptr);
+}
 
 Bytes TgaHeader(unsigned char type, int bpp)
 {
@@ -89,8 +92,8 @@ int main(int argc, char** argv)
     g_object_unref(pixbuf);
     // A 2x2 GIF with a 4-colour table and uncompressed LZW data.
     ok &= Write(dir + "/picture/a.gif",
-                {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0xF1, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255,
-                 255, 0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0x40, 2, 3, 0x44, 0xA8, 0x15, 0, 0x3B});
+                {'G', 'I', 'F', '8', '9',  'a', 2, 0, 2, 0, 0xF1, 0, 0, 255,  0, 0, 0,    255,  0,    0, 0,
+                 255, 255, 255, 255, 0x2C, 0,   0, 0, 0, 2, 0,    2, 0, 0x40, 2, 3, 0x44, 0xA8, 0x15, 0, 0x3B});
     // Version 4, with the sections after the joints that the loader skips.
     MS3DWriteOptions options;
     options.modelComment = "seed";

@@ -85,7 +85,9 @@ TEST(LarkspurConfigKeys, ListAndGetShowTheValuesInUseAndAStoreThatCannotBeUsedIs
         {"version=0.9\nNumDogs=7\nDogSize=big\n", false, "--list", 0,
          "version=1.1\nMainMonitorOnly=false\nMonitors=\nDogSize=100\nNumDogs=7\nNumFootprints=2000\nBGType=0\n"
          "BGRes=1\n"
-         "BGPath=" + DefaultBGPath() + "\nTileBG=true\nShowOverlay=true\n" + kIdleDefaults, ""},
+         "BGPath=" +
+             DefaultBGPath() + "\nTileBG=true\nShowOverlay=true\n" + kIdleDefaults,
+         ""},
         {"version=1.1\nNumDogs=99999\n", false, "--get NumDogs", 0, "500\n", ""},
         // A list of monitors the screensaver would not use shows as empty.
         {"version=1.1\nMonitors=HDMI-1,,DP-2\n", false, "--get monitors", 0, "\n", ""},
@@ -140,10 +142,11 @@ TEST(LarkspurConfigKeys, TheDefaultFolderIsTheXdgPicturesFolderElsePicturesElseT
 TEST(LarkspurConfigKeys, SetWritesCheckedValuesThatTheScreensaverThenReads)
 {
     TempDir dir;
-    ASSERT_EQ(Config(dir, "--set NumDogs=60 --set tilebg=off --set DogSize=250 --set BGPath=/home/me/Pictures "
-                          "--set MainMonitorOnly=yes --set showoverlay=no --set StartAfter=5 --set 'LockCommand=swaylock -f' "
-                          "--set 'Monitors=HDMI-1, DP-2'"),
-              0);
+    ASSERT_EQ(
+        Config(dir, "--set NumDogs=60 --set tilebg=off --set DogSize=250 --set BGPath=/home/me/Pictures "
+                    "--set MainMonitorOnly=yes --set showoverlay=no --set StartAfter=5 --set 'LockCommand=swaylock -f' "
+                    "--set 'Monitors=HDMI-1, DP-2'"),
+        0);
     EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=true\nMonitors=HDMI-1, DP-2\n"
                               "DogSize=250\nNumDogs=60\n"
                               "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=/home/me/Pictures\nTileBG=false\n"
@@ -170,7 +173,8 @@ TEST(LarkspurConfigKeys, SetSaysSoWhenXScreenSaverRunsLarkspur)
         SCOPED_TRACE(r.xscreensaver ? r.xscreensaver : "no file");
         TempDir dir;
         if (r.xscreensaver)
-            dir.Write(".xscreensaver", std::vector<unsigned char>(r.xscreensaver, r.xscreensaver + strlen(r.xscreensaver)));
+            dir.Write(".xscreensaver",
+                      std::vector<unsigned char>(r.xscreensaver, r.xscreensaver + strlen(r.xscreensaver)));
         std::string err;
         ASSERT_EQ(Config(dir, "--set NumDogs=60", nullptr, &err, "HOME='" + dir.path() + "' "), 0);
         EXPECT_EQ(err, r.told ? "larkspur-config: XScreenSaver runs Larkspur (enabled in ~/.xscreensaver) with the "
@@ -191,11 +195,14 @@ TEST(LarkspurConfigKeys, SetOverAnOutdatedStoreKeepsItAsOldAndCarriesItsValuesOv
     ASSERT_EQ(Config(dir, "--set TileBG=false", nullptr, &err), 0);
     EXPECT_EQ(err, "larkspur-config: " + StoreFile(dir) +
                        " held settings of version '1.0' (now 1.1), whose values that still read as valid are carried "
-                       "over; the old file is kept as " + StoreFile(dir) + ".old\n");
+                       "over; the old file is kept as " +
+                       StoreFile(dir) + ".old\n");
     EXPECT_EQ(TextOfFile(StoreFile(dir) + ".old"), "[LarkspurSS]\nversion=1.0\nNumDogs=7\nDogSize=big\n");
     EXPECT_EQ(StoreText(dir), "[LarkspurSS]\nversion=1.1\nNumDogs=7\nDogSize=100\nMainMonitorOnly=false\nMonitors=\n"
-                              "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" + DefaultBGPath() + "\nTileBG=false\n"
-                              "ShowOverlay=true\n");
+                              "NumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" +
+                                  DefaultBGPath() +
+                                  "\nTileBG=false\n"
+                                  "ShowOverlay=true\n");
 }
 
 // A folder that is not there (yet), or a relative path, may be meant: it is
@@ -451,8 +458,8 @@ TEST(LarkspurConfigWindow, SaysSoWhenXScreenSaverRunsLarkspur)
             [&] {
                 const Shot shot = TakeShot(server.display(), windows[0]);
                 heights[registered] = shot.height;
-                return shot.height > 300 && std::any_of(shot.rgb.begin(), shot.rgb.end(),
-                                                        [&](unsigned char c) { return c != shot.rgb[0]; });
+                return shot.height > 300 &&
+                       std::any_of(shot.rgb.begin(), shot.rgb.end(), [&](unsigned char c) { return c != shot.rgb[0]; });
             },
             60.0));
         ASSERT_EQ(config.Keys(windows[0], "alt+c"), 0);
@@ -625,4 +632,3 @@ TEST(LarkspurConfigWindow, TheAboutDialogGivesTheVersionTheLicenceAndWhereTheDoc
 }
 
 } // namespace
-

@@ -28,8 +28,8 @@ protected:
 
 // A 2x2 quadrant TGA stored bottom-up, as TGA files usually are: the first
 // stored row (blue, white) is the bottom of the picture.
-const Bytes kBottomUpTga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 24, 0,
-                            255, 0, 0, 255, 255, 255, 0, 0, 255, 0, 255, 0};
+const Bytes kBottomUpTga = {0, 0,  2, 0,   0, 0, 0,   0,   0,   0, 0, 0,   2, 0,   2,
+                            0, 24, 0, 255, 0, 0, 255, 255, 255, 0, 0, 255, 0, 255, 0};
 
 // Pictures, TGA files and pack lumps decode to PNGs that show the picture
 // upright.
@@ -47,7 +47,8 @@ TEST_F(LarkspurPackTool, BuildListExtractAndDecodeRoundTrip)
     EXPECT_EQ(out, "0 offset=24 size=30 type=1 option=1\n"
                    "1 offset=54 size=0 type=0 option=0\n"
                    "2 offset=54 size=1 type=0 option=2\n"
-                   "3 offset=55 size=" + std::to_string(jpeg.size()) + " type=3 option=0\n");
+                   "3 offset=55 size=" +
+                       std::to_string(jpeg.size()) + " type=3 option=0\n");
     ASSERT_EQ(Run("extract b.oak 0 x.out"), 0) << err;
     EXPECT_EQ(RunCommand("cmp '" + dir.File("coat.TGA") + "' '" + dir.File("x.out") + "'"), 0);
     for (const char* in : {"coat.TGA", "q.jpg", "b.oak:0", "b.oak:3"}) {
@@ -181,14 +182,14 @@ TEST_F(LarkspurPackTool, CheckTakesWhatTheProgramTakesAndSaysWhyItRefusesTheRest
         int status;
         std::string says; // on stdout when it succeeds, else on stderr
     } cases[] = {
-        {"check " + shipped + "b.oak'", 0, "a creature pack the program takes: 28 joints, 193 frames at 30 a second, "
-                                           "15 coats\n"},
+        {"check " + shipped + "b.oak'", 0,
+         "a creature pack the program takes: 28 joints, 193 frames at 30 a second, "
+         "15 coats\n"},
         {"check " + shipped + "pellmore.works'", 0, "a scene pack the program takes: 8 pictures\n"},
         {"check arm.oak", 1, "larkspur-pack: arm.oak: the model has 2 joints, and the creatures need at least 27"},
         {"contact-sheet arm.oak o.png", 1, "contact-sheet: arm.oak: the model has 2 joints, and the creatures need"},
         {"check short.works", 1, "larkspur-pack: short.works: it holds 2 lumps, and the scene needs 8\n"},
-        {"check broken.works", 1,
-         "larkspur-pack: broken.works: lump 1: ERROR: Could not read file header\n"},
+        {"check broken.works", 1, "larkspur-pack: broken.works: lump 1: ERROR: Could not read file header\n"},
         {"check missing", 1, "larkspur-pack: missing: no such file or directory\n"},
     };
     for (const auto& c : cases) {

@@ -16,8 +16,7 @@ const std::string kProgram = LARKSPUR_PROGRAM;
 
 // Runs larkspur with its settings kept inside the test's folder, where
 // permission bits hold as they do for an ordinary user.
-int Larkspur(const TempDir& dir, const std::string& arguments, std::string* out = nullptr,
-             std::string* err = nullptr)
+int Larkspur(const TempDir& dir, const std::string& arguments, std::string* out = nullptr, std::string* err = nullptr)
 {
     return RunCommand("XDG_CONFIG_HOME='" + dir.File("config") + "' " + PermissionBitsHoldPrefix() + kProgram + " " +
                           arguments,
@@ -134,9 +133,10 @@ TEST(LarkspurProgram, HeadlessRunShowsTheDesktopPictureUpright)
     LarkspurScratch scratch;
     const TempDir& dir = scratch.dir;
     std::string out, err;
-    ASSERT_EQ(Larkspur(dir, "--headless --size 64x36 --seed 1 --no-tile-bg --num-dogs 3 --fps --seconds 1 --every 39 "
-                            "--resources " + scratch.resources + " --desktop-picture " + scratch.quadrants + " --out " +
-                                dir.File("out"),
+    ASSERT_EQ(Larkspur(dir,
+                       "--headless --size 64x36 --seed 1 --no-tile-bg --num-dogs 3 --fps --seconds 1 --every 39 "
+                       "--resources " +
+                           scratch.resources + " --desktop-picture " + scratch.quadrants + " --out " + dir.File("out"),
                        &out, &err),
               0)
         << err;
@@ -166,8 +166,9 @@ TEST(LarkspurProgram, HeadlessRunsTheTicksOfItsSecondsAndAtLeastOne)
     };
     for (const auto& c : cases) {
         std::string out, err;
-        EXPECT_EQ(Larkspur(dir, std::string("--headless --size 8x8 --resources /none --out ") + dir.File("out") +
-                                    " " + c.arguments,
+        EXPECT_EQ(Larkspur(dir,
+                           std::string("--headless --size 8x8 --resources /none --out ") + dir.File("out") + " " +
+                               c.arguments,
                            &out, &err),
                   0)
             << c.arguments << ": " << err;
@@ -195,20 +196,21 @@ TEST(LarkspurProgram, WhatCannotBeUsedIsToldOnceWithWhatTheGroundShows)
          "the desktop picture /nonexistent.png is skipped (no such file or directory); the ground shows Larkspur's "
          "own picture\n"},
         // These resources lack our own ground picture.
-        {"--desktop-picture /nonexistent.png",
-         "Larkspur's own ground picture " + scratch.resources + "/meadow.jpg cannot be shown either (no such file or "
-         "directory); the ground shows no picture\n"},
-        {"--bg-type 2 --bg-path " + scratch.resources,
-         "the picture folder " + scratch.resources + " is skipped (it holds no .jpg, .jpeg, .png, .gif or .webp "
-                                                     "picture); "},
+        {"--desktop-picture /nonexistent.png", "Larkspur's own ground picture " + scratch.resources +
+                                                   "/meadow.jpg cannot be shown either (no such file or "
+                                                   "directory); the ground shows no picture\n"},
+        {"--bg-type 2 --bg-path " + scratch.resources, "the picture folder " + scratch.resources +
+                                                           " is skipped (it holds no .jpg, .jpeg, .png, .gif or .webp "
+                                                           "picture); "},
         {"", "cannot read " + settings +
                  " (Permission denied); using the default settings and leaving the file as it is\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
         std::string err;
-        ASSERT_EQ(Larkspur(dir, "--headless --frames 3 --size 32x18 --verbose --resources " + scratch.resources + " " +
-                                    c.arguments,
+        ASSERT_EQ(Larkspur(dir,
+                           "--headless --frames 3 --size 32x18 --verbose --resources " + scratch.resources + " " +
+                               c.arguments,
                            nullptr, &err),
                   0);
         const std::string all = "\n" + err, line = "\nlarkspur: " + c.told;
@@ -233,7 +235,8 @@ TEST(LarkspurProgram, LargePicturesCostTheirTextureNotTheirPixels)
         long kilobytes = 0;
         EXPECT_EQ(RunCommandPeak("XDG_CONFIG_HOME='" + dir.File("config") + "' " + kProgram +
                                      " --headless --frames 1 --size 32x18 --num-dogs 0 --bg-type 1 --bg-res 1 "
-                                     "--resources " + scratch.resources + " --desktop-picture " + picture,
+                                     "--resources " +
+                                     scratch.resources + " --desktop-picture " + picture,
                                  &kilobytes, err),
                   0);
         return kilobytes;

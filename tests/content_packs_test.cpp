@@ -1,8 +1,8 @@
 // Tests of the packs the content generator ships: they load through the
 // program's own loaders, and the creature does what the herd code relies on.
+#include "creatures/DogTables.h"
 #include "fixtures/GLContext.h"
 #include "fixtures/TempDir.h"
-#include "creatures/DogTables.h"
 #include "model/ModelMain.h"
 #include "model/ModelPack.h"
 #include "resources/PackWriter.h"
@@ -15,8 +15,8 @@
 #include <array>
 #include <cmath>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace {
@@ -279,7 +279,8 @@ TEST_F(ContentTest, EveryCoatRunsOnAcrossTheJoinsOfTheSkin)
                 if (!onBody.count(vertex))
                     continue;
                 const float step = (std::fabs(c[0] - colours[0][0]) + std::fabs(c[1] - colours[0][1]) +
-                                    std::fabs(c[2] - colours[0][2])) / 3;
+                                    std::fabs(c[2] - colours[0][2])) /
+                                   3;
                 if (step > worst) {
                     worst = step;
                     where = vertex;

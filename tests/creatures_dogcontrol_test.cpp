@@ -327,7 +327,8 @@ TEST_P(HerdForTenMinutes, StaysOnTheGroundBreedsAndRepeatsWithTheSeed)
         // Creatures in play keep near the ground: beyond it lie only the
         // margin they enter from and the room to turn back.
         if (run == 0) {
-            EXPECT_TRUE(worstOutside < kEntryMarginAndRoomToTurn && herd.log.births > 0 && herd.log.footprintsLaid > 1000)
+            EXPECT_TRUE(worstOutside < kEntryMarginAndRoomToTurn && herd.log.births > 0 &&
+                        herd.log.footprintsLaid > 1000)
                 << worstOutside << " beyond, " << herd.log.births << " births, " << herd.log.footprintsLaid
                 << " prints";
         }
@@ -356,7 +357,8 @@ TEST(HerdFixture, WithoutItsPacksEveryHerdTestFailsWithTheReasonAndNoneCrashes)
     if (at != std::string::npos)
         ran = std::atoi(out.c_str() + at + 13);
     EXPECT_TRUE(status == 1 && ran >= 15 && out.find("[  PASSED  ] 0 tests.") != std::string::npos)
-        << "status " << status << ", " << ran << " tests:\n" << out;
+        << "status " << status << ", " << ran << " tests:\n"
+        << out;
     EXPECT_NE(out.find("the herd cannot be set up from the creature pack in " + empty.path() + "/"), std::string::npos);
 }
 

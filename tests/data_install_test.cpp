@@ -68,8 +68,12 @@ void ExpectUninstallTakesItAway(const std::string& stage, const std::string& man
         const char* folder;
         bool stays;
     } folders[] = {
-        {"share/doc/larkspur", false},       {"share/xscreensaver", false}, {"share/applications/screensavers", false},
-        {"share/applications", true},        {"bin", true},                 {"share/man/man6", true},
+        {"share/doc/larkspur", false},
+        {"share/xscreensaver", false},
+        {"share/applications/screensavers", false},
+        {"share/applications", true},
+        {"bin", true},
+        {"share/man/man6", true},
         {"lib/systemd/user", true},
     };
     for (const auto& f : folders)
@@ -92,9 +96,10 @@ TEST(Install, EveryFileLandsInItsPlaceTheDocsAgreeWithEachProgramsHelpAndUninsta
     ASSERT_EQ(RunCommand("DESTDIR='" + stage.path() + "' " + install, &out, &err), 0) << out << err;
     const std::string prefix = stage.File("opt/lk/");
     // The other man pages and the screensaver entry are read below.
-    for (const char* file : {"bin/larkspur", "bin/larkspur-config", "bin/larkspur-pack", "share/larkspur/b.oak",
-                             "share/larkspur/pellmore.works", "share/larkspur/meadow.jpg", "share/xscreensaver/config/larkspur.xml",
-                             "share/applications/larkspur-config.desktop", "share/man/man1/larkspur-config.1"})
+    for (const char* file :
+         {"bin/larkspur", "bin/larkspur-config", "bin/larkspur-pack", "share/larkspur/b.oak",
+          "share/larkspur/pellmore.works", "share/larkspur/meadow.jpg", "share/xscreensaver/config/larkspur.xml",
+          "share/applications/larkspur-config.desktop", "share/man/man1/larkspur-config.1"})
         EXPECT_EQ(RunCommand((std::strncmp(file, "bin/", 4) ? "test -s '" : "test -x '") + prefix + file + "'"), 0)
             << file;
     const std::string entry = Slurp(prefix + "share/applications/screensavers/larkspur.desktop");
@@ -103,8 +108,9 @@ TEST(Install, EveryFileLandsInItsPlaceTheDocsAgreeWithEachProgramsHelpAndUninsta
     const std::string menu = Slurp(prefix + "share/applications/larkspur.desktop");
     EXPECT_NE(menu.find("\nName=Larkspur\nGenericName=Screensaver\n"), std::string::npos) << menu;
     EXPECT_NE(menu.find("\nExec=larkspur --fullscreen\n"), std::string::npos) << menu;
-    for (const char* file : {"share/applications/larkspur.desktop", "share/applications/larkspur-config.desktop",
-                             "share/applications/screensavers/larkspur.desktop", "share/larkspur/larkspur-idle.desktop"})
+    for (const char* file :
+         {"share/applications/larkspur.desktop", "share/applications/larkspur-config.desktop",
+          "share/applications/screensavers/larkspur.desktop", "share/larkspur/larkspur-idle.desktop"})
         EXPECT_EQ(RunCommand("desktop-file-validate '" + prefix + file + "'", &out), 0) << file << ": " << out;
     // The idle watcher's unit runs the installed program with the session;
     // its autostart entry waits in the data folder for the settings window.

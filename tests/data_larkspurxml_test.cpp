@@ -62,9 +62,9 @@ TEST(XScreenSaverDescription, EveryOptionIsOneLarkspurTakesAndTheRangesAreTheSet
     }
     std::string err;
     EXPECT_EQ(RunCommand(std::string(LARKSPUR_PROGRAM) + line + " --help", nullptr, &err), 0) << line << "\n" << err;
-    for (const char* option : {"--num-dogs", "--dog-size", "--num-footprints", "--bg-type 1", "--bg-type 2",
-                               "--bg-res 0", "--bg-res 2", "--bg-path", "--no-tile-bg", "--main-monitor-only",
-                               "--monitor-names", "--no-overlay"})
+    for (const char* option :
+         {"--num-dogs", "--dog-size", "--num-footprints", "--bg-type 1", "--bg-type 2", "--bg-res 0", "--bg-res 2",
+          "--bg-path", "--no-tile-bg", "--main-monitor-only", "--monitor-names", "--no-overlay"})
         EXPECT_NE(line.find(option), std::string::npos) << option;
 
     const std::map<std::string, std::vector<int64_t>> limits = {
@@ -91,11 +91,18 @@ TEST(XScreenSaverDescription, EveryDefaultIsLarkspursBuiltInOne)
     ASSERT_FALSE(elements.empty());
     // By id: a number's default, a check box's state (ticked: 1), a list's
     // value when its unlisted item is chosen; a folder has none (-1).
-    const std::map<std::string, int64_t> builtIn = {
-        {"numdogs", kDefaultNumDogs}, {"dogsize", kDefaultDogSize}, {"numfootprints", kDefaultNumFootprints},
-        {"delay", kDefaultDelayMicroseconds}, {"showfps", 0}, {"bgtype", kDefaultBGType}, {"bgpath", -1},
-        {"bgres", kDefaultBGRes}, {"tilebg", kDefaultTileBG}, {"mainmonitoronly", kDefaultMainMonitorOnly},
-        {"monitornames", -1}, {"showoverlay", kDefaultShowOverlay}};
+    const std::map<std::string, int64_t> builtIn = {{"numdogs", kDefaultNumDogs},
+                                                    {"dogsize", kDefaultDogSize},
+                                                    {"numfootprints", kDefaultNumFootprints},
+                                                    {"delay", kDefaultDelayMicroseconds},
+                                                    {"showfps", 0},
+                                                    {"bgtype", kDefaultBGType},
+                                                    {"bgpath", -1},
+                                                    {"bgres", kDefaultBGRes},
+                                                    {"tilebg", kDefaultTileBG},
+                                                    {"mainmonitoronly", kDefaultMainMonitorOnly},
+                                                    {"monitornames", -1},
+                                                    {"showoverlay", kDefaultShowOverlay}};
     std::map<std::string, int64_t> shown;
     std::string select;
     std::vector<int64_t> listed; // the values a list's items pass

@@ -8,14 +8,16 @@
 
 namespace {
 
-VECTOR3D Rotated(VECTOR3D v, VECTOR3D angles) {
+VECTOR3D Rotated(VECTOR3D v, VECTOR3D angles)
+{
     Rotate(&v, angles.x, angles.y, angles.z);
     return v;
 }
 
-}  // namespace
+} // namespace
 
-TEST(Alerts, ErrorHookIsSilentAndMessageBoxWritesCaptionThenText) {
+TEST(Alerts, ErrorHookIsSilentAndMessageBoxWritesCaptionThenText)
+{
     testing::internal::CaptureStderr();
     ERRORCLOSE("Unable to allocate memory!");
     MessageBox(nullptr, "Unsupported TGA type", "TGA Error", 0x10);
@@ -24,7 +26,8 @@ TEST(Alerts, ErrorHookIsSilentAndMessageBoxWritesCaptionThenText) {
 
 // A capture keeps the first alert for its owner to tell, the innermost one
 // alive takes it, and a mute around them changes nothing.
-TEST(Alerts, ACaptureKeepsTheFirstAlertInsteadOfShowingIt) {
+TEST(Alerts, ACaptureKeepsTheFirstAlertInsteadOfShowingIt)
+{
     testing::internal::CaptureStderr();
     {
         const AlertMute mute(true);
@@ -42,7 +45,8 @@ TEST(Alerts, ACaptureKeepsTheFirstAlertInsteadOfShowingIt) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "ERROR: shown\n");
 }
 
-TEST(RotateVector, TurnsRightHandedXThenYThenZ) {
+TEST(RotateVector, TurnsRightHandedXThenYThenZ)
+{
     // The turn about Z is pinned exactly by the rounding case below.
     const struct {
         VECTOR3D in, angles, want;
@@ -61,7 +65,8 @@ TEST(RotateVector, TurnsRightHandedXThenYThenZ) {
     }
 }
 
-TEST(RotateVector, SkipsZeroAnglesAndRoundsRadiansToFloat) {
+TEST(RotateVector, SkipsZeroAnglesAndRoundsRadiansToFloat)
+{
     // Had the Y or Z step run with angle 0, 0 * inf would leave a NaN.
     const float inf = std::numeric_limits<float>::infinity();
     const VECTOR3D s = Rotated({inf, 0, 0}, {90, 0, 0});
@@ -76,17 +81,22 @@ TEST(RotateVector, SkipsZeroAnglesAndRoundsRadiansToFloat) {
 
 // Whatever a settings file or a picture's name holds, what is printed has no
 // control characters and no broken UTF-8, and different texts stay distinct.
-TEST(PrintableText, EscapesControlsBackslashesC1AndBytesThatAreNotUtf8) {
+TEST(PrintableText, EscapesControlsBackslashesC1AndBytesThatAreNotUtf8)
+{
     const struct {
         std::string in, out;
     } rows[] = {
         {"/home/zo\xc3\xab/Bilder \xe2\x9c\x93", "/home/zo\xc3\xab/Bilder \xe2\x9c\x93"},
-        {"a\x1b]0;title\x07" "b", "a\\x1b]0;title\\x07b"},
+        {"a\x1b]0;title\x07"
+         "b",
+         "a\\x1b]0;title\\x07b"},
         {"line\nnext\ttab\rcr", "line\\nnext\\ttab\\rcr"},
         {"a\\nb", "a\\\\nb"},
         {std::string("nul\0del\x7f", 8), "nul\\x00del\\x7f"},
         // U+009B is a one-character escape sequence on some terminals.
-        {"csi\xc2\x9b" "31m", "csi\\xc2\\x9b31m"},
+        {"csi\xc2\x9b"
+         "31m",
+         "csi\\xc2\\x9b31m"},
         {"bad\xff\xfe end", "bad\\xff\\xfe end"},
         // A character cut short at the end, and an overlong encoding.
         {"cut\xc3", "cut\\xc3"},

@@ -9,11 +9,13 @@
 
 namespace {
 
-VECTOR3D Turn(const MATRIX& m, float x, float y, float z) {
+VECTOR3D Turn(const MATRIX& m, float x, float y, float z)
+{
     return MatrixRotatePoint(m, MakePoint(x, y, z));
 }
 
-float Degrees(double radians) {
+float Degrees(double radians)
+{
     return static_cast<float>(radians * 180.0 / NIFTY_PI);
 }
 
@@ -23,7 +25,8 @@ struct VectorCase {
 };
 
 template <size_t N>
-void ExpectRows(const VectorCase (&rows)[N]) {
+void ExpectRows(const VectorCase (&rows)[N])
+{
     for (size_t i = 0; i < N; ++i) {
         SCOPED_TRACE(i);
         EXPECT_NEAR(rows[i].got.x, rows[i].want.x, rows[i].tol);
@@ -32,9 +35,10 @@ void ExpectRows(const VectorCase (&rows)[N]) {
     }
 }
 
-}  // namespace
+} // namespace
 
-TEST(Transforms, MovePointsWithTheRightSenseAndOrder) {
+TEST(Transforms, MovePointsWithTheRightSenseAndOrder)
+{
     MATRIX m = MatrixFromAngle(MakePoint(0, 0, 90)), t;
     m.SetTranslation(MakePoint(10, 20, 30));
     t.SetTranslation(MakePoint(5, 0, 0));
@@ -65,10 +69,12 @@ TEST(Transforms, MovePointsWithTheRightSenseAndOrder) {
     // Full composition Rz(-z)·Ry(y)·Rx(-x) on angles that do not commute.
     const VECTOR3D e = MakePoint(-75, 10, 120);
     const MATRIX em = MatrixFromAngle(e), qm = QuatToRotationMatrix(RotationToQuat(MakePoint(-e.x, e.y, -e.z)));
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(em.m[i], qm.m[i], 1e-12) << "element " << i;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(em.m[i], qm.m[i], 1e-12) << "element " << i;
 }
 
-TEST(Rounding, ShowsWhereEachFunctionComputesInFloatOrDouble) {
+TEST(Rounding, ShowsWhereEachFunctionComputesInFloatOrDouble)
+{
     // At 3 degrees, 3*pi/180 and 3*(pi/180) differ in the last bit and so do
     // their sines; the matrix is double, so the difference survives.
     volatile double deg = 3.0;
@@ -79,7 +85,8 @@ TEST(Rounding, ShowsWhereEachFunctionComputesInFloatOrDouble) {
     EXPECT_EQ(DistanceBetweenVectors(MakePoint(1, 0, 0), MakePoint(4, 4, 0)), 25.0);
 }
 
-TEST(QuatSlerp, FollowsTheShortArcAndBlendsNearlyEqualOnesLinearly) {
+TEST(QuatSlerp, FollowsTheShortArcAndBlendsNearlyEqualOnesLinearly)
+{
     QUAT id;
     // -270 degrees is the same turn as 90, with every component negated.
     QUAT b = RotationToQuat(MakePoint(0, 0, 90)), negB = RotationToQuat(MakePoint(0, 0, -270));
@@ -96,7 +103,8 @@ TEST(QuatSlerp, FollowsTheShortArcAndBlendsNearlyEqualOnesLinearly) {
     EXPECT_EQ(lin.w, 0.5 + 0.5 * c.w);
 }
 
-TEST(Aiming, TurnsPlusZTowardsTheTargetAndStaysARotation) {
+TEST(Aiming, TurnsPlusZTowardsTheTargetAndStaysARotation)
+{
     const VECTOR3D from = MakePoint(2, 0, 3), o, a = MakePoint(4, 5, 6);
     const float c = static_cast<float>(90.0 / std::sqrt(2.0));
     // Local Z points from the second point to the first, X stays level and

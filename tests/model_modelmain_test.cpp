@@ -215,7 +215,8 @@ TEST_F(ModelInstance, SkinnedChainHoldsItsBindPoseAndEqualsAFreshPoseAfterALongL
     // The template's bind matrices are the skeleton's, turned joints included.
     for (size_t j = 0; j < animation.joints.size(); j++)
         EXPECT_TRUE(std::equal(model.skeleton[j].relative.m, model.skeleton[j].relative.m + 16,
-                               animation.joints[j].bindMatrix.m)) << j;
+                               animation.joints[j].bindMatrix.m))
+            << j;
 
     // A night's worth of looped playback (about 42 minutes of 25 ms frames)
     // must leave the skin exactly where a fresh pose with the same matrices

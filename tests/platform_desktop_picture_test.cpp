@@ -51,7 +51,9 @@ TEST_F(DesktopPictureTest, TheGivenPictureComesFirstThenEachDesktopsSettingTheRu
                                                      Picture("night.png") + "</file></static></background>\n");
     values[kCinnamon] = "file://" + Picture("cinnamon.png");
     const std::string channel = "<channel name=\"xfce4-desktop\"><property name=\"backdrop\">"
-                                "<property name=\"last-image\" type=\"string\" value=\"" + Picture("left.png") + "\"/>"
+                                "<property name=\"last-image\" type=\"string\" value=\"" +
+                                Picture("left.png") +
+                                "\"/>"
                                 "<property name=\"monitorHDMI-1\"><property name=\"last-image\" value=\"" +
                                 Picture("right.png") + "\"/></property></property></channel>";
     sources.xfceChannelFile = Text("xfce4-desktop.xml", channel);

@@ -180,8 +180,10 @@ TEST(XScreenSaverRegistration, WithoutAFileTheSystemListIsWrittenWithLarkspurOrN
         {"XScreenSaver.programs: maze --root \\n\n", 0, "with \"GL: larkspur --root\" first.",
          "programs:\t\t\t\t\t\t\t\t      \\\n  GL: larkspur --root\t\t\t\t\t    \\n\\\n maze --root \\n\n"},
         {"*programs: GL: larkspur --root \\n\n", 0, "already run larkspur; nothing written.", ""},
-        {nullptr, 1, "(no such file), so nothing was written. Open XScreenSaver's settings (xscreensaver-settings) "
-                     "and change any setting there, such as \"Blank After\": that makes XScreenSaver write ", ""},
+        {nullptr, 1,
+         "(no such file), so nothing was written. Open XScreenSaver's settings (xscreensaver-settings) "
+         "and change any setting there, such as \"Blank After\": that makes XScreenSaver write ",
+         ""},
         {"*timeout: 0:10:00\n! *programs: maze\n", 1, "(it sets no programs), so nothing was written.", ""},
     };
     for (const auto& r : rows) {
@@ -212,15 +214,16 @@ TEST(XScreenSaverRegistration, WithoutAFileTheSystemListIsWrittenWithLarkspurOrN
 TEST(XScreenSaverRegistration, TheRealDaemonRunsLarkspurFromTheFileWrittenWithoutOne)
 {
     std::string system;
-    ASSERT_EQ(RunCommand(std::string("cat ") + kXScreenSaverAppDefaults, &system), 0) << "XScreenSaver is not installed";
+    ASSERT_EQ(RunCommand(std::string("cat ") + kXScreenSaverAppDefaults, &system), 0)
+        << "XScreenSaver is not installed";
     std::string list, expected;
     ASSERT_TRUE(ProgramsFileFromAppDefaults(system, &list));
     ASSERT_EQ(AddToProgramsList(list, &expected), Registration::Added);
     TempDir dir;
     const std::string home = dir.File("home"), bin = dir.File("bin");
-    ASSERT_EQ(RunCommand("mkdir '" + home + "' '" + bin + "' && HOME='" + home + "' " LARKSPUR_PROGRAM
-                         " --register >/dev/null && printf '#!/bin/sh\\nexec sleep 60\\n' > '" + bin +
-                         "/larkspur' && chmod 755 '" + bin + "/larkspur' '" + dir.path() + "'"),
+    ASSERT_EQ(RunCommand("mkdir '" + home + "' '" + bin + "' && HOME='" + home +
+                         "' " LARKSPUR_PROGRAM " --register >/dev/null && printf '#!/bin/sh\\nexec sleep 60\\n' > '" +
+                         bin + "/larkspur' && chmod 755 '" + bin + "/larkspur' '" + dir.path() + "'"),
               0);
     // The daemon's choices by number: the entries of the list written.
     std::vector<std::string> commands;
@@ -247,14 +250,14 @@ TEST(XScreenSaverRegistration, TheRealDaemonRunsLarkspurFromTheFileWrittenWithou
     ChildProgram daemon("env -i PATH='" + bin + "':/usr/bin:/bin HOME='" + home + "' DISPLAY=" + xvfb.name() + " " +
                         user + "xscreensaver -no-splash -verbose");
     const std::string command = "DISPLAY=" + xvfb.name() + " xscreensaver-command ";
-    ASSERT_TRUE(WaitFor([&] { return RunCommand(command + "-version") == 0; }, 15.0))
-        << "xscreensaver did not start\n" << daemon.Stderr();
+    ASSERT_TRUE(WaitFor([&] { return RunCommand(command + "-version") == 0; }, 15.0)) << "xscreensaver did not start\n"
+                                                                                      << daemon.Stderr();
     for (const size_t number : {size_t(1), size_t(2), commands.size()}) {
         SCOPED_TRACE(number);
         // A daemon that answers may still be settling in (a loaded machine):
         // it refuses a choice until then.
-        ASSERT_TRUE(WaitFor([&] { return RunCommand(command + "-select " + std::to_string(number) + " 2>&1") == 0; },
-                            15.0))
+        ASSERT_TRUE(
+            WaitFor([&] { return RunCommand(command + "-select " + std::to_string(number) + " 2>&1") == 0; }, 15.0))
             << daemon.Stderr();
         EXPECT_TRUE(Says(daemon, ": forked \"" + commands[number - 1] + "\" in pid ", 20.0)) << daemon.Stderr();
     }

@@ -19,7 +19,8 @@ class StandInSystemctl {
 public:
     StandInSystemctl(int status, int enableStatus) : oldPath_(std::getenv("PATH"))
     {
-        RunCommand("mkdir -p '" + dir_.File("bin") + "' && printf '#!/bin/sh\\necho \"$*\" >> %s\\n"
+        RunCommand("mkdir -p '" + dir_.File("bin") +
+                   "' && printf '#!/bin/sh\\necho \"$*\" >> %s\\n"
                    "[ \"$2\" = enable ] && { echo refused >&2; exit %d; }\\nexit %d\\n' '" +
                    dir_.File("calls") + "' " + std::to_string(enableStatus) + " " + std::to_string(status) + " > '" +
                    dir_.File("bin/systemctl") + "' && chmod +x '" + dir_.File("bin/systemctl") + "'");

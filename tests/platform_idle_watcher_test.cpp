@@ -44,8 +44,8 @@ class IdleWatcher : public ::testing::Test {
 protected:
     std::unique_ptr<ChildProgram> Watch(const std::string& environment, const std::string& arguments = "")
     {
-        return scratch.Run(environment, "--idle --idle-seconds 1 --verbose --resources '" + scratch.resources +
-                                            "' " + scratch.showQuadrants + " " + arguments);
+        return scratch.Run(environment, "--idle --idle-seconds 1 --verbose --resources '" + scratch.resources + "' " +
+                                            scratch.showQuadrants + " " + arguments);
     }
 
     // SIGTERM ends the watcher, and a showing saver first, with status 0.
@@ -131,8 +131,9 @@ TEST_F(IdleWatcher, SwayidleLineOfTheReadmeLocksWhileTheSaverShows)
     ASSERT_TRUE(sway.ok()) << "sway did not start\n" << sway.Log();
     const std::string bin = scratch.dir.File("bin"), locks = scratch.dir.File("locks");
     // A stand-in swaylock that notes its arguments.
-    RunCommand("mkdir -p '" + bin + "' && ln -s " LARKSPUR_PROGRAM " '" + bin + "/larkspur' && printf '#!/bin/sh\\necho \"$*\" >> %s\\n' '" +
-               locks + "' > '" + bin + "/swaylock' && chmod +x '" + bin + "/swaylock'");
+    RunCommand("mkdir -p '" + bin + "' && ln -s " LARKSPUR_PROGRAM " '" + bin +
+               "/larkspur' && printf '#!/bin/sh\\necho \"$*\" >> %s\\n' '" + locks + "' > '" + bin +
+               "/swaylock' && chmod +x '" + bin + "/swaylock'");
     ChildProgram swayidle("env XDG_CONFIG_HOME='" + scratch.dir.File("config") + "' LARKSPUR_RESOURCES='" +
                           scratch.resources + "' PATH='" + bin + "':$PATH " + sway.Environment() +
                           " swayidle -w timeout 1 'larkspur --fullscreen --verbose " + scratch.showQuadrants +
@@ -175,8 +176,7 @@ TEST_F(IdleWatcher, OnMutterStartsTheSaverThroughGnomesIdleMonitor)
     ASSERT_TRUE(mutter.ok()) << "mutter did not start\n" << mutter.Log();
     auto watcher = Watch(mutter.Environment());
     ASSERT_TRUE(Says(*watcher, kStarts, 15.0)) << watcher->Stderr();
-    EXPECT_NE(watcher->Stderr().find("through org.gnome.Mutter.IdleMonitor"), std::string::npos)
-        << watcher->Stderr();
+    EXPECT_NE(watcher->Stderr().find("through org.gnome.Mutter.IdleMonitor"), std::string::npos) << watcher->Stderr();
     EXPECT_TRUE(Says(*watcher, "pixels at scale 1, main")) << watcher->Stderr();
     ExpectCleanEnd(*watcher);
 }
@@ -258,7 +258,8 @@ TEST_F(IdleWatcher, OnX11StandsAsideForARunningXScreenSaver)
     ChildProgram daemon("env -i PATH=/usr/bin:/bin HOME='" + home.path() + "' DISPLAY=" + xvfb.name() + " " + user +
                         "xscreensaver -no-splash");
     ASSERT_TRUE(WaitFor([&] { return RunCommand(display + " xscreensaver-command -version") == 0; }, 15.0))
-        << "xscreensaver did not start\n" << daemon.Stderr();
+        << "xscreensaver did not start\n"
+        << daemon.Stderr();
     auto watcher = Watch(display);
     ExpectExit(*watcher, 5.0, 1,
                "larkspur: XScreenSaver is in charge of display '" + xvfb.name() +

@@ -32,9 +32,9 @@ TEST(KeyFilePreferences, CorruptFileReadsAsEmptyAndIsKeptAsideUnderANewNumberBef
         testing::internal::CaptureStderr();
         ASSERT_TRUE(store.Synchronize());
         const std::string kept = path + ".bad" + (i ? "." + std::to_string(i) : "");
-        EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                  std::string(program_invocation_short_name) + ": " + path +
-                      " was not a settings file; the old file is kept as " + kept + "\n");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), std::string(program_invocation_short_name) + ": " + path +
+                                                              " was not a settings file; the old file is kept as " +
+                                                              kept + "\n");
         EXPECT_TRUE(TextOfFile(kept) == bad[i]);
         EXPECT_TRUE(KeyFilePreferences(path, "Module").ReadInteger("count", &count) && count == 3);
     }
@@ -121,13 +121,16 @@ TEST(KeyFilePreferences, SavingWritesThroughALinkKeepingTheModeAndRefusesAReadOn
         store.WriteInteger("count", 3);
         EXPECT_EQ(store.Synchronize(), writable);
         struct stat link, target;
-        ASSERT_TRUE(lstat(dir.File("Module.ini").c_str(), &link) == 0 && stat(dir.File("dots/s.ini").c_str(), &target) == 0);
+        ASSERT_TRUE(lstat(dir.File("Module.ini").c_str(), &link) == 0 &&
+                    stat(dir.File("dots/s.ini").c_str(), &target) == 0);
         EXPECT_TRUE(S_ISLNK(link.st_mode));
         EXPECT_EQ(target.st_mode & 0777, writable ? 0640u : 0444u);
         EXPECT_EQ(TextOfFile(dir.File("dots/s.ini")), writable ? "[Module]\ncount=3\n" : "junk\n");
         EXPECT_EQ(TextOfFile(dir.File("Module.ini.bad")), writable ? "junk\n" : "");
-        EXPECT_EQ(store.SaveError(), writable ? "" : dir.File("dots/s.ini") + " is read-only (mode 0444); give "
-                                                      "yourself write permission (chmod u+w) to change it");
+        EXPECT_EQ(store.SaveError(), writable ? ""
+                                              : dir.File("dots/s.ini") +
+                                                    " is read-only (mode 0444); give "
+                                                    "yourself write permission (chmod u+w) to change it");
     }
 }
 

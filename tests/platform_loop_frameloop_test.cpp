@@ -127,7 +127,9 @@ TEST(FrameLoopDeathTest, EndByQuitSignalEndsByTheSignalThatEndedTheRun)
     }
     EXPECT_EXIT(
         {
-            { QuitSignals signals; }
+            {
+                QuitSignals signals;
+            }
             EndByQuitSignal();
             _exit(4);
         },

@@ -30,9 +30,14 @@ TEST_F(GLText, InkIsWhiteWithAShadowLaterLinesGoBelowAndTheScenesStateIsKept)
     // row's ink there is ground, below its right edge shadow. "-" has ink
     // only in row 3: below the blank second line (y 2..8) it is at
     // 2 + 9 + 7 - 4 = 14.
-    const struct { std::vector<std::string> lines; int scale, margin, x, y, channel, value; } pixels[] = {
-        {{"1"}, 2, 4, 6, 4, 0, 255}, {{"1"}, 2, 4, 8, 17, 1, 255}, {{"1"}, 2, 4, 4, 17, 0, 128},
-        {{"1"}, 2, 4, 10, 15, 0, 0}, {{"-", " "}, 1, 2, 3, 14, 0, 255}};
+    const struct {
+        std::vector<std::string> lines;
+        int scale, margin, x, y, channel, value;
+    } pixels[] = {{{"1"}, 2, 4, 6, 4, 0, 255},
+                  {{"1"}, 2, 4, 8, 17, 1, 255},
+                  {{"1"}, 2, 4, 4, 17, 0, 128},
+                  {{"1"}, 2, 4, 10, 15, 0, 0},
+                  {{"-", " "}, 1, 2, 3, 14, 0, 255}};
     for (const auto& p : pixels) {
         glClear(GL_COLOR_BUFFER_BIT);
         DrawGLTextBottomLeft(p.lines, p.scale, p.margin, 64, 64);

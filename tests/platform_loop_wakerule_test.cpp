@@ -26,11 +26,14 @@ TEST(WakeRule, MotionWakesOnlyBeyondAFewPixelsAfterTheGrace)
          {{Event::Motion, 0.1, 0, 0}, {Event::Motion, 0.6, 300, 300}, {Event::Motion, 0.7, 305, 300}},
          false},
         {"entering after the grace sets the reference",
-         {{Event::Enter, 1.0, 50, 50}, {Event::Motion, 1.1, 50, 62}}, true},
+         {{Event::Enter, 1.0, 50, 50}, {Event::Motion, 1.1, 50, 62}},
+         true},
         {"entering another output is not a move by itself",
-         {{Event::Motion, 0.6, 10, 10}, {Event::Enter, 0.8, 900, 900}, {Event::Motion, 0.9, 902, 900}}, false},
+         {{Event::Motion, 0.6, 10, 10}, {Event::Enter, 0.8, 900, 900}, {Event::Motion, 0.9, 902, 900}},
+         false},
         {"an entry during the grace leaves no reference",
-         {{Event::Enter, 0.2, 10, 10}, {Event::Motion, 0.6, 300, 300}}, false},
+         {{Event::Enter, 0.2, 10, 10}, {Event::Motion, 0.6, 300, 300}},
+         false},
     };
     for (const auto& c : cases) {
         WakeRule rule(100.0);

@@ -36,8 +36,8 @@ protected:
     // larkspur on the compositor last started.
     std::unique_ptr<ChildProgram> Larkspur(const std::string& arguments, const std::string& environment = "")
     {
-        return scratch.Run(compositor + " " + environment, "--verbose --resources '" + scratch.resources + "' " +
-                                                               arguments);
+        return scratch.Run(compositor + " " + environment,
+                           "--verbose --resources '" + scratch.resources + "' " + arguments);
     }
 
     // Whether the one nested output left shows the picture. Weston 10
@@ -106,8 +106,13 @@ TEST_F(LarkspurOnWayland, EveryPixelOfTheScreenIsOpaque)
     ASSERT_NO_FATAL_FAILURE(Start(640, 480));
     // The real scene pack, whose footprints are blended.
     auto program = scratch.Run(compositor, "--resources '" LARKSPUR_RESOURCES_DIR "' --fullscreen --num-dogs 6 "
-                                           "--dog-size 150 --desktop-picture '" + scratch.quadrants + "'");
-    ASSERT_TRUE(WaitFor([&] { return !Looks(weston->Screenshot(), 320, 400, Colour{0, 0, 0}); }, 30.0))
+                                           "--dog-size 150 --desktop-picture '" +
+                                               scratch.quadrants + "'");
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            return !Looks(weston->Screenshot(), 320, 400, Colour{0, 0, 0});
+        },
+        30.0))
         << program->Stderr();
     // Footprints build up over the first seconds (without care, alpha about
     // 0.7 where they lie).
@@ -172,7 +177,8 @@ TEST_F(LarkspurOnWayland, EveryViewShowsTheMainOutputsDesktopThroughGrimAndThePo
                    Looks(sway->Screenshot("HEADLESS-2"), 320, 240, Colour{255, 255, 0});
         },
         15.0))
-        << "the wallpapers did not show\n" << sway->Log();
+        << "the wallpapers did not show\n"
+        << sway->Log();
     DesktopPortal portal(compositor, "sway", "wlr.portal gtk.portal", true);
     ASSERT_TRUE(portal.ok()) << portal.Log();
     const struct {
@@ -231,9 +237,9 @@ TEST_F(LarkspurOnWayland, WithoutACaptureTheRunSaysWhyOnceAndGoesOn)
     SilentPortal portal;
     ASSERT_TRUE(portal.ok());
     const double start = SteadyNow();
-    auto program = Larkspur("--fullscreen --num-dogs 0 --bg-type 0 --no-tile-bg --desktop-picture '" +
-                                scratch.quadrants + "'",
-                            portal.Environment());
+    auto program =
+        Larkspur("--fullscreen --num-dogs 0 --bg-type 0 --no-tile-bg --desktop-picture '" + scratch.quadrants + "'",
+                 portal.Environment());
     const std::string why = "larkspur: no screen capture, so the desktop picture is shown (the desktop portal: "
                             "no answer within 3 s; grim: ";
     EXPECT_TRUE(Says(*program, why, 10.0)) << program->Stderr();
@@ -282,8 +288,7 @@ TEST_F(LarkspurOnWayland, KeysEndTheRunAndOutputsThatComeAndGoGainAndLoseTheirVi
     EXPECT_TRUE(WaitFor(
         [&] {
             const Shot shot = weston->Screenshot();
-            return shot.width == 640 && ShowsQuadrants(shot, 0, 0, 320, 240) &&
-                   ShowsQuadrants(shot, 320, 0, 320, 240);
+            return shot.width == 640 && ShowsQuadrants(shot, 0, 0, 320, 240) && ShowsQuadrants(shot, 320, 0, 320, 240);
         },
         30.0))
         << program->Stderr();

@@ -16,7 +16,10 @@ TEST(Monitors, AWindowLiesOnTheMonitorItOverlapsMostAndAnEvenSplitOnThePrimary)
     const struct {
         int primary, x, y, width, height, monitor;
     } cases[] = {
-        {0, 600, 10, 100, 100, 1}, {0, 0, 0, 1280, 480, 0}, {1, 0, 0, 1280, 480, 1}, {0, -100, 0, 100, 100, -1},
+        {0, 600, 10, 100, 100, 1},
+        {0, 0, 0, 1280, 480, 0},
+        {1, 0, 0, 1280, 480, 1},
+        {0, -100, 0, 100, 100, -1},
     };
     for (const auto& c : cases) {
         MonitorLayout layout = LayoutFromList({{0, 0, 640, 480, ""}, {640, 0, 640, 480, ""}});

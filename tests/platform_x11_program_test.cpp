@@ -33,8 +33,8 @@ protected:
 
     std::unique_ptr<ChildProgram> Larkspur(const std::string& arguments, const std::string& environment = "")
     {
-        return scratch.Run("DISPLAY=" + x->name() + " " + environment, "--resources '" + scratch.resources + "' " +
-                                                                           arguments);
+        return scratch.Run("DISPLAY=" + x->name() + " " + environment,
+                           "--resources '" + scratch.resources + "' " + arguments);
     }
 
     Display* display() const { return x->display(); }
@@ -126,10 +126,9 @@ TEST_F(LarkspurOnX11, OwnWindowShowsTheCaptureAndEndsOnEscapeOrClose)
 // --window-id, a window inside the dialog's, which makes it the
 // preview; this one's visual is single-buffered, so it is drawn through a
 // child of a visual of its own, which follows its size; SIGINT ends the run
-// within a second, and the process by that signal, as XScreenSaver expects. A saver window in $XSCREENSAVER_WINDOW (in decimal) of the
-// preview's size carries XScreenSaver's screenshot, which the capture takes
-// before the root; the view follows the window's size, and the window being
-// destroyed ends the run cleanly.
+// within a second, and the process by that signal, as XScreenSaver expects. A saver window in $XSCREENSAVER_WINDOW (in
+// decimal) of the preview's size carries XScreenSaver's screenshot, which the capture takes before the root; the view
+// follows the window's size, and the window being destroyed ends the run cleanly.
 TEST_F(LarkspurOnX11, AGivenWindowIsThePreviewFollowsItsSizeAndEndsOnASignalOrWithTheWindow)
 {
     const Pixmap screenshot = MakePixmap(display(), 640, 480, QuadrantPixels(640, 480, 3));
@@ -149,12 +148,12 @@ TEST_F(LarkspurOnX11, AGivenWindowIsThePreviewFollowsItsSizeAndEndsOnASignalOrWi
         const Window window = inDialog ? pane : MakeWindow(display(), 0, 0, 640, 480);
         SCOPED_TRACE(inDialog ? "dialog" : "saver");
         if (!inDialog)
-            XChangeProperty(display(), window, XInternAtom(display(), "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP,
-                            32, PropModeReplace, reinterpret_cast<const unsigned char*>(&screenshot), 1);
-        auto program = inDialog ? Larkspur("--root --verbose --window-id " + std::to_string(window) + " " +
-                                           showQuadrants)
-                                : Larkspur("--root --verbose --bg-type 0 --no-tile-bg",
-                                           "XSCREENSAVER_WINDOW=" + std::to_string(window));
+            XChangeProperty(display(), window, XInternAtom(display(), "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32,
+                            PropModeReplace, reinterpret_cast<const unsigned char*>(&screenshot), 1);
+        auto program = inDialog
+                           ? Larkspur("--root --verbose --window-id " + std::to_string(window) + " " + showQuadrants)
+                           : Larkspur("--root --verbose --bg-type 0 --no-tile-bg",
+                                      "XSCREENSAVER_WINDOW=" + std::to_string(window));
         EXPECT_TRUE(WaitForQuadrants(display(), window, inDialog ? 720 : 640, inDialog ? 400 : 480))
             << program->Stderr();
         XResizeWindow(display(), window, inDialog ? 840 : 1000, inDialog ? 540 : 560);
@@ -212,7 +211,8 @@ TEST_F(LarkspurOnX11, UnderXScreenSaverTheCommandLineAndDefaultsRunAndTheSetting
         auto program = Larkspur("--verbose " + r.arguments, r.environment);
         ASSERT_TRUE(Says(*program, "larkspur: settings: " + r.settings)) << program->Stderr();
         const std::string notRead = "larkspur: run by XScreenSaver: settings from the command line over the "
-                                    "defaults; " + file + " is not read\n";
+                                    "defaults; " +
+                                    file + " is not read\n";
         EXPECT_EQ(program->Stderr().find(notRead) != std::string::npos, !r.readsFile) << program->Stderr();
         program->Signal(SIGTERM);
         ExpectExit(*program, 3.0, r.byXScreenSaver ? 128 + SIGTERM : 0);
@@ -239,8 +239,8 @@ TEST_F(LarkspurOnX11, TheRootIsNeverThePreviewAndGetsItsBackgroundBack)
         auto program = scratch.Run("DISPLAY=" + server.name(),
                                    "--resources '" + scratch.resources + "' --root --verbose " + showQuadrants);
         const Window root = DefaultRootWindow(server.display());
-        EXPECT_TRUE(WaitFor([&] { return ShowsQuadrants(TakeShot(server.display(), root), 0, 0, width, height); },
-                            15.0))
+        EXPECT_TRUE(
+            WaitFor([&] { return ShowsQuadrants(TakeShot(server.display(), root), 0, 0, width, height); }, 15.0))
             << program->Stderr();
         program->Signal(SIGTERM);
         ExpectExit(*program, 2.0, 128 + SIGTERM,
@@ -270,8 +270,7 @@ TEST_F(LarkspurOnX11, FullscreenEndsOnAKeyAButtonOrAMoveOfMoreThanAFewPixels)
         SCOPED_TRACE(c.name);
         auto program = Larkspur("--fullscreen --verbose " + showQuadrants);
         ASSERT_TRUE(WaitFor(
-            [&] { return ShowsQuadrants(TakeShot(display(), DefaultRootWindow(display())), 0, 0, 1280, 800); },
-            15.0))
+            [&] { return ShowsQuadrants(TakeShot(display(), DefaultRootWindow(display())), 0, 0, 1280, 800); }, 15.0))
             << program->Stderr();
         // Past the first half second of the frame loop, which began before
         // the first frame showed.
@@ -295,8 +294,7 @@ TEST_F(LarkspurOnX11, ASignalEndsARunWhoseFramesRunLateOrWhoseServerIsStopped)
         SCOPED_TRACE(stopped ? "stopped server" : "late frames");
         auto program = Larkspur((stopped ? "" : "--delay 0 --fps ") + showQuadrants);
         ASSERT_TRUE(WaitFor(
-            [&] { return ShowsQuadrants(TakeShot(display(), DefaultRootWindow(display())), 0, 40, 1280, 720); },
-            15.0))
+            [&] { return ShowsQuadrants(TakeShot(display(), DefaultRootWindow(display())), 0, 40, 1280, 720); }, 15.0))
             << program->Stderr();
         if (stopped)
             x->Signal(SIGSTOP);

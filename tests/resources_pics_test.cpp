@@ -70,9 +70,11 @@ TEST_F(PicsTest, PicturesComeOutUprightAtTheTextureSizeTheResolutionSets)
     // log scale (1500 rounds up, 5 down).
     const struct {
         int pw, ph, channels, resolution, width, height;
-    } cases[] = {{6, 4, 3, 1, 1024, 1024}, {1500, 5, 3, 2, 2048, 4},
+    } cases[] = {{6, 4, 3, 1, 1024, 1024},
+                 {1500, 5, 3, 2, 2048, 4},
                  // 6000 rounds to 8192, more than a background texture gets.
-                 {6000, 4, 3, 2, 4096, 4}, {20, 10, 4, 0, 512, 512}};
+                 {6000, 4, 3, 2, 4096, 4},
+                 {20, 10, 4, 0, 512, 512}};
     std::vector<unsigned char> read;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.pw) + " at " + std::to_string(c.resolution));
@@ -119,8 +121,7 @@ TEST_F(PicsTest, FolderBackgroundFallsBackInOrderAndAPathThatDoesNotFitIsRefused
     } cases[] = {
         // A folder path under 3 characters gets no "/": "d" and "x.png" make "dx.png".
         {"d", {}, 2, "", ""},
-        {"empty", {"missing.png", "first.png"}, 6, "it holds no .jpg, .jpeg, .png, .gif or .webp picture",
-         "first.png"},
+        {"empty", {"missing.png", "first.png"}, 6, "it holds no .jpg, .jpeg, .png, .gif or .webp picture", "first.png"},
         {"missing", {"first.png"}, 6, "no such file or directory", "first.png"},
         {"broken", {"first.png"}, 6, "its picture cut.png cannot be used (", "first.png"},
         {"empty", {"missing.png"}, 0, "holds no", ""},

@@ -24,7 +24,10 @@ void ExpectQuadrants(const Picture& p)
         }
 }
 
-Bytes Text(const std::string& s) { return {s.begin(), s.end()}; }
+Bytes Text(const std::string& s)
+{
+    return {s.begin(), s.end()};
+}
 
 const char kSvg[] = "<svg xmlns='http://www.w3.org/2000/svg' width='48' height='40'>"
                     "<rect width='24' height='20' fill='#f00'/><rect x='24' width='24' height='20' fill='#0f0'/>"
@@ -105,7 +108,8 @@ TEST(PictureDecoder, AcceptedFormatsDecodeUprightAndOthersAreRefusedInOurWords)
     for (const auto& u : unreadable) {
         std::string probeWhy, fileWhy;
         Picture picture;
-        EXPECT_FALSE(ProbePictureFile(u.first.c_str(), &probeWhy) || DecodePictureFile(u.first.c_str(), &picture, &fileWhy));
+        EXPECT_FALSE(ProbePictureFile(u.first.c_str(), &probeWhy) ||
+                     DecodePictureFile(u.first.c_str(), &picture, &fileWhy));
         EXPECT_NE(probeWhy.find(u.second), std::string::npos) << probeWhy;
         EXPECT_EQ(fileWhy, probeWhy);
     }
@@ -126,7 +130,8 @@ TEST(PictureDecoder, ANamedPipeInAPicturesPlaceIsRefusedWithoutWaiting)
         ResampledPicture resampled;
         EXPECT_FALSE(ProbePictureFile(pipe.c_str(), &probeWhy));
         EXPECT_FALSE(DecodePictureFile(pipe.c_str(), &picture, &fileWhy));
-        EXPECT_FALSE(DecodePictureFileResampled(pipe.c_str(), [](int) { return 8; }, &resampled, &resampledWhy));
+        EXPECT_FALSE(DecodePictureFileResampled(
+            pipe.c_str(), [](int) { return 8; }, &resampled, &resampledWhy));
     }
     for (const std::string& why : {probeWhy, fileWhy, resampledWhy})
         EXPECT_EQ(why, "it is a named pipe, not a file");
@@ -143,7 +148,7 @@ TEST(PictureDecoder, BackgroundsAreDecodedStraightToTheirTextureSize)
     const struct {
         const char* format;
         Bytes bytes;
-        int side; // every side of the texture
+        int side;          // every side of the texture
         int width, height; // the picture's own
         const char* refusal;
     } cases[] = {
@@ -191,7 +196,8 @@ TEST(PictureDecoder, BackgroundsAreDecodedStraightToTheirTextureSize)
     // Enlarged by truncation: 20 columns over 512 texels put texel 255 on
     // column 9 (red) and texel 256 on column 10 (green), in the top row.
     ResampledPicture p;
-    ASSERT_TRUE(DecodePictureFileResampled(dir.File("background0").c_str(), [](int) { return 512; }, &p));
+    ASSERT_TRUE(DecodePictureFileResampled(
+        dir.File("background0").c_str(), [](int) { return 512; }, &p));
     EXPECT_TRUE(Near(p.pixels() + (511 * 512 + 255) * 3, kRed, 0));
     EXPECT_TRUE(Near(p.pixels() + (511 * 512 + 256) * 3, kGreen, 0));
 }

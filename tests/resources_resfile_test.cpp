@@ -12,7 +12,10 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-Bytes Text(const std::string& s) { return {s.begin(), s.end()}; }
+Bytes Text(const std::string& s)
+{
+    return {s.begin(), s.end()};
+}
 
 // "hello" (type 1, option 2), an empty lump (type 3) and "world!" (type 7, option 9).
 PackWriter SampleWriter()

@@ -19,8 +19,24 @@ using uchar = unsigned char;
 // A TGA header of the given image type and size, followed by the data.
 Bytes Tga(uchar type, int width, int height, int bpp, const Bytes& data, uchar descriptor = 0)
 {
-    Bytes b = {0, 0, type, 0, 0, 0, 0, 0, 0, 0, 0, 0, uchar(width & 0xff), uchar(width >> 8), uchar(height & 0xff),
-               uchar(height >> 8), uchar(bpp), descriptor};
+    Bytes b = {0,
+               0,
+               type,
+               0,
+               0,
+               0,
+               0,
+               0,
+               0,
+               0,
+               0,
+               0,
+               uchar(width & 0xff),
+               uchar(width >> 8),
+               uchar(height & 0xff),
+               uchar(height >> 8),
+               uchar(bpp),
+               descriptor};
     for (uchar d : data)
         b.push_back(d);
     return b;
@@ -40,7 +56,10 @@ std::string Decode(const Bytes& bytes, Texture* texture, uint64_t size = kTgaUnb
     return ok ? alert : alert.empty() ? "failed" : alert;
 }
 
-Bytes Pixels(const Texture& t) { return Bytes(t.imageData, t.imageData + size_t(t.width) * t.height * (t.bpp / 8)); }
+Bytes Pixels(const Texture& t)
+{
+    return Bytes(t.imageData, t.imageData + size_t(t.width) * t.height * (t.bpp / 8));
+}
 
 } // namespace
 
@@ -53,13 +72,15 @@ TEST(TgaLoader, DecodesBothVariantsToRgbInFileOrderAndStopsAtTheLastPixel)
         Bytes pixels;
     } cases[] = {
         // The descriptor's origin and alpha bits, which writers set, change nothing.
-        {Tga(2, 2, 2, 24, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 0x20), true,
+        {Tga(2, 2, 2, 24, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, 0x20),
+         true,
          {3, 2, 1, 6, 5, 4, 9, 8, 7, 12, 11, 10}},
         {Tga(2, 2, 1, 32, {1, 2, 3, 40, 5, 6, 7, 80}, 0x08), false, {3, 2, 1, 40, 7, 6, 5, 80}},
         // A run of two, then a raw packet of one.
         {Tga(10, 3, 1, 32, {0x81, 1, 2, 3, 4, 0x00, 5, 6, 7, 8}), false, {3, 2, 1, 4, 3, 2, 1, 4, 7, 6, 5, 8}},
         // A run of 4 crosses the row boundary, then a raw packet of 2 ends the image.
-        {Tga(10, 3, 2, 24, {0x83, 9, 8, 7, 0x01, 1, 2, 3, 4, 5, 6}), true,
+        {Tga(10, 3, 2, 24, {0x83, 9, 8, 7, 0x01, 1, 2, 3, 4, 5, 6}),
+         true,
          {7, 8, 9, 7, 8, 9, 7, 8, 9, 7, 8, 9, 3, 2, 1, 6, 5, 4}},
     };
     for (const auto& c : cases) {
@@ -69,7 +90,8 @@ TEST(TgaLoader, DecodesBothVariantsToRgbInFileOrderAndStopsAtTheLastPixel)
         followed.insert(followed.end(), {0x85, 0xEE, 0xEE, 0xEE});
         Texture t;
         ASSERT_EQ(Decode(followed, &t, c.bounded ? c.image.size() : kTgaUnbounded), "");
-        EXPECT_EQ(std::make_tuple(t.width, t.height, t.bpp), std::make_tuple(c.image[12] + 0u, c.image[14] + 0u, c.image[16] + 0u));
+        EXPECT_EQ(std::make_tuple(t.width, t.height, t.bpp),
+                  std::make_tuple(c.image[12] + 0u, c.image[14] + 0u, c.image[16] + 0u));
         EXPECT_EQ(t.type, unsigned(t.bpp == 24 ? GL_RGB : GL_RGBA));
         EXPECT_EQ(Pixels(t), c.pixels);
         EXPECT_EQ(stream.tellg(), std::streampos(c.image.size()));

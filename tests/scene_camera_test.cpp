@@ -1,9 +1,9 @@
 // Tests of the camera: the exact home view of the first 20 s, mode changes
 // and their draws, settling home, the eye kept above the ground, and
 // following a creature (including with nobody to follow).
-#include "scene/Camera.h"
 #include "creatures/DogControl.h"
 #include "maths/Misc.h"
+#include "scene/Camera.h"
 
 #include <gtest/gtest.h>
 
@@ -87,8 +87,8 @@ TEST(Camera, EachModeChangeDrawsItsRandomNumbersInOrderThenRoamsAtItsDistance)
         int from, mode;
         float size, distance;
         int draws;
-    } rows[] = {{CAMERA_HOME, CAMERA_HOME, 1, 40, 2},       {CAMERA_TUMBLE, CAMERA_HOME, 1, 40, 1},
-                {CAMERA_HOME, CAMERA_SPIN, 1, 40, 4},       {CAMERA_HOME, CAMERA_TUMBLE, 1, 40, 5},
+    } rows[] = {{CAMERA_HOME, CAMERA_HOME, 1, 40, 2},      {CAMERA_TUMBLE, CAMERA_HOME, 1, 40, 1},
+                {CAMERA_HOME, CAMERA_SPIN, 1, 40, 4},      {CAMERA_HOME, CAMERA_TUMBLE, 1, 40, 5},
                 {CAMERA_HOME, CAMERA_FOLLOW, 0.5f, 10, 9}, {CAMERA_HOME, CAMERA_FOLLOW, 2.5f, 25, 9}};
     for (const auto& row : rows) {
         SCOPED_TRACE(testing::Message() << "mode " << row.from << " to " << row.mode << ", size " << row.size);

@@ -62,7 +62,8 @@ TEST(Damage, ManyRectanglesBecomeAFewDisjointOnesHoldingThemAllAndMostOfTheViewI
     for (const ViewRect& r : added) {
         bool held = false;
         for (const ViewRect& m : rects)
-            held = held || (r.x >= m.x && r.y >= m.y && r.x + r.width <= m.x + m.width && r.y + r.height <= m.y + m.height);
+            held = held ||
+                   (r.x >= m.x && r.y >= m.y && r.x + r.width <= m.x + m.width && r.y + r.height <= m.y + m.height);
         EXPECT_TRUE(held) << r.x << "," << r.y;
     }
     for (size_t i = 0; i < rects.size(); i++)

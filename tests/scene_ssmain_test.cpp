@@ -109,8 +109,8 @@ TEST_F(SceneTest, GroundIsMeasuredFillsTheViewFromHomeUprightAndTiledCoversItWit
         // The very corner pixels show the picture's corners, upright (rows
         // read from the bottom); lighting brightens by up to a fifth.
         const size_t top = size_t(89) * size_t(width) * 4, right = size_t(width - 1) * 4;
-        EXPECT_TRUE(width != 160 || (Near(&home[top], kRed) && Near(&home[top + right], kGreen) && Near(&home[0], kBlue) &&
-                                     Near(&home[right], kWhite)));
+        EXPECT_TRUE(width != 160 || (Near(&home[top], kRed) && Near(&home[top + right], kGreen) &&
+                                     Near(&home[0], kBlue) && Near(&home[right], kWhite)));
         if (!tiled)
             continue;
         // The same view before the camera has settled: cleared and fogged.
@@ -158,10 +158,12 @@ TEST_F(SceneTest, FogIsOnWhereverTheCameraIsNotSettledHomeOverTiledGround)
         int width;
         bool fogged;
     } rows[] = {
-        {true, CAMERA_HOME, -1, 160, false},  {true, CAMERA_HOME, -1, 400, true},  {true, CAMERA_HOME, 3, 160, true},
-        {true, CAMERA_SPIN, 0, 160, true},    {true, CAMERA_TUMBLE, 0, 160, true}, {true, CAMERA_FOLLOW, 0, 160, true},
-        {false, CAMERA_HOME, -1, 160, false}, {false, CAMERA_HOME, 3, 160, false}, {false, CAMERA_SPIN, 0, 160, false},
-        {false, CAMERA_TUMBLE, 0, 160, false}, {false, CAMERA_FOLLOW, 0, 160, false},
+        {true, CAMERA_HOME, -1, 160, false},   {true, CAMERA_HOME, -1, 400, true},
+        {true, CAMERA_HOME, 3, 160, true},     {true, CAMERA_SPIN, 0, 160, true},
+        {true, CAMERA_TUMBLE, 0, 160, true},   {true, CAMERA_FOLLOW, 0, 160, true},
+        {false, CAMERA_HOME, -1, 160, false},  {false, CAMERA_HOME, 3, 160, false},
+        {false, CAMERA_SPIN, 0, 160, false},   {false, CAMERA_TUMBLE, 0, 160, false},
+        {false, CAMERA_FOLLOW, 0, 160, false},
     };
     testing::internal::CaptureStderr();
     for (const auto& row : rows) {
@@ -273,8 +275,9 @@ TEST_F(SceneTest, AFailedHerdIsTriedLessAndLessOftenAlertedOnceAndBuiltAgainWith
         EXPECT_NEAR(tries[i] - tries[i - 1], waits[i - 1], 0.06) << "try " << i;
     // The decoder's reason inside ours, once.
     const std::string ours = "Larkspur: The creatures could not be set up from " + dir.path() + "/" +
-                             kCreaturePackName + " (the coat in lump 1: Invalid Image: TGA file be type 2 or type 10); "
-                                                 "trying again now and then.\n";
+                             kCreaturePackName +
+                             " (the coat in lump 1: Invalid Image: TGA file be type 2 or type 10); "
+                             "trying again now and then.\n";
     EXPECT_EQ(alerts, ours);
 
     // Mended, the pack is picked up at a later try; a scene set up again

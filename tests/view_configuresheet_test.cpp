@@ -88,8 +88,8 @@ struct FakeSheetHost : SheetHost {
     std::string Controls() const
     {
         std::ostringstream s;
-        for (const FakeControl* c : {&mainMonitorOnly, &dogSize, &numDogs, &numFootprints, &tileBG, &showOverlay, &bgType,
-                                  &bgRes})
+        for (const FakeControl* c :
+             {&mainMonitorOnly, &dogSize, &numDogs, &numFootprints, &tileBG, &showOverlay, &bgType, &bgRes})
             s << c->value << ' ';
         s << bgPath.text << ' ' << bgPath.enabled;
         return s.str();
@@ -136,8 +136,8 @@ protected:
     std::string View() const
     {
         std::ostringstream out;
-        out << mainMonitorOnly << ' ' << settings.LDOGSIZE << ' ' << settings.NUM_DOGS << ' '
-            << settings.NUM_FOOTPRINTS << ' ' << settings.TILEBG << ' ' << settings.SHOWOVERLAY << ' ' << settings.BGTYPE << ' ' << settings.BGRES
+        out << mainMonitorOnly << ' ' << settings.LDOGSIZE << ' ' << settings.NUM_DOGS << ' ' << settings.NUM_FOOTPRINTS
+            << ' ' << settings.TILEBG << ' ' << settings.SHOWOVERLAY << ' ' << settings.BGTYPE << ' ' << settings.BGRES
             << ' ' << settings.BGPath;
         return out.str();
     }
@@ -200,7 +200,8 @@ TEST_F(SheetTest, SaveStoresTheControlsWithTheVersionOrSaysWhyNot)
     EXPECT_EQ(View(), "1 250 77 300 0 1 0 2 /home/me/Pictures/");
     EXPECT_EQ(FileText(host.preferencesFile),
               "[LarkspurSS]\nMainMonitorOnly=true\nMonitors=\nversion=1.1\nDogSize=250\nNumDogs=77\nNumFootprints=300\n"
-              "TileBG=false\nShowOverlay=true\nBGType=0\nBGRes=2\nBGPath=/srv/pictures\n" + kIdleKeys);
+              "TileBG=false\nShowOverlay=true\nBGType=0\nBGRes=2\nBGPath=/srv/pictures\n" +
+                  kIdleKeys);
 
     // A file that cannot be read may hold good values; the sheet stays open
     // with the choices.
@@ -211,11 +212,11 @@ TEST_F(SheetTest, SaveStoresTheControlsWithTheVersionOrSaysWhyNot)
         EXPECT_FALSE(sheet.configureSheet_save());
     }
     EXPECT_TRUE(!host.ended && sheet.lastSaveFailed());
-    EXPECT_EQ(host.errors, std::vector<std::string>{"The settings could not be saved: cannot read " +
-                                                    host.preferencesFile +
-                                                    " (Permission denied), so it is left as it is. Check that your "
-                                                    "settings file and its folder can be read and written, then "
-                                                    "press Save again."});
+    EXPECT_EQ(host.errors,
+              std::vector<std::string>{"The settings could not be saved: cannot read " + host.preferencesFile +
+                                       " (Permission denied), so it is left as it is. Check that your "
+                                       "settings file and its folder can be read and written, then "
+                                       "press Save again."});
     // Only the last Save counts.
     ASSERT_EQ(chmod(host.preferencesFile.c_str(), 0600), 0);
     EXPECT_TRUE(sheet.configureSheet_save());
@@ -260,7 +261,8 @@ TEST_F(SheetTest, SaveOverAnOutdatedFileKeepsItAsOld)
     EXPECT_EQ(FileText(host.preferencesFile + ".old"), old);
     EXPECT_EQ(FileText(host.preferencesFile), "[LarkspurSS]\nversion=1.1\nNumDogs=40\nDogSize=150\n"
                                               "MainMonitorOnly=true\nMonitors=\nNumFootprints=300\nTileBG=false\n"
-                                              "ShowOverlay=false\nBGType=2\nBGRes=0\nBGPath=/home/me/Pictures/\n" + kIdleKeys);
+                                              "ShowOverlay=false\nBGType=2\nBGRes=0\nBGPath=/home/me/Pictures/\n" +
+                                                  kIdleKeys);
 }
 
 // The box shows whether the watcher starts with the session; Save stores the
@@ -304,8 +306,8 @@ TEST_F(SheetTest, AChosenFolderGoesToTheViewAtOnceAndToTheStoreOnlyBySave)
     // Cancelled, or a path that would have to be cut (so naming another
     // folder) or that is not UTF-8: nothing changes; the last two are said.
     host.panelConfirms = false;
-    for (const std::string& folder : {std::string("/ignored"), "/" + std::string(kBGPathBytes - 1, 'p'),
-                                      std::string("/pictures/\xff\xfe")}) {
+    for (const std::string& folder :
+         {std::string("/ignored"), "/" + std::string(kBGPathBytes - 1, 'p'), std::string("/pictures/\xff\xfe")}) {
         host.panelAnswer = folder;
         sheet.configureSheet_bgpath();
         host.panelConfirms = true;

@@ -37,10 +37,14 @@ TEST_F(DesktopCaptureTest, DetailAndPreviewSetTheLimitAndNoUsableCaptureMakesNoT
         unsigned char value = 90;
         size_t bytes = SIZE_MAX;
     } cases[] = {
-        {2560, 1600, 0, false, 512, 512}, {2560, 1600, 1, false, 1024, 1024}, {1920, 1080, 2, false, 2048, 1024},
+        {2560, 1600, 0, false, 512, 512},
+        {2560, 1600, 1, false, 1024, 1024},
+        {1920, 1080, 2, false, 2048, 1024},
         // An 8192 side is held to the largest background texture.
         {6000, 8, 2, false, 4096, 8},
-        {2560, 1600, 2, true, 512, 512},  {8, 8, 1, false, 0, 0, 0},          {8, 8, 1, false, 0, 0, 255, 10},
+        {2560, 1600, 2, true, 512, 512},
+        {8, 8, 1, false, 0, 0, 0},
+        {8, 8, 1, false, 0, 0, 255, 10},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " at " + std::to_string(c.detail));

@@ -166,7 +166,8 @@ TEST_F(ViewTest, UnsizedViewMeasuresNothingAndResizingKeepsTheScene)
     view->setFrameSize(64, 32);
     Step(view.get(), 0.025);
     EXPECT_EQ(view->ssMain.get(), scene);
-    EXPECT_TRUE(scene->width == 64 && scene->height == 32 && scene->herd->boundsKnown) << scene->width << "x" << scene->height;
+    EXPECT_TRUE(scene->width == 64 && scene->height == 32 && scene->herd->boundsKnown)
+        << scene->width << "x" << scene->height;
 }
 
 TEST_F(ViewTest, GroundIsTheCaptureOrAFolderPictureAndThePreviewLoadsAtTheLowestDetail)
@@ -175,8 +176,15 @@ TEST_F(ViewTest, GroundIsTheCaptureOrAFolderPictureAndThePreviewLoadsAtTheLowest
     const std::string desktop = host.desktopPicture;
     // Without a capture type 0 shows the desktop picture, at the default
     // detail (1024); the width of the ground's texture, when given.
-    const struct { int type; std::string keys; bool preview, capture; int width; } rows[] = {{0, "", false, true, 0},
-        {0, "", false, false, 1024}, {1, "BGRes=2\n", true, false, 512}, {2, "BGRes=0\nBGPath=" + dir.path() + "\n", false, false, 0}};
+    const struct {
+        int type;
+        std::string keys;
+        bool preview, capture;
+        int width;
+    } rows[] = {{0, "", false, true, 0},
+                {0, "", false, false, 1024},
+                {1, "BGRes=2\n", true, false, 512},
+                {2, "BGRes=0\nBGPath=" + dir.path() + "\n", false, false, 0}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.type);
         Preferences("BGType=" + std::to_string(row.type) + "\n" + row.keys);

@@ -22,7 +22,8 @@ std::string Summary(const SETTINGS& s, bool mainMonitorOnly)
 {
     std::ostringstream out;
     out << std::setprecision(9) << mainMonitorOnly << ' ' << s.LDOGSIZE << ' ' << s.dogSize << ' ' << s.NUM_DOGS << ' '
-        << s.NUM_FOOTPRINTS << ' ' << s.BGTYPE << ' ' << s.BGRES << ' ' << s.TILEBG << ' ' << s.SHOWOVERLAY << ' ' << s.BGPath;
+        << s.NUM_FOOTPRINTS << ' ' << s.BGTYPE << ' ' << s.BGRES << ' ' << s.TILEBG << ' ' << s.SHOWOVERLAY << ' '
+        << s.BGPath;
     return out.str();
 }
 
@@ -46,8 +47,8 @@ TEST(Settings, AMissingStoreIsWrittenWithEveryDefault)
     EXPECT_EQ(Load(missing), kDefaults + " " + DefaultBGPath());
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(TextOfFile(missing), "[LarkspurSS]\nversion=1.1\nMainMonitorOnly=false\nMonitors=\nDogSize=100\n"
-                                 "NumDogs=25\nNumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" +
-                                     DefaultBGPath() + "\nTileBG=true\nShowOverlay=true\n");
+                                   "NumDogs=25\nNumFootprints=2000\nBGType=0\nBGRes=1\nBGPath=" +
+                                       DefaultBGPath() + "\nTileBG=true\nShowOverlay=true\n");
 }
 
 // The old file is kept and said once; the values that read as values of
@@ -61,10 +62,11 @@ TEST(Settings, AnOutdatedStoreIsKeptAsOldOnceAndItsValidValuesCarryOver)
     const struct {
         std::string text;
         std::string used;
-        std::string said; // after the path; empty when nothing is kept
+        std::string said;   // after the path; empty when nothing is kept
         std::string stored; // keys found in the new file
     } rows[] = {
-        {"[LarkspurSS]\nversion=1.0\nNumDogs=7\nDogSize=big\nTileBG=false\nBGRes=9\nShowOverlay=off\n[Other]\nkept=yes\n",
+        {"[LarkspurSS]\nversion=1.0\nNumDogs=7\nDogSize=big\nTileBG=false\nBGRes=9\nShowOverlay=off\n[Other]\nkept="
+         "yes\n",
          "0 100 1 7 2000 0 2 0 0 ", Held("of version '1.0'"),
          "NumDogs=7\nDogSize=100\nTileBG=false\nBGRes=2\nShowOverlay=false\n"},
         {"[LarkspurSS]\nversion=1.10\nnumdogs=600\n", "0 100 1 500 2000 0 1 1 1 ", Held("of version '1.10'"),
@@ -77,13 +79,15 @@ TEST(Settings, AnOutdatedStoreIsKeptAsOldOnceAndItsValidValuesCarryOver)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
         TempDir dir;
-        const std::string path = dir.Write("LarkspurSS.ini", std::vector<unsigned char>(row.text.begin(), row.text.end()));
+        const std::string path =
+            dir.Write("LarkspurSS.ini", std::vector<unsigned char>(row.text.begin(), row.text.end()));
         testing::internal::CaptureStderr();
         EXPECT_EQ(Load(path), row.used + DefaultBGPath());
         EXPECT_EQ(Load(path), row.used + DefaultBGPath());
         EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                  row.said.empty() ? "" : std::string(program_invocation_short_name) + ": " + path + row.said +
-                                              "; the old file is kept as " + path + ".old\n");
+                  row.said.empty() ? ""
+                                   : std::string(program_invocation_short_name) + ": " + path + row.said +
+                                         "; the old file is kept as " + path + ".old\n");
         EXPECT_EQ(TextOfFile(path + ".old"), row.said.empty() ? "" : row.text);
         EXPECT_FALSE(std::filesystem::exists(path + ".old.1"));
         const std::string now = TextOfFile(path);

@@ -280,9 +280,9 @@ void GtkSheetHost::EndSheet(SheetWindow* window)
 
 bool GtkSheetHost::RunFolderPanel(const FolderPanelRequest& request, std::string* folder)
 {
-    GtkWidget* dialog = gtk_file_chooser_dialog_new(request.title.c_str(), window_.window,
-                                                    GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, "_Cancel",
-                                                    GTK_RESPONSE_CANCEL, "_Select", GTK_RESPONSE_ACCEPT, nullptr);
+    GtkWidget* dialog =
+        gtk_file_chooser_dialog_new(request.title.c_str(), window_.window, GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER,
+                                    "_Cancel", GTK_RESPONSE_CANCEL, "_Select", GTK_RESPONSE_ACCEPT, nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_select_multiple(chooser, FALSE);
     gtk_file_chooser_set_local_only(chooser, TRUE);
@@ -330,8 +330,9 @@ void GtkSheetHost::ShowError(const std::string& message)
 {
     // Also on stderr, for people who started the program from a terminal.
     std::fprintf(stderr, "larkspur-config: %s\n", PrintableText(message).c_str());
-    GtkWidget* box = gtk_message_dialog_new(window_.window, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
-                                            GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", message.c_str());
+    GtkWidget* box =
+        gtk_message_dialog_new(window_.window, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+                               GTK_MESSAGE_ERROR, GTK_BUTTONS_CLOSE, "%s", message.c_str());
     gtk_window_set_title(GTK_WINDOW(box), "Larkspur Settings");
     gtk_dialog_run(GTK_DIALOG(box));
     gtk_widget_destroy(box);

@@ -144,8 +144,8 @@ bool ParseAssignment(const std::string& argument, Assignment* a, std::string* er
         std::string why;
         if (ValidMonitorNames(a->text, &why))
             return true;
-        *error = name + " needs monitor names separated by commas (or nothing, for every monitor); '" + a->text +
-                 "' " + why;
+        *error =
+            name + " needs monitor names separated by commas (or nothing, for every monitor); '" + a->text + "' " + why;
         return false;
     }
     case KeyKind::Integer:
@@ -179,10 +179,12 @@ void WarnAboutFolder(const Assignment& a)
         return;
     const std::string name = a.key->name;
     if (!g_path_is_absolute(a.text.c_str()))
-        Tell("warning: " + name + " '" + a.text + "' is a relative path, which the screensaver takes from whatever "
+        Tell("warning: " + name + " '" + a.text +
+             "' is a relative path, which the screensaver takes from whatever "
              "folder it starts in; give the whole path, from /");
     else if (!g_file_test(a.text.c_str(), G_FILE_TEST_IS_DIR))
-        Tell("warning: " + name + " '" + a.text + "' is not a folder (yet); until it is, the screensaver shows a "
+        Tell("warning: " + name + " '" + a.text +
+             "' is not a folder (yet); until it is, the screensaver shows a "
              "fallback picture instead of one from it");
 }
 

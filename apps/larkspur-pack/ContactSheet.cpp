@@ -25,8 +25,9 @@ const int kCell = 200;
 const int kPortrait = 300;
 const int kLabelWidth = 170;
 const int kHeader = 28;
-const char* const kRowNames[NUM_DOG_ANIMS] = {"WALK", "RUN", "PANT", "SIT DOWN", "SIT", "STAND UP", "LIE DOWN",
-                                              "LIE", "GET UP", "LOOK AROUND", "SNIFF", "PLAY BOW", "WAG"};
+const char* const kRowNames[NUM_DOG_ANIMS] = {"WALK",     "RUN",      "PANT", "SIT DOWN", "SIT",
+                                              "STAND UP", "LIE DOWN", "LIE",  "GET UP",   "LOOK AROUND",
+                                              "SNIFF",    "PLAY BOW", "WAG"};
 
 // The creature loaded the way the herd loads it, at size 100 %.
 struct LoadedCreature {
@@ -103,8 +104,8 @@ void Render(ONEMODEL& m, const Camera& eye, int cell = kCell)
     gluPerspective(eye.fieldOfView, 1, 0.1, 60);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    gluLookAt(eye.x, eye.lookY + eye.y, rootZ + 0.25 + eye.z, 0, eye.lookY, rootZ + 0.25, 0,
-              eye.fromAbove ? 0 : 1, eye.fromAbove ? 1 : 0);
+    gluLookAt(eye.x, eye.lookY + eye.y, rootZ + 0.25 + eye.z, 0, eye.lookY, rootZ + 0.25, 0, eye.fromAbove ? 0 : 1,
+              eye.fromAbove ? 1 : 0);
 
     const GLfloat light[4] = {0.4f, 1.0f, 0.7f, 0}, ambient[4] = {0.55f, 0.55f, 0.55f, 1},
                   diffuse[4] = {0.85f, 0.85f, 0.85f, 1};

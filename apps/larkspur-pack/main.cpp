@@ -105,7 +105,8 @@ bool ParseLumpNumber(const std::string& text, unsigned long* lump, std::string* 
 {
     if (ParseNumber(text, 0x7fffffff, lump))
         return true;
-    const bool whole = text.size() > 1 && text[0] == '-' && text.find_first_not_of("0123456789", 1) == std::string::npos;
+    const bool whole =
+        text.size() > 1 && text[0] == '-' && text.find_first_not_of("0123456789", 1) == std::string::npos;
     if (whole || (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos))
         *why = "the lump number " + text + " is out of range: lumps are numbered from 0";
     else
@@ -170,8 +171,8 @@ std::string PictureMismatch(const std::vector<unsigned char>& bytes, unsigned lo
         // The decoder's own alert would say the same thing less plainly.
         const AlertMute mute(true);
         return LoadTGA2(&texture, &stream, bytes.size()) ? ""
-                                                           : "is not a TGA the program reads (types 2 and 10, "
-                                                             "24 or 32 bits a pixel)";
+                                                         : "is not a TGA the program reads (types 2 and 10, "
+                                                           "24 or 32 bits a pixel)";
     }
     if (type == LUMP_JPEG) {
         Picture picture;
@@ -197,7 +198,8 @@ int Build(const std::string& out, const std::vector<std::string>& items, bool fo
     for (const std::string& item : items) {
         // The file name may itself hold colons, so split from the right.
         const size_t second = item.rfind(':');
-        const size_t first = second == std::string::npos || second == 0 ? std::string::npos : item.rfind(':', second - 1);
+        const size_t first =
+            second == std::string::npos || second == 0 ? std::string::npos : item.rfind(':', second - 1);
         unsigned long type, option;
         if (first == std::string::npos || first == 0 ||
             !ParseNumber(item.substr(first + 1, second - first - 1), UINT32_MAX, &type) ||
@@ -206,16 +208,16 @@ int Build(const std::string& out, const std::vector<std::string>& items, bool fo
         if (!KnownType(type))
             return Usage(("lump '" + item + "': the program reads no lump type " + std::to_string(type)).c_str());
         if (option > TEXTURE_ALPHA_FROM_BRIGHTNESS)
-            return Usage(("lump '" + item + "': the program knows no texture option " + std::to_string(option))
-                             .c_str());
+            return Usage(
+                ("lump '" + item + "': the program knows no texture option " + std::to_string(option)).c_str());
         const std::string file = item.substr(0, first);
         std::vector<unsigned char> bytes;
         if (!ReadWholeFile(file, &bytes))
             return Failure(file, "cannot read file");
         const std::string mismatch = PictureMismatch(bytes, type);
         if (!mismatch.empty())
-            std::fprintf(stderr, "larkspur-pack: warning: %s (lump %zu, type %lu) %s\n", file.c_str(),
-                         lumpNumber, type, mismatch.c_str());
+            std::fprintf(stderr, "larkspur-pack: warning: %s (lump %zu, type %lu) %s\n", file.c_str(), lumpNumber, type,
+                         mismatch.c_str());
         writer.AddLump(std::move(bytes), uint32_t(type), uint32_t(option));
         lumpNumber++;
     }
@@ -285,8 +287,8 @@ void PrintJointTree(const MS3D& model)
     auto line = [&](int i, int depth, const char* note) {
         const MS3D_JOINT& j = model.joints[size_t(i)];
         // Deep chains stay readable: indentation stops growing at 16 levels.
-        std::printf("%*s%d %s  parent %d  rotation keys %u  translation keys %u%s\n", 2 * std::min(depth, 16) + 2,
-                    "", i, JointName(j.name).c_str(), parent[size_t(i)], unsigned(j.numRotationKeys),
+        std::printf("%*s%d %s  parent %d  rotation keys %u  translation keys %u%s\n", 2 * std::min(depth, 16) + 2, "",
+                    i, JointName(j.name).c_str(), parent[size_t(i)], unsigned(j.numRotationKeys),
                     unsigned(j.numTranslationKeys), note);
         shown[size_t(i)] = true;
     };

@@ -120,8 +120,7 @@ std::string Range(int64_t low, int64_t high)
     return "a whole number from " + std::to_string(low) + " to " + std::to_string(high);
 }
 
-bool Integer(const char* name, const std::string& text, int64_t low, int64_t high, int64_t* value,
-             std::string* error)
+bool Integer(const char* name, const std::string& text, int64_t low, int64_t high, int64_t* value, std::string* error)
 {
     if (ParseInteger(text, low, high, value))
         return true;
@@ -144,8 +143,7 @@ bool Real(const char* name, const std::string& text, double low, double high, do
 bool Text(const char* name, const std::string& text, size_t limit, std::string* value, std::string* error)
 {
     if (text.empty() || text.size() >= limit)
-        return Fail(error, std::string("--") + name + " needs a path of 1 to " + std::to_string(limit - 1) +
-                               " bytes");
+        return Fail(error, std::string("--") + name + " needs a path of 1 to " + std::to_string(limit - 1) + " bytes");
     *value = text;
     return true;
 }
@@ -199,8 +197,8 @@ bool ParseSize(const std::string& text, int limit, int* width, int* height)
 bool ParseMonitor(const std::string& text, Options::Monitor* monitor)
 {
     const size_t sign = text.find_first_of("+-");
-    if (sign == std::string::npos || !ParseSize(text.substr(0, sign), kMaxMonitorSide, &monitor->width,
-                                                &monitor->height))
+    if (sign == std::string::npos ||
+        !ParseSize(text.substr(0, sign), kMaxMonitorSide, &monitor->width, &monitor->height))
         return false;
     const size_t second = text.find_first_of("+-", sign + 1);
     if (second == std::string::npos)
@@ -311,8 +309,8 @@ const OptionRule kOptions[] = {
      [](Options* o, const std::string& v, std::string* e) {
          int w, h;
          if (!ParseSize(v, kMaxFrameSide, &w, &h))
-             return Fail(e, "--size needs WxH with sides from 1 to " + std::to_string(kMaxFrameSide) + ", not '" +
-                                v + "'");
+             return Fail(e, "--size needs WxH with sides from 1 to " + std::to_string(kMaxFrameSide) + ", not '" + v +
+                                "'");
          o->width = w;
          o->height = h;
          return true;
@@ -337,8 +335,8 @@ const OptionRule kOptions[] = {
      [](Options* o, const std::string& v, std::string* e) {
          std::string why;
          if (!ValidMonitorNames(v, &why))
-             return Fail(e, "--monitor-names needs monitor names separated by commas; '" + PrintableText(v) + "' " +
-                                why);
+             return Fail(e,
+                         "--monitor-names needs monitor names separated by commas; '" + PrintableText(v) + "' " + why);
          o->settings.monitorNames = v;
          return true;
      }},
@@ -393,13 +391,13 @@ bool CheckHeadlessOnly(const Options& o, std::string* error)
                       o.seconds.value_or(kDefaultSeconds), o.step.value_or(kDefaultStep), (long long)kMaxFrames);
         return Fail(error, told);
     }
-    const char* given = o.frames ? "--frames"
-                        : o.seconds ? "--seconds"
-                        : o.step    ? "--step"
-                        : o.width   ? "--size"
+    const char* given = o.frames         ? "--frames"
+                        : o.seconds      ? "--seconds"
+                        : o.step         ? "--step"
+                        : o.width        ? "--size"
                         : !o.out.empty() ? "--out"
-                        : o.every ? "--every"
-                                  : nullptr;
+                        : o.every        ? "--every"
+                                         : nullptr;
     if (given)
         return Fail(error, std::string(given) + " works only with --headless");
     return true;
@@ -412,11 +410,11 @@ bool CheckIdle(const Options& o, std::string* error)
     if (o.idle && o.mode != DrawMode::Window)
         return Fail(error, "--idle starts the full-screen saver itself; it cannot be used with --fullscreen, "
                            "--headless, --root or --window-id");
-    const char* given = o.idle              ? nullptr
-                        : o.idleSeconds     ? "--idle-seconds"
-                        : o.lockSeconds     ? "--lock-seconds"
-                        : o.lockCommand     ? "--lock-command"
-                                            : nullptr;
+    const char* given = o.idle          ? nullptr
+                        : o.idleSeconds ? "--idle-seconds"
+                        : o.lockSeconds ? "--lock-seconds"
+                        : o.lockCommand ? "--lock-command"
+                                        : nullptr;
     if (given)
         return Fail(error, std::string(given) + " works only with --idle");
     return true;
@@ -448,8 +446,7 @@ bool ParseWindowId(const std::string& text, uint32_t* id)
 {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const std::string digits = hex ? text.substr(2) : text;
-    if (digits.empty() || digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") !=
-                              std::string::npos)
+    if (digits.empty() || digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos)
         return false;
     errno = 0;
     const unsigned long long v = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
@@ -503,8 +500,8 @@ int64_t HeadlessTicks(const Options& options)
         return *options.frames;
     // The least bit below a whole number of steps is rounding, not a tick;
     // a run is at least one tick, as --frames is.
-    const double ticks = std::ceil(options.seconds.value_or(kDefaultSeconds) / options.step.value_or(kDefaultStep) -
-                                   1e-9);
+    const double ticks =
+        std::ceil(options.seconds.value_or(kDefaultSeconds) / options.step.value_or(kDefaultStep) - 1e-9);
     return std::max<int64_t>(1, int64_t(std::min(ticks, double(kMaxFrames) + 1)));
 }
 

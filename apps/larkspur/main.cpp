@@ -148,8 +148,7 @@ bool SaverWindow(X11Run* run, std::string* error)
         return true;
     uint32_t id = 0;
     if (!ParseWindowId(text, &id)) {
-        *error = std::string("$XSCREENSAVER_WINDOW needs a window number (hex 0x... or decimal), not '") + text +
-                 "'";
+        *error = std::string("$XSCREENSAVER_WINDOW needs a window number (hex 0x... or decimal), not '") + text + "'";
         return false;
     }
     run->window = Window(id);

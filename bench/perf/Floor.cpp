@@ -48,8 +48,8 @@ int main()
     }
     const int width = DisplayWidth(display, DefaultScreen(display));
     const int height = DisplayHeight(display, DefaultScreen(display));
-    int attributes[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE, 8,
-                        GLX_DEPTH_SIZE, 16, None};
+    int attributes[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 8,   GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE,
+                        8,        GLX_DEPTH_SIZE,   16,           None};
     XVisualInfo* visual = glXChooseVisual(display, DefaultScreen(display), attributes);
     if (!visual) {
         std::fprintf(stderr, "larkspur-floor: no double-buffered visual with depth\n");

@@ -92,7 +92,7 @@ static Proc Lookup(const char* symbol, const unsigned char* name)
 {
     static Proc (*real)(const unsigned char*);
     if (!real)
-        real = (Proc (*)(const unsigned char*))dlsym(RTLD_NEXT, symbol);
+        real = (Proc(*)(const unsigned char*))dlsym(RTLD_NEXT, symbol);
     if (strcmp((const char*)name, "glXSwapBuffers") == 0)
         return (Proc)glXSwapBuffers;
     if (strcmp((const char*)name, "glXCopySubBufferMESA") == 0 && real) {

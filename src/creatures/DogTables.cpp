@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+// One animation a line, as they are read against the model's frames.
+// clang-format off
 const DOGANIMATION dogAnims[NUM_DOG_ANIMS] = {
     {2, 18, true, true, -1},     // slow stride
     {24, 40, true, true, -1},    // fast stride
@@ -20,6 +22,7 @@ const DOGANIMATION dogAnims[NUM_DOG_ANIMS] = {
     {150, 180, false, true, -1},
     {184, 192, true, true, -1},
 };
+// clang-format on
 
 const int32_t dsAnims[NUM_DS_ANIMS] = {2, 3, 6, 9, 10, 11, 12};
 

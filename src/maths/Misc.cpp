@@ -15,27 +15,32 @@ int alertMutes = 0;
 AlertCapture* alertCapture = nullptr;
 } // namespace
 
-AlertCapture::AlertCapture() : outer_(alertCapture) {
+AlertCapture::AlertCapture() : outer_(alertCapture)
+{
     alertCapture = this;
 }
 
-AlertCapture::~AlertCapture() {
+AlertCapture::~AlertCapture()
+{
     alertCapture = outer_;
 }
 
-AlertMute::AlertMute(bool mute) : muting(mute) {
+AlertMute::AlertMute(bool mute) : muting(mute)
+{
     if (muting) {
         alertMutes++;
     }
 }
 
-AlertMute::~AlertMute() {
+AlertMute::~AlertMute()
+{
     if (muting) {
         alertMutes--;
     }
 }
 
-void MessageBox(void* /*owner*/, const char* text, const char* caption, int /*style*/) {
+void MessageBox(void* /*owner*/, const char* text, const char* caption, int /*style*/)
+{
     if (alertCapture) {
         if (alertCapture->text_.empty()) {
             alertCapture->text_ = std::string(caption ? caption : "") + ": " + (text ? text : "");
@@ -51,7 +56,8 @@ void MessageBox(void* /*owner*/, const char* text, const char* caption, int /*st
     std::fflush(stderr);
 }
 
-void Rotate(VECTOR3D* v, float ax, float ay, float az) {
+void Rotate(VECTOR3D* v, float ax, float ay, float az)
+{
     if (ax == 0.0f && ay == 0.0f && az == 0.0f) {
         return;
     }
@@ -82,7 +88,8 @@ void Rotate(VECTOR3D* v, float ax, float ay, float az) {
     }
 }
 
-point2d Make2DPoint(float x, float y) {
+point2d Make2DPoint(float x, float y)
+{
     point2d p;
     p.x = x;
     p.y = y;
@@ -91,7 +98,8 @@ point2d Make2DPoint(float x, float y) {
 
 namespace {
 
-void AppendByteEscape(std::string* out, unsigned char byte) {
+void AppendByteEscape(std::string* out, unsigned char byte)
+{
     static const char digits[] = "0123456789abcdef";
     *out += "\\x";
     *out += digits[byte >> 4];
@@ -100,19 +108,26 @@ void AppendByteEscape(std::string* out, unsigned char byte) {
 
 // The escape of an ASCII byte that must not be printed as it is; null for
 // the others.
-const char* AsciiEscape(unsigned char byte) {
+const char* AsciiEscape(unsigned char byte)
+{
     switch (byte) {
-    case '\\': return "\\\\";
-    case '\n': return "\\n";
-    case '\t': return "\\t";
-    case '\r': return "\\r";
-    default: return nullptr;
+    case '\\':
+        return "\\\\";
+    case '\n':
+        return "\\n";
+    case '\t':
+        return "\\t";
+    case '\r':
+        return "\\r";
+    default:
+        return nullptr;
     }
 }
 
 } // namespace
 
-std::string PrintableText(const std::string& text) {
+std::string PrintableText(const std::string& text)
+{
     std::string out;
     out.reserve(text.size());
     const char* p = text.data();

@@ -10,36 +10,42 @@ namespace {
 
 // Degrees to radians, multiplying by pi before dividing so the rounding
 // matches everywhere angles are converted.
-double ToRadians(float degrees) {
+double ToRadians(float degrees)
+{
     return static_cast<double>(degrees) * NIFTY_PI / 180.0;
 }
 
 // Float sum of squares, square root in double.
-double Length(VECTOR3D v) {
+double Length(VECTOR3D v)
+{
     return std::sqrt(static_cast<double>(v.x * v.x + v.y * v.y + v.z * v.z));
 }
 
 // Divides each component by len in double and rounds back to float.
-VECTOR3D DivideBy(VECTOR3D v, double len) {
-    return VECTOR3D(static_cast<float>(v.x / len), static_cast<float>(v.y / len),
-                    static_cast<float>(v.z / len));
+VECTOR3D DivideBy(VECTOR3D v, double len)
+{
+    return VECTOR3D(static_cast<float>(v.x / len), static_cast<float>(v.y / len), static_cast<float>(v.z / len));
 }
 
-VECTOR3D Cross(VECTOR3D a, VECTOR3D b) {
+VECTOR3D Cross(VECTOR3D a, VECTOR3D b)
+{
     return VECTOR3D(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
 }
 
-VECTOR3D Subtract(VECTOR3D a, VECTOR3D b) {
+VECTOR3D Subtract(VECTOR3D a, VECTOR3D b)
+{
     return VECTOR3D(a.x - b.x, a.y - b.y, a.z - b.z);
 }
 
-bool IsZero(VECTOR3D v) {
+bool IsZero(VECTOR3D v)
+{
     return v.x == 0.0f && v.y == 0.0f && v.z == 0.0f;
 }
 
-}  // namespace
+} // namespace
 
-void VECTOR3D::Normalize() {
+void VECTOR3D::Normalize()
+{
     float len = std::sqrt(y * y + x * x + z * z);
     if (len == 0.0f) {
         return;
@@ -49,43 +55,51 @@ void VECTOR3D::Normalize() {
     z /= len;
 }
 
-MATRIX::MATRIX() {
+MATRIX::MATRIX()
+{
     Identity();
 }
 
-void MATRIX::Identity() {
+void MATRIX::Identity()
+{
     for (double& e : m) {
         e = 0.0;
     }
     m[0] = m[5] = m[10] = m[15] = 1.0;
 }
 
-void MATRIX::SetTranslation(VECTOR3D t) {
+void MATRIX::SetTranslation(VECTOR3D t)
+{
     m[12] = t.x;
     m[13] = t.y;
     m[14] = t.z;
 }
 
-QUAT::QUAT() {
+QUAT::QUAT()
+{
     Identity();
 }
 
-void QUAT::Identity() {
+void QUAT::Identity()
+{
     x = y = z = 0.0;
     w = 1.0;
 }
 
-VECTOR3D MakePoint(float x, float y, float z) {
+VECTOR3D MakePoint(float x, float y, float z)
+{
     return VECTOR3D(x, y, z);
 }
 
-double DistanceBetweenVectors(VECTOR3D a, VECTOR3D b) {
+double DistanceBetweenVectors(VECTOR3D a, VECTOR3D b)
+{
     VECTOR3D d = Subtract(a, b);
     float sum = d.x * d.x + d.y * d.y + d.z * d.z;
     return sum;
 }
 
-VECTOR3D AngleBetweenVectors(VECTOR3D a, VECTOR3D b) {
+VECTOR3D AngleBetweenVectors(VECTOR3D a, VECTOR3D b)
+{
     VECTOR3D d = Subtract(b, a);
     // The nudge keeps the axis from collapsing when b is straight ahead or
     // behind along Z.
@@ -113,7 +127,8 @@ VECTOR3D AngleBetweenVectors(VECTOR3D a, VECTOR3D b) {
                     static_cast<float>(axis.z * angle));
 }
 
-MATRIX MatrixAngleBetweenVectors(VECTOR3D a, VECTOR3D b) {
+MATRIX MatrixAngleBetweenVectors(VECTOR3D a, VECTOR3D b)
+{
     VECTOR3D f = Subtract(a, b);
     if (IsZero(f)) {
         f.z = static_cast<float>(f.z + 1.0);
@@ -145,7 +160,8 @@ MATRIX MatrixAngleBetweenVectors(VECTOR3D a, VECTOR3D b) {
     return res;
 }
 
-MATRIX MultiplyMatrix(MATRIX a, MATRIX b) {
+MATRIX MultiplyMatrix(MATRIX a, MATRIX b)
+{
     MATRIX res;
     for (int i = 0; i < 4; ++i) {
         for (int j = 0; j < 4; ++j) {
@@ -159,7 +175,8 @@ MATRIX MultiplyMatrix(MATRIX a, MATRIX b) {
     return res;
 }
 
-VECTOR3D MatrixPointMultiply(MATRIX m, VECTOR3D p) {
+VECTOR3D MatrixPointMultiply(MATRIX m, VECTOR3D p)
+{
     const double* e = m.m;
     double x = p.x, y = p.y, z = p.z;
     return VECTOR3D(static_cast<float>(e[0] * x + e[4] * y + e[8] * z + e[12]),
@@ -167,7 +184,8 @@ VECTOR3D MatrixPointMultiply(MATRIX m, VECTOR3D p) {
                     static_cast<float>(e[2] * x + e[6] * y + e[10] * z + e[14]));
 }
 
-VECTOR3D MatrixRotatePoint(MATRIX m, VECTOR3D p) {
+VECTOR3D MatrixRotatePoint(MATRIX m, VECTOR3D p)
+{
     const double* e = m.m;
     double x = p.x, y = p.y, z = p.z;
     return VECTOR3D(static_cast<float>(e[0] * x + e[4] * y + e[8] * z),
@@ -176,7 +194,8 @@ VECTOR3D MatrixRotatePoint(MATRIX m, VECTOR3D p) {
 }
 
 // The transpose undoes a pure rotation without a real inverse.
-VECTOR3D MatrixInverseRotatePoint(MATRIX m, VECTOR3D p) {
+VECTOR3D MatrixInverseRotatePoint(MATRIX m, VECTOR3D p)
+{
     const double* e = m.m;
     double x = p.x, y = p.y, z = p.z;
     return VECTOR3D(static_cast<float>(e[0] * x + e[1] * y + e[2] * z),
@@ -184,17 +203,20 @@ VECTOR3D MatrixInverseRotatePoint(MATRIX m, VECTOR3D p) {
                     static_cast<float>(e[8] * x + e[9] * y + e[10] * z));
 }
 
-VECTOR3D MatrixTranslatePoint(MATRIX m, VECTOR3D p) {
+VECTOR3D MatrixTranslatePoint(MATRIX m, VECTOR3D p)
+{
     return VECTOR3D(static_cast<float>(p.x + m.m[12]), static_cast<float>(p.y + m.m[13]),
                     static_cast<float>(p.z + m.m[14]));
 }
 
-VECTOR3D MatrixInverseTranslatePoint(MATRIX m, VECTOR3D p) {
+VECTOR3D MatrixInverseTranslatePoint(MATRIX m, VECTOR3D p)
+{
     return VECTOR3D(static_cast<float>(p.x - m.m[12]), static_cast<float>(p.y - m.m[13]),
                     static_cast<float>(p.z - m.m[14]));
 }
 
-MATRIX MatrixFromAngle(VECTOR3D angles) {
+MATRIX MatrixFromAngle(VECTOR3D angles)
+{
     double rx = ToRadians(angles.x);
     double ry = ToRadians(angles.y);
     double rz = ToRadians(angles.z);
@@ -217,7 +239,8 @@ MATRIX MatrixFromAngle(VECTOR3D angles) {
     return res;
 }
 
-QUAT RotationToQuat(VECTOR3D angles) {
+QUAT RotationToQuat(VECTOR3D angles)
+{
     double hx = ToRadians(angles.x) * 0.5;
     double hy = ToRadians(angles.y) * 0.5;
     double hz = ToRadians(angles.z) * 0.5;
@@ -233,7 +256,8 @@ QUAT RotationToQuat(VECTOR3D angles) {
     return q;
 }
 
-MATRIX QuatToRotationMatrix(QUAT q) {
+MATRIX QuatToRotationMatrix(QUAT q)
+{
     double x = q.x, y = q.y, z = q.z, w = q.w;
     MATRIX res;
     res.m[0] = 1.0 - 2.0 * (y * y + z * z);
@@ -248,7 +272,8 @@ MATRIX QuatToRotationMatrix(QUAT q) {
     return res;
 }
 
-QUAT QuatSlerp(const QUAT* from, const QUAT* to, double t) {
+QUAT QuatSlerp(const QUAT* from, const QUAT* to, double t)
+{
     QUAT dest = *to;
     double cosom = from->x * dest.x + from->y * dest.y + from->z * dest.z + from->w * dest.w;
     // q and -q are the same rotation; flipping takes the shorter way round.

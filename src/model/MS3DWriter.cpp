@@ -49,7 +49,10 @@ private:
     std::vector<unsigned char>& out_;
 };
 
-bool Fits16(size_t n) { return n <= 0xffff; }
+bool Fits16(size_t n)
+{
+    return n <= 0xffff;
+}
 
 // Every count the format stores in 16 bits, checked before writing anything.
 const char* CheckCounts(const MS3D& m)

@@ -65,7 +65,8 @@ public:
         return true;
     }
 
-    template <typename T> bool Small(T& v)
+    template <typename T>
+    bool Small(T& v)
     {
         static_assert(sizeof(T) <= 2, "one- and two-byte fields only");
         unsigned char b[2] = {0, 0};
@@ -89,7 +90,10 @@ public:
     // Every float that positions, poses or times the model must be finite:
     // the skinning and timing that follow would otherwise spread NaN through
     // every pose.
-    bool Float(float& v) { return AnyFloat(v) && (std::isfinite(v) || Fail("the model holds a number that is not finite")); }
+    bool Float(float& v)
+    {
+        return AnyFloat(v) && (std::isfinite(v) || Fail("the model holds a number that is not finite"));
+    }
 
     // For fields that nothing computes with (material colours, shininess),
     // where editors are known to leave any bit pattern.
@@ -147,7 +151,8 @@ bool ReadHeader(ModelReader& r, MS3D& m)
 
 bool ReadVertices(ModelReader& r, MS3D& m)
 {
-    if (!r.Small(m.numVertices) || !r.Fits(m.numVertices, MS3D_VERTEX_BYTES, "the vertex count runs past the end of the model"))
+    if (!r.Small(m.numVertices) ||
+        !r.Fits(m.numVertices, MS3D_VERTEX_BYTES, "the vertex count runs past the end of the model"))
         return false;
     m.vertices.resize(m.numVertices);
     for (MS3D_VERTEX& v : m.vertices) {
@@ -181,7 +186,8 @@ bool ReadTriangles(ModelReader& r, MS3D& m)
 
 bool ReadGroups(ModelReader& r, MS3D& m)
 {
-    if (!r.Small(m.numGroups) || !r.Fits(m.numGroups, MS3D_GROUP_BYTES, "the group count runs past the end of the model"))
+    if (!r.Small(m.numGroups) ||
+        !r.Fits(m.numGroups, MS3D_GROUP_BYTES, "the group count runs past the end of the model"))
         return false;
     m.groups.resize(m.numGroups);
     for (MS3D_GROUP& g : m.groups) {
@@ -240,7 +246,8 @@ bool ReadKeys(ModelReader& r, std::vector<MS3D_KEYFRAME>& keys, uint16_t count)
 
 bool ReadJoints(ModelReader& r, MS3D& m)
 {
-    if (!r.Small(m.numJoints) || !r.Fits(m.numJoints, MS3D_JOINT_BYTES, "the joint count runs past the end of the model"))
+    if (!r.Small(m.numJoints) ||
+        !r.Fits(m.numJoints, MS3D_JOINT_BYTES, "the joint count runs past the end of the model"))
         return false;
     m.joints.resize(m.numJoints);
     for (MS3D_JOINT& j : m.joints) {

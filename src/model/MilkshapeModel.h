@@ -27,9 +27,9 @@ enum {
     MS3D_HEADER_BYTES = 14,
     MS3D_VERTEX_BYTES = 15,
     MS3D_TRIANGLE_BYTES = 70,
-    MS3D_GROUP_BYTES = 36,     // plus 2 per triangle index
+    MS3D_GROUP_BYTES = 36, // plus 2 per triangle index
     MS3D_MATERIAL_BYTES = 361,
-    MS3D_JOINT_BYTES = 93,     // plus MS3D_KEYFRAME_BYTES per key
+    MS3D_JOINT_BYTES = 93, // plus MS3D_KEYFRAME_BYTES per key
     MS3D_KEYFRAME_BYTES = 16,
     MS3D_NAME_BYTES = 32,
 };

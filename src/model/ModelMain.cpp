@@ -59,9 +59,8 @@ typedef float Float4 __attribute__((vector_size(16)));
 // are out of cache, and loaded side by side their misses overlap, where
 // met one at a time among the vertices they would not.
 __attribute__((target_clones("avx", "default"))) void PoseVertices(const BASICJOINT* joints, size_t jointCount,
-                                                                      const VECTOR3D* positions,
-                                                                      const VECTOR3D* normals, const int8_t* boneOf,
-                                                                      size_t count, MODELVERTEX* out)
+                                                                   const VECTOR3D* positions, const VECTOR3D* normals,
+                                                                   const int8_t* boneOf, size_t count, MODELVERTEX* out)
 {
     // A vertex's joint is an int8_t, so no more can be named.
     constexpr size_t kMostJoints = 128;
@@ -118,8 +117,8 @@ bool ANIMATIONTEMPLATE::Setup(const MS3D* ms3d)
             tj.keyQuats.assign(j.rotationKeys.size(), QUAT());
             for (size_t k = 0; k < j.rotationKeys.size(); k++) {
                 const VECTOR3D r = j.rotationKeys[k].value;
-                tj.keyQuats[k] = RotationToQuat(
-                    VECTOR3D(r.x * degreesPerRadian, r.y * degreesPerRadian, r.z * degreesPerRadian));
+                tj.keyQuats[k] =
+                    RotationToQuat(VECTOR3D(r.x * degreesPerRadian, r.y * degreesPerRadian, r.z * degreesPerRadian));
             }
             tj.rotationKeys = KeysInMilliseconds(j.rotationKeys);
             tj.translationKeys = KeysInMilliseconds(j.translationKeys);
@@ -276,8 +275,8 @@ int ONEMODEL::AddVertToBuffer(const VECTOR3D* point, const VECTOR3D* normal, flo
     for (size_t i = 0; i < vertices.size(); i++) {
         const MODELVERTEX& v = vertices[i];
         if (v.position.x == point->x && v.position.y == point->y && v.position.z == point->z &&
-            v.normal.x == normal->x && v.normal.y == normal->y && v.normal.z == normal->z && v.s == s &&
-            v.t == t && v.joint == joint)
+            v.normal.x == normal->x && v.normal.y == normal->y && v.normal.z == normal->z && v.s == s && v.t == t &&
+            v.joint == joint)
             return int(i);
     }
     if (vertices.size() >= MS3D_MAX_INDEX_COUNT)

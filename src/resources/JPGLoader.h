@@ -12,5 +12,4 @@
 // not used: a picture with alpha keeps its own, one without is opaque.
 // On a decoding failure the record is left as it was and *why, when given,
 // says why.
-bool BuildJPGTexture(Texture* texture, const unsigned char* bytes, long size, int option,
-                     std::string* why = nullptr);
+bool BuildJPGTexture(Texture* texture, const unsigned char* bytes, long size, int option, std::string* why = nullptr);

@@ -127,8 +127,7 @@ bool CopyName(const std::string& name, char* out)
 
 // Loads one picture of the folder; on failure says why in the words of the
 // folder's sentence.
-bool LoadFolderPicture(const char* folder, const std::string& name, Texture* texture, int resolution,
-                       std::string* why)
+bool LoadFolderPicture(const char* folder, const std::string& name, Texture* texture, int resolution, std::string* why)
 {
     const std::string path = JoinPath(folder, name);
     // The combined path must fit the same buffers as every other path here.

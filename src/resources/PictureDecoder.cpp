@@ -96,9 +96,8 @@ bool Fail(std::string* why, const std::string& text)
 class QuietPixbuf {
 public:
     QuietPixbuf()
-        : handler_(g_log_set_handler("GdkPixbuf", GLogLevelFlags(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL |
-                                                                 G_LOG_FLAG_RECURSION),
-                                     Drop, nullptr))
+        : handler_(g_log_set_handler(
+              "GdkPixbuf", GLogLevelFlags(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL | G_LOG_FLAG_RECURSION), Drop, nullptr))
     {
     }
     ~QuietPixbuf() { g_log_remove_handler("GdkPixbuf", handler_); }

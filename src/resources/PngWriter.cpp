@@ -15,8 +15,8 @@ bool WritePngFile(const std::string& path, const unsigned char* pixels, int widt
         return false;
     }
     // GdkPixbuf only reads the pixels here, whatever its signature says.
-    GdkPixbuf* pixbuf = gdk_pixbuf_new_from_data(const_cast<unsigned char*>(pixels), GDK_COLORSPACE_RGB,
-                                                 channels == 4, 8, width, height, width * channels, nullptr, nullptr);
+    GdkPixbuf* pixbuf = gdk_pixbuf_new_from_data(const_cast<unsigned char*>(pixels), GDK_COLORSPACE_RGB, channels == 4,
+                                                 8, width, height, width * channels, nullptr, nullptr);
     if (!pixbuf) {
         *error = "out of memory";
         return false;

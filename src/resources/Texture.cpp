@@ -5,10 +5,10 @@
 // past its end. No mipmaps are built and sizes are not rounded.
 #include "resources/Texture.h"
 
+#include "maths/Misc.h"
 #include "resources/JPGLoader.h"
 #include "resources/ResFile.h"
 #include "resources/TGALoader.h"
-#include "maths/Misc.h"
 
 #include <GL/gl.h>
 
@@ -65,8 +65,8 @@ bool Upload(Texture* texture, GLenum format, const unsigned char* pixels)
     GLint oldAlignment = 4;
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &oldAlignment);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glTexImage2D(GL_TEXTURE_2D, 0, 4, GLsizei(texture->width), GLsizei(texture->height), 0, format,
-                 GL_UNSIGNED_BYTE, pixels);
+    glTexImage2D(GL_TEXTURE_2D, 0, 4, GLsizei(texture->width), GLsizei(texture->height), 0, format, GL_UNSIGNED_BYTE,
+                 pixels);
     glPixelStorei(GL_UNPACK_ALIGNMENT, oldAlignment);
     const bool uploaded = glGetError() == GL_NO_ERROR && name != 0;
 

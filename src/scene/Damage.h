@@ -19,10 +19,7 @@ struct ViewRect {
     int width = 0;
     int height = 0;
 
-    bool operator==(const ViewRect& o) const
-    {
-        return x == o.x && y == o.y && width == o.width && height == o.height;
-    }
+    bool operator==(const ViewRect& o) const { return x == o.x && y == o.y && width == o.width && height == o.height; }
 };
 
 // A world-space sphere that holds everything something drew.

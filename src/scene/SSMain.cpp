@@ -298,8 +298,7 @@ void SSMAIN::FindDamage(bool onlyChanges, bool seenFromHome)
     const bool sameView = std::equal(modelview, modelview + 16, shown.modelview) &&
                           std::equal(projection, projection + 16, shown.projection) && width == shown.width &&
                           height == shown.height && seenFromHome == shown.seenFromHome && fogOn == shown.fog &&
-                          herdReady == shown.herdReady && bgTexture == shown.bgTexture &&
-                          cardAlpha == shown.cardAlpha;
+                          herdReady == shown.herdReady && bgTexture == shown.bgTexture && cardAlpha == shown.cardAlpha;
     damage.SetMatrices(modelview, projection);
     if (!onlyChanges || repaintWhole || !sameView || herd->changesOverflowed) {
         damage.AddWhole();
@@ -311,7 +310,7 @@ void SSMAIN::FindDamage(bool onlyChanges, bool seenFromHome)
         for (const WorldSphere& s : herd->drawnLast)
             damage.AddSphere(s);
         if (OverlayShown() && (bannerPos.x != shown.bannerPos.x || bannerPos.y != shown.bannerPos.y ||
-                           captionIndex != shown.captionIndex)) {
+                               captionIndex != shown.captionIndex)) {
             AddBannerRects(shown.bannerPos);
             AddBannerRects(bannerPos);
         }
@@ -353,8 +352,10 @@ void SSMAIN::SetupHerdWhenDue()
     herdRetryIn = herdRetryWait;
     // The loaders' own reason, told once with ours.
     if (firstTry)
-        MessageBox(nullptr, ("The creatures could not be set up from " + std::string(resourcePath) + kCreaturePackName +
-                             " (" + herd->failure + "); trying again now and then.").c_str(),
+        MessageBox(nullptr,
+                   ("The creatures could not be set up from " + std::string(resourcePath) + kCreaturePackName + " (" +
+                    herd->failure + "); trying again now and then.")
+                       .c_str(),
                    "Larkspur", 0);
 }
 

@@ -10,8 +10,8 @@
 
 #include "creatures/DogControl.h"
 #include "maths/Misc.h"
-#include "scene/Damage.h"
 #include "resources/Texture.h"
+#include "scene/Damage.h"
 
 #include <cstdint>
 #include <memory>

@@ -130,7 +130,8 @@ bool ConfigureSheet::configureSheet_save()
     const std::string monitors = oMonitors->stringValue();
     std::string why;
     if (!ValidMonitorNames(monitors, &why)) {
-        host_->ShowError("The list of monitor names " + why + ". Give names separated by commas, or nothing for every "
+        host_->ShowError("The list of monitor names " + why +
+                         ". Give names separated by commas, or nothing for every "
                          "monitor, then press Save again.");
         return false;
     }
@@ -195,8 +196,7 @@ void ConfigureSheet::ApplyIdleWatcher()
     std::string error;
     if (!host_->SetIdleWatcher(on, &error))
         host_->ShowError(std::string("The settings were saved, but Larkspur could not be ") +
-                         (on ? "set to start after a time of inactivity: " : "kept from starting by itself: ") +
-                         error);
+                         (on ? "set to start after a time of inactivity: " : "kept from starting by itself: ") + error);
 }
 
 void ConfigureSheet::configureSheet_cancel()

@@ -79,8 +79,8 @@ void captureDesktop(HostServices* host, uint32_t* name, int detail)
 {
     std::vector<unsigned char> rgb;
     int w = 0, h = 0;
-    const bool captured = host->CaptureMainDisplay(&rgb, &w, &h) && w > 0 && h > 0 &&
-                          rgb.size() >= size_t(w) * size_t(h) * 3;
+    const bool captured =
+        host->CaptureMainDisplay(&rgb, &w, &h) && w > 0 && h > 0 && rgb.size() >= size_t(w) * size_t(h) * 3;
     host->MakeCurrent();
     if (!captured) {
         Forget(name);

@@ -39,9 +39,8 @@ void ReportSettings(std::FILE* log, const SETTINGS& s, bool mainMonitorOnly)
     std::fprintf(log,
                  "larkspur: settings: NumDogs=%lld DogSize=%lld NumFootprints=%lld BGType=%d BGRes=%d TileBG=%s "
                  "MainMonitorOnly=%s BGPath=%s\n",
-                 (long long)s.NUM_DOGS, (long long)s.LDOGSIZE, (long long)s.NUM_FOOTPRINTS, int(s.BGTYPE),
-                 int(s.BGRES), s.TILEBG ? "true" : "false", mainMonitorOnly ? "true" : "false",
-                 PrintableText(s.BGPath).c_str());
+                 (long long)s.NUM_DOGS, (long long)s.LDOGSIZE, (long long)s.NUM_FOOTPRINTS, int(s.BGTYPE), int(s.BGRES),
+                 s.TILEBG ? "true" : "false", mainMonitorOnly ? "true" : "false", PrintableText(s.BGPath).c_str());
 }
 
 } // namespace
@@ -243,7 +242,8 @@ void LarkspurView::LoadBackground(const std::string& resources)
         // No path means no desktop picture was found; the host has said why.
         const std::string picture = host_->DesktopPicturePath();
         if (!picture.empty() && !loadPicFile(picture.c_str(), &DeskTex, detail, &why))
-            TellOnce("the desktop picture " + picture + " is skipped (" + why + "); the ground shows Larkspur's own picture");
+            TellOnce("the desktop picture " + picture + " is skipped (" + why +
+                     "); the ground shows Larkspur's own picture");
         if (DeskTex.texID == 0 && !loadPicFile(ownGround.c_str(), &DeskTex, detail, &why))
             TellOnce("Larkspur's own ground picture " + ownGround + " cannot be shown either (" + why +
                      "); the ground shows no picture");

@@ -126,10 +126,9 @@ void SetBGPath(SETTINGS* settings, const char* path)
 namespace {
 
 // Every key but the version: a store holding any of them holds settings.
-const char* const kSettingKeys[] = {kKeyMainMonitorOnly, kKeyMonitors,    kKeyDogSize,    kKeyNumDogs,
-                                    kKeyNumFootprints,   kKeyBGType,      kKeyBGRes,      kKeyBGPath,
-                                    kKeyTileBG,          kKeyShowOverlay, kKeyStartAfter, kKeyLockAfter,
-                                    kKeyLockCommand};
+const char* const kSettingKeys[] = {kKeyMainMonitorOnly, kKeyMonitors,  kKeyDogSize,    kKeyNumDogs, kKeyNumFootprints,
+                                    kKeyBGType,          kKeyBGRes,     kKeyBGPath,     kKeyTileBG,  kKeyShowOverlay,
+                                    kKeyStartAfter,      kKeyLockAfter, kKeyLockCommand};
 
 bool StoredVersion(const PreferencesStore& store, std::string* version)
 {
@@ -161,7 +160,8 @@ void KeepOutdatedFile(PreferencesStore* store)
         holdsSettings = holdsSettings || store->ReadString(key, &value);
     if (!holdsSettings)
         return;
-    const std::string held = versioned ? "held settings of version '" + version + "'" : "held settings without a version";
+    const std::string held =
+        versioned ? "held settings of version '" + version + "'" : "held settings without a version";
     store->KeepOldFile("old", held + " (now " + kSettingsVersion +
                                   "), whose values that still read as valid are carried over");
 }

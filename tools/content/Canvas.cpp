@@ -9,7 +9,10 @@ Colour Mix(Colour a, Colour b, float t)
     return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t};
 }
 
-Canvas::Canvas(int width, int height, Colour fill) : width_(width), height_(height), pixels_(size_t(width) * height, fill) {}
+Canvas::Canvas(int width, int height, Colour fill)
+    : width_(width), height_(height), pixels_(size_t(width) * height, fill)
+{
+}
 
 void Canvas::Blend(int x, int y, Colour c, float coverage)
 {
@@ -50,7 +53,8 @@ void Canvas::RoundedRect(float x0, float y0, float x1, float y1, float radius, C
             const float qx = std::max({x0 + radius - px, px - (x1 - radius), 0.0f});
             const float qy = std::max({y0 + radius - py, py - (y1 - radius), 0.0f});
             const float edge = radius - std::sqrt(qx * qx + qy * qy);
-            const float inside = std::min({edge, px - x0 + radius, x1 - px + radius, py - y0 + radius, y1 - py + radius});
+            const float inside =
+                std::min({edge, px - x0 + radius, x1 - px + radius, py - y0 + radius, y1 - py + radius});
             Blend(x, y, c, std::clamp(inside / feather + 0.5f, 0.0f, 1.0f));
         }
 }
@@ -93,7 +97,10 @@ uint32_t Hash(int x, int y, uint32_t seed)
     return h;
 }
 
-float Lattice(int x, int y, uint32_t seed) { return (Hash(x, y, seed) & 0xffffff) / float(0xffffff); }
+float Lattice(int x, int y, uint32_t seed)
+{
+    return (Hash(x, y, seed) & 0xffffff) / float(0xffffff);
+}
 
 } // namespace
 
@@ -142,4 +149,7 @@ uint32_t Random::Next()
     return state_;
 }
 
-float Random::Range(float lo, float hi) { return lo + (hi - lo) * ((Next() & 0xffffff) / float(0x1000000)); }
+float Random::Range(float lo, float hi)
+{
+    return lo + (hi - lo) * ((Next() & 0xffffff) / float(0x1000000));
+}

@@ -13,27 +13,116 @@ const std::vector<CoatStyle>& CoatStyles()
     // pattern or a head that shows from above, so that no two are mistaken
     // from the height of the home view.
     static const std::vector<CoatStyle> styles = {
-        {"golden", 0xdcaa58, {0xf4e2bc, 0.7f}, {0xc8923e, 0.3f}, {}, {0xb8803a, 0.5f}, {0xeed49c, 0.35f},
-         {0xe8c88c, 0.2f}, 0, P::Plain, 0, 1},
-        {"black and tan", 0x211c1b, {0xb5703a, 0.9f}, {}, {0xb5703a, 0.85f}, {}, {0xb5703a, 1.0f}, {0xb5703a, 1.0f}, 0, P::Plain, 0,
+        {"golden",
+         0xdcaa58,
+         {0xf4e2bc, 0.7f},
+         {0xc8923e, 0.3f},
+         {},
+         {0xb8803a, 0.5f},
+         {0xeed49c, 0.35f},
+         {0xe8c88c, 0.2f},
+         0,
+         P::Plain,
+         0,
+         1},
+        {"black and tan",
+         0x211c1b,
+         {0xb5703a, 0.9f},
+         {},
+         {0xb5703a, 0.85f},
+         {},
+         {0xb5703a, 1.0f},
+         {0xb5703a, 1.0f},
+         0,
+         P::Plain,
+         0,
          2},
-        {"chocolate", 0x5a3626, {0xf2eee6, 0.9f}, {0x4a2a1c, 0.4f}, {}, {0x3e2216, 0.5f}, {0x6a4230, 0.3f}, {0xf2eee6, 0.8f}, 0.9f,
-         P::Plain, 0, 3},
-        {"cream", 0xf1e8d6, {0xf9f5ec, 0.6f}, {0xe6d7b6, 0.25f}, {}, {0xd2b280, 0.6f}, {0xf4ecdc, 0.4f}, {}, 0,
-         P::Plain, 0, 4},
+        {"chocolate",
+         0x5a3626,
+         {0xf2eee6, 0.9f},
+         {0x4a2a1c, 0.4f},
+         {},
+         {0x3e2216, 0.5f},
+         {0x6a4230, 0.3f},
+         {0xf2eee6, 0.8f},
+         0.9f,
+         P::Plain,
+         0,
+         3},
+        {"cream",
+         0xf1e8d6,
+         {0xf9f5ec, 0.6f},
+         {0xe6d7b6, 0.25f},
+         {},
+         {0xd2b280, 0.6f},
+         {0xf4ecdc, 0.4f},
+         {},
+         0,
+         P::Plain,
+         0,
+         4},
         {"spotted white", 0xf3f0ea, {0xf8f6f2, 0.4f}, {}, {}, {0x1b1b1b, 0.85f}, {}, {}, 0, P::Spots, 0x1b1b1b, 5},
-        {"brindle", 0xb58048, {0xb88c5c, 0.3f}, {}, {}, {0x2e1f15, 0.6f}, {0x2e1f15, 0.6f}, {}, 0, P::Brindle,
-         0x33231a, 6},
-        {"tan, black head", 0xc0803e, {0xdcae74, 0.5f}, {}, {0x1e1918, 0.95f}, {0x2a211c, 0.9f}, {0x2a211c, 0.6f}, {}, 0,
-         P::Plain, 0, 7},
-        {"blue grey", 0x6c7482, {0xa9b0ba, 0.6f}, {0x5a616c, 0.4f}, {}, {0x4e5560, 0.5f}, {0x838b96, 0.2f}, {}, 0,
-         P::Plain, 0, 8},
-        {"black head", 0xf2efe8, {0xf7f5f0, 0.3f}, {}, {0x1c1a19, 1.0f}, {0x1c1a19, 1.0f}, {0x1c1a19, 0.6f}, {}, 0.8f,
-         P::Plain, 0, 9},
-        {"patched", 0xf2eee6, {0xf7f4ee, 0.3f}, {}, {}, {0x7a4628, 0.9f}, {}, {}, 0.6f, P::Patches,
-         0x8a5230, 10},
-        {"mahogany", 0xa63c1c, {0xc87850, 0.4f}, {0x74260f, 0.4f}, {}, {0x6e2410, 0.5f}, {0xb0583a, 0.3f}, {}, 0,
-         P::Plain, 0, 11},
+        {"brindle",
+         0xb58048,
+         {0xb88c5c, 0.3f},
+         {},
+         {},
+         {0x2e1f15, 0.6f},
+         {0x2e1f15, 0.6f},
+         {},
+         0,
+         P::Brindle,
+         0x33231a,
+         6},
+        {"tan, black head",
+         0xc0803e,
+         {0xdcae74, 0.5f},
+         {},
+         {0x1e1918, 0.95f},
+         {0x2a211c, 0.9f},
+         {0x2a211c, 0.6f},
+         {},
+         0,
+         P::Plain,
+         0,
+         7},
+        {"blue grey",
+         0x6c7482,
+         {0xa9b0ba, 0.6f},
+         {0x5a616c, 0.4f},
+         {},
+         {0x4e5560, 0.5f},
+         {0x838b96, 0.2f},
+         {},
+         0,
+         P::Plain,
+         0,
+         8},
+        {"black head",
+         0xf2efe8,
+         {0xf7f5f0, 0.3f},
+         {},
+         {0x1c1a19, 1.0f},
+         {0x1c1a19, 1.0f},
+         {0x1c1a19, 0.6f},
+         {},
+         0.8f,
+         P::Plain,
+         0,
+         9},
+        {"patched", 0xf2eee6, {0xf7f4ee, 0.3f}, {}, {}, {0x7a4628, 0.9f}, {}, {}, 0.6f, P::Patches, 0x8a5230, 10},
+        {"mahogany",
+         0xa63c1c,
+         {0xc87850, 0.4f},
+         {0x74260f, 0.4f},
+         {},
+         {0x6e2410, 0.5f},
+         {0xb0583a, 0.3f},
+         {},
+         0,
+         P::Plain,
+         0,
+         11},
         {"tuxedo", 0x1f1c1c, {0xf2efe8, 1.0f}, {}, {}, {}, {0xf2efe8, 0.9f}, {0xf2efe8, 1.0f}, 1.0f, P::Plain, 0, 12},
         {"merle", 0xb3b6be, {0xd3d5da, 0.5f}, {}, {}, {0x2a2a30, 0.7f}, {}, {}, 0, P::Merle, 0x26262c, 13},
         {"leopard", 0xd9b47c, {0xefe0c4, 0.6f}, {}, {}, {0x5a3a1e, 0.5f}, {}, {}, 0, P::Spots, 0x4a2c16, 14},
@@ -50,7 +139,10 @@ struct Region {
     int column = 0;     // which leg
 };
 
-bool Inside(const CoatRect& r, int x, int y) { return x >= r.x && y >= r.y && x < r.x + r.w && y < r.y + r.h; }
+bool Inside(const CoatRect& r, int x, int y)
+{
+    return x >= r.x && y >= r.y && x < r.x + r.w && y < r.y + r.h;
+}
 
 Region Locate(int x, int y)
 {
@@ -63,8 +155,8 @@ Region Locate(int x, int y)
         const CoatRect& rect;
         Region::Kind kind;
         int columns;
-    } regions[] = {{kCoatTorso, Region::Torso, 1}, {kCoatLegs, Region::Leg, 4},   {kCoatHead, Region::Head, 1},
-                   {kCoatEars, Region::Ear, 1},    {kCoatTail, Region::Tail, 1},  {kCoatMouth, Region::Mouth, 1},
+    } regions[] = {{kCoatTorso, Region::Torso, 1}, {kCoatLegs, Region::Leg, 4},     {kCoatHead, Region::Head, 1},
+                   {kCoatEars, Region::Ear, 1},    {kCoatTail, Region::Tail, 1},    {kCoatMouth, Region::Mouth, 1},
                    {kCoatEye, Region::Eye, 1},     {kCoatTongue, Region::Tongue, 1}};
     for (const auto& r : regions)
         if (Inside(r.rect, x, y))
@@ -95,7 +187,8 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
         for (int oy = -1; oy <= 1; oy++)
             for (int ox = -1; ox <= 1; ox++) {
                 Random rng(s.seed * 7919u + uint32_t((cx + ox) * 73856093) + uint32_t((cy + oy) * 19349663));
-                const float sx = (cx + ox + rng.Range(0.2f, 0.8f)) * cell, sy = (cy + oy + rng.Range(0.2f, 0.8f)) * cell;
+                const float sx = (cx + ox + rng.Range(0.2f, 0.8f)) * cell,
+                            sy = (cy + oy + rng.Range(0.2f, 0.8f)) * cell;
                 const float radius = rng.Range(3.0f, 6.5f);
                 const float d = std::hypot(x + 0.5f - sx, y + 0.5f - sy);
                 best = std::max(best, SmoothStep(radius + 1.0f, radius - 1.0f, d));
@@ -133,8 +226,7 @@ Colour Patterned(const CoatStyle& s, Colour c, Region::Kind kind, const CoatRect
 // A pattern on a piece whose `across` runs once around it (a leg, the tail):
 // the pattern one width further on is blended in towards the far edge, so
 // the two edges, which meet down the piece, match.
-Colour PatternedAround(const CoatStyle& s, Colour c, Region::Kind kind, const CoatRect& rect, float across,
-                       float down)
+Colour PatternedAround(const CoatStyle& s, Colour c, Region::Kind kind, const CoatRect& rect, float across, float down)
 {
     if (s.pattern == CoatPattern::Plain)
         return c;
@@ -155,7 +247,10 @@ constexpr float kNeckTexel = kCoatTorso.w - 1 - kNeckBand;
 // How strongly the pattern shows this many texels from the neck's join: a
 // little fainter right at it, where the head's rows, fewer than the body's,
 // meet the body's.
-float NeckJoinStrength(float texels) { return 1 - 0.5f * SmoothStep(kNeckBand + 4, 0.0f, texels); }
+float NeckJoinStrength(float texels)
+{
+    return 1 - 0.5f * SmoothStep(kNeckBand + 4, 0.0f, texels);
+}
 
 // The body's smooth colour. Around the places where the legs leave it (low
 // on the flank) it is kept even, so a leg's top can take it over.
@@ -178,8 +273,9 @@ Colour TorsoColour(const CoatStyle& s, float a, float d, bool pattern)
         return c;
     float x, y;
     TexelOf(kCoatTorso, a, d, &x, &y);
-    return Mix(c, Rgb(s.patternColour), showing * NeckJoinStrength(kCoatTorso.w - 1 - x) *
-                                            PatternWeight(s, Region::Torso, std::min(x, kNeckTexel), y));
+    return Mix(c, Rgb(s.patternColour),
+               showing * NeckJoinStrength(kCoatTorso.w - 1 - x) *
+                   PatternWeight(s, Region::Torso, std::min(x, kNeckTexel), y));
 }
 
 float HeadPatternWeight(const CoatStyle& s, float a, float d)
@@ -202,7 +298,8 @@ Colour HeadColour(const CoatStyle& s, float a, float d, bool pattern)
     if (pattern && s.pattern != CoatPattern::Plain)
         c = Mix(c, Rgb(s.patternColour), HeadPatternWeight(s, a, d));
     // Muzzle and cheeks, then the throat.
-    c = With(c, s.muzzle, std::max(SmoothStep(0.56f, 0.7f, a), 0.8f * SmoothStep(0.55f, 0.8f, d) * SmoothStep(0.3f, 0.5f, a)));
+    c = With(c, s.muzzle,
+             std::max(SmoothStep(0.56f, 0.7f, a), 0.8f * SmoothStep(0.55f, 0.8f, d) * SmoothStep(0.3f, 0.5f, a)));
     c = With(c, s.belly, SmoothStep(0.78f, 0.95f, d) * SmoothStep(0.75f, 0.45f, a));
     // The blaze: up the middle of the face from the nose to the brow.
     const float blaze = s.blaze * SmoothStep(0.2f, 0.08f, d) * SmoothStep(0.3f, 0.45f, a);
@@ -233,7 +330,8 @@ Colour LegColour(const CoatStyle& s, const Region& r)
     const float outside = r.column % 2 == 0 ? 0.25f : 0.75f;
     const float facing = 0.5f + 0.5f * std::cos(2 * 3.14159265f * (r.across - outside));
     const float bodyDown = kLegInsideDown + (kLegOutsideDown - kLegInsideDown) * facing;
-    const float bodyAcross = kLegRootAcross[r.column & 3] + kLegRootSpread[r.column & 3] * std::cos(2 * 3.14159265f * r.across);
+    const float bodyAcross =
+        kLegRootAcross[r.column & 3] + kLegRootSpread[r.column & 3] * std::cos(2 * 3.14159265f * r.across);
     const Colour body = TorsoColour(s, bodyAcross, bodyDown, false);
     return Mix(body, c, SmoothStep(kLegBodyEnd, kLegBodyEnd + 0.2f, r.down));
 }
@@ -291,12 +389,23 @@ Colour FurColour(const CoatStyle& s, const Region& r, int x, int y)
 {
     Colour c;
     switch (r.kind) {
-    case Region::Torso: c = TorsoColour(s, r.across, r.down, true); break;
-    case Region::Leg: c = LegColour(s, r); break;
-    case Region::Head: c = HeadColour(s, r.across, r.down, true); break;
-    case Region::Ear: c = EarColour(s, r); break;
-    case Region::Tail: c = TailColour(s, r); break;
-    default: return FeatureColour(r);
+    case Region::Torso:
+        c = TorsoColour(s, r.across, r.down, true);
+        break;
+    case Region::Leg:
+        c = LegColour(s, r);
+        break;
+    case Region::Head:
+        c = HeadColour(s, r.across, r.down, true);
+        break;
+    case Region::Ear:
+        c = EarColour(s, r);
+        break;
+    case Region::Tail:
+        c = TailColour(s, r);
+        break;
+    default:
+        return FeatureColour(r);
     }
     // Fur: streaks a few texels long along the way the hair lies (back along
     // the head, down the body, legs and tail), their tips lighter and warmer.

@@ -35,17 +35,35 @@ constexpr int kTailSides = 10;
 constexpr int kSmallSides = 10;
 constexpr float kLipStep = 1e-4f;
 
-VECTOR3D Add(VECTOR3D a, VECTOR3D b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-VECTOR3D Sub(VECTOR3D a, VECTOR3D b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-VECTOR3D Mul(VECTOR3D a, float s) { return {a.x * s, a.y * s, a.z * s}; }
-float Dot(VECTOR3D a, VECTOR3D b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-VECTOR3D Cross(VECTOR3D a, VECTOR3D b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
+VECTOR3D Add(VECTOR3D a, VECTOR3D b)
+{
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+VECTOR3D Sub(VECTOR3D a, VECTOR3D b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+VECTOR3D Mul(VECTOR3D a, float s)
+{
+    return {a.x * s, a.y * s, a.z * s};
+}
+float Dot(VECTOR3D a, VECTOR3D b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+VECTOR3D Cross(VECTOR3D a, VECTOR3D b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 VECTOR3D Unit(VECTOR3D v)
 {
     v.Normalize();
     return v;
 }
-VECTOR3D MirrorX(VECTOR3D v) { return {-v.x, v.y, v.z}; }
+VECTOR3D MirrorX(VECTOR3D v)
+{
+    return {-v.x, v.y, v.z};
+}
 
 // One cross-section. A station with no size is a pole: a single vertex that
 // closes the tube. A zero direction means "along the neighbouring stations".
@@ -200,7 +218,7 @@ private:
             return l;
         }
         const VECTOR3D w = Unit(Sub(upRef, Mul(axis, Dot(upRef, axis)))); // towards the top
-        const VECTOR3D v = Cross(w, axis);                                  // sideways
+        const VECTOR3D v = Cross(w, axis);                                // sideways
         for (int k = 0; k < sides; k++) {
             const float turn = float(k) / sides, phi = 2 * kPi * turn;
             const VECTOR3D pos = Add(s.centre, Add(Mul(w, std::cos(phi) * s.up), Mul(v, std::sin(phi) * s.side)));
@@ -236,10 +254,7 @@ private:
 
     // The inside of the mouth: triangles with every corner on the line
     // where the lips meet, flat while it is shut.
-    bool Mouth(const Corner* k[3]) const
-    {
-        return lip_[k[0]->vertex] && lip_[k[1]->vertex] && lip_[k[2]->vertex];
-    }
+    bool Mouth(const Corner* k[3]) const { return lip_[k[0]->vertex] && lip_[k[1]->vertex] && lip_[k[2]->vertex]; }
 
     // a and b on one ring or the other, wound counter-clockwise from outside
     // because rings turn the same way about the direction of the sweep.
@@ -312,22 +327,25 @@ private:
     std::map<uint16_t, std::pair<float, float>> onBody_;
 };
 
-
 // Tail, from its tip to where it joins the rump: up from the rump in a gentle
 // curve, thick at the root and tapering evenly to a soft rounded tip.
 Piece Tail()
 {
-    return {UVMode::AroundLimb, kCoatTail, {0, 1, 0}, kTailSides, {
-        {{0, 4.46f, -3.31f}, 0, 0, J_TAIL_3, 1.0f},
-        {{0, 4.4f, -3.32f}, 0.1f, 0.1f, J_TAIL_3, 0.95f},
-        {{0, 4.3f, -3.32f}, 0.15f, 0.15f, J_TAIL_3, 0.89f},
-        {{0, 4.12f, -3.3f}, 0.19f, 0.19f, J_TAIL_3, 0.8f},
-        {{0, 3.9f, -3.23f}, 0.22f, 0.22f, J_TAIL_3, 0.68f},
-        {{0, 3.66f, -3.12f}, 0.25f, 0.25f, J_TAIL_2, 0.54f},
-        {{0, 3.4f, -2.95f}, 0.27f, 0.27f, J_TAIL_2, 0.38f},
-        {{0, 3.18f, -2.7f}, 0.3f, 0.3f, J_TAIL_1, 0.2f},
-        {{0, 3.04f, -2.5f}, 0.33f, 0.33f, J_TAIL_1, 0.05f},
-    }};
+    return {UVMode::AroundLimb,
+            kCoatTail,
+            {0, 1, 0},
+            kTailSides,
+            {
+                {{0, 4.46f, -3.31f}, 0, 0, J_TAIL_3, 1.0f},
+                {{0, 4.4f, -3.32f}, 0.1f, 0.1f, J_TAIL_3, 0.95f},
+                {{0, 4.3f, -3.32f}, 0.15f, 0.15f, J_TAIL_3, 0.89f},
+                {{0, 4.12f, -3.3f}, 0.19f, 0.19f, J_TAIL_3, 0.8f},
+                {{0, 3.9f, -3.23f}, 0.22f, 0.22f, J_TAIL_3, 0.68f},
+                {{0, 3.66f, -3.12f}, 0.25f, 0.25f, J_TAIL_2, 0.54f},
+                {{0, 3.4f, -2.95f}, 0.27f, 0.27f, J_TAIL_2, 0.38f},
+                {{0, 3.18f, -2.7f}, 0.3f, 0.3f, J_TAIL_1, 0.2f},
+                {{0, 3.04f, -2.5f}, 0.33f, 0.33f, J_TAIL_1, 0.05f},
+            }};
 }
 
 // Rump to chest and up the neck; the first ring is the tail's last. A short,
@@ -335,41 +353,49 @@ Piece Tail()
 Piece Torso()
 {
     const VECTOR3D z = {0, 0, 1};
-    return {UVMode::AlongBody, kCoatTorso, {0, 1, 0}, kBodySides, {
-        {{0, 3.02f, -2.45f}, 0.43f, 0.4f, J_PELVIS, 0.0f, z},
-        {{0, 2.98f, -2.3f}, 0.73f, 0.66f, J_PELVIS, 0.04f, z},
-        {{0, 2.95f, -2.08f}, 0.89f, 0.8f, J_PELVIS, 0.1f, z},
-        {{0, 2.93f, -1.78f}, 0.93f, 0.86f, J_PELVIS, 0.18f, z},
-        {{0, 2.92f, -1.46f}, 0.92f, 0.85f, J_PELVIS, 0.26f, z},
-        {{0, 2.93f, -1.14f}, 0.87f, 0.8f, J_PELVIS, 0.34f, z},
-        {{0, 2.95f, -0.8f}, 0.84f, 0.78f, J_PELVIS, 0.43f, z},
-        {{0, 2.97f, -0.44f}, 0.84f, 0.82f, J_PELVIS, 0.52f, z},
-        {{0, 2.99f, -0.08f}, 0.86f, 0.88f, J_CHEST, 0.6f, z},
-        {{0, 3.01f, 0.26f}, 0.91f, 0.95f, J_CHEST, 0.68f, z},
-        {{0, 3.03f, 0.58f}, 0.94f, 1.02f, J_CHEST, 0.75f, z},
-        {{0, 3.06f, 0.88f}, 0.94f, 1.02f, J_CHEST, 0.8f, z},
-        {{0, 3.12f, 1.18f}, 0.9f, 0.96f, J_CHEST, 0.86f, z},
-        {{0, 3.28f, 1.46f}, 0.71f, 0.8f, J_CHEST, 0.91f, {0, 0.45f, 0.9f}},
-        {{0, 3.56f, 1.72f}, 0.57f, 0.62f, J_NECK, 0.96f, {0, 0.7f, 0.72f}},
-        {{0, 3.92f, 1.9f}, 0.54f, 0.57f, J_NECK, 1.0f, {0, 0.8f, 0.6f}},
-    }};
+    return {UVMode::AlongBody,
+            kCoatTorso,
+            {0, 1, 0},
+            kBodySides,
+            {
+                {{0, 3.02f, -2.45f}, 0.43f, 0.4f, J_PELVIS, 0.0f, z},
+                {{0, 2.98f, -2.3f}, 0.73f, 0.66f, J_PELVIS, 0.04f, z},
+                {{0, 2.95f, -2.08f}, 0.89f, 0.8f, J_PELVIS, 0.1f, z},
+                {{0, 2.93f, -1.78f}, 0.93f, 0.86f, J_PELVIS, 0.18f, z},
+                {{0, 2.92f, -1.46f}, 0.92f, 0.85f, J_PELVIS, 0.26f, z},
+                {{0, 2.93f, -1.14f}, 0.87f, 0.8f, J_PELVIS, 0.34f, z},
+                {{0, 2.95f, -0.8f}, 0.84f, 0.78f, J_PELVIS, 0.43f, z},
+                {{0, 2.97f, -0.44f}, 0.84f, 0.82f, J_PELVIS, 0.52f, z},
+                {{0, 2.99f, -0.08f}, 0.86f, 0.88f, J_CHEST, 0.6f, z},
+                {{0, 3.01f, 0.26f}, 0.91f, 0.95f, J_CHEST, 0.68f, z},
+                {{0, 3.03f, 0.58f}, 0.94f, 1.02f, J_CHEST, 0.75f, z},
+                {{0, 3.06f, 0.88f}, 0.94f, 1.02f, J_CHEST, 0.8f, z},
+                {{0, 3.12f, 1.18f}, 0.9f, 0.96f, J_CHEST, 0.86f, z},
+                {{0, 3.28f, 1.46f}, 0.71f, 0.8f, J_CHEST, 0.91f, {0, 0.45f, 0.9f}},
+                {{0, 3.56f, 1.72f}, 0.57f, 0.62f, J_NECK, 0.96f, {0, 0.7f, 0.72f}},
+                {{0, 3.92f, 1.9f}, 0.54f, 0.57f, J_NECK, 1.0f, {0, 0.8f, 0.6f}},
+            }};
 }
 
 // A big round skull, a short blunt muzzle and a broad nose tip; the first ring is
 // the neck's last.
 Piece Head()
 {
-    return {UVMode::AlongBody, kCoatHead, {0, 1, 0}, kBodySides, {
-        {{0, 4.22f, 2.02f}, 0.58f, 0.62f, J_HEAD, 0.05f, {0, 0.6f, 0.8f}},
-        {{0, 4.5f, 2.2f}, 0.8f, 0.82f, J_HEAD, 0.18f, {0, 0.3f, 0.95f}},
-        {{0, 4.58f, 2.47f}, 0.84f, 0.82f, J_HEAD, 0.32f, {0, 0.05f, 1}},
-        {{0, 4.5f, 2.75f}, 0.74f, 0.7f, J_HEAD, 0.46f, {0, -0.2f, 1}},
-        {{0, 4.3f, 2.96f}, 0.55f, 0.5f, J_HEAD, 0.58f, {0, -0.25f, 1}, J_JAW},
-        {{0, 4.24f, 3.14f}, 0.45f, 0.4f, J_HEAD, 0.72f, {0, -0.05f, 1}, J_JAW},
-        {{0, 4.23f, 3.32f}, 0.4f, 0.34f, J_HEAD, 0.86f, {0, 0, 1}, J_JAW},
-        {{0, 4.24f, 3.45f}, 0.3f, 0.25f, J_HEAD, 0.95f, {0, 0, 1}, J_JAW},
-        {{0, 4.25f, 3.5f}, 0, 0, J_HEAD, 1.0f, {0, 0, 1}, J_JAW},
-    }};
+    return {UVMode::AlongBody,
+            kCoatHead,
+            {0, 1, 0},
+            kBodySides,
+            {
+                {{0, 4.22f, 2.02f}, 0.58f, 0.62f, J_HEAD, 0.05f, {0, 0.6f, 0.8f}},
+                {{0, 4.5f, 2.2f}, 0.8f, 0.82f, J_HEAD, 0.18f, {0, 0.3f, 0.95f}},
+                {{0, 4.58f, 2.47f}, 0.84f, 0.82f, J_HEAD, 0.32f, {0, 0.05f, 1}},
+                {{0, 4.5f, 2.75f}, 0.74f, 0.7f, J_HEAD, 0.46f, {0, -0.2f, 1}},
+                {{0, 4.3f, 2.96f}, 0.55f, 0.5f, J_HEAD, 0.58f, {0, -0.25f, 1}, J_JAW},
+                {{0, 4.24f, 3.14f}, 0.45f, 0.4f, J_HEAD, 0.72f, {0, -0.05f, 1}, J_JAW},
+                {{0, 4.23f, 3.32f}, 0.4f, 0.34f, J_HEAD, 0.86f, {0, 0, 1}, J_JAW},
+                {{0, 4.24f, 3.45f}, 0.3f, 0.25f, J_HEAD, 0.95f, {0, 0, 1}, J_JAW},
+                {{0, 4.25f, 3.5f}, 0, 0, J_HEAD, 1.0f, {0, 0, 1}, J_JAW},
+            }};
 }
 
 // A hole in the body: `gaps` ring gaps from ring `ring`, `columns` columns
@@ -378,7 +404,10 @@ struct Hole {
     int ring, gaps, column, columns;
 };
 
-Hole Mirrored(Hole h) { return {h.ring, h.gaps, kBodySides - h.column - h.columns, h.columns}; }
+Hole Mirrored(Hole h)
+{
+    return {h.ring, h.gaps, kBodySides - h.column - h.columns, h.columns};
+}
 
 // The hole's edge as a ring about the limb's axis, turning the way the limb's
 // own rings turn. It is walked round the hole's border, so it stays in order
@@ -460,11 +489,16 @@ void Limb(Skin& skin, const MS3D& m, const std::vector<Loop>& body, std::vector<
 int RightOf(int joint)
 {
     switch (joint) {
-    case J_EAR_L: return J_EAR_R;
-    case J_HIP_L: return J_HIP_R;
-    case J_STIFLE_L: return J_STIFLE_R;
-    case J_HOCK_L: return J_HOCK_R;
-    case J_PAW_HL: return J_PAW_HR;
+    case J_EAR_L:
+        return J_EAR_R;
+    case J_HIP_L:
+        return J_HIP_R;
+    case J_STIFLE_L:
+        return J_STIFLE_R;
+    case J_HOCK_L:
+        return J_HOCK_R;
+    case J_PAW_HL:
+        return J_PAW_HR;
     default:
         return joint >= J_SHOULDER_L && joint <= J_PAW_FL ? joint + J_SHOULDER_R - J_SHOULDER_L : joint;
     }
@@ -485,33 +519,41 @@ Piece Mirrored(Piece p, CoatRect rect)
 // paw a little wider than the leg.
 Piece FrontLeg()
 {
-    return {UVMode::AroundLimb, CoatLegColumn(0), {0, 0, 1}, 10, {
-        {{0.64f, 2.95f, 1.3f}, 0, 0, J_SHOULDER_L, 0.0f},
-        {{0.66f, 2.42f, 1.28f}, 0.42f, 0.5f, J_SHOULDER_L, 0.25f},
-        {{0.62f, 1.75f, 1.2f}, 0.3f, 0.33f, J_ELBOW_L, 0.42f},
-        {{0.62f, 1.2f, 1.27f}, 0.27f, 0.28f, J_ELBOW_L, 0.6f},
-        {{0.62f, 0.65f, 1.35f}, 0.24f, 0.25f, J_WRIST_L, 0.75f},
-        {{0.62f, 0.36f, 1.41f}, 0.24f, 0.25f, J_WRIST_L, 0.84f},
-        {{0.62f, 0.2f, 1.52f}, 0.27f, 0.32f, J_PAW_FL, 0.92f},
-        {{0.62f, 0.07f, 1.58f}, 0.27f, 0.34f, J_PAW_FL, 0.97f},
-        {{0.62f, 0.0f, 1.58f}, 0, 0, J_PAW_FL, 1.0f},
-    }};
+    return {UVMode::AroundLimb,
+            CoatLegColumn(0),
+            {0, 0, 1},
+            10,
+            {
+                {{0.64f, 2.95f, 1.3f}, 0, 0, J_SHOULDER_L, 0.0f},
+                {{0.66f, 2.42f, 1.28f}, 0.42f, 0.5f, J_SHOULDER_L, 0.25f},
+                {{0.62f, 1.75f, 1.2f}, 0.3f, 0.33f, J_ELBOW_L, 0.42f},
+                {{0.62f, 1.2f, 1.27f}, 0.27f, 0.28f, J_ELBOW_L, 0.6f},
+                {{0.62f, 0.65f, 1.35f}, 0.24f, 0.25f, J_WRIST_L, 0.75f},
+                {{0.62f, 0.36f, 1.41f}, 0.24f, 0.25f, J_WRIST_L, 0.84f},
+                {{0.62f, 0.2f, 1.52f}, 0.27f, 0.32f, J_PAW_FL, 0.92f},
+                {{0.62f, 0.07f, 1.58f}, 0.27f, 0.34f, J_PAW_FL, 0.97f},
+                {{0.62f, 0.0f, 1.58f}, 0, 0, J_PAW_FL, 1.0f},
+            }};
 }
 
 // The hind leg: a broad thigh, a bent stifle and a long hock.
 Piece HindLeg()
 {
-    return {UVMode::AroundLimb, CoatLegColumn(2), {0, 0, 1}, 10, {
-        {{0.66f, 2.95f, -1.7f}, 0, 0, J_HIP_L, 0.0f},
-        {{0.7f, 2.36f, -1.62f}, 0.5f, 0.7f, J_HIP_L, 0.22f},
-        {{0.62f, 1.75f, -1.42f}, 0.32f, 0.38f, J_STIFLE_L, 0.42f},
-        {{0.62f, 1.3f, -1.74f}, 0.27f, 0.3f, J_STIFLE_L, 0.6f},
-        {{0.62f, 0.85f, -2.05f}, 0.23f, 0.25f, J_HOCK_L, 0.72f},
-        {{0.62f, 0.42f, -1.98f}, 0.23f, 0.25f, J_HOCK_L, 0.84f},
-        {{0.62f, 0.2f, -1.83f}, 0.26f, 0.31f, J_PAW_HL, 0.92f},
-        {{0.62f, 0.07f, -1.78f}, 0.26f, 0.33f, J_PAW_HL, 0.97f},
-        {{0.62f, 0.0f, -1.78f}, 0, 0, J_PAW_HL, 1.0f},
-    }};
+    return {UVMode::AroundLimb,
+            CoatLegColumn(2),
+            {0, 0, 1},
+            10,
+            {
+                {{0.66f, 2.95f, -1.7f}, 0, 0, J_HIP_L, 0.0f},
+                {{0.7f, 2.36f, -1.62f}, 0.5f, 0.7f, J_HIP_L, 0.22f},
+                {{0.62f, 1.75f, -1.42f}, 0.32f, 0.38f, J_STIFLE_L, 0.42f},
+                {{0.62f, 1.3f, -1.74f}, 0.27f, 0.3f, J_STIFLE_L, 0.6f},
+                {{0.62f, 0.85f, -2.05f}, 0.23f, 0.25f, J_HOCK_L, 0.72f},
+                {{0.62f, 0.42f, -1.98f}, 0.23f, 0.25f, J_HOCK_L, 0.84f},
+                {{0.62f, 0.2f, -1.83f}, 0.26f, 0.31f, J_PAW_HL, 0.92f},
+                {{0.62f, 0.07f, -1.78f}, 0.26f, 0.33f, J_PAW_HL, 0.97f},
+                {{0.62f, 0.0f, -1.78f}, 0, 0, J_PAW_HL, 1.0f},
+            }};
 }
 
 // A soft ear: it rises a little from the top of the skull, folds outwards
@@ -519,13 +561,17 @@ Piece HindLeg()
 // across the flap.
 Piece Ear()
 {
-    return {UVMode::AroundLimb, kCoatEars, {0, 0, 1}, 8, {
-        {{0.42f, 4.85f, 2.2f}, 0, 0, J_EAR_L, 0.0f},
-        {{0.6f, 5.04f, 2.17f}, 0.08f, 0.3f, J_EAR_L, 0.3f},
-        {{0.86f, 5.08f, 2.15f}, 0.07f, 0.35f, J_EAR_L, 0.55f},
-        {{1.08f, 4.8f, 2.16f}, 0.06f, 0.29f, J_EAR_L, 0.8f},
-        {{1.14f, 4.45f, 2.18f}, 0, 0, J_EAR_L, 1.0f},
-    }};
+    return {UVMode::AroundLimb,
+            kCoatEars,
+            {0, 0, 1},
+            8,
+            {
+                {{0.42f, 4.85f, 2.2f}, 0, 0, J_EAR_L, 0.0f},
+                {{0.6f, 5.04f, 2.17f}, 0.08f, 0.3f, J_EAR_L, 0.3f},
+                {{0.86f, 5.08f, 2.15f}, 0.07f, 0.35f, J_EAR_L, 0.55f},
+                {{1.08f, 4.8f, 2.16f}, 0.06f, 0.29f, J_EAR_L, 0.8f},
+                {{1.14f, 4.45f, 2.18f}, 0, 0, J_EAR_L, 1.0f},
+            }};
 }
 
 // A small closed ellipsoid along `axis`, for eyes, nose and tongue.
@@ -535,8 +581,8 @@ Piece Blob(VECTOR3D centre, VECTOR3D half, int joint, CoatRect rect)
     const int rings = 4;
     for (int k = 0; k <= rings; k++) {
         const float a = kPi * k / rings, r = k == 0 || k == rings ? 0.0f : std::sin(a);
-        st.push_back({Add(centre, {0, 0, -half.z * std::cos(a)}), half.x * r, half.y * r, joint, float(k) / rings,
-                      {0, 0, 1}});
+        st.push_back(
+            {Add(centre, {0, 0, -half.z * std::cos(a)}), half.x * r, half.y * r, joint, float(k) / rings, {0, 0, 1}});
     }
     return {UVMode::Patch, rect, {0, 1, 0}, kSmallSides, st};
 }
@@ -549,19 +595,17 @@ Piece Tongue()
 {
     const VECTOR3D pivot = {0, 4.1f, 3.22f}; // the tongue's joint, as drawn (before the legs are shortened)
     const float a = -kTongueOutPitch * kPi / 180, c = std::cos(a), s = std::sin(a);
-    auto folded = [&](float dy, float dz) {
-        return Add(pivot, {0, dy * c - dz * s, dy * s + dz * c});
-    };
+    auto folded = [&](float dy, float dz) { return Add(pivot, {0, dy * c - dz * s, dy * s + dz * c}); };
     struct Along {
         float dy, dz, half;
     };
-    const Along path[] = {{0.02f, -0.12f, 0},    {0.04f, -0.06f, 0.1f},   {0.08f, 0.08f, 0.15f},  {0.1f, 0.26f, 0.17f},
+    const Along path[] = {{0.02f, -0.12f, 0},    {0.04f, -0.06f, 0.1f},  {0.08f, 0.08f, 0.15f},  {0.1f, 0.26f, 0.17f},
                           {0.07f, 0.42f, 0.18f}, {-0.08f, 0.55f, 0.17f}, {-0.26f, 0.64f, 0.14f}, {-0.42f, 0.68f, 0}};
     Piece p{UVMode::Patch, kCoatTongue, {0, 1, 0}, kSmallSides, {}};
     const int n = int(sizeof path / sizeof path[0]);
     for (int k = 0; k < n; k++)
-        p.stations.push_back({folded(path[k].dy, path[k].dz), path[k].half, path[k].half * 0.3f, J_TONGUE,
-                              float(k) / (n - 1)});
+        p.stations.push_back(
+            {folded(path[k].dy, path[k].dz), path[k].half, path[k].half * 0.3f, J_TONGUE, float(k) / (n - 1)});
     // The rings lie across the path; their flat side faces the way the
     // folded tongue's top does.
     p.upRef = Sub(folded(1, 0), pivot);
@@ -623,8 +667,8 @@ void BuildSkin(MS3D* m)
         const CoatRect column = CoatLegColumn(leg);
         const CoatRect sole = {column.x, column.y + column.h * 7 / 8, column.w, column.h / 8};
         for (float dx : {-0.13f, 0.0f, 0.13f})
-            skin.Sweep(Blob({at.x + dx, 0.09f, at.z + 0.38f - std::fabs(dx) * 0.5f}, {0.085f, 0.09f, 0.11f}, paws[leg],
-                            sole));
+            skin.Sweep(
+                Blob({at.x + dx, 0.09f, at.z + 0.38f - std::fabs(dx) * 0.5f}, {0.085f, 0.09f, 0.11f}, paws[leg], sole));
     }
     for (MS3D_VERTEX& v : m->vertices)
         v.position.y = ShortenLegs(v.position.y);

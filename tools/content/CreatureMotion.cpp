@@ -10,16 +10,37 @@ namespace {
 constexpr float kPi = 3.14159265358979f;
 constexpr float kDeg = 180.0f / kPi;
 
-VECTOR3D Add(VECTOR3D a, VECTOR3D b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
-VECTOR3D Sub(VECTOR3D a, VECTOR3D b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-VECTOR3D Lerp(VECTOR3D a, VECTOR3D b, float t) { return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t}; }
-float Mixf(float a, float b, float t) { return a + (b - a) * t; }
-float Ease(float t) { return t * t * (3 - 2 * t); }
-float Wave(float u, float cycles = 1, float phase = 0) { return std::sin(2 * kPi * (u * cycles + phase)); }
+VECTOR3D Add(VECTOR3D a, VECTOR3D b)
+{
+    return {a.x + b.x, a.y + b.y, a.z + b.z};
+}
+VECTOR3D Sub(VECTOR3D a, VECTOR3D b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+VECTOR3D Lerp(VECTOR3D a, VECTOR3D b, float t)
+{
+    return {a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t};
+}
+float Mixf(float a, float b, float t)
+{
+    return a + (b - a) * t;
+}
+float Ease(float t)
+{
+    return t * t * (3 - 2 * t);
+}
+float Wave(float u, float cycles = 1, float phase = 0)
+{
+    return std::sin(2 * kPi * (u * cycles + phase));
+}
 
 // Angle of a vector in a leg's vertical plane: 0 points along +y, and a
 // positive rotation about +x increases it.
-float PlaneAngle(float y, float z) { return std::atan2(z, y); }
+float PlaneAngle(float y, float z)
+{
+    return std::atan2(z, y);
+}
 
 float Wrap(float degrees)
 {
@@ -50,10 +71,14 @@ struct LegJoints {
 LegJoints Leg(int leg)
 {
     switch (leg) {
-    case 0: return {J_CHEST, J_SHOULDER_L, J_ELBOW_L, J_WRIST_L, J_PAW_FL, false};
-    case 1: return {J_CHEST, J_SHOULDER_R, J_ELBOW_R, J_WRIST_R, J_PAW_FR, false};
-    case 2: return {J_PELVIS, J_HIP_L, J_STIFLE_L, J_HOCK_L, J_PAW_HL, true};
-    default: return {J_PELVIS, J_HIP_R, J_STIFLE_R, J_HOCK_R, J_PAW_HR, true};
+    case 0:
+        return {J_CHEST, J_SHOULDER_L, J_ELBOW_L, J_WRIST_L, J_PAW_FL, false};
+    case 1:
+        return {J_CHEST, J_SHOULDER_R, J_ELBOW_R, J_WRIST_R, J_PAW_FR, false};
+    case 2:
+        return {J_PELVIS, J_HIP_L, J_STIFLE_L, J_HOCK_L, J_PAW_HL, true};
+    default:
+        return {J_PELVIS, J_HIP_R, J_STIFLE_R, J_HOCK_R, J_PAW_HR, true};
     }
 }
 
@@ -139,12 +164,12 @@ void Tail(CreaturePose& p, float lift, float sway)
 // moving backwards under the body as fast as the root moves forwards, then
 // swings forward in an arc `lift` high.
 struct Gait {
-    float distance;  // root travel per cycle
+    float distance; // root travel per cycle
     float duty;
-    float phase[4];  // when each paw (dogFeet order) touches down, 0..1
+    float phase[4]; // when each paw (dogFeet order) touches down, 0..1
     float lift;
-    float crouch;    // how much lower the body rides
-    float bob;       // body bounce, twice per cycle
+    float crouch; // how much lower the body rides
+    float bob;    // body bounce, twice per cycle
 };
 
 CreaturePose Stride(const Gait& g, float u)
@@ -350,7 +375,9 @@ CreaturePose Wag(float u)
 CreaturePose RawPose(int f)
 {
     auto in = [f](int row) { return f >= dogAnims[row].startFrame && f <= dogAnims[row].endFrame; };
-    auto u = [f](int row) { return float(f - dogAnims[row].startFrame) / float(dogAnims[row].endFrame - dogAnims[row].startFrame); };
+    auto u = [f](int row) {
+        return float(f - dogAnims[row].startFrame) / float(dogAnims[row].endFrame - dogAnims[row].startFrame);
+    };
     if (in(0))
         return Walk(u(0));
     if (in(1))
@@ -380,7 +407,10 @@ CreaturePose RawPose(int f)
     return Standing();
 }
 
-void SetName(char* dst, const char* src) { std::strncpy(dst, src, MS3D_NAME_BYTES - 1); }
+void SetName(char* dst, const char* src)
+{
+    std::strncpy(dst, src, MS3D_NAME_BYTES - 1);
+}
 
 } // namespace
 

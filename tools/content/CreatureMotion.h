@@ -11,9 +11,9 @@
 #include "model/MilkshapeModel.h"
 
 struct PawGoal {
-    VECTOR3D target;        // where the sole should be, model space
-    float lowerPitch = 0;   // extra tilt of the lowest leg bone, degrees about x
-    float pawPitch = 0;     // tilt of the paw itself in model space, degrees
+    VECTOR3D target;      // where the sole should be, model space
+    float lowerPitch = 0; // extra tilt of the lowest leg bone, degrees about x
+    float pawPitch = 0;   // tilt of the paw itself in model space, degrees
 };
 
 struct CreaturePose {

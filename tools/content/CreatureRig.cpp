@@ -45,7 +45,10 @@ constexpr float kLegTop = 2.2f;
 
 } // namespace
 
-float ShortenLegs(float y) { return y - kLegShortening * std::clamp(y / kLegTop, 0.0f, 1.0f); }
+float ShortenLegs(float y)
+{
+    return y - kLegShortening * std::clamp(y / kLegTop, 0.0f, 1.0f);
+}
 
 namespace {
 

@@ -95,7 +95,8 @@ std::vector<unsigned char> EncodeJpeg(const Canvas& canvas, int quality)
     gsize size = 0;
     GError* error = nullptr;
     const std::string q = std::to_string(quality);
-    const gboolean ok = gdk_pixbuf_save_to_buffer(pixbuf, &buffer, &size, "jpeg", &error, "quality", q.c_str(), nullptr);
+    const gboolean ok =
+        gdk_pixbuf_save_to_buffer(pixbuf, &buffer, &size, "jpeg", &error, "quality", q.c_str(), nullptr);
     g_object_unref(pixbuf);
     if (!ok) {
         const std::string why = error ? error->message : "unknown error";

@@ -101,8 +101,8 @@ Canvas MakeSpark()
         for (int x = 0; x < 64; x++) {
             const float dx = (x + 0.5f - 32) / 30, dy = (y + 0.5f - 32) / 30;
             const float d = std::sqrt(dx * dx + dy * dy), core = d / 0.05f, halo = d / 0.45f;
-            const float v = SmoothStep(0.95f, 0.8f, d) *
-                            std::min(1.0f, std::exp(-core * core) + 0.09f / (1 + halo * halo));
+            const float v =
+                SmoothStep(0.95f, 0.8f, d) * std::min(1.0f, std::exp(-core * core) + 0.09f / (1 + halo * halo));
             c.At(x, y) = {v, v, v, 1};
         }
     return c;

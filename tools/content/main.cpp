@@ -6,8 +6,8 @@
 //
 // The output is the same, byte for byte, on every run.
 #include "Coats.h"
-#include "ImageFiles.h"
 #include "CreaturePack.h"
+#include "ImageFiles.h"
 #include "SceneArt.h"
 #include "ScenePack.h"
 #include "resources/AtomicFile.h"

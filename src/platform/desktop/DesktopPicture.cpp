@@ -90,8 +90,7 @@ std::vector<std::string> GnomeCandidates(DesktopSettings* settings)
     return found;
 }
 
-std::vector<std::string> Candidates(Desktop desktop, const DesktopPictureSources& sources,
-                                    DesktopSettings* settings)
+std::vector<std::string> Candidates(Desktop desktop, const DesktopPictureSources& sources, DesktopSettings* settings)
 {
     switch (desktop) {
     case Desktop::Gnome:
@@ -172,8 +171,7 @@ struct GnomeXmlState {
     int inFile = 0;
 };
 
-void GnomeXmlStart(GMarkupParseContext*, const gchar* element, const gchar**, const gchar**, gpointer data,
-                   GError**)
+void GnomeXmlStart(GMarkupParseContext*, const gchar* element, const gchar**, const gchar**, gpointer data, GError**)
 {
     auto* state = static_cast<GnomeXmlState*>(data);
     if (std::strcmp(element, "file") == 0 || std::strcmp(element, "size") == 0)
@@ -213,8 +211,8 @@ const char* Attribute(const gchar** names, const gchar** values, const char* wan
     return nullptr;
 }
 
-void XfceStart(GMarkupParseContext*, const gchar* element, const gchar** names, const gchar** values,
-               gpointer data, GError**)
+void XfceStart(GMarkupParseContext*, const gchar* element, const gchar** names, const gchar** values, gpointer data,
+               GError**)
 {
     auto* state = static_cast<XfceState*>(data);
     const char* name = Attribute(names, values, "name");
@@ -331,8 +329,9 @@ std::string FindDesktopPicture(const DesktopPictureSources& sources, DesktopSett
         return found;
     // Every view asks; the user hears of each skipped picture once.
     static std::set<std::string> told;
-    const std::string instead = found.empty() ? "no other desktop picture is found, so the ground shows Larkspur's own picture"
-                                              : "the ground shows " + found + " instead";
+    const std::string instead = found.empty()
+                                    ? "no other desktop picture is found, so the ground shows Larkspur's own picture"
+                                    : "the ground shows " + found + " instead";
     for (const std::string& note : skips.notes) {
         const std::string line = "larkspur: " + note + "; " + instead + "\n";
         if (told.insert(line).second)

@@ -47,8 +47,8 @@ bool RunsLarkspur(const std::string& entry)
     for (size_t at = entry.find(word); at != std::string::npos; at = entry.find(word, at + 1)) {
         const char before = at == 0 ? ' ' : entry[at - 1];
         const char after = at + word.size() < entry.size() ? entry[at + word.size()] : ' ';
-        const bool starts = before == ' ' || before == '\t' || before == ':' || before == '/' || before == '"' ||
-                            before == '\n';
+        const bool starts =
+            before == ' ' || before == '\t' || before == ':' || before == '/' || before == '"' || before == '\n';
         const bool ends = after == ' ' || after == '\t' || after == '\\' || after == '\n' || after == '"';
         if (starts && ends)
             return true;
@@ -114,7 +114,8 @@ size_t AppDefaultsProgramsKey(const std::string& line)
 std::string StepThatWritesTheFile(const std::string& path)
 {
     return "Open XScreenSaver's settings (xscreensaver-settings) and change any setting there, such as \"Blank "
-           "After\": that makes XScreenSaver write " + path + " in full. Then run larkspur --register again.";
+           "After\": that makes XScreenSaver write " +
+           path + " in full. Then run larkspur --register again.";
 }
 
 // The text a missing ~/.xscreensaver starts from: XScreenSaver's own list,
@@ -273,8 +274,8 @@ int RegisterWithXScreenSaver(const std::string& home, const std::string& appDefa
         std::printf("larkspur: %s listed larkspur but disabled; it is enabled now (the old file is kept as %s).\n",
                     path.c_str(), backup.c_str());
     else
-        std::printf("larkspur: added \"%s\" to the programs of %s (the old file is kept as %s).\n",
-                    kXScreenSaverEntry, path.c_str(), backup.c_str());
+        std::printf("larkspur: added \"%s\" to the programs of %s (the old file is kept as %s).\n", kXScreenSaverEntry,
+                    path.c_str(), backup.c_str());
     std::printf("Choose Larkspur in XScreenSaver's settings (xscreensaver-settings).\n");
     return 0;
 }

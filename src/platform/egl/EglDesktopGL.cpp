@@ -22,9 +22,9 @@ bool CreateEglDesktopGL(void* display, int surfaceType, bool alpha, EglDesktopGL
     };
     if (!eglBindAPI(EGL_OPENGL_API))
         return fail("eglBindAPI(EGL_OPENGL_API)");
-    const EGLint configAttribs[] = {EGL_SURFACE_TYPE, surfaceType, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                    EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
-                                    EGL_ALPHA_SIZE, alpha ? 8 : 0, EGL_DEPTH_SIZE, 24, EGL_NONE};
+    const EGLint configAttribs[] = {
+        EGL_SURFACE_TYPE, surfaceType, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_RED_SIZE,   8,  EGL_GREEN_SIZE, 8,
+        EGL_BLUE_SIZE,    8,           EGL_ALPHA_SIZE,      alpha ? 8 : 0,  EGL_DEPTH_SIZE, 24, EGL_NONE};
     // EGL sorts configs with more colour bits first (10-bit ones before
     // 8-bit ones, alpha before none), so the plain 8-bit one is looked for.
     EGLConfig configs[64];
@@ -41,8 +41,8 @@ bool CreateEglDesktopGL(void* display, int surfaceType, bool alpha, EglDesktopGL
             break;
         }
     }
-    const EGLint contextAttribs[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                     EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
+    const EGLint contextAttribs[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK, EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT,
+                                     EGL_NONE};
     EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttribs);
     if (context == EGL_NO_CONTEXT)
         return fail("eglCreateContext (compatibility profile)");

@@ -138,8 +138,8 @@ void MutterIdle::Restart()
         activeWatch_ = AddWatch("AddUserActiveWatch", nullptr);
 }
 
-void MutterIdle::OnSignal(GDBusConnection*, const char*, const char*, const char*, const char*,
-                          GVariant* parameters, gpointer data)
+void MutterIdle::OnSignal(GDBusConnection*, const char*, const char*, const char*, const char*, GVariant* parameters,
+                          gpointer data)
 {
     if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(u)")))
         return;

@@ -40,14 +40,13 @@ bool Holds(const Hold& hold)
     if (!bus)
         return false;
     GVariant* reply =
-        hold.property ? g_dbus_connection_call_sync(bus, hold.name, hold.path, "org.freedesktop.DBus.Properties", "Get",
-                                                    g_variant_new("(ss)", hold.interface, hold.property),
-                                                    G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START,
-                                                    kCallMilliseconds, nullptr, nullptr)
-                      : g_dbus_connection_call_sync(bus, hold.name, hold.path, hold.interface, hold.method,
-                                                    g_variant_new("(u)", hold.flags), G_VARIANT_TYPE("(b)"),
-                                                    G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallMilliseconds, nullptr,
-                                                    nullptr);
+        hold.property
+            ? g_dbus_connection_call_sync(bus, hold.name, hold.path, "org.freedesktop.DBus.Properties", "Get",
+                                          g_variant_new("(ss)", hold.interface, hold.property), G_VARIANT_TYPE("(v)"),
+                                          G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallMilliseconds, nullptr, nullptr)
+            : g_dbus_connection_call_sync(bus, hold.name, hold.path, hold.interface, hold.method,
+                                          g_variant_new("(u)", hold.flags), G_VARIANT_TYPE("(b)"),
+                                          G_DBUS_CALL_FLAGS_NO_AUTO_START, kCallMilliseconds, nullptr, nullptr);
     g_object_unref(bus);
     if (!reply)
         return false;

@@ -94,8 +94,8 @@ bool WaylandIdle::Connect(std::string* tried)
     else if (!seat_)
         *tried += " (no seat)";
     else
-        fdSource_ = g_unix_fd_add(wl_display_get_fd(display_), GIOCondition(G_IO_IN | G_IO_ERR | G_IO_HUP),
-                                  OnReadable, this);
+        fdSource_ =
+            g_unix_fd_add(wl_display_get_fd(display_), GIOCondition(G_IO_IN | G_IO_ERR | G_IO_HUP), OnReadable, this);
     return fdSource_ != 0;
 }
 

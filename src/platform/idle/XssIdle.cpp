@@ -58,14 +58,15 @@ void XssIdle::CheckIn(double seconds)
         g_source_remove(timer_);
     // A little past the moment, so that the server's count has surely passed it.
     const guint ms = guint(std::clamp(std::ceil(seconds * 1000.0) + 10.0, 10.0, 3600000.0));
-    timer_ = g_timeout_add(ms,
-                           [](gpointer data) {
-                               auto* self = static_cast<XssIdle*>(data);
-                               self->timer_ = 0;
-                               self->Check();
-                               return gboolean(G_SOURCE_REMOVE);
-                           },
-                           this);
+    timer_ = g_timeout_add(
+        ms,
+        [](gpointer data) {
+            auto* self = static_cast<XssIdle*>(data);
+            self->timer_ = 0;
+            self->Check();
+            return gboolean(G_SOURCE_REMOVE);
+        },
+        this);
 }
 
 void XssIdle::Check()

@@ -105,8 +105,7 @@ enum class PreferencesUse {
 // The store of a module at PreferencesPath. When its file exists but cannot
 // be used, says so on stderr under the program's own name, once per file in
 // a process: why, and what is done instead.
-std::unique_ptr<KeyFilePreferences> OpenModulePreferences(const char* module,
-                                                          PreferencesUse use = PreferencesUse::Run);
+std::unique_ptr<KeyFilePreferences> OpenModulePreferences(const char* module, PreferencesUse use = PreferencesUse::Run);
 
 // A store without a file: every key reads as absent, so the settings read as
 // their defaults, and nothing written to it is kept.

@@ -138,7 +138,7 @@ std::string PortalScreenshot(double seconds, std::string* why)
     std::string path;
     if (!reply) {
         *why = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT) ? "no answer within " + Seconds(seconds)
-                                                                         : ErrorText(error);
+                                                                        : ErrorText(error);
     } else {
         g_variant_unref(reply);
         if (!exchange.RunUntil(answer.done)) {
@@ -203,9 +203,8 @@ std::vector<unsigned char> GrimScreenshot(const std::string& outputName, double 
     argv.push_back("-");
     argv.push_back(nullptr);
     GError* error = nullptr;
-    GSubprocess* child = g_subprocess_newv(argv.data(), GSubprocessFlags(G_SUBPROCESS_FLAGS_STDOUT_PIPE |
-                                                                         G_SUBPROCESS_FLAGS_STDERR_PIPE),
-                                           &error);
+    GSubprocess* child = g_subprocess_newv(
+        argv.data(), GSubprocessFlags(G_SUBPROCESS_FLAGS_STDOUT_PIPE | G_SUBPROCESS_FLAGS_STDERR_PIPE), &error);
     std::vector<unsigned char> png;
     if (!child) {
         *why = g_error_matches(error, G_SPAWN_ERROR, G_SPAWN_ERROR_NOENT) ? "it is not installed" : error->message;

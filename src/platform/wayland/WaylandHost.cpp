@@ -13,8 +13,7 @@ bool WaylandShared::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* wid
         std::string how, why;
         const bool captured = CaptureWaylandScreen(captureTarget, pixels, w, h, &how, &why);
         if (!captured)
-            std::fprintf(stderr, "larkspur: no screen capture, so the desktop picture is shown (%s)\n",
-                         why.c_str());
+            std::fprintf(stderr, "larkspur: no screen capture, so the desktop picture is shown (%s)\n", why.c_str());
         else if (run.verbose)
             std::fprintf(stderr, "larkspur: captured the screen through %s\n", how.c_str());
         return captured;
@@ -26,9 +25,7 @@ WaylandHost::WaylandHost(WaylandShared* shared, std::unique_ptr<WaylandSurface> 
                          std::string outputName)
     : DisplayHost(&shared->run, ViewSize{double(surface->pixelWidth()), double(surface->pixelHeight())}, preview,
                   screen),
-      shared_(shared),
-      surface_(std::move(surface)),
-      outputName_(std::move(outputName))
+      shared_(shared), surface_(std::move(surface)), outputName_(std::move(outputName))
 {
 }
 

@@ -184,8 +184,8 @@ private:
 
 // wl_output
 
-void OnOutputGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*,
-                      const char*, int32_t transform)
+void OnOutputGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*, const char*,
+                      int32_t transform)
 {
     auto* output = static_cast<Output*>(data);
     output->x = x;
@@ -222,8 +222,8 @@ void OnOutputDone(void* data, wl_output*)
     output->changed = true;
 }
 
-const wl_output_listener kOutputListener = {OnOutputGeometry, OnOutputMode, OnOutputDone, OnOutputScale,
-                                            OnOutputName, OnOutputDescription};
+const wl_output_listener kOutputListener = {OnOutputGeometry, OnOutputMode, OnOutputDone,
+                                            OnOutputScale,    OnOutputName, OnOutputDescription};
 
 // xdg-output
 
@@ -252,8 +252,8 @@ void OnXdgName(void* data, zxdg_output_v1*, const char* name)
         output->label = name;
 }
 
-const zxdg_output_v1_listener kXdgOutputListener = {OnXdgPosition, OnXdgSize, [](void*, zxdg_output_v1*) {},
-                                                    OnXdgName, [](void*, zxdg_output_v1*, const char*) {}};
+const zxdg_output_v1_listener kXdgOutputListener = {OnXdgPosition, OnXdgSize, [](void*, zxdg_output_v1*) {}, OnXdgName,
+                                                    [](void*, zxdg_output_v1*, const char*) {}};
 
 void Session::OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t version)
 {
@@ -266,8 +266,8 @@ void Session::OnGlobal(void* data, wl_registry* registry, uint32_t name, const c
     } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
         self->shm_ = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
     } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
-        self->wmBase_ = static_cast<xdg_wm_base*>(
-            wl_registry_bind(registry, name, &xdg_wm_base_interface, std::min(version, 3u)));
+        self->wmBase_ =
+            static_cast<xdg_wm_base*>(wl_registry_bind(registry, name, &xdg_wm_base_interface, std::min(version, 3u)));
         xdg_wm_base_add_listener(self->wmBase_, &wmBaseListener, self);
     } else if (std::strcmp(interface, zxdg_decoration_manager_v1_interface.name) == 0) {
         self->decorations_ = static_cast<zxdg_decoration_manager_v1*>(
@@ -278,7 +278,8 @@ void Session::OnGlobal(void* data, wl_registry* registry, uint32_t name, const c
         for (const auto& output : self->outputs_)
             self->WatchLayout(*output);
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->seat_) {
-        self->seat_ = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, std::min(version, 4u)));
+        self->seat_ =
+            static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, std::min(version, 4u)));
         wl_seat_add_listener(self->seat_, &seatListener, self);
     } else if (std::strcmp(interface, wl_output_interface.name) == 0 && version >= 2) {
         auto output = std::make_unique<Output>();
@@ -305,25 +306,30 @@ void Session::OnPing(void*, xdg_wm_base* base, uint32_t serial)
 void Session::OnSeatCapabilities(void* data, wl_seat* seat, uint32_t capabilities)
 {
     auto* self = static_cast<Session*>(data);
-    static const wl_keyboard_listener keyboardListener = {
-        OnKeymap,
-        [](void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {},
-        [](void*, wl_keyboard*, uint32_t, wl_surface*) {},
-        OnKey,
-        OnModifiers,
-        [](void*, wl_keyboard*, int32_t, int32_t) {}};
+    static const wl_keyboard_listener keyboardListener = {OnKeymap,
+                                                          [](void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {},
+                                                          [](void*, wl_keyboard*, uint32_t, wl_surface*) {},
+                                                          OnKey,
+                                                          OnModifiers,
+                                                          [](void*, wl_keyboard*, int32_t, int32_t) {}};
     // The seat is bound at version 4 at most: the later events never come.
-    static const wl_pointer_listener pointerListener = {
-        OnPointerEnter, [](void*, wl_pointer*, uint32_t, wl_surface*) {}, OnPointerMotion, OnButton,
-        [](void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}, nullptr, nullptr, nullptr, nullptr, nullptr};
-    static const wl_touch_listener touchListener = {
-        OnTouchDown,
-        [](void*, wl_touch*, uint32_t, uint32_t, int32_t) {},
-        [](void*, wl_touch*, uint32_t, int32_t, wl_fixed_t, wl_fixed_t) {},
-        [](void*, wl_touch*) {},
-        [](void*, wl_touch*) {},
-        nullptr,
-        nullptr};
+    static const wl_pointer_listener pointerListener = {OnPointerEnter,
+                                                        [](void*, wl_pointer*, uint32_t, wl_surface*) {},
+                                                        OnPointerMotion,
+                                                        OnButton,
+                                                        [](void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {},
+                                                        nullptr,
+                                                        nullptr,
+                                                        nullptr,
+                                                        nullptr,
+                                                        nullptr};
+    static const wl_touch_listener touchListener = {OnTouchDown,
+                                                    [](void*, wl_touch*, uint32_t, uint32_t, int32_t) {},
+                                                    [](void*, wl_touch*, uint32_t, int32_t, wl_fixed_t, wl_fixed_t) {},
+                                                    [](void*, wl_touch*) {},
+                                                    [](void*, wl_touch*) {},
+                                                    nullptr,
+                                                    nullptr};
     const bool keyboard = capabilities & WL_SEAT_CAPABILITY_KEYBOARD;
     const bool pointer = capabilities & WL_SEAT_CAPABILITY_POINTER;
     const bool touch = capabilities & WL_SEAT_CAPABILITY_TOUCH;
@@ -397,8 +403,7 @@ void Session::OnModifiers(void* data, wl_keyboard*, uint32_t, uint32_t depressed
         xkb_state_update_mask(self->keys_.get(), depressed, latched, locked, 0, 0, group);
 }
 
-void Session::OnPointerEnter(void* data, wl_pointer* pointer, uint32_t serial, wl_surface*, wl_fixed_t x,
-                             wl_fixed_t y)
+void Session::OnPointerEnter(void* data, wl_pointer* pointer, uint32_t serial, wl_surface*, wl_fixed_t x, wl_fixed_t y)
 {
     auto* self = static_cast<Session*>(data);
     if (!self->run_.fullscreen)
@@ -571,7 +576,10 @@ bool Session::Connect()
     if (!display_) {
         const char* env = std::getenv("WAYLAND_DISPLAY");
         std::fprintf(stderr, "larkspur: cannot connect to the Wayland compositor '%s': %s\n",
-                     name ? name : env ? env : "wayland-0", std::strerror(errno));
+                     name  ? name
+                     : env ? env
+                           : "wayland-0",
+                     std::strerror(errno));
         return false;
     }
     static const wl_registry_listener registryListener = {OnGlobal, OnGlobalRemove};
@@ -623,8 +631,7 @@ bool Session::AddView(Output* output)
     std::unique_ptr<WaylandSurface> surface =
         WaylandSurface::Create(globals, output ? output->output : nullptr, width, height, scale, &error);
     if (!surface) {
-        std::fprintf(stderr, "larkspur: cannot make a surface%s: %s\n", output ? " on an output" : "",
-                     error.c_str());
+        std::fprintf(stderr, "larkspur: cannot make a surface%s: %s\n", output ? " on an output" : "", error.c_str());
         return false;
     }
     wl_surface_add_listener(surface->surface(), &surfaceListener, this);
@@ -646,9 +653,8 @@ bool Session::AddView(Output* output)
     const int screen = outputName ? int(outputName) : shared_.mainScreen;
     if (run_.verbose)
         std::fprintf(stderr, "larkspur: %s %dx%d pixels at scale %d%s\n",
-                     outputName ? Describe(outputName, label).c_str() : "window",
-                     surface->pixelWidth(), surface->pixelHeight(), scale,
-                     screen == shared_.mainScreen ? ", main" : "");
+                     outputName ? Describe(outputName, label).c_str() : "window", surface->pixelWidth(),
+                     surface->pixelHeight(), scale, screen == shared_.mainScreen ? ", main" : "");
     view->host = std::make_unique<WaylandHost>(&shared_, std::move(surface), run_.preview, screen, label);
     // The view captures the screen as it is made, before any surface maps.
     view->view = std::make_unique<LarkspurView>(view->host.get(), overrides_);

@@ -54,8 +54,8 @@ public:
     // fullscreenOn null makes an ordinary window; width and height are the
     // logical size to use until the compositor chooses one. Null with *error
     // set when the EGL surface or context cannot be made.
-    static std::unique_ptr<WaylandSurface> Create(const WaylandGlobals& globals, wl_output* fullscreenOn,
-                                                  int width, int height, int scale, std::string* error);
+    static std::unique_ptr<WaylandSurface> Create(const WaylandGlobals& globals, wl_output* fullscreenOn, int width,
+                                                  int height, int scale, std::string* error);
     ~WaylandSurface();
     WaylandSurface(const WaylandSurface&) = delete;
     WaylandSurface& operator=(const WaylandSurface&) = delete;

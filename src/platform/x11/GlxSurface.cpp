@@ -41,8 +41,8 @@ VisualInfoPtr VisualOfWindow(Display* display, const XWindowAttributes& attribut
 // per colour and a 16-bit depth buffer.
 VisualInfoPtr ChooseViewVisual(Display* display, int screen)
 {
-    int attributes[] = {GLX_RGBA,     GLX_DOUBLEBUFFER, GLX_RED_SIZE,   8, GLX_GREEN_SIZE, 8,
-                        GLX_BLUE_SIZE, 8,               GLX_DEPTH_SIZE, 16, None};
+    int attributes[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 8,   GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE,
+                        8,        GLX_DEPTH_SIZE,   16,           None};
     return VisualInfoPtr(glXChooseVisual(display, screen, attributes));
 }
 
@@ -100,8 +100,8 @@ void AskForFullscreen(Display* display, Window window)
     // Motif hints: flags = decorations given, decorations = none.
     const long motif[5] = {2, 0, 0, 0, 0};
     const Atom hints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
-    XChangeProperty(display, window, hints, hints, 32, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(motif), 5);
+    XChangeProperty(display, window, hints, hints, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(motif),
+                    5);
 }
 
 int PinDriver(dl_phdr_info* info, size_t, void*)
@@ -161,8 +161,8 @@ bool GlxSurface::AddChild(const XWindowAttributes& attributes, std::string* erro
                  "with them";
         return false;
     }
-    drawable_ = CreateWindowOfVisual(display_, window_, *visual, 0, 0, attributes.width, attributes.height,
-                                     NoEventMask, root_, &colormap_);
+    drawable_ = CreateWindowOfVisual(display_, window_, *visual, 0, 0, attributes.width, attributes.height, NoEventMask,
+                                     root_, &colormap_);
     // Drawn on the root, the view stays beneath the other windows, as the
     // root itself does.
     if (root_)

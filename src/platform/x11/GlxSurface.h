@@ -32,8 +32,8 @@ public:
     // key presses. Full screen windows have no decorations, ask the window
     // manager for the full-screen state and take buttons and pointer motion
     // too; others are ordinary windows titled "Larkspur".
-    static std::unique_ptr<GlxSurface> NewWindow(Display* display, int x, int y, int width, int height,
-                                                 bool fullscreen, std::string* error);
+    static std::unique_ptr<GlxSurface> NewWindow(Display* display, int x, int y, int width, int height, bool fullscreen,
+                                                 std::string* error);
     ~GlxSurface();
     GlxSurface(const GlxSurface&) = delete;
     GlxSurface& operator=(const GlxSurface&) = delete;

@@ -97,8 +97,8 @@ bool CaptureScreenshotProperty(Display* display, Window window, std::vector<unsi
     Pixmap pixmap = None;
     {
         X11ErrorTrap trap(display);
-        const int status = XGetWindowProperty(display, window, property, 0, 1, False, XA_PIXMAP, &type, &format,
-                                              &count, &after, &data);
+        const int status = XGetWindowProperty(display, window, property, 0, 1, False, XA_PIXMAP, &type, &format, &count,
+                                              &after, &data);
         if (!trap.Failed() && status == Success && type == XA_PIXMAP && format == 32 && count == 1 && data)
             pixmap = Pixmap(*reinterpret_cast<unsigned long*>(data));
     }

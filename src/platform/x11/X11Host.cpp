@@ -22,8 +22,7 @@ bool X11Shared::CaptureMainDisplay(std::vector<unsigned char>* rgb, int* width, 
 }
 
 X11Host::X11Host(X11Shared* shared, std::unique_ptr<GlxSurface> surface, int width, int height, bool preview)
-    : DisplayHost(&shared->run, ViewSize{double(width), double(height)}, preview, 0),
-      shared_(shared),
+    : DisplayHost(&shared->run, ViewSize{double(width), double(height)}, preview, 0), shared_(shared),
       surface_(std::move(surface))
 {
 }

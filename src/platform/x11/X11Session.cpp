@@ -147,13 +147,14 @@ bool Session::AddGivenWindowView()
     // The root window is the whole screen, never a settings dialog's pane,
     // however small the screen.
     const bool onRoot = window == attributes.root;
-    const bool preview = run_.preview || (!onRoot && (IsPreviewSize(attributes.width, attributes.height) ||
-                                                      IsEmbeddedWindow(display, window)));
+    const bool preview =
+        run_.preview ||
+        (!onRoot && (IsPreviewSize(attributes.width, attributes.height) || IsEmbeddedWindow(display, window)));
     shared_.saverWindow = window;
     const int screen = ScreenOfWindow(window);
     if (run_.verbose)
-        std::fprintf(stderr, "larkspur: drawing into window 0x%lx, %dx%d on monitor %d%s%s\n", window,
-                     attributes.width, attributes.height, screen, preview ? ", as the preview" : "",
+        std::fprintf(stderr, "larkspur: drawing into window 0x%lx, %dx%d on monitor %d%s%s\n", window, attributes.width,
+                     attributes.height, screen, preview ? ", as the preview" : "",
                      surface->throughChild() ? ", through a child window with a depth buffer" : "");
     AddView(std::move(surface), attributes.width, attributes.height, preview, screen);
     return true;
