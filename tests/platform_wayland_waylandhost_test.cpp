@@ -153,19 +153,9 @@ TEST(WaylandHost, FramesShownInPartsLookAsTheWholeRepaintAtHomeRoamingAndUnderTh
     SetViewState();
 
     const auto run = [&](bool inParts) {
-        FrameRun r;
-        SSMAIN scene;
-        EXPECT_TRUE(scene.Setup(false, kWidth, kHeight, &settings, ResourcesFolder().c_str()));
-        Texture background;
-        EXPECT_TRUE(StartChangingScene(&scene, picture, &background));
-        for (int frame = 0; frame < 900; frame++) {
-            const float bannerY = scene.bannerPos.y;
-            UpdateChangingScene(&scene, frame);
-            scene.Draw(inParts);
-            if (!inParts) {
-                r.Note(scene, bannerY, Digest(DrawnShot(kWidth, kHeight)));
-                continue;
-            }
+        return RunChangingScene(&settings, picture, kWidth, kHeight, inParts, [&](SSMAIN& scene, int frame) {
+            if (!inParts)
+                return DrawnShot(kWidth, kHeight);
             host.FlushDamage(scene.damage.Rects());
             // Weston has taken the commit (and released what it let go of)
             // once the round trip is back; a screenshot repaints after that.
@@ -177,9 +167,8 @@ TEST(WaylandHost, FramesShownInPartsLookAsTheWholeRepaintAtHomeRoamingAndUnderTh
                 EXPECT_TRUE(WaitFor([&] { return (shot = weston.Screenshot()).rgb == drawn; }, 15.0));
             }
             const std::vector<unsigned char> attached = AttachedShot(host.surface());
-            r.Note(scene, bannerY, Digest(shot.rgb == attached ? shot.rgb : std::vector<unsigned char>{}));
-        }
-        return r;
+            return shot.rgb == attached ? shot.rgb : std::vector<unsigned char>{};
+        });
     };
     const FrameRun parts = run(true);
     const FrameRun whole = run(false);

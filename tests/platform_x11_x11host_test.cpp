@@ -65,23 +65,13 @@ TEST(X11Host, FramesShownInPartsLookAsTheWholeRepaintAtHomeRoamingAndUnderTheOve
     SetViewState();
 
     const auto run = [&](bool inParts) {
-        FrameRun r;
-        SSMAIN scene;
-        EXPECT_TRUE(scene.Setup(false, kWidth, kHeight, &settings, ResourcesFolder().c_str()));
-        Texture background;
-        EXPECT_TRUE(StartChangingScene(&scene, picture, &background));
-        for (int frame = 0; frame < 900; frame++) {
-            const float bannerY = scene.bannerPos.y;
-            UpdateChangingScene(&scene, frame);
-            scene.Draw(inParts);
-            if (inParts) {
-                host.FlushDamage(scene.damage.Rects());
-                XSync(x.display(), False);
-            }
-            const Shot shot = inParts ? TakeShot(x.display(), window) : Shot{};
-            r.Note(scene, bannerY, Digest(inParts ? shot.rgb : BackBufferShot(kWidth, kHeight)));
-        }
-        return r;
+        return RunChangingScene(&settings, picture, kWidth, kHeight, inParts, [&](SSMAIN& scene, int) {
+            if (!inParts)
+                return BackBufferShot(kWidth, kHeight);
+            host.FlushDamage(scene.damage.Rects());
+            XSync(x.display(), False);
+            return TakeShot(x.display(), window).rgb;
+        });
     };
     const FrameRun parts = run(true);
     const FrameRun whole = run(false);
