@@ -348,8 +348,8 @@ Piece Tail()
             }};
 }
 
-// Rump to chest and up the neck; the first ring is the tail's last. A short,
-// deep body: about as long from chest to rump as it stands at the withers.
+// Rump to chest and up the neck; the first ring is the tail's last. A broad,
+// deep chest; the trunk is drawn long and shortened afterwards (ShortenTrunk).
 Piece Torso()
 {
     const VECTOR3D z = {0, 0, 1};
@@ -367,10 +367,10 @@ Piece Torso()
                 {{0, 2.95f, -0.8f}, 0.84f, 0.78f, J_PELVIS, 0.43f, z},
                 {{0, 2.97f, -0.44f}, 0.84f, 0.82f, J_PELVIS, 0.52f, z},
                 {{0, 2.99f, -0.08f}, 0.86f, 0.88f, J_CHEST, 0.6f, z},
-                {{0, 3.01f, 0.26f}, 0.91f, 0.95f, J_CHEST, 0.68f, z},
-                {{0, 3.03f, 0.58f}, 0.94f, 1.02f, J_CHEST, 0.75f, z},
-                {{0, 3.06f, 0.88f}, 0.94f, 1.02f, J_CHEST, 0.8f, z},
-                {{0, 3.12f, 1.18f}, 0.9f, 0.96f, J_CHEST, 0.86f, z},
+                {{0, 3.01f, 0.26f}, 0.93f, 0.97f, J_CHEST, 0.68f, z},
+                {{0, 3.03f, 0.58f}, 0.96f, 1.03f, J_CHEST, 0.75f, z},
+                {{0, 3.06f, 0.88f}, 0.96f, 1.02f, J_CHEST, 0.8f, z},
+                {{0, 3.12f, 1.18f}, 0.91f, 0.96f, J_CHEST, 0.86f, z},
                 {{0, 3.28f, 1.46f}, 0.71f, 0.8f, J_CHEST, 0.91f, {0, 0.45f, 0.9f}},
                 {{0, 3.56f, 1.72f}, 0.57f, 0.62f, J_NECK, 0.96f, {0, 0.7f, 0.72f}},
                 {{0, 3.92f, 1.9f}, 0.54f, 0.57f, J_NECK, 1.0f, {0, 0.8f, 0.6f}},
@@ -536,7 +536,11 @@ Piece FrontLeg()
             }};
 }
 
-// The hind leg: a broad thigh, a bent stifle and a long hock.
+// The hind leg. The top of the thigh lies flush with the flank, wears the
+// body's coat and moves with the pelvis, so the haunch reads as part of the
+// body from any side and however far the hip folds; below it the thigh
+// narrows in two rounded steps to the stifle, its front edge running on
+// from the belly's line, and the bend at the hip falls between them.
 Piece HindLeg()
 {
     return {UVMode::AroundLimb,
@@ -544,10 +548,11 @@ Piece HindLeg()
             {0, 0, 1},
             10,
             {
-                {{0.66f, 2.95f, -1.7f}, 0, 0, J_HIP_L, 0.0f},
-                {{0.7f, 2.36f, -1.62f}, 0.5f, 0.7f, J_HIP_L, 0.22f},
-                {{0.62f, 1.75f, -1.42f}, 0.32f, 0.38f, J_STIFLE_L, 0.42f},
-                {{0.62f, 1.3f, -1.74f}, 0.27f, 0.3f, J_STIFLE_L, 0.6f},
+                {{0.8f, 2.84f, -1.62f}, 0, 0, J_HIP_L, 0.0f},
+                {{0.64f, 2.22f, -1.62f}, 0.31f, 0.52f, J_HIP_L, 0.14f},
+                {{0.63f, 1.98f, -1.53f}, 0.31f, 0.42f, J_HIP_L, 0.28f},
+                {{0.62f, 1.75f, -1.44f}, 0.3f, 0.35f, J_STIFLE_L, 0.42f},
+                {{0.62f, 1.3f, -1.74f}, 0.26f, 0.29f, J_STIFLE_L, 0.6f},
                 {{0.62f, 0.85f, -2.05f}, 0.23f, 0.25f, J_HOCK_L, 0.72f},
                 {{0.62f, 0.42f, -1.98f}, 0.23f, 0.25f, J_HOCK_L, 0.84f},
                 {{0.62f, 0.2f, -1.83f}, 0.26f, 0.31f, J_PAW_HL, 0.92f},
@@ -631,14 +636,14 @@ void BuildSkin(MS3D* m)
     skin.SetBody(head, std::vector<Loop>(body.begin() + long(neckEnd), body.end()));
 
     // Legs from holes on the lower flanks, ears from holes on top of the skull.
-    const Hole fore{11, 2, 6, 3}, hind{2, 2, 6, 3}, ear{int(neckEnd), 1, 1, 3};
+    const Hole fore{11, 2, 6, 3}, hind{2, 3, 7, 3}, ear{int(neckEnd), 1, 1, 3};
     // Shoulder and thigh down to the elbow and stifle wear the flank's coat,
     // an ear's root the skull's.
-    const size_t upperLeg = 2, earRoot = 1;
+    const size_t upperLeg = 2, thigh = 3, earRoot = 1;
     Limb(skin, *m, body, skips, fore, FrontLeg(), upperLeg, kCoatTorso);
     Limb(skin, *m, body, skips, Mirrored(fore), Mirrored(FrontLeg(), CoatLegColumn(1)), upperLeg, kCoatTorso);
-    Limb(skin, *m, body, skips, hind, HindLeg(), upperLeg, kCoatTorso);
-    Limb(skin, *m, body, skips, Mirrored(hind), Mirrored(HindLeg(), CoatLegColumn(3)), upperLeg, kCoatTorso);
+    Limb(skin, *m, body, skips, hind, HindLeg(), thigh, kCoatTorso);
+    Limb(skin, *m, body, skips, Mirrored(hind), Mirrored(HindLeg(), CoatLegColumn(3)), thigh, kCoatTorso);
     Limb(skin, *m, body, skips, ear, Ear(), earRoot, kCoatHead);
     Limb(skin, *m, body, skips, Mirrored(ear), Mirrored(Ear(), kCoatEars), earRoot, kCoatHead);
 
@@ -663,15 +668,17 @@ void BuildSkin(MS3D* m)
     // Toes: three soft bumps at the front of each paw, in the sock's colour.
     const int paws[4] = {J_PAW_FL, J_PAW_FR, J_PAW_HL, J_PAW_HR};
     for (int leg = 0; leg < 4; leg++) {
-        const VECTOR3D at = Rig(paws[leg]).position;
+        const VECTOR3D at = DrawnRig(paws[leg]).position;
         const CoatRect column = CoatLegColumn(leg);
         const CoatRect sole = {column.x, column.y + column.h * 7 / 8, column.w, column.h / 8};
         for (float dx : {-0.13f, 0.0f, 0.13f})
             skin.Sweep(
                 Blob({at.x + dx, 0.09f, at.z + 0.38f - std::fabs(dx) * 0.5f}, {0.085f, 0.09f, 0.11f}, paws[leg], sole));
     }
-    for (MS3D_VERTEX& v : m->vertices)
+    for (MS3D_VERTEX& v : m->vertices) {
         v.position.y = ShortenLegs(v.position.y);
+        v.position.z = ShortenTrunk(v.position.z);
+    }
     skin.FinishNormals();
     skin.DropUnused();
 }
