@@ -34,6 +34,8 @@ constexpr int kBodySides = 24;
 constexpr int kTailSides = 10;
 constexpr int kSmallSides = 10;
 constexpr float kLipStep = 1e-4f;
+// The single texel in the middle of the light catch painted on the eye.
+constexpr CoatRect kCatchLight{kCoatEye.x + 12, kCoatEye.y + 19, 1, 1};
 
 VECTOR3D Add(VECTOR3D a, VECTOR3D b)
 {
@@ -328,7 +330,8 @@ private:
 };
 
 // Tail, from its tip to where it joins the rump: up from the rump in a gentle
-// curve, thick at the root and tapering evenly to a soft rounded tip.
+// curve, thick at the root and tapering evenly to a tip closed by a round cap
+// as wide as the tail there, so it ends soft rather than in a point.
 Piece Tail()
 {
     return {UVMode::AroundLimb,
@@ -336,9 +339,9 @@ Piece Tail()
             {0, 1, 0},
             kTailSides,
             {
-                {{0, 4.46f, -3.31f}, 0, 0, J_TAIL_3, 1.0f},
-                {{0, 4.4f, -3.32f}, 0.1f, 0.1f, J_TAIL_3, 0.95f},
-                {{0, 4.3f, -3.32f}, 0.15f, 0.15f, J_TAIL_3, 0.89f},
+                {{0, 4.31f, -3.31f}, 0, 0, J_TAIL_3, 1.0f},
+                {{0, 4.28f, -3.315f}, 0.1f, 0.1f, J_TAIL_3, 0.95f},
+                {{0, 4.22f, -3.315f}, 0.16f, 0.16f, J_TAIL_3, 0.89f},
                 {{0, 4.12f, -3.3f}, 0.19f, 0.19f, J_TAIL_3, 0.8f},
                 {{0, 3.9f, -3.23f}, 0.22f, 0.22f, J_TAIL_3, 0.68f},
                 {{0, 3.66f, -3.12f}, 0.25f, 0.25f, J_TAIL_2, 0.54f},
@@ -593,7 +596,8 @@ Piece Blob(VECTOR3D centre, VECTOR3D half, int joint, CoatRect rect)
 }
 
 // The tongue, drawn as it lolls out of the panting mouth: level from its
-// root until it has cleared the lower lip, then curling down, wide and thin.
+// root until it has cleared the lower lip, then curling down, broad and soft
+// with a rounded tip, thick enough to read as a tongue from the side too.
 // It is built folded back into the closed mouth, turned about its joint by
 // the opposite of the pitch at which the pant holds it.
 Piece Tongue()
@@ -604,13 +608,14 @@ Piece Tongue()
     struct Along {
         float dy, dz, half;
     };
-    const Along path[] = {{0.02f, -0.12f, 0},    {0.04f, -0.06f, 0.1f},  {0.08f, 0.08f, 0.15f},  {0.1f, 0.26f, 0.17f},
-                          {0.07f, 0.42f, 0.18f}, {-0.08f, 0.55f, 0.17f}, {-0.26f, 0.64f, 0.14f}, {-0.42f, 0.68f, 0}};
+    const Along path[] = {{0.02f, -0.12f, 0},    {0.04f, -0.06f, 0.12f}, {0.08f, 0.08f, 0.18f},
+                          {0.1f, 0.26f, 0.21f},  {0.06f, 0.42f, 0.23f},  {-0.08f, 0.54f, 0.23f},
+                          {-0.24f, 0.62f, 0.2f}, {-0.36f, 0.65f, 0.13f}, {-0.42f, 0.66f, 0}};
     Piece p{UVMode::Patch, kCoatTongue, {0, 1, 0}, kSmallSides, {}};
     const int n = int(sizeof path / sizeof path[0]);
     for (int k = 0; k < n; k++)
         p.stations.push_back(
-            {folded(path[k].dy, path[k].dz), path[k].half, path[k].half * 0.3f, J_TONGUE, float(k) / (n - 1)});
+            {folded(path[k].dy, path[k].dz), path[k].half, path[k].half * 0.6f, J_TONGUE, float(k) / (n - 1)});
     // The rings lie across the path; their flat side faces the way the
     // folded tongue's top does.
     p.upRef = Sub(folded(1, 0), pivot);
@@ -661,8 +666,16 @@ void BuildSkin(MS3D* m)
 
     // Big eyes and the nose set into the head, the tongue folded inside the
     // mouth.
-    for (float x : {0.5f, -0.5f})
-        skin.Sweep(Blob({x, 4.68f, 2.86f}, {0.19f, 0.19f, 0.13f}, J_HEAD, kCoatEye));
+    const VECTOR3D eye = {0.19f, 0.19f, 0.13f};
+    for (float side : {1.0f, -1.0f}) {
+        const VECTOR3D centre = {0.5f * side, 4.68f, 2.86f};
+        skin.Sweep(Blob(centre, eye, J_HEAD, kCoatEye));
+        // A bead of the eye's light catch, high on the outer front of the
+        // eye, standing a little proud of it, so the light shows in profile
+        // as well as from the front.
+        const VECTOR3D out = {0.78f * side * eye.x, 0.42f * eye.y, 0.47f * eye.z};
+        skin.Sweep(Blob(Add(centre, out), {0.05f, 0.06f, 0.06f}, J_HEAD, kCatchLight));
+    }
     skin.Sweep(Blob({0, 4.3f, 3.47f}, {0.19f, 0.13f, 0.1f}, J_HEAD, kCoatNose));
     skin.Sweep(Tongue());
     // Toes: three soft bumps at the front of each paw, in the sock's colour.
