@@ -321,13 +321,16 @@ CreaturePose Sniff(float u)
     CreaturePose p = Standing();
     // Nose to the ground just ahead of the forepaws, following the scent
     // from side to side. The reach is shared out so that no single join
-    // folds: the whole body tips forward from the hips, the back bends at
-    // its middle so the forelegs take the lowered chest, the neck reaches
-    // down and the head, tipped a little back up from it, points the nose
-    // at the ground. The soft ears stay against the head.
-    p.bodyShift = {0, -0.25f, 0};
-    p.rotation[J_PELVIS] = {15, 0, 0};
-    p.rotation[J_CHEST] = {12, 0, 0};
+    // folds: the whole body tips forward from the hips, the back bends a
+    // little at its middle, the forepaws step back under the lowered chest
+    // so the forelegs fold beneath it rather than reach out in front, the
+    // neck reaches down and the head, tipped a little back up from it,
+    // points the nose at the ground. The soft ears stay against the head.
+    p.bodyShift = {0, -0.12f, 0};
+    p.rotation[J_PELVIS] = {21, 0, 0};
+    p.rotation[J_CHEST] = {6, 0, 0};
+    for (int leg = 0; leg < 2; leg++)
+        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, -0.3f});
     p.rotation[J_NECK] = {52, 5 * Wave(u), 0};
     p.rotation[J_HEAD] = {-4 + 3 * Wave(u, 3), 6 * Wave(u, 2), 0};
     p.rotation[J_EAR_L] = {4 + 3 * Wave(u, 3), 0, 0};
