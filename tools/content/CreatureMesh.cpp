@@ -673,8 +673,8 @@ void BuildSkin(MS3D* m)
         // A bead of the eye's light catch, high on the outer front of the
         // eye, standing a little proud of it, so the light shows in profile
         // as well as from the front.
-        const VECTOR3D out = {0.78f * side * eye.x, 0.42f * eye.y, 0.47f * eye.z};
-        skin.Sweep(Blob(Add(centre, out), {0.05f, 0.06f, 0.06f}, J_HEAD, kCatchLight));
+        const VECTOR3D out = {0.85f * side * eye.x, 0.4f * eye.y, 0.3f * eye.z};
+        skin.Sweep(Blob(Add(centre, out), {0.045f, 0.05f, 0.05f}, J_HEAD, kCatchLight));
     }
     skin.Sweep(Blob({0, 4.3f, 3.47f}, {0.19f, 0.13f, 0.1f}, J_HEAD, kCoatNose));
     skin.Sweep(Tongue());
