@@ -34,6 +34,8 @@ constexpr int kBodySides = 24;
 constexpr int kTailSides = 10;
 constexpr int kSmallSides = 10;
 constexpr float kLipStep = 1e-4f;
+// The single texel in the middle of the light catch painted on the eye.
+constexpr CoatRect kCatchLight{kCoatEye.x + 12, kCoatEye.y + 19, 1, 1};
 
 VECTOR3D Add(VECTOR3D a, VECTOR3D b)
 {
@@ -328,7 +330,8 @@ private:
 };
 
 // Tail, from its tip to where it joins the rump: up from the rump in a gentle
-// curve, thick at the root and tapering evenly to a soft rounded tip.
+// curve, thick at the root and tapering evenly to a tip closed by a round cap
+// as wide as the tail there, so it ends soft rather than in a point.
 Piece Tail()
 {
     return {UVMode::AroundLimb,
@@ -336,9 +339,9 @@ Piece Tail()
             {0, 1, 0},
             kTailSides,
             {
-                {{0, 4.46f, -3.31f}, 0, 0, J_TAIL_3, 1.0f},
-                {{0, 4.4f, -3.32f}, 0.1f, 0.1f, J_TAIL_3, 0.95f},
-                {{0, 4.3f, -3.32f}, 0.15f, 0.15f, J_TAIL_3, 0.89f},
+                {{0, 4.31f, -3.31f}, 0, 0, J_TAIL_3, 1.0f},
+                {{0, 4.28f, -3.315f}, 0.1f, 0.1f, J_TAIL_3, 0.95f},
+                {{0, 4.22f, -3.315f}, 0.16f, 0.16f, J_TAIL_3, 0.89f},
                 {{0, 4.12f, -3.3f}, 0.19f, 0.19f, J_TAIL_3, 0.8f},
                 {{0, 3.9f, -3.23f}, 0.22f, 0.22f, J_TAIL_3, 0.68f},
                 {{0, 3.66f, -3.12f}, 0.25f, 0.25f, J_TAIL_2, 0.54f},
@@ -348,8 +351,8 @@ Piece Tail()
             }};
 }
 
-// Rump to chest and up the neck; the first ring is the tail's last. A short,
-// deep body: about as long from chest to rump as it stands at the withers.
+// Rump to chest and up the neck; the first ring is the tail's last. A broad,
+// deep chest; the trunk is drawn long and shortened afterwards (ShortenTrunk).
 Piece Torso()
 {
     const VECTOR3D z = {0, 0, 1};
@@ -367,10 +370,10 @@ Piece Torso()
                 {{0, 2.95f, -0.8f}, 0.84f, 0.78f, J_PELVIS, 0.43f, z},
                 {{0, 2.97f, -0.44f}, 0.84f, 0.82f, J_PELVIS, 0.52f, z},
                 {{0, 2.99f, -0.08f}, 0.86f, 0.88f, J_CHEST, 0.6f, z},
-                {{0, 3.01f, 0.26f}, 0.91f, 0.95f, J_CHEST, 0.68f, z},
-                {{0, 3.03f, 0.58f}, 0.94f, 1.02f, J_CHEST, 0.75f, z},
-                {{0, 3.06f, 0.88f}, 0.94f, 1.02f, J_CHEST, 0.8f, z},
-                {{0, 3.12f, 1.18f}, 0.9f, 0.96f, J_CHEST, 0.86f, z},
+                {{0, 3.01f, 0.26f}, 0.93f, 0.97f, J_CHEST, 0.68f, z},
+                {{0, 3.03f, 0.58f}, 0.96f, 1.03f, J_CHEST, 0.75f, z},
+                {{0, 3.06f, 0.88f}, 0.96f, 1.02f, J_CHEST, 0.8f, z},
+                {{0, 3.12f, 1.18f}, 0.91f, 0.96f, J_CHEST, 0.86f, z},
                 {{0, 3.28f, 1.46f}, 0.71f, 0.8f, J_CHEST, 0.91f, {0, 0.45f, 0.9f}},
                 {{0, 3.56f, 1.72f}, 0.57f, 0.62f, J_NECK, 0.96f, {0, 0.7f, 0.72f}},
                 {{0, 3.92f, 1.9f}, 0.54f, 0.57f, J_NECK, 1.0f, {0, 0.8f, 0.6f}},
@@ -536,7 +539,11 @@ Piece FrontLeg()
             }};
 }
 
-// The hind leg: a broad thigh, a bent stifle and a long hock.
+// The hind leg. The top of the thigh lies flush with the flank, wears the
+// body's coat and moves with the pelvis, so the haunch reads as part of the
+// body from any side and however far the hip folds; below it the thigh
+// narrows in two rounded steps to the stifle, its front edge running on
+// from the belly's line, and the bend at the hip falls between them.
 Piece HindLeg()
 {
     return {UVMode::AroundLimb,
@@ -544,10 +551,11 @@ Piece HindLeg()
             {0, 0, 1},
             10,
             {
-                {{0.66f, 2.95f, -1.7f}, 0, 0, J_HIP_L, 0.0f},
-                {{0.7f, 2.36f, -1.62f}, 0.5f, 0.7f, J_HIP_L, 0.22f},
-                {{0.62f, 1.75f, -1.42f}, 0.32f, 0.38f, J_STIFLE_L, 0.42f},
-                {{0.62f, 1.3f, -1.74f}, 0.27f, 0.3f, J_STIFLE_L, 0.6f},
+                {{0.8f, 2.84f, -1.62f}, 0, 0, J_HIP_L, 0.0f},
+                {{0.64f, 2.22f, -1.62f}, 0.31f, 0.52f, J_HIP_L, 0.14f},
+                {{0.63f, 1.98f, -1.53f}, 0.31f, 0.42f, J_HIP_L, 0.28f},
+                {{0.62f, 1.75f, -1.44f}, 0.3f, 0.35f, J_STIFLE_L, 0.42f},
+                {{0.62f, 1.3f, -1.74f}, 0.26f, 0.29f, J_STIFLE_L, 0.6f},
                 {{0.62f, 0.85f, -2.05f}, 0.23f, 0.25f, J_HOCK_L, 0.72f},
                 {{0.62f, 0.42f, -1.98f}, 0.23f, 0.25f, J_HOCK_L, 0.84f},
                 {{0.62f, 0.2f, -1.83f}, 0.26f, 0.31f, J_PAW_HL, 0.92f},
@@ -588,7 +596,8 @@ Piece Blob(VECTOR3D centre, VECTOR3D half, int joint, CoatRect rect)
 }
 
 // The tongue, drawn as it lolls out of the panting mouth: level from its
-// root until it has cleared the lower lip, then curling down, wide and thin.
+// root until it has cleared the lower lip, then curling down, broad and soft
+// with a rounded tip, thick enough to read as a tongue from the side too.
 // It is built folded back into the closed mouth, turned about its joint by
 // the opposite of the pitch at which the pant holds it.
 Piece Tongue()
@@ -599,13 +608,14 @@ Piece Tongue()
     struct Along {
         float dy, dz, half;
     };
-    const Along path[] = {{0.02f, -0.12f, 0},    {0.04f, -0.06f, 0.1f},  {0.08f, 0.08f, 0.15f},  {0.1f, 0.26f, 0.17f},
-                          {0.07f, 0.42f, 0.18f}, {-0.08f, 0.55f, 0.17f}, {-0.26f, 0.64f, 0.14f}, {-0.42f, 0.68f, 0}};
+    const Along path[] = {{0.02f, -0.12f, 0},    {0.04f, -0.06f, 0.12f}, {0.08f, 0.08f, 0.18f},
+                          {0.1f, 0.26f, 0.21f},  {0.06f, 0.42f, 0.23f},  {-0.08f, 0.54f, 0.23f},
+                          {-0.24f, 0.62f, 0.2f}, {-0.36f, 0.65f, 0.13f}, {-0.42f, 0.66f, 0}};
     Piece p{UVMode::Patch, kCoatTongue, {0, 1, 0}, kSmallSides, {}};
     const int n = int(sizeof path / sizeof path[0]);
     for (int k = 0; k < n; k++)
         p.stations.push_back(
-            {folded(path[k].dy, path[k].dz), path[k].half, path[k].half * 0.3f, J_TONGUE, float(k) / (n - 1)});
+            {folded(path[k].dy, path[k].dz), path[k].half, path[k].half * 0.6f, J_TONGUE, float(k) / (n - 1)});
     // The rings lie across the path; their flat side faces the way the
     // folded tongue's top does.
     p.upRef = Sub(folded(1, 0), pivot);
@@ -631,14 +641,14 @@ void BuildSkin(MS3D* m)
     skin.SetBody(head, std::vector<Loop>(body.begin() + long(neckEnd), body.end()));
 
     // Legs from holes on the lower flanks, ears from holes on top of the skull.
-    const Hole fore{11, 2, 6, 3}, hind{2, 2, 6, 3}, ear{int(neckEnd), 1, 1, 3};
+    const Hole fore{11, 2, 6, 3}, hind{2, 3, 7, 3}, ear{int(neckEnd), 1, 1, 3};
     // Shoulder and thigh down to the elbow and stifle wear the flank's coat,
     // an ear's root the skull's.
-    const size_t upperLeg = 2, earRoot = 1;
+    const size_t upperLeg = 2, thigh = 3, earRoot = 1;
     Limb(skin, *m, body, skips, fore, FrontLeg(), upperLeg, kCoatTorso);
     Limb(skin, *m, body, skips, Mirrored(fore), Mirrored(FrontLeg(), CoatLegColumn(1)), upperLeg, kCoatTorso);
-    Limb(skin, *m, body, skips, hind, HindLeg(), upperLeg, kCoatTorso);
-    Limb(skin, *m, body, skips, Mirrored(hind), Mirrored(HindLeg(), CoatLegColumn(3)), upperLeg, kCoatTorso);
+    Limb(skin, *m, body, skips, hind, HindLeg(), thigh, kCoatTorso);
+    Limb(skin, *m, body, skips, Mirrored(hind), Mirrored(HindLeg(), CoatLegColumn(3)), thigh, kCoatTorso);
     Limb(skin, *m, body, skips, ear, Ear(), earRoot, kCoatHead);
     Limb(skin, *m, body, skips, Mirrored(ear), Mirrored(Ear(), kCoatEars), earRoot, kCoatHead);
 
@@ -656,22 +666,32 @@ void BuildSkin(MS3D* m)
 
     // Big eyes and the nose set into the head, the tongue folded inside the
     // mouth.
-    for (float x : {0.5f, -0.5f})
-        skin.Sweep(Blob({x, 4.68f, 2.86f}, {0.19f, 0.19f, 0.13f}, J_HEAD, kCoatEye));
+    const VECTOR3D eye = {0.19f, 0.19f, 0.13f};
+    for (float side : {1.0f, -1.0f}) {
+        const VECTOR3D centre = {0.5f * side, 4.68f, 2.86f};
+        skin.Sweep(Blob(centre, eye, J_HEAD, kCoatEye));
+        // A bead of the eye's light catch, high on the outer front of the
+        // eye, standing a little proud of it, so the light shows in profile
+        // as well as from the front.
+        const VECTOR3D out = {0.85f * side * eye.x, 0.4f * eye.y, 0.3f * eye.z};
+        skin.Sweep(Blob(Add(centre, out), {0.045f, 0.05f, 0.05f}, J_HEAD, kCatchLight));
+    }
     skin.Sweep(Blob({0, 4.3f, 3.47f}, {0.19f, 0.13f, 0.1f}, J_HEAD, kCoatNose));
     skin.Sweep(Tongue());
     // Toes: three soft bumps at the front of each paw, in the sock's colour.
     const int paws[4] = {J_PAW_FL, J_PAW_FR, J_PAW_HL, J_PAW_HR};
     for (int leg = 0; leg < 4; leg++) {
-        const VECTOR3D at = Rig(paws[leg]).position;
+        const VECTOR3D at = DrawnRig(paws[leg]).position;
         const CoatRect column = CoatLegColumn(leg);
         const CoatRect sole = {column.x, column.y + column.h * 7 / 8, column.w, column.h / 8};
         for (float dx : {-0.13f, 0.0f, 0.13f})
             skin.Sweep(
                 Blob({at.x + dx, 0.09f, at.z + 0.38f - std::fabs(dx) * 0.5f}, {0.085f, 0.09f, 0.11f}, paws[leg], sole));
     }
-    for (MS3D_VERTEX& v : m->vertices)
+    for (MS3D_VERTEX& v : m->vertices) {
         v.position.y = ShortenLegs(v.position.y);
+        v.position.z = ShortenTrunk(v.position.z);
+    }
     skin.FinishNormals();
     skin.DropUnused();
 }

@@ -236,7 +236,7 @@ CreaturePose Sitting()
     // as they are, still reach it under the raised chest.
     p.bodyShift = {0, -1.3f, -0.35f};
     p.rotation[J_PELVIS] = {-30, 0, 0};
-    p.rotation[J_CHEST] = {-8, 0, 0};
+    p.rotation[J_CHEST] = {-2, 0, 0};
     p.rotation[J_NECK] = {28, 0, 0};
     p.rotation[J_HEAD] = {12, 0, 0};
     for (int leg = 2; leg < 4; leg++) {
@@ -264,7 +264,7 @@ CreaturePose Lying()
     }
     for (int leg = 2; leg < 4; leg++) {
         // Hind legs folded along the body.
-        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 0.9f});
+        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, 0.3f});
         p.paws[leg].lowerPitch = -82;
     }
     Tail(p, -30, 25);
@@ -319,20 +319,22 @@ CreaturePose LookAround(float u)
 CreaturePose Sniff(float u)
 {
     CreaturePose p = Standing();
-    // Nose to the ground: the back tilts forward and the front sinks a
-    // little on legs that stay nearly straight; the neck reaches down and
-    // forward and the head, tipped back up from it, puts the nose on the
-    // ground well ahead of the paws, following the scent from side to
-    // side. The soft ears hang forward from the lowered head. The bend is
-    // shared between the chest, the neck and the head, and the ears swing
-    // only a little from it, so no single join folds the skin into a crease.
-    p.rotation[J_PELVIS] = {6, 0, 0};
-    p.rotation[J_CHEST] = {20, 0, 0};
-    p.rotation[J_NECK] = {68, 10 * Wave(u), 0};
-    p.rotation[J_HEAD] = {-8 + 4 * Wave(u, 3), 8 * Wave(u, 2), 0};
-    p.rotation[J_EAR_L] = {-30 + 6 * Wave(u, 3), 0, 0};
-    p.rotation[J_EAR_R] = {-30 + 6 * Wave(u, 3, 0.3f), 0, 0};
-    p.bodyShift = {0, -0.1f, 0};
+    // Nose to the ground just ahead of the forepaws, following the scent
+    // from side to side. The reach is shared out so that no single join
+    // folds: the whole body tips forward from the hips, the back bends a
+    // little at its middle, the forepaws step back under the lowered chest
+    // so the forelegs fold beneath it rather than reach out in front, the
+    // neck reaches down and the head, tipped a little back up from it,
+    // points the nose at the ground. The soft ears stay against the head.
+    p.bodyShift = {0, -0.12f, 0};
+    p.rotation[J_PELVIS] = {21, 0, 0};
+    p.rotation[J_CHEST] = {6, 0, 0};
+    for (int leg = 0; leg < 2; leg++)
+        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, -0.3f});
+    p.rotation[J_NECK] = {52, 5 * Wave(u), 0};
+    p.rotation[J_HEAD] = {-4 + 3 * Wave(u, 3), 6 * Wave(u, 2), 0};
+    p.rotation[J_EAR_L] = {4 + 3 * Wave(u, 3), 0, 0};
+    p.rotation[J_EAR_R] = {4 + 3 * Wave(u, 3, 0.3f), 0, 0};
     Tail(p, 12, 16 * Wave(u, 2));
     return p;
 }

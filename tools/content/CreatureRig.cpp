@@ -12,7 +12,7 @@ namespace {
 const RigJoint kJoints[J_COUNT] = {
     {"root", -1, {0.0f, 0.0f, 0.0f}},
     {"pelvis", J_ROOT, {0.0f, 2.9f, -1.7f}},
-    {"chest", J_PELVIS, {0.0f, 3.1f, 1.1f}},
+    {"chest", J_PELVIS, {0.0f, 2.97f, -0.26f}},
     {"neck", J_CHEST, {0.0f, 3.55f, 1.8f}},
     {"head", J_NECK, {0.0f, 4.4f, 2.45f}},
     {"jaw", J_HEAD, {0.0f, 4.18f, 2.85f}},
@@ -42,12 +42,19 @@ const RigJoint kJoints[J_COUNT] = {
 
 // Where the legs end and the body begins, as drawn.
 constexpr float kLegTop = 2.2f;
+// The stretch of the back that takes up the trunk's shortening, as drawn.
+constexpr float kBackFront = 0.7f, kBackRear = -1.3f;
 
 } // namespace
 
 float ShortenLegs(float y)
 {
     return y - kLegShortening * std::clamp(y / kLegTop, 0.0f, 1.0f);
+}
+
+float ShortenTrunk(float z)
+{
+    return z + kTrunkShortening * std::clamp((kBackFront - z) / (kBackFront - kBackRear), 0.0f, 1.0f);
 }
 
 namespace {
@@ -59,11 +66,19 @@ struct ShortRig {
         for (int j = 0; j < J_COUNT; j++) {
             joint[j] = kJoints[j];
             joint[j].position.y = ShortenLegs(joint[j].position.y);
+            // The root stays where the program expects it, under the body.
+            if (j != J_ROOT)
+                joint[j].position.z = ShortenTrunk(joint[j].position.z);
         }
     }
 };
 
 } // namespace
+
+const RigJoint& DrawnRig(int joint)
+{
+    return kJoints[joint];
+}
 
 const RigJoint& Rig(int joint)
 {

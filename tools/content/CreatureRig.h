@@ -1,8 +1,8 @@
 // CreatureRig: the creature's skeleton, shared by the mesh builder and the
 // animation author.
 //
-// Model units, facing +z, standing on y = 0, about 7 units from nose to
-// tail tip and 3.7 at the shoulder. The root sits on the ground under the middle of
+// Model units, facing +z, standing on y = 0, about 6.5 units from nose to
+// tail tip and 3.6 at the shoulder. The root sits on the ground under the middle of
 // the body and only carries the stride forward (the program commits its
 // travel at the end of each stride); the body hangs from the pelvis.
 // Every joint is bound without rotation, so a
@@ -52,6 +52,9 @@ struct RigJoint {
 };
 
 const RigJoint& Rig(int joint);
+// A joint as drawn, before the legs and trunk are shortened: where the mesh
+// builder, which shortens its own vertices at the end, places things by it.
+const RigJoint& DrawnRig(int joint);
 
 // The legs are drawn long and then shortened: everything from the top of the
 // legs up comes down by kLegShortening, and the legs below shrink in
@@ -59,6 +62,14 @@ const RigJoint& Rig(int joint);
 // poses that put the body on the ground lower it this much less.
 constexpr float kLegShortening = 0.55f;
 float ShortenLegs(float y);
+
+// The trunk is drawn long and then shortened as well: everything behind the
+// middle of the back comes forward by kTrunkShortening, the back between
+// taking up the difference, so the body is about as long from chest to rump
+// as it is tall at the withers. The mesh builder moves its vertices the same
+// way.
+constexpr float kTrunkShortening = 0.6f;
+float ShortenTrunk(float z);
 
 // The tongue's pitch about its joint, the jaw's included, when it lolls out
 // of the panting mouth; the mesh folds it back into the mouth by as much.
