@@ -16,11 +16,11 @@ const std::vector<CoatStyle>& CoatStyles()
     static const std::vector<CoatStyle> styles = {
         // Light yellow gold all over.
         {"golden",
-         0xe0aa50,
+         0xe8bc60,
          {0xf6e6c0, 0.7f},
-         {0xd09440, 0.25f},
+         {0xdca64c, 0.25f},
          {},
-         {0xc08a40, 0.5f},
+         {0xc8923e, 0.5f},
          {0xf0d8a0, 0.35f},
          {0xecd09a, 0.2f},
          0,
@@ -44,13 +44,13 @@ const std::vector<CoatStyle>& CoatStyles()
          2,
          {},
          1.0f},
-        // Warm liver brown, a white blaze over the crown and a white tail tip.
+        // Chocolate brown, a white blaze over the crown and a white tail tip.
         {"chocolate",
-         0x7a4a2e,
+         0x764628,
          {0xf2eee6, 0.9f},
-         {0x683c24, 0.35f},
+         {0x643a22, 0.35f},
          {},
-         {0x4e2c1c, 0.6f},
+         {0x4a2a1a, 0.6f},
          {0x8a5a3c, 0.3f},
          {0xf2eee6, 0.9f},
          1.0f,
@@ -61,12 +61,12 @@ const std::vector<CoatStyle>& CoatStyles()
          1.0f},
         // Pale cream all over.
         {"cream",
-         0xf3ead8,
-         {0xfaf6ee, 0.6f},
-         {0xebdcbc, 0.25f},
+         0xf2e2c2,
+         {0xfaf4e8, 0.6f},
+         {0xe8d4b0, 0.25f},
          {},
-         {0xd8b888, 0.6f},
-         {0xf6eedc, 0.4f},
+         {0xdcb080, 0.7f},
+         {0xf6ecd8, 0.4f},
          {},
          0,
          P::Plain,
@@ -88,11 +88,11 @@ const std::vector<CoatStyle>& CoatStyles()
          0x161616,
          5,
          {},
-         0.9f},
+         0.75f},
         // Bold black stripes over red fawn, darker than it is light.
         {"brindle",
-         0xd0a060,
-         {0xd0aa78, 0.3f},
+         0xe0aa62,
+         {0xe0b47c, 0.3f},
          {},
          {},
          {0x1e1510, 0.7f},
@@ -106,8 +106,8 @@ const std::vector<CoatStyle>& CoatStyles()
          1.6f},
         // Red tan with a black head and ears.
         {"tan, black head",
-         0xbe6a2c,
-         {0xdcae74, 0.5f},
+         0xc8823c,
+         {0xe0b47c, 0.5f},
          {},
          {0x1a1616, 0.95f},
          {0x1e1918, 0.95f},
@@ -166,12 +166,12 @@ const std::vector<CoatStyle>& CoatStyles()
          1.8f},
         // Deep red all over.
         {"mahogany",
-         0xb8421a,
-         {0xd08050, 0.4f},
-         {0x8a2e10, 0.3f},
+         0xa83414,
+         {0xc87048, 0.4f},
+         {0x82260c, 0.3f},
          {},
-         {0x7a2810, 0.5f},
-         {0xc0603a, 0.3f},
+         {0x70220c, 0.5f},
+         {0xb85434, 0.3f},
          {},
          0,
          P::Plain,
@@ -197,7 +197,7 @@ const std::vector<CoatStyle>& CoatStyles()
         // Silver grey torn by large black blotches.
         {"merle", 0x949cac, {0xc8ccd4, 0.5f}, {}, {}, {0x222228, 0.8f}, {}, {}, 0, P::Merle, 0x202026, 13, {}, 1.5f},
         // Pale sand with large dark brown spots.
-        {"leopard", 0xe2c89a, {0xf2e6cc, 0.6f}, {}, {}, {0x3a2210, 0.7f}, {}, {}, 0, P::Spots, 0x301c0e, 14, {}, 1.5f},
+        {"leopard", 0xe2c89a, {0xf2e6cc, 0.6f}, {}, {}, {0x2a1a10, 0.7f}, {}, {}, 0, P::Spots, 0x3a2412, 14, {}, 0.6f},
         // Black all over.
         {"black",
          0x1d1b1b,
@@ -271,8 +271,10 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
     y /= s.patternScale;
     switch (s.pattern) {
     case CoatPattern::Spots: {
-        // Jittered grid: one round spot per cell, of random size.
-        const float cell = 22.0f;
+        // Jittered grid: one round spot per cell, of random size. Spots
+        // grow slower than the cells, so small ones crowd and large ones
+        // lie apart.
+        const float cell = 22.0f, grow = 1 / std::sqrt(s.patternScale);
         const int cx = int(x / cell), cy = int(y / cell);
         float best = 0.0f;
         for (int oy = -1; oy <= 1; oy++)
@@ -280,7 +282,7 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
                 Random rng(s.seed * 7919u + uint32_t((cx + ox) * 73856093) + uint32_t((cy + oy) * 19349663));
                 const float sx = (cx + ox + rng.Range(0.2f, 0.8f)) * cell,
                             sy = (cy + oy + rng.Range(0.2f, 0.8f)) * cell;
-                const float radius = rng.Range(3.5f, 7.5f);
+                const float radius = rng.Range(3.5f, 7.5f) * grow;
                 const float d = std::hypot(x + 0.5f - sx, y + 0.5f - sy) + 2.0f * ragged / s.patternScale;
                 best = std::max(best, SmoothStep(radius + 1.0f, radius - 1.0f, d));
             }
@@ -294,7 +296,7 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
         const float warp = FractalNoise(x / 20.0f, y / 30.0f, s.seed, 2) * 6.0f + 1.6f * ragged;
         const float stripe = std::sin(x * 0.42f + warp);
         const float where = kind == Region::Head || kind == Region::Ear ? 0.3f : 1.0f;
-        return where * 0.9f * SmoothStep(-0.3f, 0.3f, stripe);
+        return where * 0.9f * SmoothStep(-0.1f, 0.4f, stripe);
     }
     case CoatPattern::Merle: {
         const float blotch = SmoothStep(0.58f, 0.64f, FractalNoise(x / 16.0f, y / 16.0f, s.seed, 3) + 0.05f * ragged);
