@@ -396,9 +396,11 @@ float HeadPatternWeight(const CoatStyle& s, float a, float d)
     // Stripes that ring the body would ring the muzzle too: over the crown
     // they carry on, on the muzzle they fade to a faint trace. Under the
     // throat the pattern fades as under the belly, and around the ears'
-    // roots (which take the skull's plain colour) it gives way.
+    // roots (which take the skull's plain colour) it gives way, but not
+    // along the top of the crown between them, where it shows from above.
     const float face = s.pattern == CoatPattern::Brindle ? 1 - 0.8f * SmoothStep(0.3f, 0.55f, a) : 1.0f;
-    const float ears = SmoothStep(0.02f, 0.07f, a) * SmoothStep(0.34f, 0.24f, a) * SmoothStep(0.46f, 0.36f, d);
+    const float ears = SmoothStep(0.02f, 0.07f, a) * SmoothStep(0.34f, 0.24f, a) * SmoothStep(0.46f, 0.36f, d) *
+                       SmoothStep(0.08f, 0.16f, d);
     return NeckPattern(s, x, y, a * kHeadTexels) * face * BellyPattern(d) * (1 - ears);
 }
 
