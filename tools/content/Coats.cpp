@@ -291,10 +291,12 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
     case CoatPattern::Patches:
         return SmoothStep(0.55f, 0.6f, FractalNoise(x / 38.0f, y / 38.0f, s.seed, 3) + 0.04f * ragged);
     case CoatPattern::Brindle: {
-        // Wavy stripes running around the body and legs, their dark about
-        // as wide as the light between them, and streaky along the hair.
+        // Wavy stripes running around the body and legs, their dark a little
+        // narrower than the light between them, and streaky along the hair.
+        // They slant, so they still cross the shoulders and thighs, which
+        // wear a narrow strip of the body's picture drawn out downwards.
         const float warp = FractalNoise(x / 20.0f, y / 30.0f, s.seed, 2) * 6.0f + 1.6f * ragged;
-        const float stripe = std::sin(x * 0.42f + warp);
+        const float stripe = std::sin(x * 0.42f + y * 0.2f + warp);
         const float where = kind == Region::Head || kind == Region::Ear ? 0.3f : 1.0f;
         return where * 0.9f * SmoothStep(-0.1f, 0.4f, stripe);
     }
