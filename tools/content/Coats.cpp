@@ -89,7 +89,7 @@ const std::vector<CoatStyle>& CoatStyles()
          5,
          {},
          0.75f},
-        // Bold black stripes over red fawn, darker than it is light.
+        // Bold black stripes over red fawn.
         {"brindle",
          0xc88040,
          {0xd8a874, 0.3f},
@@ -196,7 +196,7 @@ const std::vector<CoatStyle>& CoatStyles()
          1.0f},
         // Silver grey torn by large black blotches.
         {"merle", 0xa2abbe, {0xd0d6de, 0.5f}, {}, {}, {0x222228, 0.8f}, {}, {}, 0, P::Merle, 0x202026, 13, {}, 1.5f},
-        // Pale sand with large dark brown spots.
+        // Pale sand crowded with dark brown spots.
         {"leopard", 0xe2c89a, {0xf2e6cc, 0.6f}, {}, {}, {0x2a1a10, 0.7f}, {}, {}, 0, P::Spots, 0x3a2412, 14, {}, 0.6f},
         // Black all over.
         {"black",
