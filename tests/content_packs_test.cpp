@@ -1,5 +1,6 @@
 // Tests of the packs the content generator ships: they load through the
 // program's own loaders, and the creature does what the herd code relies on.
+#include "../tools/content/CoatLayout.h"
 #include "creatures/DogTables.h"
 #include "fixtures/GLContext.h"
 #include "fixtures/TempDir.h"
@@ -458,6 +459,71 @@ TEST_F(ContentTest, EveryCoatRunsOnAcrossTheJoinsOfTheSkin)
         EXPECT_LT(worst, 0.2f) << "coat " << coat << " changes colour where pieces meet, at " << at.x << "," << at.y
                                << "," << at.z;
     }
+}
+
+// What a coat shows from straight above, where the home view sees a dog
+// about 30 pixels long and the eye takes in little more than the colours of
+// a few parts: the mean colour of the back in four lengths (rump to neck),
+// of the crown, of the ears and of the tail's top.
+std::vector<std::array<float, 3>> SeenFromAbove(const std::vector<unsigned char>& px)
+{
+    // The picture's rows run top down, the texture's bottom up.
+    auto mean = [&](int x0, int y0, int x1, int y1) {
+        std::array<float, 3> sum{};
+        for (int y = y0; y < y1; y++)
+            for (int x = x0; x < x1; x++)
+                for (int c = 0; c < 3; c++)
+                    sum[c] += px[(size_t(COAT_SIZE - 1 - y) * COAT_SIZE + size_t(x)) * 4 + size_t(c)] / 255.0f;
+        for (float& v : sum)
+            v /= float((x1 - x0) * (y1 - y0));
+        return sum;
+    };
+    // From above: the top third of the body's flank, the crown, and the
+    // tail's top (the two edges of its strip, down to near its tip).
+    const int backY = kCoatTorso.h / 3, crownY = kCoatHead.y + kCoatHead.h * 3 / 10;
+    const int tailEdge = kCoatTail.w / 7, tailY = kCoatTail.y + kCoatTail.h * 7 / 8;
+    std::vector<std::array<float, 3>> parts;
+    for (int k = 0; k < 4; k++)
+        parts.push_back(mean(16 + k * 60, 0, 16 + (k + 1) * 60, backY));
+    parts.push_back(mean(8, kCoatHead.y, kCoatHead.w * 6 / 10, crownY));
+    parts.push_back(mean(kCoatEars.x, kCoatEars.y, kCoatEars.x + kCoatEars.w, kCoatEars.y + kCoatEars.h));
+    const std::array<float, 3> left = mean(kCoatTail.x, kCoatTail.y, kCoatTail.x + tailEdge, tailY),
+                               right = mean(kCoatTail.x + kCoatTail.w - tailEdge, kCoatTail.y,
+                                            kCoatTail.x + kCoatTail.w, tailY);
+    parts.push_back({(left[0] + right[0]) / 2, (left[1] + right[1]) / 2, (left[2] + right[2]) / 2});
+    return parts;
+}
+
+// Seen from the home view's height, every two coats must differ by more
+// than a pair that people mistook for each other there. Measured: over all
+// pairs, this mean step in colour over the parts (the ears and tail, small
+// from above, weighing half) follows the mean difference of the two dogs'
+// top views rendered 30 pixels long; the mistaken pair was 0.10 apart by it,
+// the closest of an earlier set of coats 0.04.
+TEST_F(ContentTest, NoTwoCoatsLookAlikeFromAbove)
+{
+    MS3D model;
+    Texture* raw = nullptr;
+    int numCoats = 0;
+    ASSERT_TRUE(LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats));
+    const std::unique_ptr<Texture[]> coats(raw);
+    std::vector<std::vector<std::array<float, 3>>> views;
+    for (int coat = 0; coat < numCoats; coat++) {
+        int w = 0, h = 0;
+        views.push_back(SeenFromAbove(ReadTexture(coats[coat].texID, &w, &h)));
+        ASSERT_TRUE(w == COAT_SIZE && h == COAT_SIZE) << "coat " << coat;
+    }
+    const float weight[7] = {1, 1, 1, 1, 1, 0.5f, 0.5f};
+    for (size_t a = 0; a < views.size(); a++)
+        for (size_t b = a + 1; b < views.size(); b++) {
+            float sum = 0, weights = 0;
+            for (size_t k = 0; k < 7; k++) {
+                for (int c = 0; c < 3; c++)
+                    sum += weight[k] * std::fabs(views[a][k][c] - views[b][k][c]) / 3;
+                weights += weight[k];
+            }
+            EXPECT_GT(sum / weights, 0.105f) << "coats " << a << " and " << b << " look alike from above";
+        }
 }
 
 TEST(ContentGenerator, WritesTheSameBytesOnEveryRun)

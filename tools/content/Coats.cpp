@@ -9,124 +9,210 @@
 const std::vector<CoatStyle>& CoatStyles()
 {
     using P = CoatPattern;
-    // Each differs from every other in the colour of its back, or in a
-    // pattern or a head that shows from above, so that no two are mistaken
-    // from the height of the home view.
+    // Each differs from every other in what shows from above at a glance:
+    // the colour and lightness of its back, the colour of its head, a collar
+    // or a blaze over the crown, or a bold pattern, so that no two are
+    // mistaken from the height of the home view.
     static const std::vector<CoatStyle> styles = {
+        // Light yellow gold all over.
         {"golden",
-         0xdcaa58,
-         {0xf4e2bc, 0.7f},
-         {0xc8923e, 0.3f},
+         0xe8bc60,
+         {0xf6e6c0, 0.7f},
+         {0xdca64c, 0.25f},
          {},
-         {0xb8803a, 0.5f},
-         {0xeed49c, 0.35f},
-         {0xe8c88c, 0.2f},
+         {0xc8923e, 0.5f},
+         {0xf0d8a0, 0.35f},
+         {0xecd09a, 0.2f},
          0,
          P::Plain,
          0,
-         1},
+         1,
+         {},
+         1.0f},
+        // Tan with a black saddle over the back and the tail.
         {"black and tan",
-         0x211c1b,
-         {0xb5703a, 0.9f},
+         0xc07a3c,
+         {0xd49a5c, 0.5f},
+         {0x1e1a19, 1.0f},
          {},
-         {0xb5703a, 0.85f},
          {},
-         {0xb5703a, 1.0f},
-         {0xb5703a, 1.0f},
+         {0xd08a48, 0.5f},
+         {},
          0,
          P::Plain,
          0,
-         2},
+         2,
+         {},
+         1.0f},
+        // Chocolate brown, a white blaze over the crown and a white tail tip.
         {"chocolate",
-         0x5a3626,
+         0x6a3c22,
          {0xf2eee6, 0.9f},
-         {0x4a2a1c, 0.4f},
+         {0x5a321c, 0.35f},
          {},
-         {0x3e2216, 0.5f},
-         {0x6a4230, 0.3f},
-         {0xf2eee6, 0.8f},
-         0.9f,
+         {0x442618, 0.6f},
+         {0x7e4e32, 0.3f},
+         {0xf2eee6, 0.9f},
+         1.0f,
          P::Plain,
          0,
-         3},
+         3,
+         {},
+         1.0f},
+        // Pale cream all over.
         {"cream",
-         0xf1e8d6,
-         {0xf9f5ec, 0.6f},
-         {0xe6d7b6, 0.25f},
+         0xf2e2c2,
+         {0xfaf4e8, 0.6f},
+         {0xe8d4b0, 0.25f},
          {},
-         {0xd2b280, 0.6f},
-         {0xf4ecdc, 0.4f},
+         {0xdcb080, 0.7f},
+         {0xf6ecd8, 0.4f},
          {},
          0,
          P::Plain,
          0,
-         4},
-        {"spotted white", 0xf3f0ea, {0xf8f6f2, 0.4f}, {}, {}, {0x1b1b1b, 0.85f}, {}, {}, 0, P::Spots, 0x1b1b1b, 5},
+         4,
+         {},
+         1.0f},
+        // White, peppered with many black spots.
+        {"spotted white",
+         0xf5f3ee,
+         {0xf8f6f2, 0.4f},
+         {},
+         {},
+         {0x161616, 0.9f},
+         {},
+         {},
+         0,
+         P::Spots,
+         0x161616,
+         5,
+         {},
+         0.75f},
+        // Bold black stripes over red fawn.
         {"brindle",
-         0xb58048,
-         {0xb88c5c, 0.3f},
+         0xc88040,
+         {0xd8a874, 0.3f},
          {},
          {},
-         {0x2e1f15, 0.6f},
-         {0x2e1f15, 0.6f},
+         {0x1e1510, 0.7f},
+         {0x1e1510, 0.6f},
          {},
          0,
          P::Brindle,
-         0x33231a,
-         6},
+         0x1c1410,
+         6,
+         {},
+         1.6f},
+        // Red tan with a black head and ears.
         {"tan, black head",
-         0xc0803e,
-         {0xdcae74, 0.5f},
+         0xc8823c,
+         {0xe0b47c, 0.5f},
          {},
+         {0x1a1616, 0.95f},
          {0x1e1918, 0.95f},
-         {0x2a211c, 0.9f},
-         {0x2a211c, 0.6f},
+         {0x1e1918, 0.7f},
          {},
          0,
          P::Plain,
          0,
-         7},
+         7,
+         {},
+         1.0f},
+        // Dark slate blue all over.
         {"blue grey",
-         0x6c7482,
-         {0xa9b0ba, 0.6f},
-         {0x5a616c, 0.4f},
+         0x4a5566,
+         {0x99a2ae, 0.6f},
+         {0x404856, 0.4f},
          {},
-         {0x4e5560, 0.5f},
-         {0x838b96, 0.2f},
+         {0x363c48, 0.5f},
+         {0x646e7c, 0.2f},
          {},
          0,
          P::Plain,
          0,
-         8},
+         8,
+         {},
+         1.0f},
+        // White with a black head.
         {"black head",
          0xf2efe8,
          {0xf7f5f0, 0.3f},
          {},
-         {0x1c1a19, 1.0f},
-         {0x1c1a19, 1.0f},
-         {0x1c1a19, 0.6f},
+         {0x1a1818, 1.0f},
+         {0x1a1818, 1.0f},
+         {0x1a1818, 0.6f},
          {},
-         0.8f,
+         0.5f,
          P::Plain,
          0,
-         9},
-        {"patched", 0xf2eee6, {0xf7f4ee, 0.3f}, {}, {}, {0x7a4628, 0.9f}, {}, {}, 0.6f, P::Patches, 0x8a5230, 10},
+         9,
+         {},
+         1.0f},
+        // White with a chestnut head and big chestnut patches, one over the back.
+        {"patched",
+         0xf2eee6,
+         {0xf7f4ee, 0.3f},
+         {},
+         {0x6e3618, 0.9f},
+         {0x5e2c14, 0.9f},
+         {},
+         {},
+         0.5f,
+         P::Patches,
+         0x6e3618,
+         58,
+         {},
+         1.8f},
+        // Deep red all over.
         {"mahogany",
-         0xa63c1c,
-         {0xc87850, 0.4f},
-         {0x74260f, 0.4f},
+         0xa83414,
+         {0xc87048, 0.4f},
+         {0x82260c, 0.3f},
          {},
-         {0x6e2410, 0.5f},
-         {0xb0583a, 0.3f},
+         {0x70220c, 0.5f},
+         {0xb85434, 0.3f},
          {},
          0,
          P::Plain,
          0,
-         11},
-        {"tuxedo", 0x1f1c1c, {0xf2efe8, 1.0f}, {}, {}, {}, {0xf2efe8, 0.9f}, {0xf2efe8, 1.0f}, 1.0f, P::Plain, 0, 12},
-        {"merle", 0xb3b6be, {0xd3d5da, 0.5f}, {}, {}, {0x2a2a30, 0.7f}, {}, {}, 0, P::Merle, 0x26262c, 13},
-        {"leopard", 0xd9b47c, {0xefe0c4, 0.6f}, {}, {}, {0x5a3a1e, 0.5f}, {}, {}, 0, P::Spots, 0x4a2c16, 14},
-        {"black", 0x1d1b1b, {0x2b2726, 0.5f}, {0x151313, 0.3f}, {}, {}, {0x2b2726, 0.3f}, {}, 0, P::Plain, 0, 15},
+         11,
+         {},
+         1.0f},
+        // Black with a white collar, a white blaze and a white tail tip.
+        {"tuxedo",
+         0x1c1a1a,
+         {0xf2efe8, 1.0f},
+         {},
+         {},
+         {},
+         {0xf2efe8, 0.9f},
+         {0xf2efe8, 1.0f},
+         1.0f,
+         P::Plain,
+         0,
+         12,
+         {0xf2efe8, 1.0f},
+         1.0f},
+        // Silver grey torn by large black blotches.
+        {"merle", 0xa2abbe, {0xd0d6de, 0.5f}, {}, {}, {0x222228, 0.8f}, {}, {}, 0, P::Merle, 0x202026, 13, {}, 1.5f},
+        // Pale sand crowded with dark brown spots.
+        {"leopard", 0xe2c89a, {0xf2e6cc, 0.6f}, {}, {}, {0x2a1a10, 0.7f}, {}, {}, 0, P::Spots, 0x3a2412, 14, {}, 0.6f},
+        // Black all over.
+        {"black",
+         0x1d1b1b,
+         {0x2b2726, 0.5f},
+         {0x151313, 0.3f},
+         {},
+         {},
+         {0x2b2726, 0.3f},
+         {},
+         0,
+         P::Plain,
+         0,
+         15,
+         {},
+         1.0f},
     };
     return styles;
 }
@@ -178,10 +264,17 @@ Colour With(Colour c, const CoatPart& part, float weight)
 
 float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
 {
+    // Edges ragged at the scale of a few hairs, whatever the pattern's size,
+    // so markings look like fur up close.
+    const float ragged = FractalNoise(x / 2.5f, y / 7.0f, s.seed + 31, 2) - 0.5f;
+    x /= s.patternScale;
+    y /= s.patternScale;
     switch (s.pattern) {
     case CoatPattern::Spots: {
-        // Jittered grid: one round spot per cell, of random size.
-        const float cell = 22.0f;
+        // Jittered grid: one round spot per cell, of random size. Spots
+        // grow slower than the cells, so small ones crowd and large ones
+        // lie apart.
+        const float cell = 22.0f, grow = 1 / std::sqrt(s.patternScale);
         const int cx = int(x / cell), cy = int(y / cell);
         float best = 0.0f;
         for (int oy = -1; oy <= 1; oy++)
@@ -189,23 +282,26 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
                 Random rng(s.seed * 7919u + uint32_t((cx + ox) * 73856093) + uint32_t((cy + oy) * 19349663));
                 const float sx = (cx + ox + rng.Range(0.2f, 0.8f)) * cell,
                             sy = (cy + oy + rng.Range(0.2f, 0.8f)) * cell;
-                const float radius = rng.Range(3.0f, 6.5f);
-                const float d = std::hypot(x + 0.5f - sx, y + 0.5f - sy);
+                const float radius = rng.Range(3.5f, 7.5f) * grow;
+                const float d = std::hypot(x + 0.5f - sx, y + 0.5f - sy) + 2.0f * ragged / s.patternScale;
                 best = std::max(best, SmoothStep(radius + 1.0f, radius - 1.0f, d));
             }
         return best;
     }
     case CoatPattern::Patches:
-        return SmoothStep(0.55f, 0.6f, FractalNoise(x / 38.0f, y / 38.0f, s.seed, 3));
+        return SmoothStep(0.55f, 0.6f, FractalNoise(x / 38.0f, y / 38.0f, s.seed, 3) + 0.04f * ragged);
     case CoatPattern::Brindle: {
-        // Wavy stripes running around the body and legs.
-        const float warp = FractalNoise(x / 20.0f, y / 30.0f, s.seed, 2) * 6.0f;
-        const float stripe = std::sin(x * 0.42f + warp);
+        // Wavy stripes running around the body and legs, their dark a little
+        // narrower than the light between them, and streaky along the hair.
+        // They slant, so they still cross the shoulders and thighs, which
+        // wear a narrow strip of the body's picture drawn out downwards.
+        const float warp = FractalNoise(x / 20.0f, y / 30.0f, s.seed, 2) * 6.0f + 1.6f * ragged;
+        const float stripe = std::sin(x * 0.42f + y * 0.2f + warp);
         const float where = kind == Region::Head || kind == Region::Ear ? 0.3f : 1.0f;
-        return where * 0.85f * SmoothStep(0.15f, 0.6f, stripe);
+        return where * 0.9f * SmoothStep(-0.1f, 0.4f, stripe);
     }
     case CoatPattern::Merle: {
-        const float blotch = SmoothStep(0.58f, 0.64f, FractalNoise(x / 16.0f, y / 16.0f, s.seed, 3));
+        const float blotch = SmoothStep(0.58f, 0.64f, FractalNoise(x / 16.0f, y / 16.0f, s.seed, 3) + 0.05f * ragged);
         return blotch * (0.8f + 0.2f * ValueNoise(x / 3.0f, y / 3.0f, s.seed + 5));
     }
     case CoatPattern::Plain:
@@ -244,16 +340,36 @@ Colour PatternedAround(const CoatStyle& s, Colour c, Region::Kind kind, const Co
 constexpr float kHeadTexels = 90.0f, kNeckBand = 6.0f;
 constexpr float kNeckTexel = kCoatTorso.w - 1 - kNeckBand;
 
-// How strongly the pattern shows this many texels from the neck's join: a
-// little fainter right at it, where the head's rows, fewer than the body's,
-// meet the body's.
-float NeckJoinStrength(float texels)
+// The body's pattern at a texel of its picture (or of the head's, laid out
+// as above) this many texels from the neck's join. The head's rows, fewer
+// than the body's, meet the body's there, so near the join the pattern is
+// softened across the rows and a little fainter, and an edge of a marking
+// running along the neck falls alike on both sides.
+float NeckPattern(const CoatStyle& s, float x, float y, float texels)
 {
-    return 1 - 0.5f * SmoothStep(kNeckBand + 4, 0.0f, texels);
+    const float here = PatternWeight(s, Region::Torso, x, y);
+    const float soft =
+        (PatternWeight(s, Region::Torso, x, y - 1.5f) + here + PatternWeight(s, Region::Torso, x, y + 1.5f)) / 3;
+    const float near = SmoothStep(kNeckBand + 4, kNeckBand, texels);
+    return (here + (soft - here) * near) * (1 - 0.4f * SmoothStep(kNeckBand + 4, 0.0f, texels));
 }
 
-// The body's smooth colour. Around the places where the legs leave it (low
-// on the flank) it is kept even, so a leg's top can take it over.
+// How much of the pattern shows this far down from the spine: all of it over
+// the back, the flanks and down the shoulders and thighs, then only a trace
+// from the elbows and stifles down round the belly, where the legs' own
+// pattern takes over.
+float BellyPattern(float d)
+{
+    return 1 - 0.85f * SmoothStep(0.7f, 0.8f, d);
+}
+
+// The collar: round the neck and over the front of the chest and withers.
+float CollarWeight(float a)
+{
+    return SmoothStep(0.8f, 0.88f, a);
+}
+
+// The body's smooth colour, and with `pattern` its markings too.
 Colour TorsoColour(const CoatStyle& s, float a, float d, bool pattern)
 {
     Colour c = Rgb(s.base);
@@ -265,30 +381,29 @@ Colour TorsoColour(const CoatStyle& s, float a, float d, bool pattern)
     // A head colour of its own starts up the back of the neck, so the whole
     // skull, ear roots too, wears it.
     c = With(c, s.head, SmoothStep(0.9f, 1.0f, a) * SmoothStep(0.65f, 0.45f, d));
-    // The pattern runs on up the neck into the head's. It fades under the
-    // belly, where the thighs and shoulders wearing
-    // the body's coat hand over to the legs' own.
-    const float showing = SmoothStep(0.0f, 0.08f, a) * SmoothStep(0.8f, 0.64f, d);
-    if (!pattern || s.pattern == CoatPattern::Plain)
-        return c;
-    float x, y;
-    TexelOf(kCoatTorso, a, d, &x, &y);
-    return Mix(c, Rgb(s.patternColour),
-               showing * NeckJoinStrength(kCoatTorso.w - 1 - x) *
-                   PatternWeight(s, Region::Torso, std::min(x, kNeckTexel), y));
+    // The pattern runs on up the neck into the head's, and down over the
+    // shoulders and thighs into the legs'.
+    if (pattern && s.pattern != CoatPattern::Plain) {
+        const float showing = SmoothStep(0.0f, 0.08f, a) * BellyPattern(d);
+        float x, y;
+        TexelOf(kCoatTorso, a, d, &x, &y);
+        c = Mix(c, Rgb(s.patternColour), showing * NeckPattern(s, std::min(x, kNeckTexel), y, kCoatTorso.w - 1 - x));
+    }
+    return With(c, s.collar, CollarWeight(a));
 }
 
 float HeadPatternWeight(const CoatStyle& s, float a, float d)
 {
     const float x = kNeckTexel + std::max(0.0f, a * kHeadTexels - kNeckBand), y = d * (kCoatTorso.h - 1);
-    // Stripes that ring the body would ring the muzzle too: on the face they
-    // fade to a faint trace. Under the throat the pattern fades as under
-    // the belly, and around the ears' roots (which take the skull's plain
-    // colour) it gives way.
-    const float face = s.pattern == CoatPattern::Brindle ? 1 - 0.8f * SmoothStep(0.08f, 0.4f, a) : 1.0f;
-    const float ears = SmoothStep(0.02f, 0.07f, a) * SmoothStep(0.34f, 0.24f, a) * SmoothStep(0.46f, 0.36f, d);
-    return PatternWeight(s, Region::Torso, x, y) * NeckJoinStrength(a * kHeadTexels) * face *
-           SmoothStep(0.8f, 0.64f, d) * (1 - ears);
+    // Stripes that ring the body would ring the muzzle too: over the crown
+    // they carry on, on the muzzle they fade to a faint trace. Under the
+    // throat the pattern fades as under the belly, and around the ears'
+    // roots (which take the skull's plain colour) it gives way, but not
+    // along the top of the crown between them, where it shows from above.
+    const float face = s.pattern == CoatPattern::Brindle ? 1 - 0.8f * SmoothStep(0.3f, 0.55f, a) : 1.0f;
+    const float ears = SmoothStep(0.02f, 0.07f, a) * SmoothStep(0.34f, 0.24f, a) * SmoothStep(0.46f, 0.36f, d) *
+                       SmoothStep(0.08f, 0.16f, d);
+    return NeckPattern(s, x, y, a * kHeadTexels) * face * BellyPattern(d) * (1 - ears);
 }
 
 Colour HeadColour(const CoatStyle& s, float a, float d, bool pattern)
@@ -301,8 +416,11 @@ Colour HeadColour(const CoatStyle& s, float a, float d, bool pattern)
     c = With(c, s.muzzle,
              std::max(SmoothStep(0.56f, 0.7f, a), 0.8f * SmoothStep(0.55f, 0.8f, d) * SmoothStep(0.3f, 0.5f, a)));
     c = With(c, s.belly, SmoothStep(0.78f, 0.95f, d) * SmoothStep(0.75f, 0.45f, a));
-    // The blaze: up the middle of the face from the nose to the brow.
-    const float blaze = s.blaze * SmoothStep(0.2f, 0.08f, d) * SmoothStep(0.3f, 0.45f, a);
+    // The blaze: up the middle of the face from the nose to the brow, and
+    // when broad, wider and on over the crown.
+    const float from = 0.45f - 0.3f * s.blaze, half = 0.1f + 0.1f * s.blaze;
+    const float blaze =
+        std::min(1.0f, 1.5f * s.blaze) * SmoothStep(half + 0.1f, half, d) * SmoothStep(from - 0.12f, from, a);
     c = Mix(c, Rgb(0xf3f0ea), std::clamp(blaze, 0.0f, 1.0f));
     // The shut mouth: a soft dark line where the lips meet (halfway down the
     // muzzle's side), fading out at its corner.
@@ -332,7 +450,7 @@ Colour LegColour(const CoatStyle& s, const Region& r)
     const float bodyDown = kLegInsideDown + (kLegOutsideDown - kLegInsideDown) * facing;
     const float bodyAcross =
         kLegRootAcross[r.column & 3] + kLegRootSpread[r.column & 3] * std::cos(2 * 3.14159265f * r.across);
-    const Colour body = TorsoColour(s, bodyAcross, bodyDown, false);
+    const Colour body = TorsoColour(s, bodyAcross, bodyDown, true);
     return Mix(body, c, SmoothStep(kLegBodyEnd, kLegBodyEnd + 0.2f, r.down));
 }
 

@@ -29,10 +29,14 @@ struct CoatStyle {
     CoatPart ears;
     CoatPart muzzle; // muzzle and cheeks
     CoatPart socks;  // lower legs and the tail's tip
-    float blaze;     // a white stripe up the face, 0..1
+    // A white stripe up the face, 0..1; the broader it is, the further it
+    // runs up over the crown, where it shows from above.
+    float blaze;
     CoatPattern pattern;
     int patternColour;
     uint32_t seed;
+    CoatPart collar;        // a band round the neck, the chest and the withers
+    float patternScale = 1; // how large the pattern's spots, patches or stripes are
 };
 
 // The shipped coats, in lump order (coat k goes into lump k + 1). The herd
