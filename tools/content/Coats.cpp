@@ -196,7 +196,7 @@ const std::vector<CoatStyle>& CoatStyles()
          {0xf2efe8, 1.0f},
          1.0f},
         // Light blue grey torn by large black blotches.
-        {"merle", 0xa0b0d6, {0xccd4e4, 0.5f}, {}, {}, {0x1c2030, 0.8f}, {}, {}, 0, P::Merle, 0x1a1e2a, 13, {}, 1.5f},
+        {"merle", 0x98acda, {0xccd4e4, 0.5f}, {}, {}, {0x1c2030, 0.8f}, {}, {}, 0, P::Merle, 0x1a1e2a, 13, {}, 1.5f},
         // Orange red with white underneath, a pale muzzle and a white tail tip.
         {"fox red",
          0xd4702a,
