@@ -91,7 +91,7 @@ const std::vector<CoatStyle>& CoatStyles()
          0.6f},
         // Bold black stripes over light fawn.
         {"brindle",
-         0xe8b478,
+         0xd8a064,
          {0xd8a874, 0.3f},
          {},
          {},
