@@ -46,7 +46,7 @@ const std::vector<CoatStyle>& CoatStyles()
          1.0f},
         // Chocolate brown, a white blaze over the crown and a white tail tip.
         {"chocolate",
-         0x6a3c22,
+         0x5a3220,
          {0xf2eee6, 0.9f},
          {0x5a321c, 0.35f},
          {},
@@ -59,9 +59,9 @@ const std::vector<CoatStyle>& CoatStyles()
          3,
          {},
          1.0f},
-        // Pale cream all over.
+        // Warm cream all over.
         {"cream",
-         0xf2e2c2,
+         0xf0dab4,
          {0xfaf4e8, 0.6f},
          {0xe8d4b0, 0.25f},
          {},
@@ -74,7 +74,7 @@ const std::vector<CoatStyle>& CoatStyles()
          4,
          {},
          1.0f},
-        // White, peppered with many black spots.
+        // White, peppered with small black spots that read grey from above.
         {"spotted white",
          0xf5f3ee,
          {0xf8f6f2, 0.4f},
@@ -88,10 +88,10 @@ const std::vector<CoatStyle>& CoatStyles()
          0x161616,
          5,
          {},
-         0.75f},
-        // Bold black stripes over red fawn.
+         0.6f},
+        // Bold black stripes over light fawn.
         {"brindle",
-         0xc88040,
+         0xd8a064,
          {0xd8a874, 0.3f},
          {},
          {},
@@ -119,11 +119,11 @@ const std::vector<CoatStyle>& CoatStyles()
          7,
          {},
          1.0f},
-        // Dark slate blue all over.
+        // Dark slate, clearly blue, all over.
         {"blue grey",
-         0x4a5566,
-         {0x99a2ae, 0.6f},
-         {0x404856, 0.4f},
+         0x42516e,
+         {0x98a2b4, 0.6f},
+         {0x3a4660, 0.4f},
          {},
          {0x363c48, 0.5f},
          {0x646e7c, 0.2f},
@@ -134,7 +134,7 @@ const std::vector<CoatStyle>& CoatStyles()
          8,
          {},
          1.0f},
-        // White with a black head.
+        // White with a black head and big black patches, one over the shoulders.
         {"black head",
          0xf2efe8,
          {0xf7f5f0, 0.3f},
@@ -144,29 +144,29 @@ const std::vector<CoatStyle>& CoatStyles()
          {0x1a1818, 0.6f},
          {},
          0.5f,
-         P::Plain,
-         0,
+         P::Patches,
+         0x1a1818,
          9,
          {},
-         1.0f},
-        // White with a chestnut head and big chestnut patches, one over the back.
+         1.8f},
+        // White with a red head and big red patches, one over the back.
         {"patched",
          0xf2eee6,
          {0xf7f4ee, 0.3f},
          {},
-         {0x6e3618, 0.9f},
-         {0x5e2c14, 0.9f},
+         {0xa44a1c, 0.9f},
+         {0x8e3e18, 0.9f},
          {},
          {},
          0.5f,
          P::Patches,
-         0x6e3618,
+         0xa44a1c,
          58,
          {},
          1.8f},
-        // Deep red all over.
+        // Deep dark red all over.
         {"mahogany",
-         0xa83414,
+         0x962a10,
          {0xc87048, 0.4f},
          {0x82260c, 0.3f},
          {},
@@ -179,7 +179,8 @@ const std::vector<CoatStyle>& CoatStyles()
          11,
          {},
          1.0f},
-        // Black with a white collar, a white blaze and a white tail tip.
+        // Black with a broad white collar over the withers, a narrow blaze and a
+        // white tail tip; from above a white band behind a black head.
         {"tuxedo",
          0x1c1a1a,
          {0xf2efe8, 1.0f},
@@ -188,16 +189,29 @@ const std::vector<CoatStyle>& CoatStyles()
          {},
          {0xf2efe8, 0.9f},
          {0xf2efe8, 1.0f},
-         1.0f,
+         0.35f,
          P::Plain,
          0,
          12,
          {0xf2efe8, 1.0f},
          1.0f},
-        // Silver grey torn by large black blotches.
-        {"merle", 0xa2abbe, {0xd0d6de, 0.5f}, {}, {}, {0x222228, 0.8f}, {}, {}, 0, P::Merle, 0x202026, 13, {}, 1.5f},
-        // Pale sand crowded with dark brown spots.
-        {"leopard", 0xe2c89a, {0xf2e6cc, 0.6f}, {}, {}, {0x2a1a10, 0.7f}, {}, {}, 0, P::Spots, 0x3a2412, 14, {}, 0.6f},
+        // Light blue grey torn by large black blotches.
+        {"merle", 0x98acda, {0xccd4e4, 0.5f}, {}, {}, {0x1c2030, 0.8f}, {}, {}, 0, P::Merle, 0x1a1e2a, 13, {}, 1.5f},
+        // Orange red with white underneath, a pale muzzle and a white tail tip.
+        {"fox red",
+         0xd4702a,
+         {0xf6ece0, 0.9f},
+         {},
+         {},
+         {0xb85a20, 0.4f},
+         {0xf2e8dc, 0.6f},
+         {0xf2e8dc, 0.8f},
+         0,
+         P::Plain,
+         0,
+         14,
+         {},
+         1.0f},
         // Black all over.
         {"black",
          0x1d1b1b,
@@ -363,10 +377,11 @@ float BellyPattern(float d)
     return 1 - 0.85f * SmoothStep(0.7f, 0.8f, d);
 }
 
-// The collar: round the neck and over the front of the chest and withers.
+// The collar: round the neck and on back over the withers and the front of
+// the chest, broad enough to show from above as a band behind the head.
 float CollarWeight(float a)
 {
-    return SmoothStep(0.8f, 0.88f, a);
+    return SmoothStep(0.68f, 0.8f, a);
 }
 
 // The body's smooth colour, and with `pattern` its markings too.
