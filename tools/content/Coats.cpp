@@ -119,9 +119,9 @@ const std::vector<CoatStyle>& CoatStyles()
          7,
          {},
          1.0f},
-        // Dark slate, clearly blue, all over.
+        // Dark slate with a blue cast, all over.
         {"blue grey",
-         0x42516e,
+         0x46526c,
          {0x98a2b4, 0.6f},
          {0x3a4660, 0.4f},
          {},
@@ -195,8 +195,8 @@ const std::vector<CoatStyle>& CoatStyles()
          12,
          {0xf2efe8, 1.0f},
          1.0f},
-        // Light blue grey torn by large black blotches.
-        {"merle", 0x98acda, {0xccd4e4, 0.5f}, {}, {}, {0x1c2030, 0.8f}, {}, {}, 0, P::Merle, 0x1a1e2a, 13, {}, 1.5f},
+        // Soft blue grey torn by large black blotches.
+        {"merle", 0x94a0bc, {0xd0d6e0, 0.5f}, {}, {}, {0x1c2030, 0.8f}, {}, {}, 0, P::Merle, 0x1a1e2a, 13, {}, 1.5f},
         // Orange red with white underneath, a pale muzzle and a white tail tip.
         {"fox red",
          0xd4702a,
