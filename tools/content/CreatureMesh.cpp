@@ -353,6 +353,9 @@ Piece Tail()
 
 // Rump to chest and up the neck; the first ring is the tail's last. A broad,
 // deep chest; the trunk is drawn long and shortened afterwards (ShortenTrunk).
+// The neck's rings lean back less the nearer they are to the back, so the
+// top line rises smoothly from the withers to the skull instead of ringing
+// the neck with a ledge.
 Piece Torso()
 {
     const VECTOR3D z = {0, 0, 1};
@@ -374,9 +377,9 @@ Piece Torso()
                 {{0, 3.03f, 0.58f}, 0.96f, 1.03f, J_CHEST, 0.75f, z},
                 {{0, 3.06f, 0.88f}, 0.96f, 1.02f, J_CHEST, 0.8f, z},
                 {{0, 3.12f, 1.18f}, 0.91f, 0.96f, J_CHEST, 0.86f, z},
-                {{0, 3.28f, 1.46f}, 0.71f, 0.8f, J_CHEST, 0.91f, {0, 0.45f, 0.9f}},
-                {{0, 3.56f, 1.72f}, 0.57f, 0.62f, J_NECK, 0.96f, {0, 0.7f, 0.72f}},
-                {{0, 3.92f, 1.9f}, 0.54f, 0.57f, J_NECK, 1.0f, {0, 0.8f, 0.6f}},
+                {{0, 3.355f, 1.59f}, 0.71f, 0.83f, J_CHEST, 0.91f, {0, 0.28f, 0.96f}},
+                {{0, 3.59f, 1.81f}, 0.62f, 0.74f, J_NECK, 0.96f, {0, 0.42f, 0.91f}},
+                {{0, 3.85f, 2.04f}, 0.56f, 0.66f, J_NECK, 1.0f, {0, 0.55f, 0.84f}},
             }};
 }
 
@@ -689,6 +692,7 @@ void BuildSkin(MS3D* m)
                 Blob({at.x + dx, 0.09f, at.z + 0.38f - std::fabs(dx) * 0.5f}, {0.085f, 0.09f, 0.11f}, paws[leg], sole));
     }
     for (MS3D_VERTEX& v : m->vertices) {
+        v.position = PlaceOnHead(v.boneId, v.position);
         v.position.y = ShortenLegs(v.position.y);
         v.position.z = ShortenTrunk(v.position.z);
     }

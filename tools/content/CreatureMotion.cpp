@@ -319,20 +319,17 @@ CreaturePose LookAround(float u)
 CreaturePose Sniff(float u)
 {
     CreaturePose p = Standing();
-    // Nose to the ground just ahead of the forepaws, following the scent
-    // from side to side. The reach is shared out so that no single join
-    // folds: the whole body tips forward from the hips, the back bends a
-    // little at its middle, the forepaws step back under the lowered chest
-    // so the forelegs fold beneath it rather than reach out in front, the
-    // neck reaches down and the head, tipped a little back up from it,
-    // points the nose at the ground. The soft ears stay against the head.
-    p.bodyShift = {0, -0.12f, 0};
-    p.rotation[J_PELVIS] = {21, 0, 0};
-    p.rotation[J_CHEST] = {6, 0, 0};
+    // A reach down, not a crouch: nose to the ground ahead of the forepaws,
+    // following the scent from side to side. The back stays high, barely
+    // tipped forward; the forepaws step back so the forelegs slant under
+    // the leaning chest nearly straight; the neck, bending low at the
+    // withers, carries the head down and forward, so it shows from the
+    // front as well as from the side.
+    p.rotation[J_PELVIS] = {3, 0, 0};
     for (int leg = 0; leg < 2; leg++)
-        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, -0.3f});
-    p.rotation[J_NECK] = {52, 5 * Wave(u), 0};
-    p.rotation[J_HEAD] = {-4 + 3 * Wave(u, 3), 6 * Wave(u, 2), 0};
+        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, -0.6f});
+    p.rotation[J_NECK] = {85, 5 * Wave(u), 0};
+    p.rotation[J_HEAD] = {10 + 3 * Wave(u, 3), 6 * Wave(u, 2), 0};
     p.rotation[J_EAR_L] = {4 + 3 * Wave(u, 3), 0, 0};
     p.rotation[J_EAR_R] = {4 + 3 * Wave(u, 3, 0.3f), 0, 0};
     Tail(p, 12, 16 * Wave(u, 2));
