@@ -391,9 +391,10 @@ TEST_F(ContentTest, TheNeckRisesFromTheBackWithoutALedge)
 
 // Bent joints stretch the skin between rings but never turn it inside out
 // where it shows: no triangle on the outside of the haunch (where thigh meets
-// flank, sitting and lying, the deepest bends of the hips) or of the neck and
-// head (sniffing) that faces along the surface's own normals standing comes
-// to face against them.
+// flank, sitting and lying, the deepest bends of the hips), of the neck and
+// head (sniffing) or of the shoulder (where the foreleg leaves the chest,
+// swinging back and forth in the walk and the run) that faces along the
+// surface's own normals standing comes to face against them.
 TEST_F(ContentTest, BendsNeverFoldTheSkinInsideOut)
 {
     PosedDog dog;
@@ -405,6 +406,7 @@ TEST_F(ContentTest, BendsNeverFoldTheSkinInsideOut)
     } rows[] = {
         {"haunch", {"pelvis", "hip.L", "hip.R"}, dogAnims[3].startFrame, dogAnims[8].endFrame},
         {"neck and head", {"chest", "neck", "head"}, dogAnims[10].startFrame, dogAnims[10].endFrame},
+        {"shoulder", {"chest", "shoulder.L", "shoulder.R"}, dogAnims[0].startFrame, dogAnims[1].endFrame},
     };
     for (const auto& row : rows) {
         std::set<int> joints;

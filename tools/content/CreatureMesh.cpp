@@ -522,7 +522,10 @@ Piece Mirrored(Piece p, CoatRect rect)
 }
 
 // Legs taper from a full upper leg to a sturdy lower one and end in a round
-// paw a little wider than the leg.
+// paw a little wider than the leg. The top of the foreleg rides with the
+// chest and the upper arm starts well below it, and the ring at the elbow
+// moves with the upper arm, so the skin that stretches as the leg swings
+// and bends has room to do so without folding at the shoulder.
 Piece FrontLeg()
 {
     return {UVMode::AroundLimb,
@@ -531,8 +534,9 @@ Piece FrontLeg()
             10,
             {
                 {{0.64f, 2.95f, 1.3f}, 0, 0, J_SHOULDER_L, 0.0f},
-                {{0.66f, 2.42f, 1.28f}, 0.42f, 0.5f, J_SHOULDER_L, 0.25f},
-                {{0.62f, 1.75f, 1.2f}, 0.3f, 0.33f, J_ELBOW_L, 0.42f},
+                {{0.66f, 2.5f, 1.28f}, 0.42f, 0.5f, J_CHEST, 0.2f},
+                {{0.63f, 1.9f, 1.25f}, 0.33f, 0.34f, J_SHOULDER_L, 0.34f},
+                {{0.62f, 1.75f, 1.2f}, 0.3f, 0.33f, J_SHOULDER_L, 0.42f},
                 {{0.62f, 1.2f, 1.27f}, 0.27f, 0.28f, J_ELBOW_L, 0.6f},
                 {{0.62f, 0.65f, 1.35f}, 0.24f, 0.25f, J_WRIST_L, 0.75f},
                 {{0.62f, 0.36f, 1.41f}, 0.24f, 0.25f, J_WRIST_L, 0.84f},
@@ -647,7 +651,7 @@ void BuildSkin(MS3D* m)
     const Hole fore{11, 2, 6, 3}, hind{2, 3, 7, 3}, ear{int(neckEnd), 1, 1, 3};
     // Shoulder and thigh down to the elbow and stifle wear the flank's coat,
     // an ear's root the skull's.
-    const size_t upperLeg = 2, thigh = 3, earRoot = 1;
+    const size_t upperLeg = 3, thigh = 3, earRoot = 1;
     Limb(skin, *m, body, skips, fore, FrontLeg(), upperLeg, kCoatTorso);
     Limb(skin, *m, body, skips, Mirrored(fore), Mirrored(FrontLeg(), CoatLegColumn(1)), upperLeg, kCoatTorso);
     Limb(skin, *m, body, skips, hind, HindLeg(), thigh, kCoatTorso);
