@@ -389,6 +389,25 @@ TEST_F(ContentTest, TheNeckRisesFromTheBackWithoutALedge)
     EXPECT_GT(head.z - shoulder.z, 0.8f * (head.y - shoulder.y)) << "the neck stands upright";
 }
 
+// Standing, the soft ears hang close against the sides of the head: seen
+// from above they stand out little beyond the skull, not like handles.
+TEST_F(ContentTest, TheEarsLieAgainstTheHead)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    dog.Pose(0);
+    const int head = dog.Named("head"), earL = dog.Named("ear.L"), earR = dog.Named("ear.R");
+    float skull = 0, ears = 0;
+    for (const MODELVERTEX& v : dog.c.vertices) {
+        if (v.joint == head)
+            skull = std::max(skull, std::fabs(v.position.x));
+        if (v.joint == earL || v.joint == earR)
+            ears = std::max(ears, std::fabs(v.position.x));
+    }
+    ASSERT_GT(skull, 0.0f);
+    EXPECT_LT(ears, 1.2f * skull) << "the ears reach " << ears << " out from the middle, the skull " << skull;
+}
+
 // Bent joints stretch the skin between rings but never turn it inside out
 // where it shows: no triangle on the outside of the haunch (where thigh meets
 // flank, sitting and lying, the deepest bends of the hips), of the neck and

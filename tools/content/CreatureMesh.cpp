@@ -572,8 +572,9 @@ Piece HindLeg()
 }
 
 // A soft ear: it rises a little from the top of the skull, folds outwards
-// and tips over, hanging by the side of the head. Wide front to back and thin
-// across the flap.
+// and tips over, hanging close against the side of the head so that from
+// above it reads as part of the head, not a handle. Wide front to back and
+// thin across the flap.
 Piece Ear()
 {
     return {UVMode::AroundLimb,
@@ -583,9 +584,9 @@ Piece Ear()
             {
                 {{0.42f, 4.85f, 2.2f}, 0, 0, J_EAR_L, 0.0f},
                 {{0.6f, 5.04f, 2.17f}, 0.08f, 0.3f, J_EAR_L, 0.3f},
-                {{0.86f, 5.08f, 2.15f}, 0.07f, 0.35f, J_EAR_L, 0.55f},
-                {{1.08f, 4.8f, 2.16f}, 0.06f, 0.29f, J_EAR_L, 0.8f},
-                {{1.14f, 4.45f, 2.18f}, 0, 0, J_EAR_L, 1.0f},
+                {{0.78f, 5.02f, 2.15f}, 0.07f, 0.35f, J_EAR_L, 0.55f},
+                {{0.9f, 4.76f, 2.16f}, 0.06f, 0.29f, J_EAR_L, 0.8f},
+                {{0.93f, 4.45f, 2.18f}, 0, 0, J_EAR_L, 1.0f},
             }};
 }
 
@@ -685,15 +686,17 @@ void BuildSkin(MS3D* m)
     }
     skin.Sweep(Blob({0, 4.3f, 3.47f}, {0.19f, 0.13f, 0.1f}, J_HEAD, kCoatNose));
     skin.Sweep(Tongue());
-    // Toes: three soft bumps at the front of each paw, in the sock's colour.
+    // Toes: three plump, rounded bumps at the front of each paw, in the
+    // sock's colour, about as tall as they are wide so they read as toes
+    // and not as claws.
     const int paws[4] = {J_PAW_FL, J_PAW_FR, J_PAW_HL, J_PAW_HR};
     for (int leg = 0; leg < 4; leg++) {
         const VECTOR3D at = DrawnRig(paws[leg]).position;
         const CoatRect column = CoatLegColumn(leg);
         const CoatRect sole = {column.x, column.y + column.h * 7 / 8, column.w, column.h / 8};
-        for (float dx : {-0.13f, 0.0f, 0.13f})
+        for (float dx : {-0.15f, 0.0f, 0.15f})
             skin.Sweep(
-                Blob({at.x + dx, 0.09f, at.z + 0.38f - std::fabs(dx) * 0.5f}, {0.085f, 0.09f, 0.11f}, paws[leg], sole));
+                Blob({at.x + dx, 0.12f, at.z + 0.36f - std::fabs(dx) * 0.5f}, {0.1f, 0.12f, 0.12f}, paws[leg], sole));
     }
     for (MS3D_VERTEX& v : m->vertices) {
         v.position = PlaceOnHead(v.boneId, v.position);
