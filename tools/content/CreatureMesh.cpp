@@ -330,8 +330,10 @@ private:
 };
 
 // Tail, from its tip to where it joins the rump: up from the rump in a gentle
-// curve, thick at the root and tapering evenly to a tip closed by a round cap
-// as wide as the tail there, so it ends soft rather than in a point.
+// curve whose tip turns forward over the back and a little to one side, so
+// the curve shows from the front quarter as well as in profile; thick at the
+// root and tapering evenly to a tip closed by a round cap as wide as the tail
+// there, so it ends soft rather than in a point.
 Piece Tail()
 {
     return {UVMode::AroundLimb,
@@ -339,12 +341,12 @@ Piece Tail()
             {0, 1, 0},
             kTailSides,
             {
-                {{0, 4.31f, -3.31f}, 0, 0, J_TAIL_3, 1.0f},
-                {{0, 4.28f, -3.315f}, 0.1f, 0.1f, J_TAIL_3, 0.95f},
-                {{0, 4.22f, -3.315f}, 0.16f, 0.16f, J_TAIL_3, 0.89f},
-                {{0, 4.12f, -3.3f}, 0.19f, 0.19f, J_TAIL_3, 0.8f},
-                {{0, 3.9f, -3.23f}, 0.22f, 0.22f, J_TAIL_3, 0.68f},
-                {{0, 3.66f, -3.12f}, 0.25f, 0.25f, J_TAIL_2, 0.54f},
+                {{0.13f, 4.29f, -3.02f}, 0, 0, J_TAIL_3, 1.0f},
+                {{0.125f, 4.265f, -3.05f}, 0.1f, 0.1f, J_TAIL_3, 0.95f},
+                {{0.12f, 4.22f, -3.1f}, 0.16f, 0.16f, J_TAIL_3, 0.89f},
+                {{0.1f, 4.13f, -3.17f}, 0.19f, 0.19f, J_TAIL_3, 0.8f},
+                {{0.06f, 3.92f, -3.22f}, 0.22f, 0.22f, J_TAIL_3, 0.68f},
+                {{0.02f, 3.66f, -3.12f}, 0.25f, 0.25f, J_TAIL_2, 0.54f},
                 {{0, 3.4f, -2.95f}, 0.27f, 0.27f, J_TAIL_2, 0.38f},
                 {{0, 3.18f, -2.7f}, 0.3f, 0.3f, J_TAIL_1, 0.2f},
                 {{0, 3.04f, -2.5f}, 0.33f, 0.33f, J_TAIL_1, 0.05f},
