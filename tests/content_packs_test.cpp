@@ -188,9 +188,10 @@ TEST_F(ContentTest, CreaturePackHasTheModelTheHerdExpects)
             ASSERT_TRUE(std::fabs(root.x) < 1e-4f && std::fabs(root.z) < 1e-4f) << "idle frame " << f << " moves";
         }
     // Standing, the nose (just ahead of the head joint, at the muzzle's
-    // tip) is held high; the sniff's reach to the ground has its own test.
+    // tip) is held high, about level with the withers; the sniff's reach to
+    // the ground has its own test.
     pose(0);
-    EXPECT_GT(MatrixPointMultiply(c.joints[4].absolute, MakePoint(0, -0.025f, 0.28f)).y, 0.9f);
+    EXPECT_GT(MatrixPointMultiply(c.joints[4].absolute, MakePoint(0, -0.025f, 0.28f)).y, 0.85f);
     // Panting, the tongue hangs out ahead of the lower lip and below the chin;
     // standing, it is out of sight behind the lips.
     auto joint = [&](const char* name) {
@@ -273,6 +274,18 @@ bool OnTheNose(const MODELVERTEX& v)
     return v.s < 0.25f && v.t <= 0.125f;
 }
 
+// The angle, in degrees, by which a limb turns at `mid` between `top` and
+// `low`: 0 for a straight limb.
+float Bend(VECTOR3D top, VECTOR3D mid, VECTOR3D low)
+{
+    const VECTOR3D a(mid.x - top.x, mid.y - top.y, mid.z - top.z), b(low.x - mid.x, low.y - mid.y, low.z - mid.z);
+    const float dot = a.x * b.x + a.y * b.y + a.z * b.z;
+    const float lengths = std::sqrt((a.x * a.x + a.y * a.y + a.z * a.z) * (b.x * b.x + b.y * b.y + b.z * b.z));
+    return std::acos(std::clamp(dot / lengths, -1.0f, 1.0f)) * 180.0f / 3.14159265f;
+}
+
+// The sniff is a reach down, not a crouch: the nose on the ground ahead of
+// the forepaws, the forelegs nearly as straight as standing.
 TEST_F(ContentTest, SniffingPutsTheNoseTipOnTheGroundAndNotThroughIt)
 {
     PosedDog dog;
@@ -281,14 +294,25 @@ TEST_F(ContentTest, SniffingPutsTheNoseTipOnTheGroundAndNotThroughIt)
     const float height = dog.Height();
     for (int f = dogAnims[10].startFrame; f <= dogAnims[10].endFrame; f++) {
         dog.Pose(f);
-        float ground = 1e9f, nose = 1e9f;
+        float ground = 1e9f, nose = 1e9f, noseAhead = -1e9f;
         for (int foot : dogFeet)
             ground = std::min(ground, dog.Joint(foot).y);
         for (const MODELVERTEX& v : dog.c.vertices)
-            if (OnTheNose(v))
+            if (OnTheNose(v)) {
                 nose = std::min(nose, v.position.y);
+                noseAhead = std::max(noseAhead, v.position.z);
+            }
         EXPECT_LT(nose - ground, 0.02f * height) << "the nose stays above the ground, frame " << f;
         EXPECT_GT(nose - ground, -0.01f * height) << "the nose goes into the ground, frame " << f;
+        for (const char* side : {"L", "R"}) {
+            const std::string s = side;
+            const VECTOR3D shoulder = dog.Joint(dog.Named("shoulder." + s)), elbow = dog.Joint(dog.Named("elbow." + s)),
+                           wrist = dog.Joint(dog.Named("wrist." + s));
+            EXPECT_LT(Bend(shoulder, elbow, wrist), 35.0f)
+                << "the foreleg folds at the elbow, side " << s << ", frame " << f;
+            EXPECT_GT(noseAhead, dog.Joint(dog.Named("paw.F" + s)).z)
+                << "the nose tucks behind the forepaws, frame " << f;
+        }
     }
 }
 
@@ -342,11 +366,54 @@ TEST_F(ContentTest, TheBodyIsAboutAsLongAsItIsTallAtTheWithers)
     EXPECT_GT(wide, 0.45f * length) << "narrow from above: " << wide << " wide, " << length << " long";
 }
 
+// Standing, the top line runs on from the back up the neck to the back of
+// the skull without a ledge: going forward along the middle of the top, it
+// never steps down or back. The neck leans out from the withers: the head
+// sits well forward of the shoulders, not stacked above them.
+TEST_F(ContentTest, TheNeckRisesFromTheBackWithoutALedge)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    dog.Pose(0);
+    const VECTOR3D shoulder = dog.Joint(dog.Named("shoulder.L")), head = dog.Joint(dog.Named("head"));
+    std::vector<std::pair<float, float>> top; // z, y
+    for (const MODELVERTEX& v : dog.c.vertices)
+        if (std::fabs(v.position.x) < 1e-3f && v.normal.y > 0.3f && v.position.z > shoulder.z &&
+            v.position.z < head.z - 0.05f && v.position.y > shoulder.y)
+            top.push_back({v.position.z, v.position.y});
+    std::sort(top.begin(), top.end());
+    ASSERT_GE(top.size(), 4u);
+    for (size_t i = 1; i < top.size(); i++)
+        EXPECT_GE(top[i].second, top[i - 1].second - 1e-4f) << "the top line steps down at z " << top[i].first << " ("
+                                                            << top[i - 1].second << " to " << top[i].second << ")";
+    EXPECT_GT(head.z - shoulder.z, 0.8f * (head.y - shoulder.y)) << "the neck stands upright";
+}
+
+// Standing, the soft ears hang close against the sides of the head: seen
+// from above they stand out little beyond the skull, not like handles.
+TEST_F(ContentTest, TheEarsLieAgainstTheHead)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    dog.Pose(0);
+    const int head = dog.Named("head"), earL = dog.Named("ear.L"), earR = dog.Named("ear.R");
+    float skull = 0, ears = 0;
+    for (const MODELVERTEX& v : dog.c.vertices) {
+        if (v.joint == head)
+            skull = std::max(skull, std::fabs(v.position.x));
+        if (v.joint == earL || v.joint == earR)
+            ears = std::max(ears, std::fabs(v.position.x));
+    }
+    ASSERT_GT(skull, 0.0f);
+    EXPECT_LT(ears, 1.2f * skull) << "the ears reach " << ears << " out from the middle, the skull " << skull;
+}
+
 // Bent joints stretch the skin between rings but never turn it inside out
 // where it shows: no triangle on the outside of the haunch (where thigh meets
-// flank, sitting and lying, the deepest bends of the hips) or of the neck and
-// head (sniffing) that faces along the surface's own normals standing comes
-// to face against them.
+// flank, sitting and lying, the deepest bends of the hips), of the neck and
+// head (sniffing) or of the shoulder (where the foreleg leaves the chest,
+// swinging back and forth in the walk and the run) that faces along the
+// surface's own normals standing comes to face against them.
 TEST_F(ContentTest, BendsNeverFoldTheSkinInsideOut)
 {
     PosedDog dog;
@@ -358,6 +425,7 @@ TEST_F(ContentTest, BendsNeverFoldTheSkinInsideOut)
     } rows[] = {
         {"haunch", {"pelvis", "hip.L", "hip.R"}, dogAnims[3].startFrame, dogAnims[8].endFrame},
         {"neck and head", {"chest", "neck", "head"}, dogAnims[10].startFrame, dogAnims[10].endFrame},
+        {"shoulder", {"chest", "shoulder.L", "shoulder.R"}, dogAnims[0].startFrame, dogAnims[1].endFrame},
     };
     for (const auto& row : rows) {
         std::set<int> joints;

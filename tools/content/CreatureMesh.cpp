@@ -330,8 +330,10 @@ private:
 };
 
 // Tail, from its tip to where it joins the rump: up from the rump in a gentle
-// curve, thick at the root and tapering evenly to a tip closed by a round cap
-// as wide as the tail there, so it ends soft rather than in a point.
+// curve whose tip turns forward over the back and a little to one side, so
+// the curve shows from the front quarter as well as in profile; thick at the
+// root and tapering evenly to a tip closed by a round cap as wide as the tail
+// there, so it ends soft rather than in a point.
 Piece Tail()
 {
     return {UVMode::AroundLimb,
@@ -339,12 +341,12 @@ Piece Tail()
             {0, 1, 0},
             kTailSides,
             {
-                {{0, 4.31f, -3.31f}, 0, 0, J_TAIL_3, 1.0f},
-                {{0, 4.28f, -3.315f}, 0.1f, 0.1f, J_TAIL_3, 0.95f},
-                {{0, 4.22f, -3.315f}, 0.16f, 0.16f, J_TAIL_3, 0.89f},
-                {{0, 4.12f, -3.3f}, 0.19f, 0.19f, J_TAIL_3, 0.8f},
-                {{0, 3.9f, -3.23f}, 0.22f, 0.22f, J_TAIL_3, 0.68f},
-                {{0, 3.66f, -3.12f}, 0.25f, 0.25f, J_TAIL_2, 0.54f},
+                {{0.13f, 4.29f, -3.02f}, 0, 0, J_TAIL_3, 1.0f},
+                {{0.125f, 4.265f, -3.05f}, 0.1f, 0.1f, J_TAIL_3, 0.95f},
+                {{0.12f, 4.22f, -3.1f}, 0.16f, 0.16f, J_TAIL_3, 0.89f},
+                {{0.1f, 4.13f, -3.17f}, 0.19f, 0.19f, J_TAIL_3, 0.8f},
+                {{0.06f, 3.92f, -3.22f}, 0.22f, 0.22f, J_TAIL_3, 0.68f},
+                {{0.02f, 3.66f, -3.12f}, 0.25f, 0.25f, J_TAIL_2, 0.54f},
                 {{0, 3.4f, -2.95f}, 0.27f, 0.27f, J_TAIL_2, 0.38f},
                 {{0, 3.18f, -2.7f}, 0.3f, 0.3f, J_TAIL_1, 0.2f},
                 {{0, 3.04f, -2.5f}, 0.33f, 0.33f, J_TAIL_1, 0.05f},
@@ -353,6 +355,9 @@ Piece Tail()
 
 // Rump to chest and up the neck; the first ring is the tail's last. A broad,
 // deep chest; the trunk is drawn long and shortened afterwards (ShortenTrunk).
+// The neck's rings lean back less the nearer they are to the back, so the
+// top line rises smoothly from the withers to the skull instead of ringing
+// the neck with a ledge.
 Piece Torso()
 {
     const VECTOR3D z = {0, 0, 1};
@@ -374,9 +379,9 @@ Piece Torso()
                 {{0, 3.03f, 0.58f}, 0.96f, 1.03f, J_CHEST, 0.75f, z},
                 {{0, 3.06f, 0.88f}, 0.96f, 1.02f, J_CHEST, 0.8f, z},
                 {{0, 3.12f, 1.18f}, 0.91f, 0.96f, J_CHEST, 0.86f, z},
-                {{0, 3.28f, 1.46f}, 0.71f, 0.8f, J_CHEST, 0.91f, {0, 0.45f, 0.9f}},
-                {{0, 3.56f, 1.72f}, 0.57f, 0.62f, J_NECK, 0.96f, {0, 0.7f, 0.72f}},
-                {{0, 3.92f, 1.9f}, 0.54f, 0.57f, J_NECK, 1.0f, {0, 0.8f, 0.6f}},
+                {{0, 3.355f, 1.59f}, 0.71f, 0.83f, J_CHEST, 0.91f, {0, 0.28f, 0.96f}},
+                {{0, 3.59f, 1.81f}, 0.62f, 0.74f, J_NECK, 0.96f, {0, 0.42f, 0.91f}},
+                {{0, 3.85f, 2.04f}, 0.56f, 0.66f, J_NECK, 1.0f, {0, 0.55f, 0.84f}},
             }};
 }
 
@@ -519,7 +524,10 @@ Piece Mirrored(Piece p, CoatRect rect)
 }
 
 // Legs taper from a full upper leg to a sturdy lower one and end in a round
-// paw a little wider than the leg.
+// paw a little wider than the leg. The top of the foreleg rides with the
+// chest and the upper arm starts well below it, and the ring at the elbow
+// moves with the upper arm, so the skin that stretches as the leg swings
+// and bends has room to do so without folding at the shoulder.
 Piece FrontLeg()
 {
     return {UVMode::AroundLimb,
@@ -528,8 +536,9 @@ Piece FrontLeg()
             10,
             {
                 {{0.64f, 2.95f, 1.3f}, 0, 0, J_SHOULDER_L, 0.0f},
-                {{0.66f, 2.42f, 1.28f}, 0.42f, 0.5f, J_SHOULDER_L, 0.25f},
-                {{0.62f, 1.75f, 1.2f}, 0.3f, 0.33f, J_ELBOW_L, 0.42f},
+                {{0.66f, 2.5f, 1.28f}, 0.42f, 0.5f, J_CHEST, 0.2f},
+                {{0.63f, 1.9f, 1.25f}, 0.33f, 0.34f, J_SHOULDER_L, 0.34f},
+                {{0.62f, 1.75f, 1.2f}, 0.3f, 0.33f, J_SHOULDER_L, 0.42f},
                 {{0.62f, 1.2f, 1.27f}, 0.27f, 0.28f, J_ELBOW_L, 0.6f},
                 {{0.62f, 0.65f, 1.35f}, 0.24f, 0.25f, J_WRIST_L, 0.75f},
                 {{0.62f, 0.36f, 1.41f}, 0.24f, 0.25f, J_WRIST_L, 0.84f},
@@ -565,8 +574,9 @@ Piece HindLeg()
 }
 
 // A soft ear: it rises a little from the top of the skull, folds outwards
-// and tips over, hanging by the side of the head. Wide front to back and thin
-// across the flap.
+// and tips over, hanging close against the side of the head so that from
+// above it reads as part of the head, not a handle. Wide front to back and
+// thin across the flap.
 Piece Ear()
 {
     return {UVMode::AroundLimb,
@@ -576,9 +586,9 @@ Piece Ear()
             {
                 {{0.42f, 4.85f, 2.2f}, 0, 0, J_EAR_L, 0.0f},
                 {{0.6f, 5.04f, 2.17f}, 0.08f, 0.3f, J_EAR_L, 0.3f},
-                {{0.86f, 5.08f, 2.15f}, 0.07f, 0.35f, J_EAR_L, 0.55f},
-                {{1.08f, 4.8f, 2.16f}, 0.06f, 0.29f, J_EAR_L, 0.8f},
-                {{1.14f, 4.45f, 2.18f}, 0, 0, J_EAR_L, 1.0f},
+                {{0.78f, 5.02f, 2.15f}, 0.07f, 0.35f, J_EAR_L, 0.55f},
+                {{0.9f, 4.76f, 2.16f}, 0.06f, 0.29f, J_EAR_L, 0.8f},
+                {{0.93f, 4.45f, 2.18f}, 0, 0, J_EAR_L, 1.0f},
             }};
 }
 
@@ -644,7 +654,7 @@ void BuildSkin(MS3D* m)
     const Hole fore{11, 2, 6, 3}, hind{2, 3, 7, 3}, ear{int(neckEnd), 1, 1, 3};
     // Shoulder and thigh down to the elbow and stifle wear the flank's coat,
     // an ear's root the skull's.
-    const size_t upperLeg = 2, thigh = 3, earRoot = 1;
+    const size_t upperLeg = 3, thigh = 3, earRoot = 1;
     Limb(skin, *m, body, skips, fore, FrontLeg(), upperLeg, kCoatTorso);
     Limb(skin, *m, body, skips, Mirrored(fore), Mirrored(FrontLeg(), CoatLegColumn(1)), upperLeg, kCoatTorso);
     Limb(skin, *m, body, skips, hind, HindLeg(), thigh, kCoatTorso);
@@ -678,17 +688,20 @@ void BuildSkin(MS3D* m)
     }
     skin.Sweep(Blob({0, 4.3f, 3.47f}, {0.19f, 0.13f, 0.1f}, J_HEAD, kCoatNose));
     skin.Sweep(Tongue());
-    // Toes: three soft bumps at the front of each paw, in the sock's colour.
+    // Toes: three plump, rounded bumps at the front of each paw, in the
+    // sock's colour, about as tall as they are wide so they read as toes
+    // and not as claws.
     const int paws[4] = {J_PAW_FL, J_PAW_FR, J_PAW_HL, J_PAW_HR};
     for (int leg = 0; leg < 4; leg++) {
         const VECTOR3D at = DrawnRig(paws[leg]).position;
         const CoatRect column = CoatLegColumn(leg);
         const CoatRect sole = {column.x, column.y + column.h * 7 / 8, column.w, column.h / 8};
-        for (float dx : {-0.13f, 0.0f, 0.13f})
+        for (float dx : {-0.15f, 0.0f, 0.15f})
             skin.Sweep(
-                Blob({at.x + dx, 0.09f, at.z + 0.38f - std::fabs(dx) * 0.5f}, {0.085f, 0.09f, 0.11f}, paws[leg], sole));
+                Blob({at.x + dx, 0.12f, at.z + 0.36f - std::fabs(dx) * 0.5f}, {0.1f, 0.12f, 0.12f}, paws[leg], sole));
     }
     for (MS3D_VERTEX& v : m->vertices) {
+        v.position = PlaceOnHead(v.boneId, v.position);
         v.position.y = ShortenLegs(v.position.y);
         v.position.z = ShortenTrunk(v.position.z);
     }

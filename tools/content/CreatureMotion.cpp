@@ -84,14 +84,12 @@ LegJoints Leg(int leg)
 
 // Bends one leg so that its sole reaches the goal. The solve works in the
 // parent joint's frame, in the leg's vertical plane; a target out of reach
-// leaves the leg stretched towards it.
-void SolveLeg(CreaturePose& pose, int leg)
+// leaves the leg stretched towards it. Returns how far the upper bone turns
+// from its bind direction, in degrees.
+float BendLeg(CreaturePose& pose, int leg, const MATRIX& parent)
 {
     const LegJoints L = Leg(leg);
     const PawGoal& goal = pose.paws[leg];
-    MATRIX m[J_COUNT];
-    PoseMatrices(pose, m);
-    const MATRIX& parent = m[L.parent];
 
     const VECTOR3D top = Rig(L.top).position, mid = Rig(L.mid).position, low = Rig(L.low).position,
                    paw = Rig(L.paw).position;
@@ -128,6 +126,37 @@ void SolveLeg(CreaturePose& pose, int leg)
     pose.rotation[L.mid] = {Wrap(a2 * kDeg), 0, 0};
     pose.rotation[L.low] = {Wrap(a3 * kDeg), 0, 0};
     pose.rotation[L.paw] = {Wrap(a4 * kDeg), 0, 0};
+    return Wrap(a1 * kDeg);
+}
+
+// A foreleg's upper arm turning further than this from hanging straight
+// down folds the skin where the leg leaves the chest.
+constexpr float kUpperArmSwing = 24.0f;
+
+void SolveLeg(CreaturePose& pose, int leg)
+{
+    MATRIX m[J_COUNT];
+    PoseMatrices(pose, m);
+    const MATRIX parent = m[Leg(leg).parent];
+    const float upper = BendLeg(pose, leg, parent);
+    if (!pose.paws[leg].wristFirst || std::fabs(upper) <= kUpperArmSwing)
+        return;
+    // A dog's foreleg folds mostly at the wrist: tilt the lowest bone, by as
+    // little as will do, until the upper arm stays within its swing (or as
+    // close as the reach allows).
+    const float asked = pose.paws[leg].lowerPitch;
+    float best = asked, bestOver = std::fabs(upper) - kUpperArmSwing;
+    for (float step = 2; step <= 120 && bestOver > 0; step += 2)
+        for (float pitch : {asked + step, asked - step}) {
+            pose.paws[leg].lowerPitch = pitch;
+            const float over = std::fabs(BendLeg(pose, leg, parent)) - kUpperArmSwing;
+            if (over < bestOver - 0.5f) {
+                best = pitch;
+                bestOver = over;
+            }
+        }
+    pose.paws[leg].lowerPitch = best;
+    BendLeg(pose, leg, parent);
 }
 
 CreaturePose Standing()
@@ -186,7 +215,9 @@ CreaturePose Stride(const Gait& g, float u)
             offset = reach - 2 * reach * (w / g.duty);
         } else {
             const float s = (w - g.duty) / (1 - g.duty);
-            offset = -reach + 2 * reach * Ease(s);
+            // A foreleg comes forward off the ground at once rather than
+            // trailing behind, which would swing its upper arm far back.
+            offset = -reach + 2 * reach * Ease(leg < 2 ? std::min(1.0f, 1.3f * s) : s);
             height = g.lift * std::sin(kPi * s);
             curl = std::sin(kPi * s);
         }
@@ -196,6 +227,7 @@ CreaturePose Stride(const Gait& g, float u)
         // the leg keeps some bend, and fold the paw while it swings.
         paw.lowerPitch = -offset * (leg < 2 ? 10.0f : 14.0f) + 40 * curl;
         paw.pawPitch = 35 * curl;
+        paw.wristFirst = leg < 2;
     }
     // The body rolls and the hips sway with the footfalls.
     p.rotation[J_PELVIS] = {0, 2.5f * Wave(u), 2.0f * Wave(u, 1, 0.25f)};
@@ -319,20 +351,17 @@ CreaturePose LookAround(float u)
 CreaturePose Sniff(float u)
 {
     CreaturePose p = Standing();
-    // Nose to the ground just ahead of the forepaws, following the scent
-    // from side to side. The reach is shared out so that no single join
-    // folds: the whole body tips forward from the hips, the back bends a
-    // little at its middle, the forepaws step back under the lowered chest
-    // so the forelegs fold beneath it rather than reach out in front, the
-    // neck reaches down and the head, tipped a little back up from it,
-    // points the nose at the ground. The soft ears stay against the head.
-    p.bodyShift = {0, -0.12f, 0};
-    p.rotation[J_PELVIS] = {21, 0, 0};
-    p.rotation[J_CHEST] = {6, 0, 0};
+    // A reach down, not a crouch: nose to the ground ahead of the forepaws,
+    // following the scent from side to side. The back stays high, barely
+    // tipped forward; the forepaws step back so the forelegs slant under
+    // the leaning chest nearly straight; the neck, bending low at the
+    // withers, carries the head down and forward, so it shows from the
+    // front as well as from the side.
+    p.rotation[J_PELVIS] = {3, 0, 0};
     for (int leg = 0; leg < 2; leg++)
-        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, -0.3f});
-    p.rotation[J_NECK] = {52, 5 * Wave(u), 0};
-    p.rotation[J_HEAD] = {-4 + 3 * Wave(u, 3), 6 * Wave(u, 2), 0};
+        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, -0.6f});
+    p.rotation[J_NECK] = {85, 5 * Wave(u), 0};
+    p.rotation[J_HEAD] = {10 + 3 * Wave(u, 3), 6 * Wave(u, 2), 0};
     p.rotation[J_EAR_L] = {4 + 3 * Wave(u, 3), 0, 0};
     p.rotation[J_EAR_R] = {4 + 3 * Wave(u, 3, 0.3f), 0, 0};
     Tail(p, 12, 16 * Wave(u, 2));

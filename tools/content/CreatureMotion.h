@@ -11,9 +11,10 @@
 #include "model/MilkshapeModel.h"
 
 struct PawGoal {
-    VECTOR3D target;      // where the sole should be, model space
-    float lowerPitch = 0; // extra tilt of the lowest leg bone, degrees about x
-    float pawPitch = 0;   // tilt of the paw itself in model space, degrees
+    VECTOR3D target;         // where the sole should be, model space
+    float lowerPitch = 0;    // extra tilt of the lowest leg bone, degrees about x
+    float pawPitch = 0;      // tilt of the paw itself in model space, degrees
+    bool wristFirst = false; // a foreleg in stride: retilt the lowest bone to keep the upper arm's swing small
 };
 
 struct CreaturePose {

@@ -7,13 +7,15 @@ namespace {
 
 // A friendly mid-sized dog: a body about as long as it is tall at the
 // withers, a big round head with a short muzzle, soft ears that tip over,
-// legs with some thigh, and a tail that curves up.
+// legs with some thigh, and a tail that curves up. The neck bends low at
+// the withers, near the throat, so the head can reach the ground on nearly
+// straight forelegs without the throat folding back into the chest.
 // Positions as drawn, before the legs are shortened.
 const RigJoint kJoints[J_COUNT] = {
     {"root", -1, {0.0f, 0.0f, 0.0f}},
     {"pelvis", J_ROOT, {0.0f, 2.9f, -1.7f}},
     {"chest", J_PELVIS, {0.0f, 2.97f, -0.26f}},
-    {"neck", J_CHEST, {0.0f, 3.55f, 1.8f}},
+    {"neck", J_CHEST, {0.0f, 2.75f, 1.65f}},
     {"head", J_NECK, {0.0f, 4.4f, 2.45f}},
     {"jaw", J_HEAD, {0.0f, 4.18f, 2.85f}},
     {"ear.L", J_HEAD, {0.5f, 4.95f, 2.2f}},
@@ -57,6 +59,12 @@ float ShortenTrunk(float z)
     return z + kTrunkShortening * std::clamp((kBackFront - z) / (kBackFront - kBackRear), 0.0f, 1.0f);
 }
 
+VECTOR3D PlaceOnHead(int joint, VECTOR3D drawn)
+{
+    const bool onHead = joint == J_HEAD || joint == J_JAW || joint == J_EAR_L || joint == J_EAR_R || joint == J_TONGUE;
+    return onHead ? VECTOR3D{drawn.x, drawn.y - kHeadLower, drawn.z + kHeadForward} : drawn;
+}
+
 namespace {
 
 struct ShortRig {
@@ -65,6 +73,7 @@ struct ShortRig {
     {
         for (int j = 0; j < J_COUNT; j++) {
             joint[j] = kJoints[j];
+            joint[j].position = PlaceOnHead(j, joint[j].position);
             joint[j].position.y = ShortenLegs(joint[j].position.y);
             // The root stays where the program expects it, under the body.
             if (j != J_ROOT)

@@ -71,6 +71,12 @@ float ShortenLegs(float y);
 constexpr float kTrunkShortening = 0.6f;
 float ShortenTrunk(float z);
 
+// The head and all it carries (jaw, ears, tongue) sit lower and further
+// forward than drawn, on a neck that leans out from the withers rather than
+// standing upright. The rig and the mesh builder both move them by this.
+constexpr float kHeadLower = 0.2f, kHeadForward = 0.15f;
+VECTOR3D PlaceOnHead(int joint, VECTOR3D drawn);
+
 // The tongue's pitch about its joint, the jaw's included, when it lolls out
 // of the panting mouth; the mesh folds it back into the mouth by as much.
 constexpr float kTongueOutPitch = 172.0f;
