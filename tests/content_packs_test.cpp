@@ -529,6 +529,43 @@ TEST_F(ContentTest, EveryCoatRunsOnAcrossTheJoinsOfTheSkin)
     }
 }
 
+// A light belly over dark legs with light socks must not leave a dark band
+// ringing the leg between them, like a garter: around the leg, the mean
+// colour of no row between the leg's top and its sock is much darker than
+// both when both are light.
+TEST_F(ContentTest, NoLegWearsADarkBandBetweenALightTopAndALightSock)
+{
+    MS3D model;
+    Texture* raw = nullptr;
+    int numCoats = 0;
+    ASSERT_TRUE(LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats));
+    const std::unique_ptr<Texture[]> coats(raw);
+    for (int coat = 0; coat < numCoats; coat++) {
+        int w = 0, h = 0;
+        const std::vector<unsigned char> px = ReadTexture(coats[coat].texID, &w, &h);
+        ASSERT_TRUE(w == COAT_SIZE && h == COAT_SIZE) << "coat " << coat;
+        for (int leg = 0; leg < 4; leg++) {
+            const CoatRect col = CoatLegColumn(leg);
+            // Lightness around the leg at a row of the picture (the texture's
+            // rows run up it).
+            auto ring = [&](int y) {
+                float sum = 0;
+                for (int x = col.x; x < col.x + col.w; x++)
+                    for (int c = 0; c < 3; c++)
+                        sum += px[(size_t(COAT_SIZE - 1 - y) * COAT_SIZE + size_t(x)) * 4 + size_t(c)] / 255.0f;
+                return sum / (3.0f * float(col.w));
+            };
+            const float top = ring(col.y + 2), sock = ring(col.y + col.h * 9 / 10);
+            if (std::min(top, sock) < 0.75f)
+                continue;
+            float darkest = 1;
+            for (int y = col.y + 2; y < col.y + col.h * 9 / 10; y++)
+                darkest = std::min(darkest, ring(y));
+            EXPECT_GT(darkest, std::min(top, sock) - 0.35f) << "coat " << coat << ", leg " << leg;
+        }
+    }
+}
+
 // What a coat shows from straight above, where the home view sees a dog
 // about 30 pixels long and the eye takes in little more than the colours of
 // a few parts: the mean colour of the back in four lengths (rump to neck),
@@ -616,6 +653,7 @@ TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
         const char* what;
     } markings[] = {
         {11, Withers, MidBack, 0.4f, "the tuxedo's white collar"},
+        {2, Withers, MidBack, 0.3f, "the chocolate's white ruff"},
         {2, Crown, MidBack, 0.4f, "the chocolate's white crown"},
         {8, Crown, Rump, -0.4f, "the black head on white"},
         {6, Crown, Rump, -0.25f, "the black head on tan"},

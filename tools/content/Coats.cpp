@@ -122,9 +122,9 @@ const std::vector<CoatStyle>& CoatStyles()
          1.0f},
         // Grey-blue slate all over, lighter than the black.
         {"blue grey",
-         0x4a64a0,
+         0x586a94,
          {0xa4b0c8, 0.6f},
-         {0x3e5690, 0.35f},
+         {0x4a5c84, 0.35f},
          {},
          {0x363c48, 0.5f},
          {0x646e7c, 0.2f},
@@ -197,7 +197,7 @@ const std::vector<CoatStyle>& CoatStyles()
          {0xf2efe8, 1.0f},
          1.0f},
         // Soft blue grey torn by large black blotches.
-        {"merle", 0x94a0bc, {0xd0d6e0, 0.5f}, {}, {}, {0x1c2030, 0.8f}, {}, {}, 0, P::Merle, 0x1a1e2a, 13, {}, 1.5f},
+        {"merle", 0x9eaac6, {0xd0d6e0, 0.5f}, {}, {}, {0x1c2030, 0.8f}, {}, {}, 0, P::Merle, 0x1a1e2a, 13, {}, 1.5f},
         // Orange red with white underneath, a pale muzzle and a white tail tip.
         {"fox red",
          0xd4702a,
@@ -380,12 +380,17 @@ float BellyPattern(float d)
 
 // The collar: round the neck and on back over the withers and the front of
 // the chest, broad enough to show from above as a band behind the head. Its
-// edge wanders and reaches further back low on the chest, as white on a dog
-// does, rather than running straight down the flank.
+// edge wanders, as white on a dog does, rather than running straight down
+// the flank.
 float CollarWeight(const CoatStyle& s, float a, float d)
 {
-    const float edge = 0.74f - 0.08f * d + 0.12f * (FractalNoise(d * 3.0f, 0.5f, s.seed + 17, 2) - 0.5f);
-    return SmoothStep(edge - 0.04f, edge + 0.04f, a);
+    // From above it reaches back over the withers; down the side it slants
+    // forward to the front of the chest, clear of the shoulder.
+    const float edge = 0.8f + 0.12f * d + 0.12f * (FractalNoise(d * 5.0f, 0.5f, s.seed + 17, 2) - 0.5f);
+    // Low on the flank it stays ahead of the forelegs, whose tops would
+    // otherwise wear a ring of it above legs of the body's colour.
+    const float low = std::max(SmoothStep(0.72f, 0.58f, d), SmoothStep(0.92f, 0.97f, a));
+    return SmoothStep(edge - 0.04f, edge + 0.04f, a) * low;
 }
 
 // The body's smooth colour, and with `pattern` its markings too.
@@ -478,9 +483,6 @@ constexpr float kLegOutsideDown = 0.8f, kLegInsideDown = 0.93f;
 
 Colour LegColour(const CoatStyle& s, const Region& r)
 {
-    // A collar's colour runs on down the chest into the forelegs, so they
-    // carry no band of the body's colour between the chest and the socks.
-    const Colour own = With(Rgb(s.base), s.collar, r.column < 2 ? 1.0f : 0.0f);
     // Around the leg from its front: the outside is a quarter turn on for a
     // left leg, three quarters for a right one.
     const float outside = r.column % 2 == 0 ? 0.25f : 0.75f;
@@ -490,10 +492,14 @@ Colour LegColour(const CoatStyle& s, const Region& r)
         kLegRootAcross[r.column & 3] + kLegRootSpread[r.column & 3] * std::cos(2 * 3.14159265f * r.across);
     // Where the leg leaves the body it wears the body's coat, pattern and
     // all; from the elbow and stifle down, its own pattern.
-    Colour c = own;
+    Colour c = Rgb(s.base);
     if (s.pattern != CoatPattern::Plain)
         c = Mix(c, Rgb(s.patternColour), LegPatternWeight(s, r.column, r.across, r.down));
-    c = Mix(TorsoColour(s, bodyAcross, bodyDown, true), c, SmoothStep(kLegBodyEnd, kLegBodyEnd + 0.2f, r.down));
+    // On the inside the belly's colour runs on further down, so that a
+    // light belly over dark legs and light socks shows no dark band
+    // circling the leg.
+    const float end = kLegBodyEnd + 0.3f * (1 - facing);
+    c = Mix(TorsoColour(s, bodyAcross, bodyDown, true), c, SmoothStep(end, end + 0.2f, r.down));
     return With(c, s.socks, SmoothStep(0.55f, 0.8f, r.down));
 }
 
