@@ -262,7 +262,12 @@ Region Locate(int x, int y)
     for (const auto& r : regions)
         if (Inside(r.rect, x, y))
             return local(r.rect, r.kind, r.columns);
-    return local(kCoatNose, Region::Nose, 1);
+    if (Inside(kCoatNose, x, y) || y <= 0)
+        return local(kCoatNose, Region::Nose, 1);
+    // Texels no part uses carry on the region above them (below the ears
+    // and the tail), so that when the picture is shrunk for a dog far off
+    // the ear's and the tail's edges are not darkened by the nose's colour.
+    return Locate(x, y - 1);
 }
 
 // Texel coordinates of a point of a region, for the pattern's noise.
