@@ -122,7 +122,7 @@ const std::vector<CoatStyle>& CoatStyles()
          1.0f},
         // Grey-blue slate all over, lighter than the black.
         {"blue grey",
-         0x586a94,
+         0x52669a,
          {0xa4b0c8, 0.6f},
          {0x4a5c84, 0.35f},
          {},
