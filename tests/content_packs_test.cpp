@@ -529,6 +529,74 @@ TEST_F(ContentTest, EveryCoatRunsOnAcrossTheJoinsOfTheSkin)
     }
 }
 
+// A light belly over dark legs with light socks must not leave a dark band
+// ringing the leg between them, like a garter: around the leg, the mean
+// colour of no row between the leg's top and its sock is much darker than
+// both when both are light.
+TEST_F(ContentTest, NoLegWearsADarkBandBetweenALightTopAndALightSock)
+{
+    MS3D model;
+    Texture* raw = nullptr;
+    int numCoats = 0;
+    ASSERT_TRUE(LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats));
+    const std::unique_ptr<Texture[]> coats(raw);
+    for (int coat = 0; coat < numCoats; coat++) {
+        int w = 0, h = 0;
+        const std::vector<unsigned char> px = ReadTexture(coats[coat].texID, &w, &h);
+        ASSERT_TRUE(w == COAT_SIZE && h == COAT_SIZE) << "coat " << coat;
+        for (int leg = 0; leg < 4; leg++) {
+            const CoatRect col = CoatLegColumn(leg);
+            // Lightness around the leg at a row of the picture (the texture's
+            // rows run up it).
+            auto ring = [&](int y) {
+                float sum = 0;
+                for (int x = col.x; x < col.x + col.w; x++)
+                    for (int c = 0; c < 3; c++)
+                        sum += px[(size_t(COAT_SIZE - 1 - y) * COAT_SIZE + size_t(x)) * 4 + size_t(c)] / 255.0f;
+                return sum / (3.0f * float(col.w));
+            };
+            const float top = ring(col.y + 2), sock = ring(col.y + col.h * 9 / 10);
+            if (std::min(top, sock) < 0.75f)
+                continue;
+            float darkest = 1;
+            for (int y = col.y + 2; y < col.y + col.h * 9 / 10; y++)
+                darkest = std::min(darkest, ring(y));
+            EXPECT_GT(darkest, std::min(top, sock) - 0.35f) << "coat " << coat << ", leg " << leg;
+        }
+    }
+}
+
+// Texels no part uses, below the ears and the tail, carry on those parts'
+// colours, so that shrunk for a dog far off the ear's edge is not darkened
+// by the nose's colour next to it (a dark rim like a sticker's).
+TEST_F(ContentTest, UnusedTexelsBelowTheEarsAndTailCarryTheirColourOn)
+{
+    MS3D model;
+    Texture* raw = nullptr;
+    int numCoats = 0;
+    ASSERT_TRUE(LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats));
+    const std::unique_ptr<Texture[]> coats(raw);
+    for (int coat = 0; coat < numCoats; coat++) {
+        int w = 0, h = 0;
+        const std::vector<unsigned char> px = ReadTexture(coats[coat].texID, &w, &h);
+        ASSERT_TRUE(w == COAT_SIZE && h == COAT_SIZE) << "coat " << coat;
+        // Lightness of a picture row's stretch (the texture's rows run up it).
+        auto mean = [&](int x0, int x1, int y) {
+            float sum = 0;
+            for (int x = x0; x < x1; x++)
+                for (int c = 0; c < 3; c++)
+                    sum += px[(size_t(COAT_SIZE - 1 - y) * COAT_SIZE + size_t(x)) * 4 + size_t(c)] / 255.0f;
+            return sum / (3.0f * float(x1 - x0));
+        };
+        const int below = kCoatTongue.y + kCoatTongue.h - 1;
+        for (const auto [x0, x1] : {std::pair{kCoatTongue.x + kCoatTongue.w, kCoatEars.x + kCoatEars.w},
+                                    std::pair{kCoatTail.x, kCoatTail.x + kCoatTail.w}}) {
+            const float edge = mean(x0, x1, kCoatEars.y + kCoatEars.h - 1);
+            EXPECT_NEAR(mean(x0, x1, below), edge, 0.12f) << "coat " << coat << ", texels " << x0 << ".." << x1;
+        }
+    }
+}
+
 // What a coat shows from straight above, where the home view sees a dog
 // about 30 pixels long and the eye takes in little more than the colours of
 // a few parts: the mean colour of the back in four lengths (rump to neck),
@@ -616,6 +684,7 @@ TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
         const char* what;
     } markings[] = {
         {11, Withers, MidBack, 0.4f, "the tuxedo's white collar"},
+        {2, Withers, MidBack, 0.3f, "the chocolate's white ruff"},
         {2, Crown, MidBack, 0.4f, "the chocolate's white crown"},
         {8, Crown, Rump, -0.4f, "the black head on white"},
         {6, Crown, Rump, -0.25f, "the black head on tan"},

@@ -44,9 +44,10 @@ const std::vector<CoatStyle>& CoatStyles()
          2,
          {},
          1.0f},
-        // Chocolate brown, a white blaze over the crown and a white tail tip.
+        // Liver brown, a white blaze over the crown that runs on into a white
+        // ruff round the neck, and a white tail tip.
         {"chocolate",
-         0x5a3220,
+         0x6e4028,
          {0xf2eee6, 0.9f},
          {0x5a321c, 0.35f},
          {},
@@ -57,7 +58,7 @@ const std::vector<CoatStyle>& CoatStyles()
          P::Plain,
          0,
          3,
-         {},
+         {0xf2eee6, 0.8f},
          1.0f},
         // Warm cream all over.
         {"cream",
@@ -119,11 +120,11 @@ const std::vector<CoatStyle>& CoatStyles()
          7,
          {},
          1.0f},
-        // Dark slate with a blue cast, all over.
+        // Grey-blue slate all over, lighter than the black.
         {"blue grey",
-         0x46526c,
-         {0x98a2b4, 0.6f},
-         {0x3a4660, 0.4f},
+         0x52669a,
+         {0xa4b0c8, 0.6f},
+         {0x4a5c84, 0.35f},
          {},
          {0x363c48, 0.5f},
          {0x646e7c, 0.2f},
@@ -155,7 +156,7 @@ const std::vector<CoatStyle>& CoatStyles()
          {0xf7f4ee, 0.3f},
          {},
          {0xa44a1c, 0.9f},
-         {0x8e3e18, 0.9f},
+         {0xa44a1c, 0.9f},
          {},
          {},
          0.5f,
@@ -196,7 +197,7 @@ const std::vector<CoatStyle>& CoatStyles()
          {0xf2efe8, 1.0f},
          1.0f},
         // Soft blue grey torn by large black blotches.
-        {"merle", 0x94a0bc, {0xd0d6e0, 0.5f}, {}, {}, {0x1c2030, 0.8f}, {}, {}, 0, P::Merle, 0x1a1e2a, 13, {}, 1.5f},
+        {"merle", 0x9eaac6, {0xd0d6e0, 0.5f}, {}, {}, {0x1c2030, 0.8f}, {}, {}, 0, P::Merle, 0x1a1e2a, 13, {}, 1.5f},
         // Orange red with white underneath, a pale muzzle and a white tail tip.
         {"fox red",
          0xd4702a,
@@ -261,7 +262,12 @@ Region Locate(int x, int y)
     for (const auto& r : regions)
         if (Inside(r.rect, x, y))
             return local(r.rect, r.kind, r.columns);
-    return local(kCoatNose, Region::Nose, 1);
+    if (Inside(kCoatNose, x, y) || y <= 0)
+        return local(kCoatNose, Region::Nose, 1);
+    // Texels no part uses carry on the region above them (below the ears
+    // and the tail), so that when the picture is shrunk for a dog far off
+    // the ear's and the tail's edges are not darkened by the nose's colour.
+    return Locate(x, y - 1);
 }
 
 // Texel coordinates of a point of a region, for the pattern's noise.
@@ -305,12 +311,12 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
     case CoatPattern::Patches:
         return SmoothStep(0.55f, 0.6f, FractalNoise(x / 38.0f, y / 38.0f, s.seed, 3) + 0.04f * ragged);
     case CoatPattern::Brindle: {
-        // Wavy stripes running around the body and legs, their dark a little
-        // narrower than the light between them, and streaky along the hair.
-        // They slant, so they still cross the shoulders and thighs, which
-        // wear a narrow strip of the body's picture drawn out downwards.
+        // Wavy stripes running around the body, their dark a little narrower
+        // than the light between them, and streaky along the hair. Only a
+        // slight slant: the body's picture is squeezed round the waist, and
+        // a steep one would crowd the stripes there.
         const float warp = FractalNoise(x / 20.0f, y / 30.0f, s.seed, 2) * 6.0f + 1.6f * ragged;
-        const float stripe = std::sin(x * 0.42f + y * 0.2f + warp);
+        const float stripe = std::sin(x * 0.42f + y * 0.06f + warp);
         const float where = kind == Region::Head || kind == Region::Ear ? 0.3f : 1.0f;
         return where * 0.9f * SmoothStep(-0.1f, 0.4f, stripe);
     }
@@ -378,10 +384,18 @@ float BellyPattern(float d)
 }
 
 // The collar: round the neck and on back over the withers and the front of
-// the chest, broad enough to show from above as a band behind the head.
-float CollarWeight(float a)
+// the chest, broad enough to show from above as a band behind the head. Its
+// edge wanders, as white on a dog does, rather than running straight down
+// the flank.
+float CollarWeight(const CoatStyle& s, float a, float d)
 {
-    return SmoothStep(0.68f, 0.8f, a);
+    // From above it reaches back over the withers; down the side it slants
+    // forward to the front of the chest, clear of the shoulder.
+    const float edge = 0.8f + 0.12f * d + 0.12f * (FractalNoise(d * 5.0f, 0.5f, s.seed + 17, 2) - 0.5f);
+    // Low on the flank it stays ahead of the forelegs, whose tops would
+    // otherwise wear a ring of it above legs of the body's colour.
+    const float low = std::max(SmoothStep(0.72f, 0.58f, d), SmoothStep(0.92f, 0.97f, a));
+    return SmoothStep(edge - 0.04f, edge + 0.04f, a) * low;
 }
 
 // The body's smooth colour, and with `pattern` its markings too.
@@ -404,7 +418,7 @@ Colour TorsoColour(const CoatStyle& s, float a, float d, bool pattern)
         TexelOf(kCoatTorso, a, d, &x, &y);
         c = Mix(c, Rgb(s.patternColour), showing * NeckPattern(s, std::min(x, kNeckTexel), y, kCoatTorso.w - 1 - x));
     }
-    return With(c, s.collar, CollarWeight(a));
+    return With(c, s.collar, CollarWeight(s, a, d));
 }
 
 float HeadPatternWeight(const CoatStyle& s, float a, float d)
@@ -445,6 +459,25 @@ Colour HeadColour(const CoatStyle& s, float a, float d, bool pattern)
     return Mix(TorsoColour(s, 1.0f, d, pattern), c, SmoothStep(0.0f, 0.22f, a));
 }
 
+// A leg's column is far narrower round the leg and far shorter down it than
+// the leg is on the creature, next to the body's picture. Its pattern is laid
+// out at this many of the body's texels round the leg and down its length,
+// so spots stay round and stripes keep their width.
+constexpr float kLegAroundTexels = 96.0f, kLegDownTexels = 150.0f;
+
+// The pattern on a leg, matching where the two edges of its column meet
+// down the leg. Stripes ring the leg instead of running down it.
+float LegPatternWeight(const CoatStyle& s, int column, float across, float down)
+{
+    const float x = (column + across) * kLegAroundTexels, y = kCoatLegs.y + down * kLegDownTexels;
+    auto at = [&](float px) {
+        return s.pattern == CoatPattern::Brindle ? PatternWeight(s, Region::Leg, y, px)
+                                                 : PatternWeight(s, Region::Leg, px, y);
+    };
+    const float here = at(x), before = at(x - kLegAroundTexels);
+    return here + (before - here) * across;
+}
+
 // Shoulder and thigh wear the body's coat down to the elbow and stifle, which
 // fall this far down a leg's column and, on the body's coat, at these places
 // along it and this low on the flank (outside) and underneath (inside).
@@ -455,9 +488,6 @@ constexpr float kLegOutsideDown = 0.8f, kLegInsideDown = 0.93f;
 
 Colour LegColour(const CoatStyle& s, const Region& r)
 {
-    Colour c = Rgb(s.base);
-    c = PatternedAround(s, c, Region::Leg, CoatLegColumn(r.column), r.across, r.down);
-    c = With(c, s.socks, SmoothStep(0.55f, 0.8f, r.down));
     // Around the leg from its front: the outside is a quarter turn on for a
     // left leg, three quarters for a right one.
     const float outside = r.column % 2 == 0 ? 0.25f : 0.75f;
@@ -465,8 +495,17 @@ Colour LegColour(const CoatStyle& s, const Region& r)
     const float bodyDown = kLegInsideDown + (kLegOutsideDown - kLegInsideDown) * facing;
     const float bodyAcross =
         kLegRootAcross[r.column & 3] + kLegRootSpread[r.column & 3] * std::cos(2 * 3.14159265f * r.across);
-    const Colour body = TorsoColour(s, bodyAcross, bodyDown, true);
-    return Mix(body, c, SmoothStep(kLegBodyEnd, kLegBodyEnd + 0.2f, r.down));
+    // Where the leg leaves the body it wears the body's coat, pattern and
+    // all; from the elbow and stifle down, its own pattern.
+    Colour c = Rgb(s.base);
+    if (s.pattern != CoatPattern::Plain)
+        c = Mix(c, Rgb(s.patternColour), LegPatternWeight(s, r.column, r.across, r.down));
+    // On the inside the belly's colour runs on further down, so that a
+    // light belly over dark legs and light socks shows no dark band
+    // circling the leg.
+    const float end = kLegBodyEnd + 0.3f * (1 - facing);
+    c = Mix(TorsoColour(s, bodyAcross, bodyDown, true), c, SmoothStep(end, end + 0.2f, r.down));
+    return With(c, s.socks, SmoothStep(0.55f, 0.8f, r.down));
 }
 
 Colour EarColour(const CoatStyle& s, const Region& r)
