@@ -589,8 +589,8 @@ TEST_F(ContentTest, UnusedTexelsBelowTheEarsAndTailCarryTheirColourOn)
             return sum / (3.0f * float(x1 - x0));
         };
         const int below = kCoatTongue.y + kCoatTongue.h - 1;
-        for (const auto [x0, x1] : {std::pair{kCoatTongue.x + kCoatTongue.w, kCoatEars.x + kCoatEars.w},
-                                    std::pair{kCoatTail.x, kCoatTail.x + kCoatTail.w}}) {
+        for (const auto& [x0, x1] : {std::pair{kCoatTongue.x + kCoatTongue.w, kCoatEars.x + kCoatEars.w},
+                                     std::pair{kCoatTail.x, kCoatTail.x + kCoatTail.w}}) {
             const float edge = mean(x0, x1, kCoatEars.y + kCoatEars.h - 1);
             EXPECT_NEAR(mean(x0, x1, below), edge, 0.12f) << "coat " << coat << ", texels " << x0 << ".." << x1;
         }
