@@ -420,6 +420,31 @@ TEST_F(ContentTest, TheEarsLieAgainstTheHead)
     EXPECT_LT(ears, 1.2f * skull) << "the ears reach " << ears << " out from the middle, the skull " << skull;
 }
 
+// Sniffing, the ears fall a little away from the cheeks instead of lying
+// flat on them, yet still hang close to the head.
+TEST_F(ContentTest, SniffingTheEarsHangOffTheCheeks)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    const int head = dog.Named("head"), earL = dog.Named("ear.L"), earR = dog.Named("ear.R");
+    // How far the ears reach out from the middle of the head, and the skull.
+    auto spread = [&](int frame, bool ears) {
+        dog.Pose(frame);
+        const float middle = dog.Joint(head).x;
+        float out = 0;
+        for (const MODELVERTEX& v : dog.c.vertices)
+            if (ears ? v.joint == earL || v.joint == earR : v.joint == head)
+                out = std::max(out, std::fabs(v.position.x - middle));
+        return out;
+    };
+    const float standing = spread(0, true);
+    for (int f = dogAnims[10].startFrame; f <= dogAnims[10].endFrame; f += 5) {
+        const float ears = spread(f, true), skull = spread(f, false);
+        EXPECT_GT(ears, standing * 1.05f) << "the ears lie on the cheeks, frame " << f;
+        EXPECT_LT(ears, skull * 1.4f) << "the ears stand out like handles, frame " << f;
+    }
+}
+
 // Bent joints stretch the skin between rings but never turn it inside out
 // where it shows: no triangle on the outside of the haunch (where thigh meets
 // flank, sitting and lying, the deepest bends of the hips), of the neck and

@@ -364,8 +364,9 @@ CreaturePose Sniff(float u)
         p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, -1.5f});
     p.rotation[J_NECK] = {48, 5 * Wave(u), 0};
     p.rotation[J_HEAD] = {-8 + 3 * Wave(u, 3), 6 * Wave(u, 2), 0};
-    p.rotation[J_EAR_L] = {4 + 3 * Wave(u, 3), 0, 0};
-    p.rotation[J_EAR_R] = {4 + 3 * Wave(u, 3, 0.3f), 0, 0};
+    // The ears fall a little away from the cheeks as the head hangs.
+    p.rotation[J_EAR_L] = {4 + 3 * Wave(u, 3), 0, 22};
+    p.rotation[J_EAR_R] = {4 + 3 * Wave(u, 3, 0.3f), 0, -22};
     Tail(p, 12, 16 * Wave(u, 2));
     return p;
 }
