@@ -333,7 +333,9 @@ private:
 // curve whose tip turns forward over the back and a little to one side, so
 // the curve shows from the front quarter as well as in profile; thick at the
 // root and tapering evenly to a slim, softly rounded tip, so it ends neither
-// in a knob nor in a spike.
+// in a knob nor in a spike. Its fur stops short of the bottom of the coat's
+// tail patch: the dark patch below it would otherwise bleed into the tip
+// through the texture's filtering and ring it in black.
 Piece Tail()
 {
     return {UVMode::AroundLimb,
@@ -341,15 +343,15 @@ Piece Tail()
             {0, 1, 0},
             kTailSides,
             {
-                {{0.13f, 4.3f, -3.0f}, 0, 0, J_TAIL_3, 1.0f},
-                {{0.125f, 4.27f, -3.04f}, 0.06f, 0.06f, J_TAIL_3, 0.95f},
-                {{0.12f, 4.22f, -3.1f}, 0.11f, 0.11f, J_TAIL_3, 0.89f},
-                {{0.1f, 4.13f, -3.17f}, 0.15f, 0.15f, J_TAIL_3, 0.8f},
-                {{0.06f, 3.92f, -3.22f}, 0.2f, 0.2f, J_TAIL_3, 0.68f},
-                {{0.02f, 3.66f, -3.12f}, 0.25f, 0.25f, J_TAIL_2, 0.54f},
-                {{0, 3.4f, -2.95f}, 0.27f, 0.27f, J_TAIL_2, 0.38f},
-                {{0, 3.18f, -2.7f}, 0.3f, 0.3f, J_TAIL_1, 0.2f},
-                {{0, 3.04f, -2.5f}, 0.33f, 0.33f, J_TAIL_1, 0.05f},
+                {{0.13f, 4.3f, -3.0f}, 0, 0, J_TAIL_3, 0.9f},
+                {{0.125f, 4.27f, -3.04f}, 0.06f, 0.06f, J_TAIL_3, 0.855f},
+                {{0.12f, 4.22f, -3.1f}, 0.11f, 0.11f, J_TAIL_3, 0.8f},
+                {{0.1f, 4.13f, -3.17f}, 0.15f, 0.15f, J_TAIL_3, 0.72f},
+                {{0.06f, 3.92f, -3.22f}, 0.2f, 0.2f, J_TAIL_3, 0.612f},
+                {{0.02f, 3.66f, -3.12f}, 0.25f, 0.25f, J_TAIL_2, 0.486f},
+                {{0, 3.4f, -2.95f}, 0.27f, 0.27f, J_TAIL_2, 0.342f},
+                {{0, 3.18f, -2.7f}, 0.3f, 0.3f, J_TAIL_1, 0.18f},
+                {{0, 3.04f, -2.5f}, 0.33f, 0.33f, J_TAIL_1, 0.045f},
             }};
 }
 
@@ -580,7 +582,8 @@ Piece HindLeg()
 // A soft ear: it rises a little from the top of the skull, folds outwards
 // and tips over, hanging close against the side of the head so that from
 // above it reads as part of the head, not a handle. Wide front to back and
-// thin across the flap.
+// thin across the flap. Like the tail, its tip keeps off the bottom edge of
+// its coat patch, so the tip is not outlined in the colour of the patch below.
 Piece Ear()
 {
     return {UVMode::AroundLimb,
@@ -589,10 +592,10 @@ Piece Ear()
             8,
             {
                 {{0.42f, 4.85f, 2.2f}, 0, 0, J_EAR_L, 0.0f},
-                {{0.6f, 5.04f, 2.17f}, 0.08f, 0.3f, J_EAR_L, 0.3f},
-                {{0.78f, 5.02f, 2.15f}, 0.07f, 0.35f, J_EAR_L, 0.55f},
-                {{0.9f, 4.76f, 2.16f}, 0.06f, 0.29f, J_EAR_L, 0.8f},
-                {{0.93f, 4.45f, 2.18f}, 0, 0, J_EAR_L, 1.0f},
+                {{0.6f, 5.04f, 2.17f}, 0.08f, 0.3f, J_EAR_L, 0.27f},
+                {{0.78f, 5.02f, 2.15f}, 0.07f, 0.35f, J_EAR_L, 0.495f},
+                {{0.9f, 4.76f, 2.16f}, 0.06f, 0.29f, J_EAR_L, 0.72f},
+                {{0.93f, 4.45f, 2.18f}, 0, 0, J_EAR_L, 0.9f},
             }};
 }
 
