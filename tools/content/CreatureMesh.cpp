@@ -330,7 +330,9 @@ private:
 };
 
 // Tail, from its tip to where it joins the rump: up from the rump in a gentle
-// curve whose tip turns forward over the back and a little to one side, so
+// curve that leans forward over the back and a little to one side, its tip
+// rising rather than hooking towards the head (a hooked tip reads as a knob
+// from the front), so
 // the curve shows from the front quarter as well as in profile; thick at the
 // root and tapering evenly to a slim, softly rounded tip, so it ends neither
 // in a knob nor in a spike. Its fur stops short of the bottom of the coat's
@@ -343,9 +345,9 @@ Piece Tail()
             {0, 1, 0},
             kTailSides,
             {
-                {{0.13f, 4.3f, -3.0f}, 0, 0, J_TAIL_3, 0.9f},
-                {{0.125f, 4.27f, -3.04f}, 0.06f, 0.06f, J_TAIL_3, 0.855f},
-                {{0.12f, 4.22f, -3.1f}, 0.11f, 0.11f, J_TAIL_3, 0.8f},
+                {{0.13f, 4.36f, -3.1f}, 0, 0, J_TAIL_3, 0.9f},
+                {{0.125f, 4.32f, -3.12f}, 0.06f, 0.06f, J_TAIL_3, 0.855f},
+                {{0.12f, 4.25f, -3.14f}, 0.11f, 0.11f, J_TAIL_3, 0.8f},
                 {{0.1f, 4.13f, -3.17f}, 0.15f, 0.15f, J_TAIL_3, 0.72f},
                 {{0.06f, 3.92f, -3.22f}, 0.2f, 0.2f, J_TAIL_3, 0.612f},
                 {{0.02f, 3.66f, -3.12f}, 0.25f, 0.25f, J_TAIL_2, 0.486f},
