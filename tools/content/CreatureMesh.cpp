@@ -330,14 +330,14 @@ private:
 };
 
 // Tail, from its tip to where it joins the rump: up from the rump in a gentle
-// curve that leans forward over the back and a little to one side, its tip
-// rising rather than hooking towards the head (a hooked tip reads as a knob
-// from the front), so
-// the curve shows from the front quarter as well as in profile; thick at the
-// root and tapering evenly to a slim, softly rounded tip, so it ends neither
-// in a knob nor in a spike. Its fur stops short of the bottom of the coat's
-// tail patch: the dark patch below it would otherwise bleed into the tip
-// through the texture's filtering and ring it in black.
+// curve that leans forward over the back and a little to one side, so the
+// curve shows from the front quarter as well as in profile, its tip rising
+// rather than hooking towards the head (a hooked tip reads as a knob from the
+// front); thick at the root and tapering evenly to a slim, softly rounded
+// tip, so it ends neither in a knob nor in a spike. Its fur stops short of
+// the bottom of the coat's tail patch: the dark patch below it would
+// otherwise bleed into the tip through the texture's filtering and ring it in
+// black.
 Piece Tail()
 {
     return {UVMode::AroundLimb,
