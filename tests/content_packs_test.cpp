@@ -285,7 +285,9 @@ float Bend(VECTOR3D top, VECTOR3D mid, VECTOR3D low)
 }
 
 // The sniff is a reach down, not a crouch: the nose on the ground ahead of
-// the forepaws, the forelegs nearly as straight as standing.
+// the forepaws, the forelegs nearly as straight as standing, and the muzzle
+// pointing down and forward from the skull, not tucked under it with the
+// forehead leading.
 TEST_F(ContentTest, SniffingPutsTheNoseTipOnTheGroundAndNotThroughIt)
 {
     PosedDog dog;
@@ -297,11 +299,21 @@ TEST_F(ContentTest, SniffingPutsTheNoseTipOnTheGroundAndNotThroughIt)
         float ground = 1e9f, nose = 1e9f, noseAhead = -1e9f;
         for (int foot : dogFeet)
             ground = std::min(ground, dog.Joint(foot).y);
+        VECTOR3D tip(0, 0, 0);
+        int tipCount = 0;
         for (const MODELVERTEX& v : dog.c.vertices)
             if (OnTheNose(v)) {
                 nose = std::min(nose, v.position.y);
                 noseAhead = std::max(noseAhead, v.position.z);
+                tip = VECTOR3D(tip.x + v.position.x, tip.y + v.position.y, tip.z + v.position.z);
+                tipCount++;
             }
+        ASSERT_GT(tipCount, 0);
+        const VECTOR3D skull = dog.Joint(dog.Named("head"));
+        const float down = skull.y - tip.y / float(tipCount), ahead = tip.z / float(tipCount) - skull.z;
+        const float pitch = std::atan2(down, ahead) * 180.0f / 3.14159265f;
+        EXPECT_TRUE(pitch > 30.0f && pitch < 80.0f)
+            << "the muzzle points " << pitch << " degrees below level (90 is straight down), frame " << f;
         EXPECT_LT(nose - ground, 0.02f * height) << "the nose stays above the ground, frame " << f;
         EXPECT_GT(nose - ground, -0.01f * height) << "the nose goes into the ground, frame " << f;
         for (const char* side : {"L", "R"}) {
@@ -406,6 +418,31 @@ TEST_F(ContentTest, TheEarsLieAgainstTheHead)
     }
     ASSERT_GT(skull, 0.0f);
     EXPECT_LT(ears, 1.2f * skull) << "the ears reach " << ears << " out from the middle, the skull " << skull;
+}
+
+// Sniffing, the ears fall a little away from the cheeks instead of lying
+// flat on them, yet still hang close to the head.
+TEST_F(ContentTest, SniffingTheEarsHangOffTheCheeks)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    const int head = dog.Named("head"), earL = dog.Named("ear.L"), earR = dog.Named("ear.R");
+    // How far the ears reach out from the middle of the head, and the skull.
+    auto spread = [&](int frame, bool ears) {
+        dog.Pose(frame);
+        const float middle = dog.Joint(head).x;
+        float out = 0;
+        for (const MODELVERTEX& v : dog.c.vertices)
+            if (ears ? v.joint == earL || v.joint == earR : v.joint == head)
+                out = std::max(out, std::fabs(v.position.x - middle));
+        return out;
+    };
+    const float standing = spread(0, true);
+    for (int f = dogAnims[10].startFrame; f <= dogAnims[10].endFrame; f += 5) {
+        const float ears = spread(f, true), skull = spread(f, false);
+        EXPECT_GT(ears, standing * 1.05f) << "the ears lie on the cheeks, frame " << f;
+        EXPECT_LT(ears, skull * 1.4f) << "the ears stand out like handles, frame " << f;
+    }
 }
 
 // Bent joints stretch the skin between rings but never turn it inside out

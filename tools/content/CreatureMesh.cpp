@@ -330,10 +330,14 @@ private:
 };
 
 // Tail, from its tip to where it joins the rump: up from the rump in a gentle
-// curve whose tip turns forward over the back and a little to one side, so
-// the curve shows from the front quarter as well as in profile; thick at the
-// root and tapering evenly to a tip closed by a round cap as wide as the tail
-// there, so it ends soft rather than in a point.
+// curve that leans forward over the back and a little to one side, so the
+// curve shows from the front quarter as well as in profile, its tip rising
+// rather than hooking towards the head (a hooked tip reads as a knob from the
+// front); thick at the root and tapering evenly to a slim, softly rounded
+// tip, so it ends neither in a knob nor in a spike. Its fur stops short of
+// the bottom of the coat's tail patch: the dark patch below it would
+// otherwise bleed into the tip through the texture's filtering and ring it in
+// black.
 Piece Tail()
 {
     return {UVMode::AroundLimb,
@@ -341,15 +345,15 @@ Piece Tail()
             {0, 1, 0},
             kTailSides,
             {
-                {{0.13f, 4.29f, -3.02f}, 0, 0, J_TAIL_3, 1.0f},
-                {{0.125f, 4.265f, -3.05f}, 0.1f, 0.1f, J_TAIL_3, 0.95f},
-                {{0.12f, 4.22f, -3.1f}, 0.16f, 0.16f, J_TAIL_3, 0.89f},
-                {{0.1f, 4.13f, -3.17f}, 0.19f, 0.19f, J_TAIL_3, 0.8f},
-                {{0.06f, 3.92f, -3.22f}, 0.22f, 0.22f, J_TAIL_3, 0.68f},
-                {{0.02f, 3.66f, -3.12f}, 0.25f, 0.25f, J_TAIL_2, 0.54f},
-                {{0, 3.4f, -2.95f}, 0.27f, 0.27f, J_TAIL_2, 0.38f},
-                {{0, 3.18f, -2.7f}, 0.3f, 0.3f, J_TAIL_1, 0.2f},
-                {{0, 3.04f, -2.5f}, 0.33f, 0.33f, J_TAIL_1, 0.05f},
+                {{0.13f, 4.36f, -3.1f}, 0, 0, J_TAIL_3, 0.9f},
+                {{0.125f, 4.32f, -3.12f}, 0.06f, 0.06f, J_TAIL_3, 0.855f},
+                {{0.12f, 4.25f, -3.14f}, 0.11f, 0.11f, J_TAIL_3, 0.8f},
+                {{0.1f, 4.13f, -3.17f}, 0.15f, 0.15f, J_TAIL_3, 0.72f},
+                {{0.06f, 3.92f, -3.22f}, 0.2f, 0.2f, J_TAIL_3, 0.612f},
+                {{0.02f, 3.66f, -3.12f}, 0.25f, 0.25f, J_TAIL_2, 0.486f},
+                {{0, 3.4f, -2.95f}, 0.27f, 0.27f, J_TAIL_2, 0.342f},
+                {{0, 3.18f, -2.7f}, 0.3f, 0.3f, J_TAIL_1, 0.18f},
+                {{0, 3.04f, -2.5f}, 0.33f, 0.33f, J_TAIL_1, 0.045f},
             }};
 }
 
@@ -524,7 +528,9 @@ Piece Mirrored(Piece p, CoatRect rect)
 }
 
 // Legs taper from a full upper leg to a sturdy lower one and end in a round
-// paw a little wider than the leg. The top of the foreleg rides with the
+// paw a little wider than the leg. The foreleg's elbow stands out a little
+// behind, and below it a full forearm tapers to a slim wrist, so it reads as
+// a leg rather than a tube. The top of the foreleg rides with the
 // chest and the upper arm starts well below it, and the ring at the elbow
 // moves with the upper arm, so the skin that stretches as the leg swings
 // and bends has room to do so without folding at the shoulder.
@@ -539,9 +545,11 @@ Piece FrontLeg()
                 {{0.66f, 2.5f, 1.28f}, 0.42f, 0.5f, J_CHEST, 0.2f},
                 {{0.63f, 1.9f, 1.25f}, 0.33f, 0.34f, J_SHOULDER_L, 0.34f},
                 {{0.62f, 1.75f, 1.2f}, 0.3f, 0.33f, J_SHOULDER_L, 0.42f},
-                {{0.62f, 1.2f, 1.27f}, 0.27f, 0.28f, J_ELBOW_L, 0.6f},
-                {{0.62f, 0.65f, 1.35f}, 0.24f, 0.25f, J_WRIST_L, 0.75f},
-                {{0.62f, 0.36f, 1.41f}, 0.24f, 0.25f, J_WRIST_L, 0.84f},
+                {{0.62f, 1.58f, 1.17f}, 0.3f, 0.37f, J_ELBOW_L, 0.48f},
+                {{0.62f, 1.35f, 1.23f}, 0.29f, 0.31f, J_ELBOW_L, 0.55f},
+                {{0.62f, 1.05f, 1.29f}, 0.25f, 0.26f, J_ELBOW_L, 0.64f},
+                {{0.62f, 0.65f, 1.35f}, 0.2f, 0.21f, J_WRIST_L, 0.75f},
+                {{0.62f, 0.36f, 1.41f}, 0.21f, 0.23f, J_WRIST_L, 0.84f},
                 {{0.62f, 0.2f, 1.52f}, 0.27f, 0.32f, J_PAW_FL, 0.92f},
                 {{0.62f, 0.07f, 1.58f}, 0.27f, 0.34f, J_PAW_FL, 0.97f},
                 {{0.62f, 0.0f, 1.58f}, 0, 0, J_PAW_FL, 1.0f},
@@ -576,7 +584,8 @@ Piece HindLeg()
 // A soft ear: it rises a little from the top of the skull, folds outwards
 // and tips over, hanging close against the side of the head so that from
 // above it reads as part of the head, not a handle. Wide front to back and
-// thin across the flap.
+// thin across the flap. Like the tail, its tip keeps off the bottom edge of
+// its coat patch, so the tip is not outlined in the colour of the patch below.
 Piece Ear()
 {
     return {UVMode::AroundLimb,
@@ -585,10 +594,10 @@ Piece Ear()
             8,
             {
                 {{0.42f, 4.85f, 2.2f}, 0, 0, J_EAR_L, 0.0f},
-                {{0.6f, 5.04f, 2.17f}, 0.08f, 0.3f, J_EAR_L, 0.3f},
-                {{0.78f, 5.02f, 2.15f}, 0.07f, 0.35f, J_EAR_L, 0.55f},
-                {{0.9f, 4.76f, 2.16f}, 0.06f, 0.29f, J_EAR_L, 0.8f},
-                {{0.93f, 4.45f, 2.18f}, 0, 0, J_EAR_L, 1.0f},
+                {{0.6f, 5.04f, 2.17f}, 0.08f, 0.3f, J_EAR_L, 0.27f},
+                {{0.78f, 5.02f, 2.15f}, 0.07f, 0.35f, J_EAR_L, 0.495f},
+                {{0.9f, 4.76f, 2.16f}, 0.06f, 0.29f, J_EAR_L, 0.72f},
+                {{0.93f, 4.45f, 2.18f}, 0, 0, J_EAR_L, 0.9f},
             }};
 }
 
@@ -676,9 +685,11 @@ void BuildSkin(MS3D* m)
 
     // Big eyes and the nose set into the head, the tongue folded inside the
     // mouth.
-    const VECTOR3D eye = {0.19f, 0.19f, 0.13f};
+    // They sit into the skull, barely proud of its side, so that in three-
+    // quarter view the far eye stays inside the head's outline.
+    const VECTOR3D eye = {0.17f, 0.19f, 0.14f};
     for (float side : {1.0f, -1.0f}) {
-        const VECTOR3D centre = {0.5f * side, 4.68f, 2.86f};
+        const VECTOR3D centre = {0.455f * side, 4.68f, 2.88f};
         skin.Sweep(Blob(centre, eye, J_HEAD, kCoatEye));
         // A bead of the eye's light catch, high on the outer front of the
         // eye, standing a little proud of it, so the light shows in profile

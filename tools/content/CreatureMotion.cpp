@@ -352,18 +352,21 @@ CreaturePose Sniff(float u)
 {
     CreaturePose p = Standing();
     // A reach down, not a crouch: nose to the ground ahead of the forepaws,
-    // following the scent from side to side. The back stays high, barely
-    // tipped forward; the forepaws step back so the forelegs slant under
-    // the leaning chest nearly straight; the neck, bending low at the
-    // withers, carries the head down and forward, so it shows from the
-    // front as well as from the side.
-    p.rotation[J_PELVIS] = {3, 0, 0};
+    // following the scent from side to side. The back tips forward a little
+    // and the chest dips between the shoulders; the forepaws step back so
+    // the forelegs slant under it nearly straight. The neck does most of the
+    // lowering, bending at the withers, and the head lifts back against it
+    // so the muzzle points down and forward at the ground instead of
+    // tucking under with the forehead leading.
+    p.rotation[J_PELVIS] = {6, 0, 0};
+    p.rotation[J_CHEST] = {16, 0, 0};
     for (int leg = 0; leg < 2; leg++)
-        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, -0.6f});
-    p.rotation[J_NECK] = {85, 5 * Wave(u), 0};
-    p.rotation[J_HEAD] = {10 + 3 * Wave(u, 3), 6 * Wave(u, 2), 0};
-    p.rotation[J_EAR_L] = {4 + 3 * Wave(u, 3), 0, 0};
-    p.rotation[J_EAR_R] = {4 + 3 * Wave(u, 3, 0.3f), 0, 0};
+        p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, -1.5f});
+    p.rotation[J_NECK] = {48, 5 * Wave(u), 0};
+    p.rotation[J_HEAD] = {-8 + 3 * Wave(u, 3), 6 * Wave(u, 2), 0};
+    // The ears fall a little away from the cheeks as the head hangs.
+    p.rotation[J_EAR_L] = {4 + 3 * Wave(u, 3), 0, 22};
+    p.rotation[J_EAR_R] = {4 + 3 * Wave(u, 3, 0.3f), 0, -22};
     Tail(p, 12, 16 * Wave(u, 2));
     return p;
 }
