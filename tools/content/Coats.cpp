@@ -299,7 +299,7 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
         float best = 0.0f;
         for (int oy = -1; oy <= 1; oy++)
             for (int ox = -1; ox <= 1; ox++) {
-                Random rng(s.seed * 7919u + uint32_t((cx + ox) * 73856093) + uint32_t((cy + oy) * 19349663));
+                Random rng(s.seed * 7919u + uint32_t(cx + ox) * 73856093u + uint32_t(cy + oy) * 19349663u);
                 const float sx = (cx + ox + rng.Range(0.2f, 0.8f)) * cell,
                             sy = (cy + oy + rng.Range(0.2f, 0.8f)) * cell;
                 const float radius = rng.Range(3.5f, 7.5f) * grow;
