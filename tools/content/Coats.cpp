@@ -180,7 +180,7 @@ const std::vector<CoatStyle>& CoatStyles()
          11,
          {},
          1.0f},
-        // Black with a broad white collar over the withers, a narrow blaze and a
+        // Black with a broad white collar over the withers, a blaze and a
         // white tail tip; from above a white band behind a black head.
         {"tuxedo",
          0x1c1a1a,
@@ -190,7 +190,7 @@ const std::vector<CoatStyle>& CoatStyles()
          {},
          {0xf2efe8, 0.9f},
          {0xf2efe8, 1.0f},
-         0.35f,
+         0.5f,
          P::Plain,
          0,
          12,
@@ -198,7 +198,9 @@ const std::vector<CoatStyle>& CoatStyles()
          1.0f},
         // Soft blue grey torn by large black blotches.
         {"merle", 0x9eaac6, {0xd0d6e0, 0.5f}, {}, {}, {0x1c2030, 0.8f}, {}, {}, 0, P::Merle, 0x1a1e2a, 13, {}, 1.5f},
-        // Orange red with white underneath, a pale muzzle and a white tail tip.
+        // Orange red with white underneath, a pale muzzle, a white blaze over
+        // the crown and a white tail tip; from above the white sets it apart
+        // from the plain mahogany.
         {"fox red",
          0xd4702a,
          {0xf6ece0, 0.9f},
@@ -206,21 +208,22 @@ const std::vector<CoatStyle>& CoatStyles()
          {},
          {0xb85a20, 0.4f},
          {0xf2e8dc, 0.6f},
-         {0xf2e8dc, 0.8f},
-         0,
+         {0xf2e8dc, 1.0f},
+         0.9f,
          P::Plain,
          0,
          14,
          {},
          1.0f},
-        // Black all over.
+        // Black all over but for a greying muzzle, so up close the eyes,
+        // nose and mouth stand out against it; from above it stays black.
         {"black",
          0x1d1b1b,
          {0x2b2726, 0.5f},
          {0x151313, 0.3f},
          {},
          {},
-         {0x2b2726, 0.3f},
+         {0x7a7470, 0.5f},
          {},
          0,
          P::Plain,
