@@ -90,9 +90,9 @@ const std::vector<CoatStyle>& CoatStyles()
          5,
          {},
          0.6f},
-        // Bold black stripes over light fawn.
+        // Fine, broken streaks of dark brown over fawn.
         {"brindle",
-         0xd8a064,
+         0xc08650,
          {0xd8a874, 0.3f},
          {},
          {},
@@ -101,10 +101,10 @@ const std::vector<CoatStyle>& CoatStyles()
          {},
          0,
          P::Brindle,
-         0x1c1410,
+         0x3a2416,
          6,
          {},
-         1.6f},
+         1.0f},
         // Red tan with a black head and ears.
         {"tan, black head",
          0xc8823c,
@@ -120,11 +120,11 @@ const std::vector<CoatStyle>& CoatStyles()
          7,
          {},
          1.0f},
-        // Grey-blue slate all over, lighter than the black.
+        // A grey with a cool cast all over, lighter than the black.
         {"blue grey",
-         0x52669a,
-         {0xa4b0c8, 0.6f},
-         {0x4a5c84, 0.35f},
+         0x545c6a,
+         {0xb0b4bc, 0.6f},
+         {0x444a58, 0.4f},
          {},
          {0x363c48, 0.5f},
          {0x646e7c, 0.2f},
@@ -314,14 +314,16 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
     case CoatPattern::Patches:
         return SmoothStep(0.55f, 0.6f, FractalNoise(x / 38.0f, y / 38.0f, s.seed, 3) + 0.04f * ragged);
     case CoatPattern::Brindle: {
-        // Wavy stripes running around the body, their dark a little narrower
-        // than the light between them, and streaky along the hair. Only a
-        // slight slant: the body's picture is squeezed round the waist, and
-        // a steep one would crowd the stripes there.
-        const float warp = FractalNoise(x / 20.0f, y / 30.0f, s.seed, 2) * 6.0f + 1.6f * ragged;
+        // Thin wandering streaks running around the body, narrower than the
+        // fawn between them, that thicken, thin and break off along their
+        // length as a brindle's do, rather than even bands. Only a slight
+        // slant: the body's picture is squeezed round the waist, and a steep
+        // one would crowd the streaks there.
+        const float warp = FractalNoise(x / 14.0f, y / 22.0f, s.seed, 3) * 9.0f + 2.5f * ragged;
         const float stripe = std::sin(x * 0.42f + y * 0.06f + warp);
+        const float broken = SmoothStep(0.3f, 0.7f, FractalNoise(x / 10.0f, y / 6.0f, s.seed + 3, 2));
         const float where = kind == Region::Head || kind == Region::Ear ? 0.3f : 1.0f;
-        return where * 0.9f * SmoothStep(-0.1f, 0.4f, stripe);
+        return where * (0.35f + 0.5f * broken) * SmoothStep(0.15f, 0.7f, stripe);
     }
     case CoatPattern::Merle: {
         const float blotch = SmoothStep(0.58f, 0.64f, FractalNoise(x / 16.0f, y / 16.0f, s.seed, 3) + 0.05f * ragged);
@@ -508,7 +510,14 @@ Colour LegColour(const CoatStyle& s, const Region& r)
     // circling the leg.
     const float end = kLegBodyEnd + 0.3f * (1 - facing);
     c = Mix(TorsoColour(s, bodyAcross, bodyDown, true), c, SmoothStep(end, end + 0.2f, r.down));
-    return With(c, s.socks, SmoothStep(0.55f, 0.8f, r.down));
+    // Socks fade upward over a short ragged edge, which wanders round the
+    // leg (the noise taken round a circle, so it meets itself), rather than
+    // starting at one line.
+    const float turn = 2 * 3.14159265f * r.across;
+    const float ragged =
+        FractalNoise(1.5f * std::cos(turn) + 5.0f * r.column, 1.5f * std::sin(turn) + 9.0f * r.down, s.seed + 41, 2) -
+        0.5f;
+    return With(c, s.socks, SmoothStep(0.6f, 0.74f, r.down + 0.14f * ragged));
 }
 
 Colour EarColour(const CoatStyle& s, const Region& r)
