@@ -703,7 +703,7 @@ TEST_F(ContentTest, NoTwoCoatsLookAlikeFromAbove)
 
 // The marking that sets a coat apart from above must show there: a collar
 // over the withers, a white crown or a dark head against the back, and the
-// blue of the slate and the merle, the red of the fox red.
+// cool cast of the blue grey, the blue of the merle, the red of the fox red.
 TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
 {
     MS3D model;
@@ -736,7 +736,8 @@ TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
         else
             EXPECT_LT(step, m.lighter) << m.what;
     }
-    // Blue against red over the middle of the back.
+    // Blue against red over the middle of the back: the blue grey only a
+    // cool cast, so it reads as a grey dog.
     const struct {
         int coat;
         float blueOverRed; // at least this much (negative: red over blue)
