@@ -122,7 +122,7 @@ const std::vector<CoatStyle>& CoatStyles()
          1.0f},
         // A grey with a cool cast all over, lighter than the black.
         {"blue grey",
-         0x545c6a,
+         0x50586a,
          {0xb0b4bc, 0.6f},
          {0x444a58, 0.4f},
          {},
@@ -596,10 +596,15 @@ Colour FurColour(const CoatStyle& s, const Region& r, int x, int y)
     // The same on every region, so it runs on across their joins.
     const bool lengthwise = r.kind == Region::Head;
     const float fx = lengthwise ? y * 0.7f : x * 0.7f, fy = lengthwise ? x * 0.14f : y * 0.14f;
-    const float grain = FractalNoise(fx, fy, s.seed + 99, 3);
+    // On a dark coat long even streaks and light tips read as wood grain:
+    // there the streaks are broken shorter by a rounder noise and both are
+    // fainter.
+    const float dark = SmoothStep(0.45f, 0.15f, (c.r + c.g + c.b) / 3);
+    const float streaks = FractalNoise(fx, fy, s.seed + 99, 3);
+    const float grain = streaks + (FractalNoise(fx * 0.6f, fy * 3.0f, s.seed + 55, 2) - streaks) * 0.5f * dark;
     const float tips = SmoothStep(0.55f, 0.85f, FractalNoise(fx * 1.3f, fy * 0.8f, s.seed + 7, 2));
-    c = Mix(c, Mix(c, Rgb(0xfff2d8), 0.3f), tips * 0.45f);
-    const float shade = 0.88f + 0.22f * grain;
+    c = Mix(c, Mix(c, Rgb(0xfff2d8), 0.3f), tips * 0.45f * (1 - 0.6f * dark));
+    const float shade = 0.88f + 0.22f * grain + 0.08f * dark * (0.5f - grain);
     return {std::min(1.0f, c.r * shade), std::min(1.0f, c.g * shade), std::min(1.0f, c.b * shade), 1.0f};
 }
 
