@@ -638,19 +638,24 @@ TEST_F(ContentTest, UnusedTexelsBelowTheEarsAndTailCarryTheirColourOn)
 // about 30 pixels long and the eye takes in little more than the colours of
 // a few parts: the mean colour of the back in four lengths (rump to neck),
 // of the crown, of the ears and of the tail's top.
-std::vector<std::array<float, 3>> SeenFromAbove(const std::vector<unsigned char>& px)
+// The mean colour of a coat's texels x0..x1, y0..y1 (ends excluded), in
+// the layout's texel coordinates.
+std::array<float, 3> MeanCoatColour(const std::vector<unsigned char>& px, int x0, int y0, int x1, int y1)
 {
     // The picture's rows run top down, the texture's bottom up.
-    auto mean = [&](int x0, int y0, int x1, int y1) {
-        std::array<float, 3> sum{};
-        for (int y = y0; y < y1; y++)
-            for (int x = x0; x < x1; x++)
-                for (int c = 0; c < 3; c++)
-                    sum[c] += px[(size_t(COAT_SIZE - 1 - y) * COAT_SIZE + size_t(x)) * 4 + size_t(c)] / 255.0f;
-        for (float& v : sum)
-            v /= float((x1 - x0) * (y1 - y0));
-        return sum;
-    };
+    std::array<float, 3> sum{};
+    for (int y = y0; y < y1; y++)
+        for (int x = x0; x < x1; x++)
+            for (int c = 0; c < 3; c++)
+                sum[c] += px[(size_t(COAT_SIZE - 1 - y) * COAT_SIZE + size_t(x)) * 4 + size_t(c)] / 255.0f;
+    for (float& v : sum)
+        v /= float((x1 - x0) * (y1 - y0));
+    return sum;
+}
+
+std::vector<std::array<float, 3>> SeenFromAbove(const std::vector<unsigned char>& px)
+{
+    auto mean = [&](int x0, int y0, int x1, int y1) { return MeanCoatColour(px, x0, y0, x1, y1); };
     // From above: the top third of the body's flank, the crown, and the
     // tail's top (the two edges of its strip, down to near its tip).
     const int backY = kCoatTorso.h / 3, crownY = kCoatHead.y + kCoatHead.h * 3 / 10;
@@ -703,7 +708,7 @@ TEST_F(ContentTest, NoTwoCoatsLookAlikeFromAbove)
 
 // The marking that sets a coat apart from above must show there: a collar
 // over the withers, a white crown or a dark head against the back, and the
-// blue of the slate and the merle, the red of the fox red.
+// cool cast of the blue grey, the blue of the merle, the red of the fox red.
 TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
 {
     MS3D model;
@@ -726,6 +731,7 @@ TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
         {8, Crown, Rump, -0.4f, "the black head on white"},
         {6, Crown, Rump, -0.25f, "the black head on tan"},
         {1, MidBack, Crown, -0.25f, "the black saddle on tan"},
+        {13, Crown, MidBack, 0.25f, "the fox red's white crown"},
     };
     for (const auto& m : markings) {
         int w = 0, h = 0;
@@ -736,11 +742,12 @@ TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
         else
             EXPECT_LT(step, m.lighter) << m.what;
     }
-    // Blue against red over the middle of the back.
+    // Blue against red over the middle of the back: the blue grey only a
+    // cool cast, so it reads as a grey dog.
     const struct {
         int coat;
         float blueOverRed; // at least this much (negative: red over blue)
-    } hues[] = {{7, 0.12f}, {12, 0.14f}, {13, -0.4f}, {10, -0.3f}};
+    } hues[] = {{7, 0.05f}, {12, 0.14f}, {13, -0.4f}, {10, -0.3f}};
     for (const auto& h : hues) {
         int w = 0, ht = 0;
         const auto back = SeenFromAbove(ReadTexture(coats[h.coat].texID, &w, &ht))[MidBack];
@@ -749,6 +756,29 @@ TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
         else
             EXPECT_LT(back[2] - back[0], h.blueOverRed) << "coat " << h.coat;
     }
+}
+
+// An all-black coat hides the eyes, nose and mouth unless the muzzle they
+// sit on is lighter; from above, where the crown shows, it stays black.
+TEST_F(ContentTest, TheBlackCoatsFaceShowsUpClose)
+{
+    MS3D model;
+    Texture* raw = nullptr;
+    int numCoats = 0;
+    ASSERT_TRUE(LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats));
+    const std::unique_ptr<Texture[]> coats(raw);
+    const int black = 14;
+    ASSERT_GT(numCoats, black);
+    int w = 0, h = 0;
+    const auto px = ReadTexture(coats[black].texID, &w, &h);
+    auto lightness = [](const std::array<float, 3>& c) { return (c[0] + c[1] + c[2]) / 3; };
+    // The top of the muzzle, from the stop to the nose, above the lips.
+    const float muzzle =
+        lightness(MeanCoatColour(px, kCoatHead.x + kCoatHead.w * 3 / 4, kCoatHead.y + kCoatHead.h / 5,
+                                 kCoatHead.x + kCoatHead.w * 9 / 10, kCoatHead.y + kCoatHead.h * 2 / 5));
+    const float crown = lightness(SeenFromAbove(px)[4]);
+    EXPECT_GT(muzzle - crown, 0.12f) << "the muzzle does not stand out from the black";
+    EXPECT_LT(crown, 0.15f) << "the crown is no longer black";
 }
 
 TEST(ContentGenerator, WritesTheSameBytesOnEveryRun)

@@ -90,9 +90,9 @@ const std::vector<CoatStyle>& CoatStyles()
          5,
          {},
          0.6f},
-        // Bold black stripes over light fawn.
+        // Fine, broken streaks of dark brown over fawn.
         {"brindle",
-         0xd8a064,
+         0xc08650,
          {0xd8a874, 0.3f},
          {},
          {},
@@ -101,10 +101,10 @@ const std::vector<CoatStyle>& CoatStyles()
          {},
          0,
          P::Brindle,
-         0x1c1410,
+         0x3a2416,
          6,
          {},
-         1.6f},
+         1.0f},
         // Red tan with a black head and ears.
         {"tan, black head",
          0xc8823c,
@@ -120,11 +120,11 @@ const std::vector<CoatStyle>& CoatStyles()
          7,
          {},
          1.0f},
-        // Grey-blue slate all over, lighter than the black.
+        // A grey with a cool cast all over, lighter than the black.
         {"blue grey",
-         0x52669a,
-         {0xa4b0c8, 0.6f},
-         {0x4a5c84, 0.35f},
+         0x50586a,
+         {0xb0b4bc, 0.6f},
+         {0x444a58, 0.4f},
          {},
          {0x363c48, 0.5f},
          {0x646e7c, 0.2f},
@@ -180,7 +180,7 @@ const std::vector<CoatStyle>& CoatStyles()
          11,
          {},
          1.0f},
-        // Black with a broad white collar over the withers, a narrow blaze and a
+        // Black with a broad white collar over the withers, a blaze and a
         // white tail tip; from above a white band behind a black head.
         {"tuxedo",
          0x1c1a1a,
@@ -190,7 +190,7 @@ const std::vector<CoatStyle>& CoatStyles()
          {},
          {0xf2efe8, 0.9f},
          {0xf2efe8, 1.0f},
-         0.35f,
+         0.5f,
          P::Plain,
          0,
          12,
@@ -198,7 +198,9 @@ const std::vector<CoatStyle>& CoatStyles()
          1.0f},
         // Soft blue grey torn by large black blotches.
         {"merle", 0x9eaac6, {0xd0d6e0, 0.5f}, {}, {}, {0x1c2030, 0.8f}, {}, {}, 0, P::Merle, 0x1a1e2a, 13, {}, 1.5f},
-        // Orange red with white underneath, a pale muzzle and a white tail tip.
+        // Orange red with white underneath, a pale muzzle, a white blaze over
+        // the crown and a white tail tip; from above the white sets it apart
+        // from the plain mahogany.
         {"fox red",
          0xd4702a,
          {0xf6ece0, 0.9f},
@@ -206,21 +208,22 @@ const std::vector<CoatStyle>& CoatStyles()
          {},
          {0xb85a20, 0.4f},
          {0xf2e8dc, 0.6f},
-         {0xf2e8dc, 0.8f},
-         0,
+         {0xf2e8dc, 1.0f},
+         0.9f,
          P::Plain,
          0,
          14,
          {},
          1.0f},
-        // Black all over.
+        // Black all over but for a greying muzzle, so up close the eyes,
+        // nose and mouth stand out against it; from above it stays black.
         {"black",
          0x1d1b1b,
          {0x2b2726, 0.5f},
          {0x151313, 0.3f},
          {},
          {},
-         {0x2b2726, 0.3f},
+         {0x7a7470, 0.5f},
          {},
          0,
          P::Plain,
@@ -311,14 +314,16 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
     case CoatPattern::Patches:
         return SmoothStep(0.55f, 0.6f, FractalNoise(x / 38.0f, y / 38.0f, s.seed, 3) + 0.04f * ragged);
     case CoatPattern::Brindle: {
-        // Wavy stripes running around the body, their dark a little narrower
-        // than the light between them, and streaky along the hair. Only a
-        // slight slant: the body's picture is squeezed round the waist, and
-        // a steep one would crowd the stripes there.
-        const float warp = FractalNoise(x / 20.0f, y / 30.0f, s.seed, 2) * 6.0f + 1.6f * ragged;
+        // Thin wandering streaks running around the body, narrower than the
+        // fawn between them, that thicken, thin and break off along their
+        // length as a brindle's do, rather than even bands. Only a slight
+        // slant: the body's picture is squeezed round the waist, and a steep
+        // one would crowd the streaks there.
+        const float warp = FractalNoise(x / 14.0f, y / 22.0f, s.seed, 3) * 9.0f + 2.5f * ragged;
         const float stripe = std::sin(x * 0.42f + y * 0.06f + warp);
+        const float broken = SmoothStep(0.3f, 0.7f, FractalNoise(x / 10.0f, y / 6.0f, s.seed + 3, 2));
         const float where = kind == Region::Head || kind == Region::Ear ? 0.3f : 1.0f;
-        return where * 0.9f * SmoothStep(-0.1f, 0.4f, stripe);
+        return where * (0.35f + 0.5f * broken) * SmoothStep(0.15f, 0.7f, stripe);
     }
     case CoatPattern::Merle: {
         const float blotch = SmoothStep(0.58f, 0.64f, FractalNoise(x / 16.0f, y / 16.0f, s.seed, 3) + 0.05f * ragged);
@@ -505,7 +510,14 @@ Colour LegColour(const CoatStyle& s, const Region& r)
     // circling the leg.
     const float end = kLegBodyEnd + 0.3f * (1 - facing);
     c = Mix(TorsoColour(s, bodyAcross, bodyDown, true), c, SmoothStep(end, end + 0.2f, r.down));
-    return With(c, s.socks, SmoothStep(0.55f, 0.8f, r.down));
+    // Socks fade upward over a short ragged edge, which wanders round the
+    // leg (the noise taken round a circle, so it meets itself), rather than
+    // starting at one line.
+    const float turn = 2 * 3.14159265f * r.across;
+    const float ragged =
+        FractalNoise(1.5f * std::cos(turn) + 5.0f * r.column, 1.5f * std::sin(turn) + 9.0f * r.down, s.seed + 41, 2) -
+        0.5f;
+    return With(c, s.socks, SmoothStep(0.6f, 0.74f, r.down + 0.14f * ragged));
 }
 
 Colour EarColour(const CoatStyle& s, const Region& r)
@@ -584,10 +596,15 @@ Colour FurColour(const CoatStyle& s, const Region& r, int x, int y)
     // The same on every region, so it runs on across their joins.
     const bool lengthwise = r.kind == Region::Head;
     const float fx = lengthwise ? y * 0.7f : x * 0.7f, fy = lengthwise ? x * 0.14f : y * 0.14f;
-    const float grain = FractalNoise(fx, fy, s.seed + 99, 3);
+    // On a dark coat long even streaks and light tips read as wood grain:
+    // there the streaks are broken shorter by a rounder noise and both are
+    // fainter.
+    const float dark = SmoothStep(0.45f, 0.15f, (c.r + c.g + c.b) / 3);
+    const float streaks = FractalNoise(fx, fy, s.seed + 99, 3);
+    const float grain = streaks + (FractalNoise(fx * 0.6f, fy * 3.0f, s.seed + 55, 2) - streaks) * 0.5f * dark;
     const float tips = SmoothStep(0.55f, 0.85f, FractalNoise(fx * 1.3f, fy * 0.8f, s.seed + 7, 2));
-    c = Mix(c, Mix(c, Rgb(0xfff2d8), 0.3f), tips * 0.45f);
-    const float shade = 0.88f + 0.22f * grain;
+    c = Mix(c, Mix(c, Rgb(0xfff2d8), 0.3f), tips * 0.45f * (1 - 0.6f * dark));
+    const float shade = 0.88f + 0.22f * grain + 0.08f * dark * (0.5f - grain);
     return {std::min(1.0f, c.r * shade), std::min(1.0f, c.g * shade), std::min(1.0f, c.b * shade), 1.0f};
 }
 
