@@ -795,3 +795,40 @@ TEST(ContentGenerator, WritesTheSameBytesOnEveryRun)
 }
 
 } // namespace
+
+// Each foreleg shades as one piece from the shoulder to the paw: standing,
+// every normal of the upper arm and forearm points out from the leg's own
+// line, and none faces the ground much, as a shelf under the chest would
+// (a band in shadow over a lit forearm reads as a step at the elbow).
+TEST_F(ContentTest, TheForelegsShadeAsOnePiece)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    dog.Pose(0);
+    const struct {
+        const char *joint, *below;
+    } rows[] = {{"shoulder.L", "elbow.L"}, {"elbow.L", "wrist.L"}, {"shoulder.R", "elbow.R"}, {"elbow.R", "wrist.R"}};
+    for (const auto& row : rows) {
+        const int j = dog.Named(row.joint);
+        const VECTOR3D a = dog.Joint(j), b = dog.Joint(dog.Named(row.below));
+        const VECTOR3D ab(b.x - a.x, b.y - a.y, b.z - a.z);
+        const float span = ab.x * ab.x + ab.y * ab.y + ab.z * ab.z;
+        float outward = 1, down = 1;
+        int n = 0;
+        for (const MODELVERTEX& v : dog.c.vertices) {
+            if (v.joint != j)
+                continue;
+            n++;
+            // From the nearest point of the bone's line out to the vertex.
+            const VECTOR3D ap(v.position.x - a.x, v.position.y - a.y, v.position.z - a.z);
+            const float t = std::clamp((ap.x * ab.x + ap.y * ab.y + ap.z * ab.z) / span, 0.0f, 1.0f);
+            const VECTOR3D r(ap.x - t * ab.x, ap.y - t * ab.y, ap.z - t * ab.z);
+            const float length = std::sqrt(r.x * r.x + r.y * r.y + r.z * r.z);
+            outward = std::min(outward, (r.x * v.normal.x + r.y * v.normal.y + r.z * v.normal.z) / length);
+            down = std::min(down, v.normal.y);
+        }
+        ASSERT_GT(n, 0) << row.joint;
+        EXPECT_GT(outward, 0.85f) << row.joint << ": a normal turns towards the leg's line";
+        EXPECT_GT(down, -0.45f) << row.joint << ": a normal faces the ground";
+    }
+}

@@ -528,9 +528,11 @@ Piece Mirrored(Piece p, CoatRect rect)
 }
 
 // Legs taper from a full upper leg to a sturdy lower one and end in a round
-// paw a little wider than the leg. The foreleg's elbow stands out a little
-// behind, and below it a full forearm tapers to a slim wrist, so it reads as
-// a leg rather than a tube. The top of the foreleg rides with the
+// paw a little wider than the leg. The foreleg narrows evenly from the chest
+// to the elbow, with no shelf under the chest whose downward face would sit
+// in shadow over a lit forearm, and below the elbow a full forearm tapers to
+// a slim wrist, so it reads as a leg rather than a tube and shades as one
+// piece. The top of the foreleg rides with the
 // chest and the upper arm starts well below it, and the ring at the elbow
 // moves with the upper arm, so the skin that stretches as the leg swings
 // and bends has room to do so without folding at the shoulder.
@@ -543,10 +545,10 @@ Piece FrontLeg()
             {
                 {{0.64f, 2.95f, 1.3f}, 0, 0, J_SHOULDER_L, 0.0f},
                 {{0.66f, 2.5f, 1.28f}, 0.42f, 0.5f, J_CHEST, 0.2f},
-                {{0.63f, 1.9f, 1.25f}, 0.33f, 0.34f, J_SHOULDER_L, 0.34f},
-                {{0.62f, 1.75f, 1.2f}, 0.3f, 0.33f, J_SHOULDER_L, 0.42f},
-                {{0.62f, 1.58f, 1.17f}, 0.3f, 0.37f, J_ELBOW_L, 0.48f},
-                {{0.62f, 1.35f, 1.23f}, 0.29f, 0.31f, J_ELBOW_L, 0.55f},
+                {{0.64f, 2.05f, 1.24f}, 0.34f, 0.36f, J_SHOULDER_L, 0.34f},
+                {{0.62f, 1.8f, 1.22f}, 0.31f, 0.34f, J_SHOULDER_L, 0.42f},
+                {{0.62f, 1.58f, 1.2f}, 0.3f, 0.33f, J_ELBOW_L, 0.48f},
+                {{0.62f, 1.35f, 1.24f}, 0.28f, 0.3f, J_ELBOW_L, 0.55f},
                 {{0.62f, 1.05f, 1.29f}, 0.25f, 0.26f, J_ELBOW_L, 0.64f},
                 {{0.62f, 0.65f, 1.35f}, 0.2f, 0.21f, J_WRIST_L, 0.75f},
                 {{0.62f, 0.36f, 1.41f}, 0.21f, 0.23f, J_WRIST_L, 0.84f},
