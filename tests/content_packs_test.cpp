@@ -24,7 +24,21 @@ namespace {
 
 const std::string kResources = LARKSPUR_RESOURCES_DIR;
 
-class ContentTest : public GLContextTest {};
+class ContentTest : public GLContextTest {
+protected:
+    // The creature pack as the herd loads it; members, so they go before the
+    // GL context they live in.
+    void LoadCreaturePack()
+    {
+        Texture* raw = nullptr;
+        ASSERT_TRUE(LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats));
+        coats.reset(raw);
+    }
+
+    MS3D model;
+    std::unique_ptr<Texture[]> coats;
+    int numCoats = 0;
+};
 
 TEST_F(ContentTest, ScenePackHoldsThePicturesTheSceneDraws)
 {
@@ -113,11 +127,7 @@ TEST(ContentGroundPicture, IsAMidTonedCalmPictureThatTilesWithoutASeam)
 // standing.
 TEST_F(ContentTest, CreaturePackHasTheModelTheHerdExpects)
 {
-    MS3D model;
-    Texture* raw = nullptr;
-    int numCoats = 0;
-    ASSERT_TRUE(LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats));
-    const std::unique_ptr<Texture[]> coats(raw);
+    ASSERT_NO_FATAL_FAILURE(LoadCreaturePack());
     // The herd chooses among fifteen coats: the pack ships exactly those.
     EXPECT_TRUE(numCoats == 15 && model.numTriangles <= 5000 && model.numMaterials == 1);
     ASSERT_GE(model.numJoints, 27);
@@ -510,11 +520,7 @@ TEST_F(ContentTest, BendsNeverFoldTheSkinInsideOut)
 // nose, mouth and tongue (the picture's last rows) are meant to differ.
 TEST_F(ContentTest, EveryCoatRunsOnAcrossTheJoinsOfTheSkin)
 {
-    MS3D model;
-    Texture* raw = nullptr;
-    int numCoats = 0;
-    ASSERT_TRUE(LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats));
-    const std::unique_ptr<Texture[]> coats(raw);
+    ASSERT_NO_FATAL_FAILURE(LoadCreaturePack());
     for (int coat = 0; coat < numCoats; coat++) {
         int w = 0, h = 0;
         const std::vector<unsigned char> px = ReadTexture(coats[coat].texID, &w, &h);
@@ -572,11 +578,7 @@ TEST_F(ContentTest, EveryCoatRunsOnAcrossTheJoinsOfTheSkin)
 // both when both are light.
 TEST_F(ContentTest, NoLegWearsADarkBandBetweenALightTopAndALightSock)
 {
-    MS3D model;
-    Texture* raw = nullptr;
-    int numCoats = 0;
-    ASSERT_TRUE(LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats));
-    const std::unique_ptr<Texture[]> coats(raw);
+    ASSERT_NO_FATAL_FAILURE(LoadCreaturePack());
     for (int coat = 0; coat < numCoats; coat++) {
         int w = 0, h = 0;
         const std::vector<unsigned char> px = ReadTexture(coats[coat].texID, &w, &h);
@@ -608,11 +610,7 @@ TEST_F(ContentTest, NoLegWearsADarkBandBetweenALightTopAndALightSock)
 // by the nose's colour next to it (a dark rim like a sticker's).
 TEST_F(ContentTest, UnusedTexelsBelowTheEarsAndTailCarryTheirColourOn)
 {
-    MS3D model;
-    Texture* raw = nullptr;
-    int numCoats = 0;
-    ASSERT_TRUE(LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats));
-    const std::unique_ptr<Texture[]> coats(raw);
+    ASSERT_NO_FATAL_FAILURE(LoadCreaturePack());
     for (int coat = 0; coat < numCoats; coat++) {
         int w = 0, h = 0;
         const std::vector<unsigned char> px = ReadTexture(coats[coat].texID, &w, &h);
@@ -682,11 +680,7 @@ std::vector<std::array<float, 3>> SeenFromAbove(const std::vector<unsigned char>
 // than every pair people mistook.
 TEST_F(ContentTest, NoTwoCoatsLookAlikeFromAbove)
 {
-    MS3D model;
-    Texture* raw = nullptr;
-    int numCoats = 0;
-    ASSERT_TRUE(LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats));
-    const std::unique_ptr<Texture[]> coats(raw);
+    ASSERT_NO_FATAL_FAILURE(LoadCreaturePack());
     std::vector<std::vector<std::array<float, 3>>> views;
     for (int coat = 0; coat < numCoats; coat++) {
         int w = 0, h = 0;
@@ -711,11 +705,7 @@ TEST_F(ContentTest, NoTwoCoatsLookAlikeFromAbove)
 // cool cast of the blue grey, the blue of the merle, the red of the fox red.
 TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
 {
-    MS3D model;
-    Texture* raw = nullptr;
-    int numCoats = 0;
-    ASSERT_TRUE(LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats));
-    const std::unique_ptr<Texture[]> coats(raw);
+    ASSERT_NO_FATAL_FAILURE(LoadCreaturePack());
     // Parts as SeenFromAbove gives them: the back from rump (0) to withers
     // (3), then the crown (4).
     enum { Rump = 0, MidBack = 1, Withers = 3, Crown = 4 };
@@ -762,11 +752,7 @@ TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
 // sit on is lighter; from above, where the crown shows, it stays black.
 TEST_F(ContentTest, TheBlackCoatsFaceShowsUpClose)
 {
-    MS3D model;
-    Texture* raw = nullptr;
-    int numCoats = 0;
-    ASSERT_TRUE(LoadModel((kResources + "/b.oak").c_str(), &model, &raw, &numCoats));
-    const std::unique_ptr<Texture[]> coats(raw);
+    ASSERT_NO_FATAL_FAILURE(LoadCreaturePack());
     const int black = 14;
     ASSERT_GT(numCoats, black);
     int w = 0, h = 0;
