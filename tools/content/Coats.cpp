@@ -644,8 +644,12 @@ Colour FurColour(const CoatStyle& s, const Region& r, int x, int y)
     const float dark = SmoothStep(0.45f, 0.15f, (c.r + c.g + c.b) / 3);
     const float streaks = FractalNoise(fx, fy, s.seed + 99, 3);
     const float grain = streaks + (FractalNoise(fx * 0.6f, fy * 3.0f, s.seed + 55, 2) - streaks) * 0.5f * dark;
-    const float tips = SmoothStep(0.55f, 0.85f, FractalNoise(fx * 1.3f, fy * 0.8f, s.seed + 7, 2));
-    c = Mix(c, Mix(c, Rgb(0xfff2d8), 0.3f), tips * 0.45f * (1 - 0.6f * dark));
+    // Tips too are shorter on a dark coat, and lighter shades of its own
+    // colour rather than cream, which on a dark red reads as a varnished
+    // board.
+    const float tips = SmoothStep(0.55f, 0.85f, FractalNoise(fx * 1.3f, fy * (0.8f + 1.6f * dark), s.seed + 7, 2));
+    const Colour sheen = {std::min(1.0f, c.r * 1.4f), std::min(1.0f, c.g * 1.4f), std::min(1.0f, c.b * 1.4f), 1.0f};
+    c = Mix(c, Mix(Mix(c, Rgb(0xfff2d8), 0.3f), sheen, dark), tips * 0.45f * (1 - 0.6f * dark));
     const float shade = 0.88f + 0.22f * grain + 0.08f * dark * (0.5f - grain);
     return {std::min(1.0f, c.r * shade), std::min(1.0f, c.g * shade), std::min(1.0f, c.b * shade), 1.0f};
 }
