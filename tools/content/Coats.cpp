@@ -482,8 +482,8 @@ Colour HeadColour(const CoatStyle& s, float a, float d, bool pattern)
 {
     Colour c = Rgb(s.base);
     c = With(c, s.head, SmoothStep(0.9f, 0.7f, a) * std::max(SmoothStep(0.65f, 0.45f, d), SmoothStep(0.0f, 0.2f, a)));
-    if (pattern && s.pattern != CoatPattern::Plain)
-        c = Mix(c, Rgb(s.patternColour), HeadPatternWeight(s, a, d));
+    const float marked = pattern && s.pattern != CoatPattern::Plain ? HeadPatternWeight(s, a, d) : 0.0f;
+    c = Mix(c, Rgb(s.patternColour), marked);
     // Muzzle and cheeks, then the throat.
     c = With(c, s.muzzle,
              std::max(SmoothStep(0.56f, 0.7f, a), 0.8f * SmoothStep(0.55f, 0.8f, d) * SmoothStep(0.3f, 0.5f, a)));
@@ -500,9 +500,7 @@ Colour HeadColour(const CoatStyle& s, float a, float d, bool pattern)
     c = Mix(c, Mix(c, Rgb(0x1e1412), 0.75f), lips);
     // Leaving the neck, the head takes the body's smooth colour at the
     // neck's end, and the pattern runs on over both unbroken.
-    Colour neck = TorsoColour(s, 1.0f, d, false);
-    if (pattern && s.pattern != CoatPattern::Plain)
-        neck = Mix(neck, Rgb(s.patternColour), HeadPatternWeight(s, a, d));
+    const Colour neck = Mix(TorsoColour(s, 1.0f, d, false), Rgb(s.patternColour), marked);
     return Mix(neck, c, SmoothStep(0.0f, 0.22f, a));
 }
 
