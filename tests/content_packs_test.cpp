@@ -701,8 +701,10 @@ TEST_F(ContentTest, NoTwoCoatsLookAlikeFromAbove)
 }
 
 // The marking that sets a coat apart from above must show there: a collar
-// over the withers, a white crown or a dark head against the back, and the
-// cool cast of the blue grey, the blue of the merle, the red of the fox red.
+// over the withers, a white crown or a dark head against the back, the cool
+// cast of the blue grey, the blue of the merle, the red of the fox red and
+// of the liver (which, too dark or too dull, reads as black), and the
+// brindle's stripes.
 TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
 {
     ASSERT_NO_FATAL_FAILURE(LoadCreaturePack());
@@ -737,7 +739,7 @@ TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
     const struct {
         int coat;
         float blueOverRed; // at least this much (negative: red over blue)
-    } hues[] = {{7, 0.05f}, {12, 0.14f}, {13, -0.4f}, {10, -0.3f}};
+    } hues[] = {{7, 0.05f}, {12, 0.14f}, {13, -0.4f}, {10, -0.3f}, {2, -0.33f}};
     for (const auto& h : hues) {
         int w = 0, ht = 0;
         const auto back = SeenFromAbove(ReadTexture(coats[h.coat].texID, &w, &ht))[MidBack];
@@ -746,6 +748,22 @@ TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
         else
             EXPECT_LT(back[2] - back[0], h.blueOverRed) << "coat " << h.coat;
     }
+    // Seen 30 pixels long, a pixel covers some 16 of the body's texels along
+    // the back: the brindle's stripes show only if the back's lightness
+    // still varies from one such stretch to the next. Fine streaks average
+    // out to a plain brown.
+    const int brindle = 5;
+    int w = 0, h = 0;
+    const auto px = ReadTexture(coats[brindle].texID, &w, &h);
+    std::vector<float> stretches;
+    for (int x = 16; x + 16 <= kCoatTorso.w - 16; x += 4)
+        stretches.push_back(lightness(MeanCoatColour(px, x, 0, x + 16, kCoatTorso.h / 3)));
+    float mean = 0, spread = 0;
+    for (float l : stretches)
+        mean += l / float(stretches.size());
+    for (float l : stretches)
+        spread += (l - mean) * (l - mean) / float(stretches.size());
+    EXPECT_GT(std::sqrt(spread), 0.05f) << "the brindle's stripes blur away from above";
 }
 
 // An all-black coat hides the eyes, nose and mouth unless the muzzle they

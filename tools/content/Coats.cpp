@@ -14,11 +14,11 @@ const std::vector<CoatStyle>& CoatStyles()
     // or a blaze over the crown, or a bold pattern, so that no two are
     // mistaken from the height of the home view.
     static const std::vector<CoatStyle> styles = {
-        // Light yellow gold all over.
+        // Deep yellow gold all over.
         {"golden",
-         0xe8bc60,
+         0xdea84c,
          {0xf6e6c0, 0.7f},
-         {0xdca64c, 0.25f},
+         {0xd09840, 0.25f},
          {},
          {0xc8923e, 0.5f},
          {0xf0d8a0, 0.35f},
@@ -44,15 +44,16 @@ const std::vector<CoatStyle>& CoatStyles()
          2,
          {},
          1.0f},
-        // Liver brown, a white blaze over the crown that runs on into a white
-        // ruff round the neck, and a white tail tip.
+        // A warm red-brown liver, so that from above it does not read as
+        // black; a white blaze over the crown that runs on into a white ruff
+        // round the neck, and a white tail tip.
         {"chocolate",
-         0x6e4028,
+         0x94482a,
          {0xf2eee6, 0.9f},
-         {0x5a321c, 0.35f},
+         {0x843e22, 0.35f},
          {},
-         {0x442618, 0.6f},
-         {0x7e4e32, 0.3f},
+         {0x5e2c1a, 0.6f},
+         {0xa25a3a, 0.3f},
          {0xf2eee6, 0.9f},
          1.0f,
          P::Plain,
@@ -62,9 +63,9 @@ const std::vector<CoatStyle>& CoatStyles()
          1.0f},
         // Warm cream all over.
         {"cream",
-         0xf0dab4,
+         0xf2d6a6,
          {0xfaf4e8, 0.6f},
-         {0xe8d4b0, 0.25f},
+         {0xeccc9c, 0.25f},
          {},
          {0xdcb080, 0.7f},
          {0xf6ecd8, 0.4f},
@@ -89,11 +90,11 @@ const std::vector<CoatStyle>& CoatStyles()
          0x161616,
          5,
          {},
-         0.6f},
-        // Fine, broken streaks of dark brown over fawn.
+         0.7f},
+        // Bands of broken dark brown streaks over a muted fawn.
         {"brindle",
-         0xc08650,
-         {0xd8a874, 0.3f},
+         0xae8a66,
+         {0xd0b08c, 0.3f},
          {},
          {},
          {0x1e1510, 0.7f},
@@ -101,7 +102,7 @@ const std::vector<CoatStyle>& CoatStyles()
          {},
          0,
          P::Brindle,
-         0x3a2416,
+         0x281a12,
          6,
          {},
          1.0f},
@@ -122,12 +123,12 @@ const std::vector<CoatStyle>& CoatStyles()
          1.0f},
         // A grey with a cool cast all over, lighter than the black.
         {"blue grey",
-         0x50586a,
-         {0xb0b4bc, 0.6f},
-         {0x444a58, 0.4f},
+         0x5a6474,
+         {0xc0c4cc, 0.6f},
+         {0x505a6a, 0.4f},
          {},
-         {0x363c48, 0.5f},
-         {0x646e7c, 0.2f},
+         {0x4a5260, 0.5f},
+         {0x8c96a2, 0.2f},
          {},
          0,
          P::Plain,
@@ -165,11 +166,11 @@ const std::vector<CoatStyle>& CoatStyles()
          58,
          {},
          1.8f},
-        // Deep dark red all over.
+        // Deep dark red all over, well darker than the fox red.
         {"mahogany",
-         0x962a10,
+         0x88220c,
          {0xc87048, 0.4f},
-         {0x82260c, 0.3f},
+         {0x741e0a, 0.3f},
          {},
          {0x70220c, 0.5f},
          {0xb85434, 0.3f},
@@ -180,8 +181,9 @@ const std::vector<CoatStyle>& CoatStyles()
          11,
          {},
          1.0f},
-        // Black with a broad white collar over the withers, a blaze and a
-        // white tail tip; from above a white band behind a black head.
+        // Black with a broad white collar over the withers, a broad blaze
+        // over the crown and a white tail tip; from above the front half
+        // white behind black ears, the back black.
         {"tuxedo",
          0x1c1a1a,
          {0xf2efe8, 1.0f},
@@ -190,19 +192,19 @@ const std::vector<CoatStyle>& CoatStyles()
          {},
          {0xf2efe8, 0.9f},
          {0xf2efe8, 1.0f},
-         0.5f,
+         0.9f,
          P::Plain,
          0,
          12,
          {0xf2efe8, 1.0f},
          1.0f},
-        // Soft blue grey torn by large black blotches.
-        {"merle", 0x9eaac6, {0xd0d6e0, 0.5f}, {}, {}, {0x1c2030, 0.8f}, {}, {}, 0, P::Merle, 0x1a1e2a, 13, {}, 1.5f},
+        // Pale blue grey torn by large black blotches and marbled grey.
+        {"merle", 0xccdaff, {0xe8eef6, 0.5f}, {}, {}, {0x1c2030, 0.8f}, {}, {}, 0, P::Merle, 0x1a1e2a, 13, {}, 1.5f},
         // Orange red with white underneath, a pale muzzle, a white blaze over
         // the crown and a white tail tip; from above the white sets it apart
         // from the plain mahogany.
         {"fox red",
-         0xd4702a,
+         0xd86e2e,
          {0xf6ece0, 0.9f},
          {},
          {},
@@ -285,6 +287,28 @@ Colour With(Colour c, const CoatPart& part, float weight)
     return part.amount > 0 ? Mix(c, Rgb(part.colour), part.amount * std::clamp(weight, 0.0f, 1.0f)) : c;
 }
 
+// Both flanks wear the same picture, so blotches near the spine would show
+// from above in mirrored pairs. There a few rounded blotches straddle the
+// spine instead, at random places along it and with ragged edges. `y` runs
+// down from the spine.
+float SpineBlotches(const CoatStyle& s, float x, float y, float ragged)
+{
+    const float cell = 40.0f;
+    const int cx = int(std::floor(x / cell));
+    const float edge = 0.3f * (FractalNoise(x / 5.0f, y / 5.0f, s.seed + 37, 2) - 0.5f) + 0.1f * ragged;
+    float best = 0.0f;
+    for (int ox = -1; ox <= 1; ox++) {
+        Random rng(s.seed * 104729u + uint32_t(cx + ox) * 73856093u);
+        if (rng.Range(0.0f, 1.0f) < 0.25f)
+            continue;
+        const float centre = (cx + ox + rng.Range(0.25f, 0.75f)) * cell, along = rng.Range(13.0f, 24.0f);
+        const float across = along * rng.Range(0.45f, 0.7f), off = across * rng.Range(0.0f, 0.6f);
+        const float d = std::hypot((x - centre) / along, (y - off) / across);
+        best = std::max(best, SmoothStep(1.05f, 0.95f, d + edge));
+    }
+    return best;
+}
+
 float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
 {
     // Edges ragged at the scale of a few hairs, whatever the pattern's size,
@@ -311,23 +335,37 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
             }
         return best;
     }
-    case CoatPattern::Patches:
-        return SmoothStep(0.55f, 0.6f, FractalNoise(x / 38.0f, y / 38.0f, s.seed, 3) + 0.04f * ragged);
+    case CoatPattern::Patches: {
+        // The noise is warped at a middle scale, so a patch's edge wanders
+        // and it runs down the flank in uneven tongues rather than crossing
+        // the back between two straight lines.
+        const float wx = 26.0f * (FractalNoise(x / 20.0f, y / 14.0f, s.seed + 13, 2) - 0.5f),
+                    wy = 18.0f * (FractalNoise(x / 20.0f, y / 14.0f, s.seed + 19, 2) - 0.5f);
+        return SmoothStep(0.55f, 0.6f, FractalNoise((x + wx) / 38.0f, (y + wy) / 30.0f, s.seed, 3) + 0.04f * ragged);
+    }
     case CoatPattern::Brindle: {
-        // Thin wandering streaks running around the body, narrower than the
-        // fawn between them, that thicken, thin and break off along their
-        // length as a brindle's do, rather than even bands. Only a slight
-        // slant: the body's picture is squeezed round the waist, and a steep
-        // one would crowd the streaks there.
-        const float warp = FractalNoise(x / 14.0f, y / 22.0f, s.seed, 3) * 9.0f + 2.5f * ragged;
-        const float stripe = std::sin(x * 0.42f + y * 0.06f + warp);
+        // Broad wavering bands round the body, far enough apart to show from
+        // the home view's height, each made of thin broken streaks with fawn
+        // showing between, as a brindle's are, so up close they read as
+        // hair rather than paint. Only a slight slant: the body's picture is
+        // squeezed round the waist, and a steep one would crowd them there.
+        const float warp = FractalNoise(x / 30.0f, y / 40.0f, s.seed, 3) * 6.0f + 1.5f * ragged;
+        const float band = std::sin(x * 0.17f + y * 0.05f + warp);
+        const float streak = std::sin(x * 0.55f + y * 0.08f + 7.0f * FractalNoise(x / 10.0f, y / 14.0f, s.seed + 5, 2));
         const float broken = SmoothStep(0.3f, 0.7f, FractalNoise(x / 10.0f, y / 6.0f, s.seed + 3, 2));
         const float where = kind == Region::Head || kind == Region::Ear ? 0.3f : 1.0f;
-        return where * (0.35f + 0.5f * broken) * SmoothStep(0.15f, 0.7f, stripe);
+        return where * SmoothStep(-0.3f, 0.4f, band) * (0.55f + 0.45f * SmoothStep(-0.4f, 0.5f, streak)) *
+               (0.7f + 0.3f * broken);
     }
     case CoatPattern::Merle: {
-        const float blotch = SmoothStep(0.58f, 0.64f, FractalNoise(x / 16.0f, y / 16.0f, s.seed, 3) + 0.05f * ragged);
-        return blotch * (0.8f + 0.2f * ValueNoise(x / 3.0f, y / 3.0f, s.seed + 5));
+        float blotch = SmoothStep(0.5f, 0.56f, FractalNoise(x / 16.0f, y / 16.0f, s.seed, 3) + 0.05f * ragged);
+        if (kind == Region::Torso)
+            blotch = std::max(SpineBlotches(s, x, y, ragged), blotch * SmoothStep(14.0f, 30.0f, y));
+        // Between the blotches the coat is marbled lighter and darker grey,
+        // down the flanks only: over the back it would show mirrored too.
+        const float marble = 0.3f * SmoothStep(0.42f, 0.58f, FractalNoise(x / 9.0f, y / 9.0f, s.seed + 61, 3)) *
+                             (kind == Region::Torso ? SmoothStep(16.0f, 28.0f, y) : 1.0f);
+        return std::max(marble, blotch * (0.8f + 0.2f * ValueNoise(x / 3.0f, y / 3.0f, s.seed + 5)));
     }
     case CoatPattern::Plain:
         break;
@@ -435,8 +473,8 @@ float HeadPatternWeight(const CoatStyle& s, float a, float d)
     // roots (which take the skull's plain colour) it gives way, but not
     // along the top of the crown between them, where it shows from above.
     const float face = s.pattern == CoatPattern::Brindle ? 1 - 0.8f * SmoothStep(0.3f, 0.55f, a) : 1.0f;
-    const float ears = SmoothStep(0.02f, 0.07f, a) * SmoothStep(0.34f, 0.24f, a) * SmoothStep(0.46f, 0.36f, d) *
-                       SmoothStep(0.08f, 0.16f, d);
+    const float ears = SmoothStep(0.03f, 0.07f, a) * SmoothStep(0.26f, 0.2f, a) * SmoothStep(0.44f, 0.38f, d) *
+                       SmoothStep(0.12f, 0.18f, d);
     return NeckPattern(s, x, y, a * kHeadTexels) * face * BellyPattern(d) * (1 - ears);
 }
 
@@ -444,8 +482,8 @@ Colour HeadColour(const CoatStyle& s, float a, float d, bool pattern)
 {
     Colour c = Rgb(s.base);
     c = With(c, s.head, SmoothStep(0.9f, 0.7f, a) * std::max(SmoothStep(0.65f, 0.45f, d), SmoothStep(0.0f, 0.2f, a)));
-    if (pattern && s.pattern != CoatPattern::Plain)
-        c = Mix(c, Rgb(s.patternColour), HeadPatternWeight(s, a, d));
+    const float marked = pattern && s.pattern != CoatPattern::Plain ? HeadPatternWeight(s, a, d) : 0.0f;
+    c = Mix(c, Rgb(s.patternColour), marked);
     // Muzzle and cheeks, then the throat.
     c = With(c, s.muzzle,
              std::max(SmoothStep(0.56f, 0.7f, a), 0.8f * SmoothStep(0.55f, 0.8f, d) * SmoothStep(0.3f, 0.5f, a)));
@@ -460,8 +498,10 @@ Colour HeadColour(const CoatStyle& s, float a, float d, bool pattern)
     // muzzle's side), fading out at its corner.
     const float lips = SmoothStep(0.035f, 0.0f, std::fabs(d - 0.5f)) * SmoothStep(0.6f, 0.7f, a);
     c = Mix(c, Mix(c, Rgb(0x1e1412), 0.75f), lips);
-    // Leaving the neck, the head takes the body's colour at the neck's end.
-    return Mix(TorsoColour(s, 1.0f, d, pattern), c, SmoothStep(0.0f, 0.22f, a));
+    // Leaving the neck, the head takes the body's smooth colour at the
+    // neck's end, and the pattern runs on over both unbroken.
+    const Colour neck = Mix(TorsoColour(s, 1.0f, d, false), Rgb(s.patternColour), marked);
+    return Mix(neck, c, SmoothStep(0.0f, 0.22f, a));
 }
 
 // A leg's column is far narrower round the leg and far shorter down it than
@@ -602,8 +642,12 @@ Colour FurColour(const CoatStyle& s, const Region& r, int x, int y)
     const float dark = SmoothStep(0.45f, 0.15f, (c.r + c.g + c.b) / 3);
     const float streaks = FractalNoise(fx, fy, s.seed + 99, 3);
     const float grain = streaks + (FractalNoise(fx * 0.6f, fy * 3.0f, s.seed + 55, 2) - streaks) * 0.5f * dark;
-    const float tips = SmoothStep(0.55f, 0.85f, FractalNoise(fx * 1.3f, fy * 0.8f, s.seed + 7, 2));
-    c = Mix(c, Mix(c, Rgb(0xfff2d8), 0.3f), tips * 0.45f * (1 - 0.6f * dark));
+    // Tips too are shorter on a dark coat, and lighter shades of its own
+    // colour rather than cream, which on a dark red reads as a varnished
+    // board.
+    const float tips = SmoothStep(0.55f, 0.85f, FractalNoise(fx * 1.3f, fy * (0.8f + 1.6f * dark), s.seed + 7, 2));
+    const Colour sheen = {std::min(1.0f, c.r * 1.4f), std::min(1.0f, c.g * 1.4f), std::min(1.0f, c.b * 1.4f), 1.0f};
+    c = Mix(c, Mix(Mix(c, Rgb(0xfff2d8), 0.3f), sheen, dark), tips * 0.45f * (1 - 0.6f * dark));
     const float shade = 0.88f + 0.22f * grain + 0.08f * dark * (0.5f - grain);
     return {std::min(1.0f, c.r * shade), std::min(1.0f, c.g * shade), std::min(1.0f, c.b * shade), 1.0f};
 }
