@@ -93,7 +93,7 @@ const std::vector<CoatStyle>& CoatStyles()
          0.7f},
         // Bands of broken dark brown streaks over a muted fawn.
         {"brindle",
-         0xae8a66,
+         0xb68e60,
          {0xd0b08c, 0.3f},
          {},
          {},
@@ -102,7 +102,7 @@ const std::vector<CoatStyle>& CoatStyles()
          {},
          0,
          P::Brindle,
-         0x281a12,
+         0x35210f,
          6,
          {},
          1.0f},
@@ -344,18 +344,32 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
         return SmoothStep(0.55f, 0.6f, FractalNoise((x + wx) / 38.0f, (y + wy) / 30.0f, s.seed, 3) + 0.04f * ragged);
     }
     case CoatPattern::Brindle: {
-        // Broad wavering bands round the body, far enough apart to show from
-        // the home view's height, each made of thin broken streaks with fawn
-        // showing between, as a brindle's are, so up close they read as
-        // hair rather than paint. Only a slight slant: the body's picture is
-        // squeezed round the waist, and a steep one would crowd them there.
-        const float warp = FractalNoise(x / 30.0f, y / 40.0f, s.seed, 3) * 6.0f + 1.5f * ragged;
-        const float band = std::sin(x * 0.17f + y * 0.05f + warp);
-        const float streak = std::sin(x * 0.55f + y * 0.08f + 7.0f * FractalNoise(x / 10.0f, y / 14.0f, s.seed + 5, 2));
-        const float broken = SmoothStep(0.3f, 0.7f, FractalNoise(x / 10.0f, y / 6.0f, s.seed + 3, 2));
-        const float where = kind == Region::Head || kind == Region::Ear ? 0.3f : 1.0f;
-        return where * SmoothStep(-0.3f, 0.4f, band) * (0.55f + 0.45f * SmoothStep(-0.4f, 0.5f, streak)) *
-               (0.7f + 0.3f * broken);
+        // Streaks run down the flank, slanting back a little with the ribs.
+        // A slow noise warps their phase, so the spacing wanders, and another
+        // sets how much of each wave is dark, so they thin, swell and break
+        // off along their length. A second, sparser set drifts across the
+        // first, splitting a streak in two or running into the next, and here
+        // and there they merge into a darker cloud. Over the back they stay
+        // broad enough to show from the home view's height.
+        const float along = x + 0.3f * y;
+        const float phase = along * 0.2f + 22.0f * FractalNoise(along / 70.0f, y / 80.0f, s.seed, 2) + 1.2f * ragged;
+        const float width = 0.35f + 1.4f * (FractalNoise(along / 14.0f, y / 24.0f, s.seed + 7, 2) - 0.5f);
+        // Strand by strand their edges fray, and the dark is broken by a few
+        // lighter hairs, so up close they read as hair rather than paint.
+        const float strands = FractalNoise(x / 1.6f, y / 8.0f, s.seed + 5, 2) - 0.5f;
+        const float fray = width + 0.9f * strands;
+        float streak = SmoothStep(fray - 0.15f, fray + 0.2f, std::sin(phase));
+        const float forks = SmoothStep(0.5f, 0.62f, FractalNoise(along / 30.0f, y / 22.0f, s.seed + 11, 2));
+        const float phase2 = along * 0.3f + 5.0f * FractalNoise(along / 24.0f, y / 40.0f, s.seed + 13, 2);
+        streak = std::max(streak, forks * SmoothStep(0.45f, 0.75f, std::sin(phase2) + 0.6f * strands));
+        const float cloud = SmoothStep(0.6f, 0.72f, FractalNoise(x / 36.0f, y / 28.0f, s.seed + 17, 2));
+        streak = std::max(streak, 0.6f * cloud * (0.7f + strands));
+        const float hair = 0.75f + 0.25f * SmoothStep(-0.3f, 0.2f, -strands);
+        float where = kind == Region::Head || kind == Region::Ear ? 0.3f : 1.0f;
+        // Low on the flank they fade out before the belly.
+        if (kind == Region::Torso)
+            where *= SmoothStep(0.85f * (kCoatTorso.h - 1), 0.5f * (kCoatTorso.h - 1), y);
+        return 0.9f * where * streak * hair;
     }
     case CoatPattern::Merle: {
         float blotch = SmoothStep(0.5f, 0.56f, FractalNoise(x / 16.0f, y / 16.0f, s.seed, 3) + 0.05f * ragged);
