@@ -121,11 +121,12 @@ const std::vector<CoatStyle>& CoatStyles()
          7,
          {},
          1.0f},
-        // A grey with a cool cast all over, lighter than the black.
+        // A dark slate grey with a cool cast all over, lighter than the black
+        // and well darker than the merle.
         {"blue grey",
-         0x5a6474,
+         0x4e5a6e,
          {0xc0c4cc, 0.6f},
-         {0x505a6a, 0.4f},
+         {0x465266, 0.4f},
          {},
          {0x4a5260, 0.5f},
          {0x8c96a2, 0.2f},
@@ -198,8 +199,12 @@ const std::vector<CoatStyle>& CoatStyles()
          12,
          {0xf2efe8, 1.0f},
          1.0f},
-        // Pale blue grey torn by large black blotches and marbled grey.
-        {"merle", 0xccdaff, {0xe8eef6, 0.5f}, {}, {}, {0x1c2030, 0.8f}, {}, {}, 0, P::Merle, 0x1a1e2a, 13, {}, 1.5f},
+        // Silver grey with a faint blue cast, torn by black and dark grey
+        // blotches and marbled grey, with merled ears and a white blaze up
+        // over the crown. Where its blotches fall decides how it looks from
+        // above; this seed keeps a light rump and a dark back, apart from
+        // the spotted white and the blue grey.
+        {"merle", 0xc4d0e8, {0xe8eef6, 0.5f}, {}, {}, {0x6a7284, 0.5f}, {}, {}, 0.6f, P::Merle, 0x1a1e2a, 71, {}, 1.5f},
         // Orange red with white underneath, a pale muzzle, a white blaze over
         // the crown and a white tail tip; from above the white sets it apart
         // from the plain mahogany.
@@ -372,14 +377,20 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
         return 0.9f * where * streak * hair;
     }
     case CoatPattern::Merle: {
-        float blotch = SmoothStep(0.5f, 0.56f, FractalNoise(x / 16.0f, y / 16.0f, s.seed, 3) + 0.05f * ragged);
+        // Blotch edges torn by a finer warp, as a merle's are.
+        const float tx = 5.0f * (FractalNoise(x / 4.0f, y / 4.0f, s.seed + 23, 2) - 0.5f);
+        // Down the flanks some blotches are black, others only a dark grey;
+        // those on the back are black, so they show from above.
+        const float depth = 0.7f + 0.3f * SmoothStep(0.45f, 0.55f, ValueNoise(x / 22.0f, y / 22.0f, s.seed + 29));
+        float blotch = depth * SmoothStep(0.5f, 0.56f,
+                                          FractalNoise((x + tx) / 16.0f, (y - tx) / 16.0f, s.seed, 3) + 0.05f * ragged);
         if (kind == Region::Torso)
-            blotch = std::max(SpineBlotches(s, x, y, ragged), blotch * SmoothStep(14.0f, 30.0f, y));
+            blotch = std::max(SpineBlotches(s, x + tx, y, ragged), blotch * SmoothStep(14.0f, 30.0f, y));
         // Between the blotches the coat is marbled lighter and darker grey,
         // down the flanks only: over the back it would show mirrored too.
         const float marble = 0.3f * SmoothStep(0.42f, 0.58f, FractalNoise(x / 9.0f, y / 9.0f, s.seed + 61, 3)) *
                              (kind == Region::Torso ? SmoothStep(16.0f, 28.0f, y) : 1.0f);
-        return std::max(marble, blotch * (0.8f + 0.2f * ValueNoise(x / 3.0f, y / 3.0f, s.seed + 5)));
+        return std::max(marble, blotch * (0.85f + 0.15f * ValueNoise(x / 3.0f, y / 3.0f, s.seed + 5)));
     }
     case CoatPattern::Plain:
         break;
