@@ -149,7 +149,7 @@ const std::vector<CoatStyle>& CoatStyles()
          0.5f,
          P::Patches,
          0x1a1818,
-         9,
+         19,
          {},
          1.8f},
         // White with a red head and big red patches, one over the back.
@@ -292,21 +292,26 @@ Colour With(Colour c, const CoatPart& part, float weight)
     return part.amount > 0 ? Mix(c, Rgb(part.colour), part.amount * std::clamp(weight, 0.0f, 1.0f)) : c;
 }
 
-// Both flanks wear the same picture, so blotches near the spine would show
-// from above in mirrored pairs. There a few rounded blotches straddle the
-// spine instead, at random places along it and with ragged edges. `y` runs
-// down from the spine.
-float SpineBlotches(const CoatStyle& s, float x, float y, float ragged)
+// Both flanks wear the same picture, so a marking whose edge runs along
+// near the spine shows from above as a mirrored pair, a butterfly. There a
+// few rounded blotches straddle the spine instead, with ragged edges: about
+// one in every `cell` texels along it, a `skip` share of them left out, each
+// reaching `shortest`..`longest` texels forward and back from its middle.
+// `y` runs down from the spine.
+struct SpineMarks {
+    float cell, skip, shortest, longest;
+};
+
+float SpineBlotches(const CoatStyle& s, const SpineMarks& m, float x, float y, float ragged)
 {
-    const float cell = 40.0f;
-    const int cx = int(std::floor(x / cell));
+    const int cx = int(std::floor(x / m.cell));
     const float edge = 0.3f * (FractalNoise(x / 5.0f, y / 5.0f, s.seed + 37, 2) - 0.5f) + 0.1f * ragged;
     float best = 0.0f;
     for (int ox = -1; ox <= 1; ox++) {
         Random rng(s.seed * 104729u + uint32_t(cx + ox) * 73856093u);
-        if (rng.Range(0.0f, 1.0f) < 0.25f)
+        if (rng.Range(0.0f, 1.0f) < m.skip)
             continue;
-        const float centre = (cx + ox + rng.Range(0.25f, 0.75f)) * cell, along = rng.Range(13.0f, 24.0f);
+        const float centre = (cx + ox + rng.Range(0.25f, 0.75f)) * m.cell, along = rng.Range(m.shortest, m.longest);
         const float across = along * rng.Range(0.45f, 0.7f), off = across * rng.Range(0.0f, 0.6f);
         const float d = std::hypot((x - centre) / along, (y - off) / across);
         best = std::max(best, SmoothStep(1.05f, 0.95f, d + edge));
@@ -346,7 +351,14 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
         // the back between two straight lines.
         const float wx = 26.0f * (FractalNoise(x / 20.0f, y / 14.0f, s.seed + 13, 2) - 0.5f),
                     wy = 18.0f * (FractalNoise(x / 20.0f, y / 14.0f, s.seed + 19, 2) - 0.5f);
-        return SmoothStep(0.55f, 0.6f, FractalNoise((x + wx) / 38.0f, (y + wy) / 30.0f, s.seed, 3) + 0.04f * ragged);
+        const float patch =
+            SmoothStep(0.55f, 0.6f, FractalNoise((x + wx) / 38.0f, (y + wy) / 30.0f, s.seed, 3) + 0.04f * ragged);
+        if (kind != Region::Torso)
+            return patch;
+        // Over the back one patch straddles the spine, or none; those down
+        // the flanks stop short of it, so none pinches to a butterfly there.
+        return std::max(SpineBlotches(s, {70.0f, 0.3f, 20.0f, 32.0f}, x + 0.3f * wx, y, ragged),
+                        patch * SmoothStep(8.0f, 20.0f, y));
     }
     case CoatPattern::Brindle: {
         // Streaks run down the flank, slanting back a little with the ribs.
@@ -385,7 +397,8 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
         float blotch = depth * SmoothStep(0.5f, 0.56f,
                                           FractalNoise((x + tx) / 16.0f, (y - tx) / 16.0f, s.seed, 3) + 0.05f * ragged);
         if (kind == Region::Torso)
-            blotch = std::max(SpineBlotches(s, x + tx, y, ragged), blotch * SmoothStep(14.0f, 30.0f, y));
+            blotch = std::max(SpineBlotches(s, {40.0f, 0.25f, 13.0f, 24.0f}, x + tx, y, ragged),
+                              blotch * SmoothStep(14.0f, 30.0f, y));
         // Between the blotches the coat is marbled lighter and darker grey,
         // down the flanks only: over the back it would show mirrored too.
         const float marble = 0.3f * SmoothStep(0.42f, 0.58f, FractalNoise(x / 9.0f, y / 9.0f, s.seed + 61, 3)) *
