@@ -93,7 +93,7 @@ const std::vector<CoatStyle>& CoatStyles()
          0.7f},
         // Bands of broken dark brown streaks over a muted fawn.
         {"brindle",
-         0xae8a66,
+         0xb68e60,
          {0xd0b08c, 0.3f},
          {},
          {},
@@ -102,7 +102,7 @@ const std::vector<CoatStyle>& CoatStyles()
          {},
          0,
          P::Brindle,
-         0x281a12,
+         0x35210f,
          6,
          {},
          1.0f},
@@ -121,11 +121,12 @@ const std::vector<CoatStyle>& CoatStyles()
          7,
          {},
          1.0f},
-        // A grey with a cool cast all over, lighter than the black.
+        // A dark slate grey with a cool cast all over, lighter than the black
+        // and well darker than the merle.
         {"blue grey",
-         0x5a6474,
+         0x4e5a6e,
          {0xc0c4cc, 0.6f},
-         {0x505a6a, 0.4f},
+         {0x465266, 0.4f},
          {},
          {0x4a5260, 0.5f},
          {0x8c96a2, 0.2f},
@@ -148,7 +149,7 @@ const std::vector<CoatStyle>& CoatStyles()
          0.5f,
          P::Patches,
          0x1a1818,
-         9,
+         19,
          {},
          1.8f},
         // White with a red head and big red patches, one over the back.
@@ -198,8 +199,12 @@ const std::vector<CoatStyle>& CoatStyles()
          12,
          {0xf2efe8, 1.0f},
          1.0f},
-        // Pale blue grey torn by large black blotches and marbled grey.
-        {"merle", 0xccdaff, {0xe8eef6, 0.5f}, {}, {}, {0x1c2030, 0.8f}, {}, {}, 0, P::Merle, 0x1a1e2a, 13, {}, 1.5f},
+        // Silver grey with a faint blue cast, torn by black and dark grey
+        // blotches and marbled grey, with merled ears and a white blaze up
+        // over the crown. Where its blotches fall decides how it looks from
+        // above; this seed keeps a light rump and a dark back, apart from
+        // the spotted white and the blue grey.
+        {"merle", 0xc4d0e8, {0xe8eef6, 0.5f}, {}, {}, {0x6a7284, 0.5f}, {}, {}, 0.6f, P::Merle, 0x1a1e2a, 71, {}, 1.5f},
         // Orange red with white underneath, a pale muzzle, a white blaze over
         // the crown and a white tail tip; from above the white sets it apart
         // from the plain mahogany.
@@ -287,21 +292,26 @@ Colour With(Colour c, const CoatPart& part, float weight)
     return part.amount > 0 ? Mix(c, Rgb(part.colour), part.amount * std::clamp(weight, 0.0f, 1.0f)) : c;
 }
 
-// Both flanks wear the same picture, so blotches near the spine would show
-// from above in mirrored pairs. There a few rounded blotches straddle the
-// spine instead, at random places along it and with ragged edges. `y` runs
-// down from the spine.
-float SpineBlotches(const CoatStyle& s, float x, float y, float ragged)
+// Both flanks wear the same picture, so a marking whose edge runs along
+// near the spine shows from above as a mirrored pair, a butterfly. There a
+// few rounded blotches straddle the spine instead, with ragged edges: about
+// one in every `cell` texels along it, a `skip` share of them left out, each
+// reaching `shortest`..`longest` texels forward and back from its middle.
+// `y` runs down from the spine.
+struct SpineMarks {
+    float cell, skip, shortest, longest;
+};
+
+float SpineBlotches(const CoatStyle& s, const SpineMarks& m, float x, float y, float ragged)
 {
-    const float cell = 40.0f;
-    const int cx = int(std::floor(x / cell));
+    const int cx = int(std::floor(x / m.cell));
     const float edge = 0.3f * (FractalNoise(x / 5.0f, y / 5.0f, s.seed + 37, 2) - 0.5f) + 0.1f * ragged;
     float best = 0.0f;
     for (int ox = -1; ox <= 1; ox++) {
         Random rng(s.seed * 104729u + uint32_t(cx + ox) * 73856093u);
-        if (rng.Range(0.0f, 1.0f) < 0.25f)
+        if (rng.Range(0.0f, 1.0f) < m.skip)
             continue;
-        const float centre = (cx + ox + rng.Range(0.25f, 0.75f)) * cell, along = rng.Range(13.0f, 24.0f);
+        const float centre = (cx + ox + rng.Range(0.25f, 0.75f)) * m.cell, along = rng.Range(m.shortest, m.longest);
         const float across = along * rng.Range(0.45f, 0.7f), off = across * rng.Range(0.0f, 0.6f);
         const float d = std::hypot((x - centre) / along, (y - off) / across);
         best = std::max(best, SmoothStep(1.05f, 0.95f, d + edge));
@@ -341,31 +351,59 @@ float PatternWeight(const CoatStyle& s, Region::Kind kind, float x, float y)
         // the back between two straight lines.
         const float wx = 26.0f * (FractalNoise(x / 20.0f, y / 14.0f, s.seed + 13, 2) - 0.5f),
                     wy = 18.0f * (FractalNoise(x / 20.0f, y / 14.0f, s.seed + 19, 2) - 0.5f);
-        return SmoothStep(0.55f, 0.6f, FractalNoise((x + wx) / 38.0f, (y + wy) / 30.0f, s.seed, 3) + 0.04f * ragged);
+        const float patch =
+            SmoothStep(0.55f, 0.6f, FractalNoise((x + wx) / 38.0f, (y + wy) / 30.0f, s.seed, 3) + 0.04f * ragged);
+        if (kind != Region::Torso)
+            return patch;
+        // Over the back one patch straddles the spine, or none; those down
+        // the flanks stop short of it, so none pinches to a butterfly there.
+        return std::max(SpineBlotches(s, {70.0f, 0.3f, 20.0f, 32.0f}, x + 0.3f * wx, y, ragged),
+                        patch * SmoothStep(8.0f, 20.0f, y));
     }
     case CoatPattern::Brindle: {
-        // Broad wavering bands round the body, far enough apart to show from
-        // the home view's height, each made of thin broken streaks with fawn
-        // showing between, as a brindle's are, so up close they read as
-        // hair rather than paint. Only a slight slant: the body's picture is
-        // squeezed round the waist, and a steep one would crowd them there.
-        const float warp = FractalNoise(x / 30.0f, y / 40.0f, s.seed, 3) * 6.0f + 1.5f * ragged;
-        const float band = std::sin(x * 0.17f + y * 0.05f + warp);
-        const float streak = std::sin(x * 0.55f + y * 0.08f + 7.0f * FractalNoise(x / 10.0f, y / 14.0f, s.seed + 5, 2));
-        const float broken = SmoothStep(0.3f, 0.7f, FractalNoise(x / 10.0f, y / 6.0f, s.seed + 3, 2));
-        const float where = kind == Region::Head || kind == Region::Ear ? 0.3f : 1.0f;
-        return where * SmoothStep(-0.3f, 0.4f, band) * (0.55f + 0.45f * SmoothStep(-0.4f, 0.5f, streak)) *
-               (0.7f + 0.3f * broken);
+        // Streaks run down the flank, slanting back a little with the ribs.
+        // A slow noise warps their phase, so the spacing wanders, and another
+        // sets how much of each wave is dark, so they thin, swell and break
+        // off along their length. A second, sparser set drifts across the
+        // first, splitting a streak in two or running into the next, and here
+        // and there they merge into a darker cloud. Over the back they stay
+        // broad enough to show from the home view's height.
+        const float along = x + 0.3f * y;
+        const float phase = along * 0.2f + 22.0f * FractalNoise(along / 70.0f, y / 80.0f, s.seed, 2) + 1.2f * ragged;
+        const float width = 0.35f + 1.4f * (FractalNoise(along / 14.0f, y / 24.0f, s.seed + 7, 2) - 0.5f);
+        // Strand by strand their edges fray, and the dark is broken by a few
+        // lighter hairs, so up close they read as hair rather than paint.
+        const float strands = FractalNoise(x / 1.6f, y / 8.0f, s.seed + 5, 2) - 0.5f;
+        const float fray = width + 0.9f * strands;
+        float streak = SmoothStep(fray - 0.15f, fray + 0.2f, std::sin(phase));
+        const float forks = SmoothStep(0.5f, 0.62f, FractalNoise(along / 30.0f, y / 22.0f, s.seed + 11, 2));
+        const float phase2 = along * 0.3f + 5.0f * FractalNoise(along / 24.0f, y / 40.0f, s.seed + 13, 2);
+        streak = std::max(streak, forks * SmoothStep(0.45f, 0.75f, std::sin(phase2) + 0.6f * strands));
+        const float cloud = SmoothStep(0.6f, 0.72f, FractalNoise(x / 36.0f, y / 28.0f, s.seed + 17, 2));
+        streak = std::max(streak, 0.6f * cloud * (0.7f + strands));
+        const float hair = 0.75f + 0.25f * SmoothStep(-0.3f, 0.2f, -strands);
+        float where = kind == Region::Head || kind == Region::Ear ? 0.3f : 1.0f;
+        // Low on the flank they fade out before the belly.
+        if (kind == Region::Torso)
+            where *= SmoothStep(0.85f * (kCoatTorso.h - 1), 0.5f * (kCoatTorso.h - 1), y);
+        return 0.9f * where * streak * hair;
     }
     case CoatPattern::Merle: {
-        float blotch = SmoothStep(0.5f, 0.56f, FractalNoise(x / 16.0f, y / 16.0f, s.seed, 3) + 0.05f * ragged);
+        // Blotch edges torn by a finer warp, as a merle's are.
+        const float tx = 5.0f * (FractalNoise(x / 4.0f, y / 4.0f, s.seed + 23, 2) - 0.5f);
+        // Down the flanks some blotches are black, others only a dark grey;
+        // those on the back are black, so they show from above.
+        const float depth = 0.7f + 0.3f * SmoothStep(0.45f, 0.55f, ValueNoise(x / 22.0f, y / 22.0f, s.seed + 29));
+        float blotch = depth * SmoothStep(0.5f, 0.56f,
+                                          FractalNoise((x + tx) / 16.0f, (y - tx) / 16.0f, s.seed, 3) + 0.05f * ragged);
         if (kind == Region::Torso)
-            blotch = std::max(SpineBlotches(s, x, y, ragged), blotch * SmoothStep(14.0f, 30.0f, y));
+            blotch = std::max(SpineBlotches(s, {40.0f, 0.25f, 13.0f, 24.0f}, x + tx, y, ragged),
+                              blotch * SmoothStep(14.0f, 30.0f, y));
         // Between the blotches the coat is marbled lighter and darker grey,
         // down the flanks only: over the back it would show mirrored too.
         const float marble = 0.3f * SmoothStep(0.42f, 0.58f, FractalNoise(x / 9.0f, y / 9.0f, s.seed + 61, 3)) *
                              (kind == Region::Torso ? SmoothStep(16.0f, 28.0f, y) : 1.0f);
-        return std::max(marble, blotch * (0.8f + 0.2f * ValueNoise(x / 3.0f, y / 3.0f, s.seed + 5)));
+        return std::max(marble, blotch * (0.85f + 0.15f * ValueNoise(x / 3.0f, y / 3.0f, s.seed + 5)));
     }
     case CoatPattern::Plain:
         break;
