@@ -643,6 +643,25 @@ Piece Tongue()
     return p;
 }
 
+// An ear is a thin flap: its smooth normals turn half round across a rim
+// only a few pixels wide, so a flap seen edge on with the light behind the
+// eye (as when following a dog) shows its rim lit and both faces, turned
+// side on to the light, dark: a dark outline round a bright line. Its fur
+// takes the light from above as the skull beside it does, so the flap's
+// normals lean up towards the sky, and the faces stay lit at a glancing
+// light.
+constexpr float kEarSkyLean = 0.9f;
+
+void LeanEarsToTheSky(MS3D* m)
+{
+    for (MS3D_TRIANGLE& t : m->triangles)
+        for (int c = 0; c < 3; c++) {
+            const int joint = m->vertices[t.vertexIndices[c]].boneId;
+            if (joint == J_EAR_L || joint == J_EAR_R)
+                t.vertexNormals[c] = Unit(Add(t.vertexNormals[c], {0, kEarSkyLean, 0}));
+        }
+}
+
 void SetName(char* dst, const char* src)
 {
     std::strncpy(dst, src, MS3D_NAME_BYTES - 1);
@@ -719,6 +738,7 @@ void BuildSkin(MS3D* m)
         v.position.z = ShortenTrunk(v.position.z);
     }
     skin.FinishNormals();
+    LeanEarsToTheSky(m);
     skin.DropUnused();
 }
 
