@@ -338,6 +338,30 @@ TEST_F(ContentTest, SniffingPutsTheNoseTipOnTheGroundAndNotThroughIt)
     }
 }
 
+// Walking and trotting, no leg is ever a straight stick, not even at the
+// ends of the stride: the elbow or stifle keeps a bend, and the pastern or
+// hock turns away from the bone above it.
+TEST_F(ContentTest, StridingLegsNeverStraightenIntoSticks)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    const char* const legs[4][4] = {{"shoulder.L", "elbow.L", "wrist.L", "paw.FL"},
+                                    {"shoulder.R", "elbow.R", "wrist.R", "paw.FR"},
+                                    {"hip.L", "stifle.L", "hock.L", "paw.HL"},
+                                    {"hip.R", "stifle.R", "hock.R", "paw.HR"}};
+    for (int row : {0, 1})
+        for (int f = dogAnims[row].startFrame; f <= dogAnims[row].endFrame; f++) {
+            dog.Pose(f);
+            for (const auto& leg : legs) {
+                VECTOR3D at[4];
+                for (int k = 0; k < 4; k++)
+                    at[k] = dog.Joint(dog.Named(leg[k]));
+                EXPECT_GT(Bend(at[0], at[1], at[2]), 15.0f) << leg[1] << " straight, frame " << f;
+                EXPECT_GT(Bend(at[1], at[2], at[3]), 12.0f) << leg[2] << " in line with the leg, frame " << f;
+            }
+        }
+}
+
 // The eye's light catch shows in profile, not only from the front: the
 // outermost point of each eye wears the white of the catch and faces the side.
 TEST_F(ContentTest, TheEyesCatchTheLightInProfile)
