@@ -390,9 +390,11 @@ CreaturePose Sniff(float u)
         p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, -1.5f});
     p.rotation[J_NECK] = {48, 5 * Wave(u), 0};
     p.rotation[J_HEAD] = {-8 + 3 * Wave(u, 3), 6 * Wave(u, 2), 0};
-    // The ears fall a little away from the cheeks as the head hangs.
-    p.rotation[J_EAR_L] = {4 + 3 * Wave(u, 3), 0, 22};
-    p.rotation[J_EAR_R] = {4 + 3 * Wave(u, 3, 0.3f), 0, -22};
+    // With the head hanging, the ears swing towards the muzzle to hang
+    // down along the cheeks, a little away from them, rather than splaying
+    // out to the sides.
+    p.rotation[J_EAR_L] = {35 + 3 * Wave(u, 3), 0, 14};
+    p.rotation[J_EAR_R] = {35 + 3 * Wave(u, 3, 0.3f), 0, -14};
     Tail(p, 12, 16 * Wave(u, 2));
     return p;
 }
