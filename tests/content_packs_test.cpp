@@ -458,6 +458,64 @@ TEST_F(ContentTest, TheEarsLieAgainstTheHead)
     EXPECT_LT(ears, 1.2f * skull) << "the ears reach " << ears << " out from the middle, the skull " << skull;
 }
 
+// Followed from behind, with the light just above the eye, an ear flap
+// seen edge on shows no dark outline: no part of it that faces the eye is
+// lit less than a third as much as its brightest part. (Lit as the program lights it: a
+// fifth of ambient light plus the light along the normal.)
+TEST_F(ContentTest, AnEarSeenFromBehindHasNoDarkOutline)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    dog.Pose(0);
+    auto unit = [](float x, float y, float z) {
+        const float n = std::sqrt(x * x + y * y + z * z);
+        return VECTOR3D(x / n, y / n, z / n);
+    };
+    const VECTOR3D toEye = unit(0, 0.25f, -1), toLight = unit(0, 0.5f, -1);
+    auto dot = [](VECTOR3D a, VECTOR3D b) { return a.x * b.x + a.y * b.y + a.z * b.z; };
+    // The flap wears the lower part of the ears' patch (its root, on the
+    // skull, the top); the buffer's t counts from the bottom.
+    auto onFlap = [](const MODELVERTEX& v) {
+        const float x = v.s * 256, y = (1 - v.t) * 256;
+        return x >= kCoatEars.x && x < kCoatEars.x + kCoatEars.w && y >= kCoatEars.y + 0.4f * kCoatEars.h &&
+               y < kCoatEars.y + kCoatEars.h;
+    };
+    float darkest = 1e9f, brightest = 0;
+    for (const MODELVERTEX& v : dog.c.vertices)
+        if (onFlap(v) && dot(v.normal, toEye) > 0.05f) {
+            const float lit = 0.2f + std::max(0.0f, dot(v.normal, toLight));
+            darkest = std::min(darkest, lit);
+            brightest = std::max(brightest, lit);
+        }
+    ASSERT_GT(brightest, 0.0f);
+    EXPECT_GT(darkest, brightest / 3) << "the flap's edge is lit " << darkest << ", its rim " << brightest;
+}
+
+// Panting, the tongue is a flat blade, not a rod: most of its surface faces
+// up or down rather than to the sides.
+TEST_F(ContentTest, TheTongueIsAFlatBlade)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    dog.Pose(dogAnims[2].startFrame);
+    const int tongue = dog.Named("tongue");
+    double sideways = 0, area = 0;
+    for (size_t i = 0; i + 2 < dog.c.indices.size(); i += 3) {
+        const MODELVERTEX* k[3] = {&dog.c.vertices[dog.c.indices[i]], &dog.c.vertices[dog.c.indices[i + 1]],
+                                   &dog.c.vertices[dog.c.indices[i + 2]]};
+        if (k[0]->joint != tongue || k[1]->joint != tongue || k[2]->joint != tongue)
+            continue;
+        const VECTOR3D a = k[0]->position, b = k[1]->position, e = k[2]->position;
+        const VECTOR3D u(b.x - a.x, b.y - a.y, b.z - a.z), v(e.x - a.x, e.y - a.y, e.z - a.z);
+        const VECTOR3D n(u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x);
+        const double twice = std::sqrt(double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z);
+        sideways += std::fabs(n.x);
+        area += twice;
+    }
+    ASSERT_GT(area, 0.0);
+    EXPECT_LT(sideways / area, 0.35) << "the tongue's sides are " << sideways / area << " of it";
+}
+
 // Sniffing, the ears fall a little away from the cheeks instead of lying
 // flat on them, yet still hang close to the head.
 TEST_F(ContentTest, SniffingTheEarsHangOffTheCheeks)

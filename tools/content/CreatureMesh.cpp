@@ -655,8 +655,8 @@ Piece Tongue()
 // eye (as when following a dog) shows its rim lit and both faces, turned
 // side on to the light, dark: a dark outline round a bright line. Its fur
 // takes the light from above as the skull beside it does, so the flap's
-// normals lean up towards the sky, and the faces stay lit at a glancing
-// light.
+// normals lean up towards the sky, those under the fold as far as the
+// rest, and the faces stay lit at a glancing light.
 constexpr float kEarSkyLean = 0.9f;
 
 void LeanEarsToTheSky(MS3D* m)
@@ -664,8 +664,9 @@ void LeanEarsToTheSky(MS3D* m)
     for (MS3D_TRIANGLE& t : m->triangles)
         for (int c = 0; c < 3; c++) {
             const int joint = m->vertices[t.vertexIndices[c]].boneId;
+            VECTOR3D& n = t.vertexNormals[c];
             if (joint == J_EAR_L || joint == J_EAR_R)
-                t.vertexNormals[c] = Unit(Add(t.vertexNormals[c], {0, kEarSkyLean, 0}));
+                n = Unit(Add(n, {0, kEarSkyLean + std::max(0.0f, -n.y), 0}));
         }
 }
 
