@@ -61,8 +61,9 @@ TEST_F(ContentTest, ScenePackHoldsThePicturesTheSceneDraws)
     const std::vector<unsigned char> spark = ReadTexture(textures[7].texID, &w, &h);
     ASSERT_TRUE(w == 64 && h == 64);
     auto alpha = [&](int x, int y) { return int(spark[(size_t(y) * size_t(w) + size_t(x)) * 4 + 3]); };
-    // The core is tiny, so the texel beside the exact middle is a little under full.
-    EXPECT_GT(alpha(32, 32), 220);
+    // The middle is the brightest texel, yet a step under full, so that a
+    // pile of sparks brightens towards its centre rather than burning white.
+    EXPECT_TRUE(alpha(32, 32) > 100 && alpha(32, 32) < 200) << alpha(32, 32);
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++) {
             if (std::hypot(x + 0.5 - 32, y + 0.5 - 32) > 29) {
@@ -73,14 +74,14 @@ TEST_F(ContentTest, ScenePackHoldsThePicturesTheSceneDraws)
     // its brightness times its alpha: that pile still fades out over a wide
     // rim (half the radius, not a coin's edge), round a small white centre
     // (a tenth of the radius) rather than a flat white disc.
+    auto pile = [&](int x) { return 100 * (alpha(x, 32) / 255.0) * (alpha(x, 32) / 255.0); };
     int rim = 0, white = 0;
     for (int r = 1; r < 29; r++) {
         const int across = alpha(32 + r, 32), down = alpha(32, 32 + r), back = alpha(31 - r, 32);
         EXPECT_TRUE(std::abs(across - down) <= 2 && std::abs(across - back) <= 2) << "radius " << r;
         EXPECT_LE(across, alpha(32 + r - 1, 32)) << "radius " << r;
-        const double pile = 100 * (across / 255.0) * (across / 255.0);
-        rim += pile > 0.05 && pile < 0.95;
-        white += pile >= 1;
+        rim += pile(32 + r) > 0.05 && pile(32 + r) < 0.95;
+        white += pile(32 + r) >= 1;
     }
     EXPECT_GE(rim, 15) << "a pile of sparks ends in a hard edge";
     EXPECT_LE(white, 3) << "a pile of sparks is a flat white disc";
@@ -338,6 +339,30 @@ TEST_F(ContentTest, SniffingPutsTheNoseTipOnTheGroundAndNotThroughIt)
     }
 }
 
+// Walking and trotting, no leg is ever a straight stick, not even at the
+// ends of the stride: the elbow or stifle keeps a bend, and the pastern or
+// hock turns away from the bone above it.
+TEST_F(ContentTest, StridingLegsNeverStraightenIntoSticks)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    const char* const legs[4][4] = {{"shoulder.L", "elbow.L", "wrist.L", "paw.FL"},
+                                    {"shoulder.R", "elbow.R", "wrist.R", "paw.FR"},
+                                    {"hip.L", "stifle.L", "hock.L", "paw.HL"},
+                                    {"hip.R", "stifle.R", "hock.R", "paw.HR"}};
+    for (int row : {0, 1})
+        for (int f = dogAnims[row].startFrame; f <= dogAnims[row].endFrame; f++) {
+            dog.Pose(f);
+            for (const auto& leg : legs) {
+                VECTOR3D at[4];
+                for (int k = 0; k < 4; k++)
+                    at[k] = dog.Joint(dog.Named(leg[k]));
+                EXPECT_GT(Bend(at[0], at[1], at[2]), 15.0f) << leg[1] << " straight, frame " << f;
+                EXPECT_GT(Bend(at[1], at[2], at[3]), 12.0f) << leg[2] << " in line with the leg, frame " << f;
+            }
+        }
+}
+
 // The eye's light catch shows in profile, not only from the front: the
 // outermost point of each eye wears the white of the catch and faces the side.
 TEST_F(ContentTest, TheEyesCatchTheLightInProfile)
@@ -428,6 +453,64 @@ TEST_F(ContentTest, TheEarsLieAgainstTheHead)
     }
     ASSERT_GT(skull, 0.0f);
     EXPECT_LT(ears, 1.2f * skull) << "the ears reach " << ears << " out from the middle, the skull " << skull;
+}
+
+// Followed from behind, with the light just above the eye, an ear flap
+// seen edge on shows no dark outline: no part of it that faces the eye is
+// lit less than a third as much as its brightest part. (Lit as the program lights it: a
+// fifth of ambient light plus the light along the normal.)
+TEST_F(ContentTest, AnEarSeenFromBehindHasNoDarkOutline)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    dog.Pose(0);
+    auto unit = [](float x, float y, float z) {
+        const float n = std::sqrt(x * x + y * y + z * z);
+        return VECTOR3D(x / n, y / n, z / n);
+    };
+    const VECTOR3D toEye = unit(0, 0.25f, -1), toLight = unit(0, 0.5f, -1);
+    auto dot = [](VECTOR3D a, VECTOR3D b) { return a.x * b.x + a.y * b.y + a.z * b.z; };
+    // The flap wears the lower part of the ears' patch (its root, on the
+    // skull, the top); the buffer's t counts from the bottom.
+    auto onFlap = [](const MODELVERTEX& v) {
+        const float x = v.s * 256, y = (1 - v.t) * 256;
+        return x >= kCoatEars.x && x < kCoatEars.x + kCoatEars.w && y >= kCoatEars.y + 0.4f * kCoatEars.h &&
+               y < kCoatEars.y + kCoatEars.h;
+    };
+    float darkest = 1e9f, brightest = 0;
+    for (const MODELVERTEX& v : dog.c.vertices)
+        if (onFlap(v) && dot(v.normal, toEye) > 0.05f) {
+            const float lit = 0.2f + std::max(0.0f, dot(v.normal, toLight));
+            darkest = std::min(darkest, lit);
+            brightest = std::max(brightest, lit);
+        }
+    ASSERT_GT(brightest, 0.0f);
+    EXPECT_GT(darkest, brightest / 3) << "the flap's edge is lit " << darkest << ", its rim " << brightest;
+}
+
+// Panting, the tongue is a flat blade, not a rod: most of its surface faces
+// up or down rather than to the sides.
+TEST_F(ContentTest, TheTongueIsAFlatBlade)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    dog.Pose(dogAnims[2].startFrame);
+    const int tongue = dog.Named("tongue");
+    double sideways = 0, area = 0;
+    for (size_t i = 0; i + 2 < dog.c.indices.size(); i += 3) {
+        const MODELVERTEX* k[3] = {&dog.c.vertices[dog.c.indices[i]], &dog.c.vertices[dog.c.indices[i + 1]],
+                                   &dog.c.vertices[dog.c.indices[i + 2]]};
+        if (k[0]->joint != tongue || k[1]->joint != tongue || k[2]->joint != tongue)
+            continue;
+        const VECTOR3D a = k[0]->position, b = k[1]->position, e = k[2]->position;
+        const VECTOR3D u(b.x - a.x, b.y - a.y, b.z - a.z), v(e.x - a.x, e.y - a.y, e.z - a.z);
+        const VECTOR3D n(u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x);
+        const double twice = std::sqrt(double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z);
+        sideways += std::fabs(n.x);
+        area += twice;
+    }
+    ASSERT_GT(area, 0.0);
+    EXPECT_LT(sideways / area, 0.35) << "the tongue's sides are " << sideways / area << " of it";
 }
 
 // Sniffing, the ears fall a little away from the cheeks instead of lying

@@ -616,31 +616,58 @@ Piece Blob(VECTOR3D centre, VECTOR3D half, int joint, CoatRect rect)
     return {UVMode::Patch, rect, {0, 1, 0}, kSmallSides, st};
 }
 
-// The tongue, drawn as it lolls out of the panting mouth: level from its
-// root until it has cleared the lower lip, then curling down, broad and soft
-// with a rounded tip, thick enough to read as a tongue from the side too.
-// It is built folded back into the closed mouth, turned about its joint by
-// the opposite of the pitch at which the pant holds it.
+// The tongue, drawn as it lolls out of the panting mouth: a broad, flat
+// blade, several times wider than it is thick, that lies on the floor of the
+// mouth, drapes over the lower lip and hangs a little below it, ending in a
+// round tip. It is built folded back into the closed mouth, turned about its
+// joint by the opposite of the pitch at which the pant holds it.
 Piece Tongue()
 {
     const VECTOR3D pivot = {0, 4.1f, 3.22f}; // the tongue's joint, as drawn (before the legs are shortened)
     const float a = -kTongueOutPitch * kPi / 180, c = std::cos(a), s = std::sin(a);
     auto folded = [&](float dy, float dz) { return Add(pivot, {0, dy * c - dz * s, dy * s + dz * c}); };
     struct Along {
-        float dy, dz, half;
+        float dy, dz, half; // up and forward from the joint, half the width
     };
-    const Along path[] = {{0.02f, -0.12f, 0},    {0.04f, -0.06f, 0.12f}, {0.08f, 0.08f, 0.18f},
-                          {0.1f, 0.26f, 0.21f},  {0.06f, 0.42f, 0.23f},  {-0.08f, 0.54f, 0.23f},
-                          {-0.24f, 0.62f, 0.2f}, {-0.36f, 0.65f, 0.13f}, {-0.42f, 0.66f, 0}};
-    Piece p{UVMode::Patch, kCoatTongue, {0, 1, 0}, kSmallSides, {}};
-    const int n = int(sizeof path / sizeof path[0]);
+    // Over the lip and down; the tip closes as a half circle of the
+    // blade's width.
+    std::vector<Along> path = {{0.03f, -0.14f, 0},    {0.04f, -0.08f, 0.12f}, {0.05f, 0.04f, 0.2f},
+                               {0.04f, 0.17f, 0.24f}, {0.0f, 0.28f, 0.26f},   {-0.08f, 0.36f, 0.26f},
+                               {-0.18f, 0.4f, 0.25f}};
+    const Along hang = path.back();
+    for (float deg : {35.0f, 60.0f, 80.0f, 90.0f}) {
+        const float t = deg * kPi / 180;
+        path.push_back(
+            {hang.dy - hang.half * std::sin(t), hang.dz + 0.02f * std::sin(t), deg < 90 ? hang.half * std::cos(t) : 0});
+    }
+    // The rings' first vertex points across the mouth, so `up` is half the
+    // width and `side` half the thickness whichever way the blade runs.
+    Piece p{UVMode::Patch, kCoatTongue, {1, 0, 0}, kSmallSides, {}};
+    const int n = int(path.size());
     for (int k = 0; k < n; k++)
         p.stations.push_back(
-            {folded(path[k].dy, path[k].dz), path[k].half, path[k].half * 0.6f, J_TONGUE, float(k) / (n - 1)});
-    // The rings lie across the path; their flat side faces the way the
-    // folded tongue's top does.
-    p.upRef = Sub(folded(1, 0), pivot);
+            {folded(path[k].dy, path[k].dz), path[k].half * 0.33f, path[k].half, J_TONGUE, float(k) / (n - 1)});
     return p;
+}
+
+// An ear is a thin flap: its smooth normals turn half round across a rim
+// only a few pixels wide, so a flap seen edge on with the light behind the
+// eye (as when following a dog) shows its rim lit and both faces, turned
+// side on to the light, dark: a dark outline round a bright line. Its fur
+// takes the light from above as the skull beside it does, so the flap's
+// normals lean up towards the sky, those under the fold as far as the
+// rest, and the faces stay lit at a glancing light.
+constexpr float kEarSkyLean = 0.9f;
+
+void LeanEarsToTheSky(MS3D* m)
+{
+    for (MS3D_TRIANGLE& t : m->triangles)
+        for (int c = 0; c < 3; c++) {
+            const int joint = m->vertices[t.vertexIndices[c]].boneId;
+            VECTOR3D& n = t.vertexNormals[c];
+            if (joint == J_EAR_L || joint == J_EAR_R)
+                n = Unit(Add(n, {0, kEarSkyLean + std::max(0.0f, -n.y), 0}));
+        }
 }
 
 void SetName(char* dst, const char* src)
@@ -719,6 +746,7 @@ void BuildSkin(MS3D* m)
         v.position.z = ShortenTrunk(v.position.z);
     }
     skin.FinishNormals();
+    LeanEarsToTheSky(m);
     skin.DropUnused();
 }
 

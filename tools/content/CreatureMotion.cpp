@@ -82,11 +82,24 @@ LegJoints Leg(int leg)
     }
 }
 
+// How far a stride's leg may stretch its two upper bones, as a share of
+// their length: short of straight, so the elbow or stifle keeps a slight
+// bend at the ends of the stride. A paw further off stops short of its goal.
+constexpr float kStrideReach = 0.975f;
+// And how far, at least, its lowest bone turns from the one above it: the
+// pastern or the hock angled against the leg, so it never reads as a stick.
+constexpr float kStrideLowBend = 18.0f;
+
+// How a leg came out of a solve, in degrees: how far the upper bone turns
+// from its bind direction, and the lowest bone from the one above it.
+struct LegSolve {
+    float upper, lowBend;
+};
+
 // Bends one leg so that its sole reaches the goal. The solve works in the
 // parent joint's frame, in the leg's vertical plane; a target out of reach
-// leaves the leg stretched towards it. Returns how far the upper bone turns
-// from its bind direction, in degrees.
-float BendLeg(CreaturePose& pose, int leg, const MATRIX& parent)
+// leaves the leg stretched towards it (in a stride, not quite straight).
+LegSolve BendLeg(CreaturePose& pose, int leg, const MATRIX& parent)
 {
     const LegJoints L = Leg(leg);
     const PawGoal& goal = pose.paws[leg];
@@ -101,7 +114,8 @@ float BendLeg(CreaturePose& pose, int leg, const MATRIX& parent)
 
     const float l1 = std::hypot(mid.y - top.y, mid.z - top.z), l2 = std::hypot(low.y - mid.y, low.z - mid.z);
     const float dy = w.y - s.y, dz = w.z - s.z;
-    const float dist = std::clamp(std::hypot(dy, dz), std::fabs(l1 - l2) + 1e-3f, l1 + l2 - 1e-3f);
+    const float longest = (goal.keepBent ? kStrideReach : 1.0f) * (l1 + l2) - 1e-3f;
+    const float dist = std::clamp(std::hypot(dy, dz), std::fabs(l1 - l2) + 1e-3f, longest);
     const float toward = PlaneAngle(dy, dz);
     const float spread = std::acos(std::clamp((l1 * l1 + dist * dist - l2 * l2) / (2 * l1 * dist), -1.0f, 1.0f));
     // Of the two ways to bend, take the one with the knee on the right side.
@@ -126,36 +140,47 @@ float BendLeg(CreaturePose& pose, int leg, const MATRIX& parent)
     pose.rotation[L.mid] = {Wrap(a2 * kDeg), 0, 0};
     pose.rotation[L.low] = {Wrap(a3 * kDeg), 0, 0};
     pose.rotation[L.paw] = {Wrap(a4 * kDeg), 0, 0};
-    return Wrap(a1 * kDeg);
+    return {Wrap(a1 * kDeg), std::fabs(Wrap((foot - lower) * kDeg))};
 }
 
 // A foreleg's upper arm turning further than this from hanging straight
 // down folds the skin where the leg leaves the chest.
 constexpr float kUpperArmSwing = 24.0f;
 
+// How far, in degrees, a solved leg is from what its goal asks: a
+// foreleg's upper arm swinging too far, a stride's lowest bone too nearly
+// in line with the bone above.
+float Strain(const PawGoal& goal, const LegSolve& solve)
+{
+    const float swing = goal.wristFirst ? std::max(0.0f, std::fabs(solve.upper) - kUpperArmSwing) : 0.0f;
+    const float straight = goal.keepBent ? std::max(0.0f, kStrideLowBend - solve.lowBend) : 0.0f;
+    return swing + straight;
+}
+
 void SolveLeg(CreaturePose& pose, int leg)
 {
     MATRIX m[J_COUNT];
     PoseMatrices(pose, m);
     const MATRIX parent = m[Leg(leg).parent];
-    const float upper = BendLeg(pose, leg, parent);
-    if (!pose.paws[leg].wristFirst || std::fabs(upper) <= kUpperArmSwing)
+    PawGoal& goal = pose.paws[leg];
+    float bestStrain = Strain(goal, BendLeg(pose, leg, parent));
+    if (bestStrain <= 0)
         return;
-    // A dog's foreleg folds mostly at the wrist: tilt the lowest bone, by as
-    // little as will do, until the upper arm stays within its swing (or as
-    // close as the reach allows).
-    const float asked = pose.paws[leg].lowerPitch;
-    float best = asked, bestOver = std::fabs(upper) - kUpperArmSwing;
-    for (float step = 2; step <= 120 && bestOver > 0; step += 2)
+    // A dog's leg folds mostly at the wrist or the hock: tilt the lowest
+    // bone, by as little as will do, until the leg is within its limits (or
+    // as close as the reach allows). The sole stays where it was put.
+    const float asked = goal.lowerPitch;
+    float best = asked;
+    for (float step = 2; step <= 120 && bestStrain > 0; step += 2)
         for (float pitch : {asked + step, asked - step}) {
-            pose.paws[leg].lowerPitch = pitch;
-            const float over = std::fabs(BendLeg(pose, leg, parent)) - kUpperArmSwing;
-            if (over < bestOver - 0.5f) {
+            goal.lowerPitch = pitch;
+            const float strain = Strain(goal, BendLeg(pose, leg, parent));
+            if (strain < bestStrain - 0.5f) {
                 best = pitch;
-                bestOver = over;
+                bestStrain = strain;
             }
         }
-    pose.paws[leg].lowerPitch = best;
+    goal.lowerPitch = best;
     BendLeg(pose, leg, parent);
 }
 
@@ -228,6 +253,7 @@ CreaturePose Stride(const Gait& g, float u)
         paw.lowerPitch = -offset * (leg < 2 ? 10.0f : 14.0f) + 40 * curl;
         paw.pawPitch = 35 * curl;
         paw.wristFirst = leg < 2;
+        paw.keepBent = true;
     }
     // The body rolls and the hips sway with the footfalls.
     p.rotation[J_PELVIS] = {0, 2.5f * Wave(u), 2.0f * Wave(u, 1, 0.25f)};
@@ -364,9 +390,11 @@ CreaturePose Sniff(float u)
         p.paws[leg].target = Add(Rig(dogFeet[leg]).position, {0, 0, -1.5f});
     p.rotation[J_NECK] = {48, 5 * Wave(u), 0};
     p.rotation[J_HEAD] = {-8 + 3 * Wave(u, 3), 6 * Wave(u, 2), 0};
-    // The ears fall a little away from the cheeks as the head hangs.
-    p.rotation[J_EAR_L] = {4 + 3 * Wave(u, 3), 0, 22};
-    p.rotation[J_EAR_R] = {4 + 3 * Wave(u, 3, 0.3f), 0, -22};
+    // With the head hanging, the ears swing towards the muzzle to hang
+    // down along the cheeks, a little away from them, rather than splaying
+    // out to the sides.
+    p.rotation[J_EAR_L] = {35 + 3 * Wave(u, 3), 0, 14};
+    p.rotation[J_EAR_R] = {35 + 3 * Wave(u, 3, 0.3f), 0, -14};
     Tail(p, 12, 16 * Wave(u, 2));
     return p;
 }
