@@ -363,6 +363,38 @@ TEST_F(ContentTest, StridingLegsNeverStraightenIntoSticks)
         }
 }
 
+// From behind, the haunch is one curve from the rump down the thigh: through
+// every stride the skin that turns with a hip stays below the hip behind it,
+// rather than the thigh's top lifting out of the rump as a flat-topped block
+// (a top ring riding on the hip, or a thigh swung until the stifle rises).
+TEST_F(ContentTest, TheThighsTopStaysInTheRumpAsTheLegSwings)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    const int pelvis = dog.Named("pelvis");
+    for (const char* side : {"L", "R"}) {
+        const int hip = dog.Named(std::string("hip.") + side);
+        for (int row : {0, 1})
+            for (int f = dogAnims[row].startFrame; f <= dogAnims[row].endFrame; f++) {
+                dog.Pose(f);
+                // Heights and depths in the rump's own frame, from the hip.
+                const MATRIX& rump = dog.c.joints[size_t(pelvis)].absolute;
+                const VECTOR3D at = dog.Joint(hip), o = dog.Joint(pelvis);
+                const VECTOR3D up = MatrixPointMultiply(rump, MakePoint(0, 1, 0)),
+                               back = MatrixPointMultiply(rump, MakePoint(0, 0, -1));
+                auto along = [&](VECTOR3D p, VECTOR3D axis) {
+                    return (p.x - at.x) * (axis.x - o.x) + (p.y - at.y) * (axis.y - o.y) +
+                           (p.z - at.z) * (axis.z - o.z);
+                };
+                float highest = -1;
+                for (const MODELVERTEX& v : dog.c.vertices)
+                    if (v.joint == hip && along(v.position, back) > 0)
+                        highest = std::max(highest, along(v.position, up));
+                EXPECT_LT(highest, 0.0f) << "hip." << side << ", frame " << f;
+            }
+    }
+}
+
 // The eye's light catch shows in profile, not only from the front: the
 // outermost point of each eye wears the white of the catch and faces the side.
 TEST_F(ContentTest, TheEyesCatchTheLightInProfile)
