@@ -146,13 +146,17 @@ LegSolve BendLeg(CreaturePose& pose, int leg, const MATRIX& parent)
 // A foreleg's upper arm turning further than this from hanging straight
 // down folds the skin where the leg leaves the chest.
 constexpr float kUpperArmSwing = 24.0f;
+// A hind leg's thigh turning further than this in a stride lifts the stifle
+// to the hip's height, and the thigh stands out of the rump as a block.
+constexpr float kThighSwing = 75.0f;
 
 // How far, in degrees, a solved leg is from what its goal asks: a
-// foreleg's upper arm swinging too far, a stride's lowest bone too nearly
-// in line with the bone above.
+// foreleg's upper arm or a striding thigh swinging too far, a stride's
+// lowest bone too nearly in line with the bone above.
 float Strain(const PawGoal& goal, const LegSolve& solve)
 {
-    const float swing = goal.wristFirst ? std::max(0.0f, std::fabs(solve.upper) - kUpperArmSwing) : 0.0f;
+    const float limit = goal.wristFirst ? kUpperArmSwing : goal.keepBent ? kThighSwing : 180.0f;
+    const float swing = std::max(0.0f, std::fabs(solve.upper) - limit);
     const float straight = goal.keepBent ? std::max(0.0f, kStrideLowBend - solve.lowBend) : 0.0f;
     return swing + straight;
 }

@@ -15,7 +15,7 @@ struct PawGoal {
     float lowerPitch = 0;    // extra tilt of the lowest leg bone, degrees about x
     float pawPitch = 0;      // tilt of the paw itself in model space, degrees
     bool wristFirst = false; // a foreleg in stride: retilt the lowest bone to keep the upper arm's swing small
-    bool keepBent = false;   // in stride: no joint of the leg quite straight, though the paw falls short
+    bool keepBent = false;   // in stride: no joint quite straight (though the paw falls short), the thigh kept low
 };
 
 struct CreaturePose {

@@ -92,16 +92,17 @@ Canvas MakeSpark()
     // later they are spread over a few pixels, where what adds up is each
     // spark's whole light. So a tiny core, a step under full, gives each
     // spark its point of light without burning the pile white over a wide
-    // disc, and a faint wide halo well under a tenth, falling ever more
-    // slowly outwards, lets the pile brighten gradually over most of its
-    // radius towards a small white centre. It reaches nothing well inside
-    // the picture, so no quad's edge ever shows.
+    // disc, and a faint wide halo, low enough that two hundred of them over
+    // the lit ground stay short of white, falling ever more slowly outwards,
+    // lets the pile brighten gradually over most of its radius towards a
+    // small white centre. It reaches nothing well inside the picture, so no
+    // quad's edge ever shows.
     Canvas c(64, 64, {0, 0, 0, 1});
     for (int y = 0; y < 64; y++)
         for (int x = 0; x < 64; x++) {
             const float dx = (x + 0.5f - 32) / 30, dy = (y + 0.5f - 32) / 30;
-            const float d = std::sqrt(dx * dx + dy * dy), core = d / 0.05f, halo = d / 0.45f;
-            const float v = SmoothStep(0.95f, 0.8f, d) * (0.6f * std::exp(-core * core) + 0.08f / (1 + halo * halo));
+            const float d = std::sqrt(dx * dx + dy * dy), core = d / 0.05f, halo = d / 0.6f;
+            const float v = SmoothStep(0.95f, 0.8f, d) * (0.6f * std::exp(-core * core) + 0.05f / (1 + halo * halo));
             c.At(x, y) = {v, v, v, 1};
         }
     return c;
