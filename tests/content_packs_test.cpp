@@ -688,6 +688,32 @@ TEST_F(ContentTest, EveryCoatRunsOnAcrossTheJoinsOfTheSkin)
     }
 }
 
+// The mean colour of a coat's texels x0..x1, y0..y1 (ends excluded), in
+// the layout's texel coordinates.
+std::array<float, 3> MeanCoatColour(const std::vector<unsigned char>& px, int x0, int y0, int x1, int y1)
+{
+    // The picture's rows run top down, the texture's bottom up.
+    std::array<float, 3> sum{};
+    for (int y = y0; y < y1; y++)
+        for (int x = x0; x < x1; x++)
+            for (int c = 0; c < 3; c++)
+                sum[c] += px[(size_t(COAT_SIZE - 1 - y) * COAT_SIZE + size_t(x)) * 4 + size_t(c)] / 255.0f;
+    for (float& v : sum)
+        v /= float((x1 - x0) * (y1 - y0));
+    return sum;
+}
+
+float Lightness(const std::array<float, 3>& c)
+{
+    return (c[0] + c[1] + c[2]) / 3;
+}
+
+// The mean lightness of one texel row's stretch x0..x1 of a coat.
+float RowLightness(const std::vector<unsigned char>& px, int x0, int x1, int y)
+{
+    return Lightness(MeanCoatColour(px, x0, y, x1, y + 1));
+}
+
 // A light belly over dark legs with light socks must not leave a dark band
 // ringing the leg between them, like a garter: around the leg, the mean
 // colour of no row between the leg's top and its sock is much darker than
@@ -701,15 +727,8 @@ TEST_F(ContentTest, NoLegWearsADarkBandBetweenALightTopAndALightSock)
         ASSERT_TRUE(w == COAT_SIZE && h == COAT_SIZE) << "coat " << coat;
         for (int leg = 0; leg < 4; leg++) {
             const CoatRect col = CoatLegColumn(leg);
-            // Lightness around the leg at a row of the picture (the texture's
-            // rows run up it).
-            auto ring = [&](int y) {
-                float sum = 0;
-                for (int x = col.x; x < col.x + col.w; x++)
-                    for (int c = 0; c < 3; c++)
-                        sum += px[(size_t(COAT_SIZE - 1 - y) * COAT_SIZE + size_t(x)) * 4 + size_t(c)] / 255.0f;
-                return sum / (3.0f * float(col.w));
-            };
+            // Lightness around the leg at a row of its column.
+            auto ring = [&](int y) { return RowLightness(px, col.x, col.x + col.w, y); };
             const float top = ring(col.y + 2), sock = ring(col.y + col.h * 9 / 10);
             if (std::min(top, sock) < 0.75f)
                 continue;
@@ -731,14 +750,7 @@ TEST_F(ContentTest, UnusedTexelsBelowTheEarsAndTailCarryTheirColourOn)
         int w = 0, h = 0;
         const std::vector<unsigned char> px = ReadTexture(coats[coat].texID, &w, &h);
         ASSERT_TRUE(w == COAT_SIZE && h == COAT_SIZE) << "coat " << coat;
-        // Lightness of a picture row's stretch (the texture's rows run up it).
-        auto mean = [&](int x0, int x1, int y) {
-            float sum = 0;
-            for (int x = x0; x < x1; x++)
-                for (int c = 0; c < 3; c++)
-                    sum += px[(size_t(COAT_SIZE - 1 - y) * COAT_SIZE + size_t(x)) * 4 + size_t(c)] / 255.0f;
-            return sum / (3.0f * float(x1 - x0));
-        };
+        auto mean = [&](int x0, int x1, int y) { return RowLightness(px, x0, x1, y); };
         const int below = kCoatTongue.y + kCoatTongue.h - 1;
         for (const auto& [x0, x1] : {std::pair{kCoatTongue.x + kCoatTongue.w, kCoatEars.x + kCoatEars.w},
                                      std::pair{kCoatTail.x, kCoatTail.x + kCoatTail.w}}) {
@@ -752,21 +764,6 @@ TEST_F(ContentTest, UnusedTexelsBelowTheEarsAndTailCarryTheirColourOn)
 // about 30 pixels long and the eye takes in little more than the colours of
 // a few parts: the mean colour of the back in four lengths (rump to neck),
 // of the crown, of the ears and of the tail's top.
-// The mean colour of a coat's texels x0..x1, y0..y1 (ends excluded), in
-// the layout's texel coordinates.
-std::array<float, 3> MeanCoatColour(const std::vector<unsigned char>& px, int x0, int y0, int x1, int y1)
-{
-    // The picture's rows run top down, the texture's bottom up.
-    std::array<float, 3> sum{};
-    for (int y = y0; y < y1; y++)
-        for (int x = x0; x < x1; x++)
-            for (int c = 0; c < 3; c++)
-                sum[c] += px[(size_t(COAT_SIZE - 1 - y) * COAT_SIZE + size_t(x)) * 4 + size_t(c)] / 255.0f;
-    for (float& v : sum)
-        v /= float((x1 - x0) * (y1 - y0));
-    return sum;
-}
-
 std::vector<std::array<float, 3>> SeenFromAbove(const std::vector<unsigned char>& px)
 {
     auto mean = [&](int x0, int y0, int x1, int y1) { return MeanCoatColour(px, x0, y0, x1, y1); };
@@ -827,7 +824,6 @@ TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
     // Parts as SeenFromAbove gives them: the back from rump (0) to withers
     // (3), then the crown (4).
     enum { Rump = 0, MidBack = 1, Withers = 3, Crown = 4 };
-    auto lightness = [](const std::array<float, 3>& c) { return (c[0] + c[1] + c[2]) / 3; };
     const struct {
         int coat, part, against;
         float lighter; // at least this much lighter than `against` (negative: darker)
@@ -844,7 +840,7 @@ TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
     for (const auto& m : markings) {
         int w = 0, h = 0;
         const auto parts = SeenFromAbove(ReadTexture(coats[m.coat].texID, &w, &h));
-        const float step = lightness(parts[size_t(m.part)]) - lightness(parts[size_t(m.against)]);
+        const float step = Lightness(parts[size_t(m.part)]) - Lightness(parts[size_t(m.against)]);
         if (m.lighter > 0)
             EXPECT_GT(step, m.lighter) << m.what;
         else
@@ -874,7 +870,7 @@ TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
     auto spread = [&](int y0, int y1) {
         std::vector<float> stretches;
         for (int x = 16; x + 16 <= kCoatTorso.w - 16; x += 4)
-            stretches.push_back(lightness(MeanCoatColour(px, x, y0, x + 16, y1)));
+            stretches.push_back(Lightness(MeanCoatColour(px, x, y0, x + 16, y1)));
         float mean = 0, sum = 0;
         for (float l : stretches)
             mean += l / float(stretches.size());
@@ -899,12 +895,11 @@ TEST_F(ContentTest, TheBlackCoatsFaceShowsUpClose)
     ASSERT_GT(numCoats, black);
     int w = 0, h = 0;
     const auto px = ReadTexture(coats[black].texID, &w, &h);
-    auto lightness = [](const std::array<float, 3>& c) { return (c[0] + c[1] + c[2]) / 3; };
     // The top of the muzzle, from the stop to the nose, above the lips.
     const float muzzle =
-        lightness(MeanCoatColour(px, kCoatHead.x + kCoatHead.w * 3 / 4, kCoatHead.y + kCoatHead.h / 5,
+        Lightness(MeanCoatColour(px, kCoatHead.x + kCoatHead.w * 3 / 4, kCoatHead.y + kCoatHead.h / 5,
                                  kCoatHead.x + kCoatHead.w * 9 / 10, kCoatHead.y + kCoatHead.h * 2 / 5));
-    const float crown = lightness(SeenFromAbove(px)[4]);
+    const float crown = Lightness(SeenFromAbove(px)[4]);
     EXPECT_GT(muzzle - crown, 0.12f) << "the muzzle does not stand out from the black";
     EXPECT_LT(crown, 0.15f) << "the crown is no longer black";
 }
