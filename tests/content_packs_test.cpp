@@ -835,7 +835,6 @@ TEST_F(ContentTest, EachCoatsMarkingShowsFromAbove)
         {8, Crown, Rump, -0.4f, "the black head on white"},
         {6, Crown, Rump, -0.25f, "the black head on tan"},
         {1, MidBack, Crown, -0.25f, "the black saddle on tan"},
-        {13, Crown, MidBack, 0.25f, "the fox red's white crown"},
     };
     for (const auto& m : markings) {
         int w = 0, h = 0;

@@ -205,18 +205,19 @@ const std::vector<CoatStyle>& CoatStyles()
         // above; this seed keeps a light rump and a dark back, apart from
         // the spotted white and the blue grey.
         {"merle", 0xc4d0e8, {0xe8eef6, 0.5f}, {}, {}, {0x6a7284, 0.5f}, {}, {}, 0.6f, P::Merle, 0x1a1e2a, 71, {}, 1.5f},
-        // Orange red with white underneath, a pale muzzle, a white blaze over
-        // the crown and a white tail tip; from above the white sets it apart
-        // from the plain mahogany.
+        // Orange red with white underneath, a pale muzzle, a white blaze up
+        // the face and a white tail tip. Its crown stays red, so from above
+        // it is a red dog from nose to tail, apart from the white-headed
+        // liver, and far lighter than the mahogany.
         {"fox red",
-         0xd86e2e,
+         0xcc5c26,
          {0xf6ece0, 0.9f},
          {},
          {},
          {0xb85a20, 0.4f},
          {0xf2e8dc, 0.6f},
          {0xf2e8dc, 1.0f},
-         0.9f,
+         0.5f,
          P::Plain,
          0,
          14,
