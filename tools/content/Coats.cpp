@@ -582,8 +582,12 @@ Colour LegColour(const CoatStyle& s, const Region& r)
     // Where the leg leaves the body it wears the body's coat, pattern and
     // all; from the elbow and stifle down, its own pattern.
     Colour c = Rgb(s.base);
-    if (s.pattern != CoatPattern::Plain)
-        c = Mix(c, Rgb(s.patternColour), LegPatternWeight(s, r.column, r.across, r.down));
+    if (s.pattern != CoatPattern::Plain) {
+        // A patch caught round a slender lower leg would ring it like a
+        // bracelet, so patches die out above the pastern and the hock.
+        const float reach = s.pattern == CoatPattern::Patches ? SmoothStep(0.62f, 0.5f, r.down) : 1.0f;
+        c = Mix(c, Rgb(s.patternColour), reach * LegPatternWeight(s, r.column, r.across, r.down));
+    }
     // On the inside the belly's colour runs on further down, so that a
     // light belly over dark legs and light socks shows no dark band
     // circling the leg.
