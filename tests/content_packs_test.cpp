@@ -396,6 +396,38 @@ TEST_F(ContentTest, TheThighsTopStaysInTheRumpAsTheLegSwings)
     }
 }
 
+// Seen from behind, the rump parts into two thighs that taper into the
+// hocks: of the skin between the hip and the hock that faces an eye behind
+// the dog, little is turned to the ground, as under a rump that ends in a
+// flat shelf over thin legs (which sits in shadow over the lit legs).
+TEST_F(ContentTest, FromBehindTheThighsTaperIntoTheHocks)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    const int hip = dog.Named("hip.L"), hock = dog.Named("hock.L");
+    for (int f : {0, dogAnims[0].startFrame + 8, dogAnims[1].startFrame + 5}) {
+        dog.Pose(f);
+        const float top = dog.Joint(hip).y, low = dog.Joint(hock).y, back = dog.Joint(hip).z;
+        float seen = 0, down = 0;
+        for (size_t i = 0; i + 2 < dog.c.indices.size(); i += 3) {
+            const MODELVERTEX* k[3];
+            for (size_t n = 0; n < 3; n++)
+                k[n] = &dog.c.vertices[dog.c.indices[i + n]];
+            const VECTOR3D a = k[0]->position, b = k[1]->position, e = k[2]->position;
+            const VECTOR3D u(b.x - a.x, b.y - a.y, b.z - a.z), v(e.x - a.x, e.y - a.y, e.z - a.z);
+            // Twice the area the triangle shows to the eye behind.
+            const float toward = -(u.x * v.y - u.y * v.x);
+            const float y = (a.y + b.y + e.y) / 3, z = (a.z + b.z + e.z) / 3;
+            if (toward <= 0 || y > top || y < low || z > back)
+                continue;
+            seen += toward;
+            if (k[0]->normal.y + k[1]->normal.y + k[2]->normal.y < -1.5f)
+                down += toward;
+        }
+        EXPECT_LT(down, 0.25f * seen) << "a shelf over the hind legs, frame " << f;
+    }
+}
+
 // The eye's light catch shows in profile, not only from the front: the
 // outermost point of each eye wears the white of the catch and faces the side.
 TEST_F(ContentTest, TheEyesCatchTheLightInProfile)
