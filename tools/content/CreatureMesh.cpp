@@ -583,8 +583,8 @@ Piece HindLeg()
                 {{0.8f, 2.84f, -1.8f}, 0, 0, J_HIP_L, 0.0f},
                 {{0.58f, 2.12f, -1.8f}, 0.36f, 0.54f, J_PELVIS, 0.14f},
                 {{0.6f, 1.88f, -1.64f}, 0.33f, 0.45f, J_HIP_L, 0.28f},
-                {{0.62f, 1.66f, -1.52f}, 0.29f, 0.35f, J_STIFLE_L, 0.42f},
-                {{0.62f, 1.3f, -1.76f}, 0.25f, 0.28f, J_STIFLE_L, 0.6f},
+                {{0.62f, 1.66f, -1.64f}, 0.29f, 0.42f, J_STIFLE_L, 0.42f},
+                {{0.62f, 1.3f, -1.86f}, 0.25f, 0.32f, J_STIFLE_L, 0.6f},
                 {{0.62f, 0.85f, -2.05f}, 0.22f, 0.25f, J_HOCK_L, 0.72f},
                 {{0.62f, 0.42f, -1.98f}, 0.23f, 0.25f, J_HOCK_L, 0.84f},
                 {{0.62f, 0.2f, -1.83f}, 0.26f, 0.31f, J_PAW_HL, 0.92f},
@@ -680,6 +680,31 @@ void LeanEarsToTheSky(MS3D* m)
         }
 }
 
+// Seen from behind with the light above the eye, the underside of a haunch
+// and the back of a thigh, which turn a little to the ground, sit in shadow
+// over the lit hocks below them, and the thigh reads as a box with separate
+// legs hanging from it. Their fur takes the light as the leg below does: the
+// downward part of their normals is mostly taken away, fading in below the
+// hip, outside the groove under the tail (which stays dark between the
+// thighs).
+constexpr float kThighSkyLean = 0.7f;
+
+void LeanThighsToTheSky(MS3D* m)
+{
+    const VECTOR3D hip = Rig(J_HIP_L).position;
+    for (MS3D_TRIANGLE& t : m->triangles)
+        for (int c = 0; c < 3; c++) {
+            const MS3D_VERTEX& v = m->vertices[t.vertexIndices[c]];
+            const int j = v.boneId;
+            const bool haunch = j == J_PELVIS || j == J_HIP_L || j == J_HIP_R || j == J_STIFLE_L || j == J_STIFLE_R;
+            VECTOR3D& n = t.vertexNormals[c];
+            if (!haunch || n.y >= 0 || std::fabs(v.position.x) < 0.3f || v.position.z > hip.z + 0.4f)
+                continue;
+            const float lean = kThighSkyLean * std::clamp((hip.y - v.position.y) / 0.4f, 0.0f, 1.0f);
+            n = Unit({n.x, n.y * (1 - lean), n.z});
+        }
+}
+
 void SetName(char* dst, const char* src)
 {
     std::strncpy(dst, src, MS3D_NAME_BYTES - 1);
@@ -757,6 +782,7 @@ void BuildSkin(MS3D* m)
     }
     skin.FinishNormals();
     LeanEarsToTheSky(m);
+    LeanThighsToTheSky(m);
     skin.DropUnused();
 }
 

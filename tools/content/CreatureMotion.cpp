@@ -148,14 +148,18 @@ LegSolve BendLeg(CreaturePose& pose, int leg, const MATRIX& parent)
 constexpr float kUpperArmSwing = 24.0f;
 // A hind leg's thigh turning further than this in a stride lifts the stifle
 // to the hip's height, and the thigh stands out of the rump as a block.
-constexpr float kThighSwing = 75.0f;
+// Forwards it may turn less: the skin behind it, which stays with the rump,
+// would otherwise stretch into a flap over the swinging leg.
+constexpr float kThighSwing = 75.0f, kThighSwingForward = 30.0f;
 
 // How far, in degrees, a solved leg is from what its goal asks: a
 // foreleg's upper arm or a striding thigh swinging too far, a stride's
 // lowest bone too nearly in line with the bone above.
 float Strain(const PawGoal& goal, const LegSolve& solve)
 {
-    const float limit = goal.wristFirst ? kUpperArmSwing : goal.keepBent ? kThighSwing : 180.0f;
+    // The bones turn backwards (towards -z) for positive angles.
+    const float thigh = solve.upper < 0 ? kThighSwingForward : kThighSwing;
+    const float limit = goal.wristFirst ? kUpperArmSwing : goal.keepBent ? thigh : 180.0f;
     const float swing = std::max(0.0f, std::fabs(solve.upper) - limit);
     const float straight = goal.keepBent ? std::max(0.0f, kStrideLowBend - solve.lowBend) : 0.0f;
     return swing + straight;
