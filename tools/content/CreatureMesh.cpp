@@ -705,6 +705,19 @@ void LeanThighsToTheSky(MS3D* m)
         }
 }
 
+// The eye's light catch is a reflection of the sky: it shows bright whenever
+// the light is above, not only when it falls on the side of the head, so
+// the bead's normals lean up (keeping it facing the side in profile).
+constexpr float kCatchSkyLean = 0.6f;
+
+void LeanCatchToTheSky(MS3D* m, size_t first, size_t last)
+{
+    for (MS3D_TRIANGLE& t : m->triangles)
+        for (int c = 0; c < 3; c++)
+            if (t.vertexIndices[c] >= first && t.vertexIndices[c] < last)
+                t.vertexNormals[c] = Unit(Add(t.vertexNormals[c], {0, kCatchSkyLean, 0}));
+}
+
 void SetName(char* dst, const char* src)
 {
     std::strncpy(dst, src, MS3D_NAME_BYTES - 1);
@@ -752,6 +765,7 @@ void BuildSkin(MS3D* m)
     // They sit into the skull, barely proud of its side, so that in three-
     // quarter view the far eye stays inside the head's outline.
     const VECTOR3D eye = {0.17f, 0.19f, 0.14f};
+    std::vector<std::pair<size_t, size_t>> catches; // each bead's vertices
     for (float side : {1.0f, -1.0f}) {
         const VECTOR3D centre = {0.455f * side, 4.68f, 2.88f};
         skin.Sweep(Blob(centre, eye, J_HEAD, kCoatEye));
@@ -759,7 +773,9 @@ void BuildSkin(MS3D* m)
         // eye, standing a little proud of it, so the light shows in profile
         // as well as from the front.
         const VECTOR3D out = {0.85f * side * eye.x, 0.4f * eye.y, 0.3f * eye.z};
-        skin.Sweep(Blob(Add(centre, out), {0.045f, 0.05f, 0.05f}, J_HEAD, kCatchLight));
+        const size_t first = m->vertices.size();
+        skin.Sweep(Blob(Add(centre, out), {0.05f, 0.055f, 0.055f}, J_HEAD, kCatchLight));
+        catches.emplace_back(first, m->vertices.size());
     }
     skin.Sweep(Blob({0, 4.3f, 3.47f}, {0.19f, 0.13f, 0.1f}, J_HEAD, kCoatNose));
     skin.Sweep(Tongue());
@@ -783,6 +799,8 @@ void BuildSkin(MS3D* m)
     skin.FinishNormals();
     LeanEarsToTheSky(m);
     LeanThighsToTheSky(m);
+    for (const auto& bead : catches)
+        LeanCatchToTheSky(m, bead.first, bead.second);
     skin.DropUnused();
 }
 
