@@ -405,7 +405,8 @@ TEST_F(ContentTest, TheThighsTopStaysInTheRumpAsTheLegSwings)
 // Seen from behind, the rump parts into two thighs that taper into the
 // hocks: of the skin between the hip and the hock that faces an eye behind
 // the dog, little is turned to the ground, as under a rump that ends in a
-// flat shelf over thin legs (which sits in shadow over the lit legs).
+// flat shelf over thin legs, and with the light above that eye the thighs
+// are lit nearly as well as the legs below them, not a shadow over them.
 TEST_F(ContentTest, FromBehindTheThighsTaperIntoTheHocks)
 {
     PosedDog dog;
@@ -414,7 +415,9 @@ TEST_F(ContentTest, FromBehindTheThighsTaperIntoTheHocks)
     for (int f : {0, dogAnims[0].startFrame + 8, dogAnims[1].startFrame + 5}) {
         dog.Pose(f);
         const float top = dog.Joint(hip).y, low = dog.Joint(hock).y, back = dog.Joint(hip).z;
-        float seen = 0, down = 0;
+        // Lit from above the eye, the thigh (above the middle) and the lower
+        // leg (below it), each by its area.
+        float seen = 0, down = 0, lit[2] = {0, 0}, area[2] = {0, 0};
         for (size_t i = 0; i + 2 < dog.c.indices.size(); i += 3) {
             const MODELVERTEX* k[3];
             for (size_t n = 0; n < 3; n++)
@@ -429,8 +432,15 @@ TEST_F(ContentTest, FromBehindTheThighsTaperIntoTheHocks)
             seen += toward;
             if (k[0]->normal.y + k[1]->normal.y + k[2]->normal.y < -1.5f)
                 down += toward;
+            const int part = y < (top + low) / 2;
+            if (std::fabs(a.x + b.x + e.x) < 3 * 0.1f)
+                continue; // the groove under the tail
+            for (const MODELVERTEX* n : k)
+                lit[part] += toward * std::max(0.0f, (n->normal.y - n->normal.z) / std::sqrt(2.0f)) / 3;
+            area[part] += toward;
         }
         EXPECT_LT(down, 0.25f * seen) << "a shelf over the hind legs, frame " << f;
+        EXPECT_GT(lit[0] / area[0], 0.78f * lit[1] / area[1]) << "the thigh in shadow over a lit leg, frame " << f;
     }
 }
 

@@ -682,26 +682,30 @@ void LeanEarsToTheSky(MS3D* m)
 
 // Seen from behind with the light above the eye, the underside of a haunch
 // and the back of a thigh, which turn a little to the ground, sit in shadow
-// over the lit hocks below them, and the thigh reads as a box with separate
-// legs hanging from it. Their fur takes the light as the leg below does: the
-// downward part of their normals is mostly taken away, fading in below the
-// hip, outside the groove under the tail (which stays dark between the
-// thighs).
-constexpr float kThighSkyLean = 0.7f;
+// over the hocks below them, lit as they lean back in the stride, and the
+// thigh reads as a box with separate legs hanging from it. Their fur takes
+// the light as the leg below does: the downward part of their normals is
+// mostly taken away, fading in below the hip, and the back of the thigh
+// leans up a little more, fading out again towards the hock; the groove
+// under the tail stays dark between the thighs.
+constexpr float kThighSkyLean = 0.7f, kThighBackLift = 0.4f;
 
 void LeanThighsToTheSky(MS3D* m)
 {
-    const VECTOR3D hip = Rig(J_HIP_L).position;
+    const VECTOR3D hip = Rig(J_HIP_L).position, hock = Rig(J_HOCK_L).position;
     for (MS3D_TRIANGLE& t : m->triangles)
         for (int c = 0; c < 3; c++) {
             const MS3D_VERTEX& v = m->vertices[t.vertexIndices[c]];
             const int j = v.boneId;
             const bool haunch = j == J_PELVIS || j == J_HIP_L || j == J_HIP_R || j == J_STIFLE_L || j == J_STIFLE_R;
-            VECTOR3D& n = t.vertexNormals[c];
-            if (!haunch || n.y >= 0 || std::fabs(v.position.x) < 0.3f || v.position.z > hip.z + 0.4f)
+            if (!haunch || std::fabs(v.position.x) < 0.3f || v.position.z > hip.z + 0.4f)
                 continue;
-            const float lean = kThighSkyLean * std::clamp((hip.y - v.position.y) / 0.4f, 0.0f, 1.0f);
-            n = Unit({n.x, n.y * (1 - lean), n.z});
+            const float below = std::clamp((hip.y - v.position.y) / 0.4f, 0.0f, 1.0f);
+            const float above = std::clamp((v.position.y - hock.y) / (hip.y - 0.4f - hock.y), 0.0f, 1.0f);
+            VECTOR3D& n = t.vertexNormals[c];
+            if (n.y < 0)
+                n.y *= 1 - kThighSkyLean * below;
+            n = Unit({n.x, n.y + kThighBackLift * below * above * std::max(0.0f, -n.z), n.z});
         }
 }
 
