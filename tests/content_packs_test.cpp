@@ -369,14 +369,16 @@ TEST_F(ContentTest, StridingLegsNeverStraightenIntoSticks)
 // rather than the thigh's top lifting out of the rump as a flat-topped block
 // (a top ring riding on the hip, or a thigh swung until the stifle rises).
 // Swung forwards, the thigh stays well short of level, or the skin behind
-// it, which stays with the rump, stretches into a flap over the leg.
+// it, which stays with the rump, stretches into a flap over the leg; and a
+// swinging hind paw stays low, or the hock folds up into the rump.
 TEST_F(ContentTest, TheThighsTopStaysInTheRumpAsTheLegSwings)
 {
     PosedDog dog;
     ASSERT_TRUE(dog.Load());
     const int pelvis = dog.Named("pelvis");
     for (const char* side : {"L", "R"}) {
-        const int hip = dog.Named(std::string("hip.") + side), stifle = dog.Named(std::string("stifle.") + side);
+        const int hip = dog.Named(std::string("hip.") + side), stifle = dog.Named(std::string("stifle.") + side),
+                  paw = dog.Named(std::string("paw.H") + side);
         for (int row : {0, 1})
             for (int f = dogAnims[row].startFrame; f <= dogAnims[row].endFrame; f++) {
                 dog.Pose(f);
@@ -398,6 +400,7 @@ TEST_F(ContentTest, TheThighsTopStaysInTheRumpAsTheLegSwings)
                 const float thigh =
                     std::sqrt(along(knee, up) * along(knee, up) + along(knee, back) * along(knee, back));
                 EXPECT_LT(along(knee, up), -0.15f * thigh) << "stifle." << side << " near level, frame " << f;
+                EXPECT_LT(dog.Joint(paw).y, 0.6f * at.y) << "paw.H" << side << " up by the rump, frame " << f;
             }
     }
 }

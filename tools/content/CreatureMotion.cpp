@@ -234,6 +234,9 @@ struct Gait {
     float bob;    // body bounce, twice per cycle
 };
 
+// How high a swinging hind paw rises, as a share of a forepaw's lift.
+constexpr float kHindLift = 0.6f;
+
 CreaturePose Stride(const Gait& g, float u)
 {
     CreaturePose p = Standing();
@@ -251,7 +254,9 @@ CreaturePose Stride(const Gait& g, float u)
             // A foreleg comes forward off the ground at once rather than
             // trailing behind, which would swing its upper arm far back.
             offset = -reach + 2 * reach * Ease(leg < 2 ? std::min(1.0f, 1.3f * s) : s);
-            height = g.lift * std::sin(kPi * s);
+            // A hind paw rises less: lifted as high as a forepaw while it is
+            // still behind the body, it folds the hock up into the rump.
+            height = g.lift * (leg < 2 ? 1.0f : kHindLift) * std::sin(kPi * s);
             curl = std::sin(kPi * s);
         }
         PawGoal& paw = p.paws[leg];
