@@ -366,9 +366,10 @@ Piece Tail()
 // Rump to chest and up the neck; the first ring is the tail's last. Under
 // the rump the rings swell into two haunches with a groove between them
 // below the tail, so from behind the rump parts into the tops of the thighs
-// instead of ending in one flat edge. A broad, deep chest; the trunk is drawn long and shortened afterwards
-// (ShortenTrunk). The neck's rings lean back less the nearer they are to the back, so the top line rises smoothly from
-// the withers to the skull instead of ringing the neck with a ledge.
+// instead of ending in one flat edge. A broad, deep chest; the trunk is
+// drawn long and shortened afterwards (ShortenTrunk). The neck's rings lean
+// back less the nearer they are to the back, so the top line rises smoothly
+// from the withers to the skull instead of ringing the neck with a ledge.
 Piece Torso()
 {
     const VECTOR3D z = {0, 0, 1};
