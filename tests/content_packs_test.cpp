@@ -368,13 +368,17 @@ TEST_F(ContentTest, StridingLegsNeverStraightenIntoSticks)
 // every stride the skin that turns with a hip stays below the hip behind it,
 // rather than the thigh's top lifting out of the rump as a flat-topped block
 // (a top ring riding on the hip, or a thigh swung until the stifle rises).
+// Swung forwards, the thigh stays well short of level, or the skin behind
+// it, which stays with the rump, stretches into a flap over the leg; and a
+// swinging hind paw stays low, or the hock folds up into the rump.
 TEST_F(ContentTest, TheThighsTopStaysInTheRumpAsTheLegSwings)
 {
     PosedDog dog;
     ASSERT_TRUE(dog.Load());
     const int pelvis = dog.Named("pelvis");
     for (const char* side : {"L", "R"}) {
-        const int hip = dog.Named(std::string("hip.") + side);
+        const int hip = dog.Named(std::string("hip.") + side), stifle = dog.Named(std::string("stifle.") + side),
+                  paw = dog.Named(std::string("paw.H") + side);
         for (int row : {0, 1})
             for (int f = dogAnims[row].startFrame; f <= dogAnims[row].endFrame; f++) {
                 dog.Pose(f);
@@ -392,7 +396,54 @@ TEST_F(ContentTest, TheThighsTopStaysInTheRumpAsTheLegSwings)
                     if (v.joint == hip && along(v.position, back) > 0)
                         highest = std::max(highest, along(v.position, up));
                 EXPECT_LT(highest, 0.0f) << "hip." << side << ", frame " << f;
+                const VECTOR3D knee = dog.Joint(stifle);
+                const float thigh =
+                    std::sqrt(along(knee, up) * along(knee, up) + along(knee, back) * along(knee, back));
+                EXPECT_LT(along(knee, up), -0.15f * thigh) << "stifle." << side << " near level, frame " << f;
+                EXPECT_LT(dog.Joint(paw).y, 0.6f * at.y) << "paw.H" << side << " up by the rump, frame " << f;
             }
+    }
+}
+
+// Seen from behind, the rump parts into two thighs that taper into the
+// hocks: of the skin between the hip and the hock that faces an eye behind
+// the dog, little is turned to the ground, as under a rump that ends in a
+// flat shelf over thin legs, and with the light above that eye the thighs
+// are lit nearly as well as the legs below them, not a shadow over them.
+TEST_F(ContentTest, FromBehindTheThighsTaperIntoTheHocks)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    const int hip = dog.Named("hip.L"), hock = dog.Named("hock.L");
+    for (int f : {0, dogAnims[0].startFrame + 8, dogAnims[1].startFrame + 5}) {
+        dog.Pose(f);
+        const float top = dog.Joint(hip).y, low = dog.Joint(hock).y, back = dog.Joint(hip).z;
+        // Lit from above the eye, the thigh (above the middle) and the lower
+        // leg (below it), each by its area.
+        float seen = 0, down = 0, lit[2] = {0, 0}, area[2] = {0, 0};
+        for (size_t i = 0; i + 2 < dog.c.indices.size(); i += 3) {
+            const MODELVERTEX* k[3];
+            for (size_t n = 0; n < 3; n++)
+                k[n] = &dog.c.vertices[dog.c.indices[i + n]];
+            const VECTOR3D a = k[0]->position, b = k[1]->position, e = k[2]->position;
+            const VECTOR3D u(b.x - a.x, b.y - a.y, b.z - a.z), v(e.x - a.x, e.y - a.y, e.z - a.z);
+            // Twice the area the triangle shows to the eye behind.
+            const float toward = -(u.x * v.y - u.y * v.x);
+            const float y = (a.y + b.y + e.y) / 3, z = (a.z + b.z + e.z) / 3;
+            if (toward <= 0 || y > top || y < low || z > back)
+                continue;
+            seen += toward;
+            if (k[0]->normal.y + k[1]->normal.y + k[2]->normal.y < -1.5f)
+                down += toward;
+            const int part = y < (top + low) / 2;
+            if (std::fabs(a.x + b.x + e.x) < 3 * 0.1f)
+                continue; // the groove under the tail
+            for (const MODELVERTEX* n : k)
+                lit[part] += toward * std::max(0.0f, (n->normal.y - n->normal.z) / std::sqrt(2.0f)) / 3;
+            area[part] += toward;
+        }
+        EXPECT_LT(down, 0.15f * seen) << "a shelf over the hind legs, frame " << f;
+        EXPECT_GT(lit[0] / area[0], 0.78f * lit[1] / area[1]) << "the thigh in shadow over a lit leg, frame " << f;
     }
 }
 

@@ -76,6 +76,9 @@ struct Station {
     float along; // where the ring falls on its coat rectangle
     VECTOR3D dir = {0, 0, 0};
     int lowerJoint = -1; // the joint the lower half follows, with split lips
+    // How far the lower half swells into two haunches either side of a
+    // groove up the middle, as a share of the ring's height.
+    float haunch = 0;
 };
 
 struct Piece {
@@ -223,7 +226,10 @@ private:
         const VECTOR3D v = Cross(w, axis);                                // sideways
         for (int k = 0; k < sides; k++) {
             const float turn = float(k) / sides, phi = 2 * kPi * turn;
-            const VECTOR3D pos = Add(s.centre, Add(Mul(w, std::cos(phi) * s.up), Mul(v, std::sin(phi) * s.side)));
+            const float c = std::cos(phi), sn = std::sin(phi);
+            // Below the middle: down under each haunch, up in the groove.
+            const float swell = c < 0 ? s.haunch * -c * (2 * sn * sn - 0.5f) : 0.0f;
+            const VECTOR3D pos = Add(s.centre, Add(Mul(w, (c - swell) * s.up), Mul(v, sn * s.side)));
             const bool lower = turn > 0.25f && turn < 0.75f;
             const bool lipLine = s.lowerJoint >= 0 && (4 * k == sides || 4 * k == 3 * sides);
             if (lipLine) {
@@ -357,11 +363,13 @@ Piece Tail()
             }};
 }
 
-// Rump to chest and up the neck; the first ring is the tail's last. A broad,
-// deep chest; the trunk is drawn long and shortened afterwards (ShortenTrunk).
-// The neck's rings lean back less the nearer they are to the back, so the
-// top line rises smoothly from the withers to the skull instead of ringing
-// the neck with a ledge.
+// Rump to chest and up the neck; the first ring is the tail's last. Under
+// the rump the rings swell into two haunches with a groove between them
+// below the tail, so from behind the rump parts into the tops of the thighs
+// instead of ending in one flat edge. A broad, deep chest; the trunk is
+// drawn long and shortened afterwards (ShortenTrunk). The neck's rings lean
+// back less the nearer they are to the back, so the top line rises smoothly
+// from the withers to the skull instead of ringing the neck with a ledge.
 Piece Torso()
 {
     const VECTOR3D z = {0, 0, 1};
@@ -370,11 +378,11 @@ Piece Torso()
             {0, 1, 0},
             kBodySides,
             {
-                {{0, 3.02f, -2.45f}, 0.43f, 0.4f, J_PELVIS, 0.0f, z},
-                {{0, 2.98f, -2.3f}, 0.73f, 0.66f, J_PELVIS, 0.04f, z},
-                {{0, 2.95f, -2.08f}, 0.89f, 0.8f, J_PELVIS, 0.1f, z},
-                {{0, 2.93f, -1.78f}, 0.93f, 0.86f, J_PELVIS, 0.18f, z},
-                {{0, 2.92f, -1.46f}, 0.92f, 0.85f, J_PELVIS, 0.26f, z},
+                {{0, 3.02f, -2.45f}, 0.43f, 0.4f, J_PELVIS, 0.0f, z, -1, 0.15f},
+                {{0, 2.98f, -2.3f}, 0.73f, 0.66f, J_PELVIS, 0.04f, z, -1, 0.5f},
+                {{0, 2.95f, -2.08f}, 0.89f, 0.8f, J_PELVIS, 0.1f, z, -1, 0.55f},
+                {{0, 2.93f, -1.78f}, 0.93f, 0.86f, J_PELVIS, 0.18f, z, -1, 0.45f},
+                {{0, 2.92f, -1.46f}, 0.92f, 0.85f, J_PELVIS, 0.26f, z, -1, 0.2f},
                 {{0, 2.93f, -1.14f}, 0.87f, 0.8f, J_PELVIS, 0.34f, z},
                 {{0, 2.95f, -0.8f}, 0.84f, 0.78f, J_PELVIS, 0.43f, z},
                 {{0, 2.97f, -0.44f}, 0.84f, 0.82f, J_PELVIS, 0.52f, z},
@@ -560,9 +568,12 @@ Piece FrontLeg()
 
 // The hind leg. The top of the thigh lies flush with the flank, wears the
 // body's coat and moves with the pelvis, so the haunch reads as part of the
-// body from any side and however far the hip folds; below it the thigh
-// narrows in two rounded steps to the stifle, its front edge running on
-// from the belly's line, and the bend at the hip falls between them.
+// body from any side and however far the hip folds. It grows from a hole
+// reaching from the middle of the flank to the haunch's underside and is as
+// wide as the hole, so the skin runs straight down from the haunch rather
+// than flaring out over a shelf; below it the thigh narrows evenly to the
+// stifle and the hock, its front edge running on from the belly's line, and
+// the bend at the hip falls between the top two rings.
 Piece HindLeg()
 {
     return {UVMode::AroundLimb,
@@ -570,12 +581,12 @@ Piece HindLeg()
             {0, 0, 1},
             10,
             {
-                {{0.8f, 2.84f, -1.62f}, 0, 0, J_HIP_L, 0.0f},
-                {{0.64f, 2.22f, -1.62f}, 0.31f, 0.52f, J_PELVIS, 0.14f},
-                {{0.63f, 1.98f, -1.53f}, 0.31f, 0.42f, J_HIP_L, 0.28f},
-                {{0.62f, 1.75f, -1.44f}, 0.3f, 0.35f, J_STIFLE_L, 0.42f},
-                {{0.62f, 1.3f, -1.74f}, 0.26f, 0.29f, J_STIFLE_L, 0.6f},
-                {{0.62f, 0.85f, -2.05f}, 0.23f, 0.25f, J_HOCK_L, 0.72f},
+                {{0.8f, 2.84f, -1.8f}, 0, 0, J_HIP_L, 0.0f},
+                {{0.58f, 2.12f, -1.8f}, 0.36f, 0.54f, J_PELVIS, 0.14f},
+                {{0.6f, 1.88f, -1.64f}, 0.33f, 0.45f, J_HIP_L, 0.28f},
+                {{0.62f, 1.66f, -1.64f}, 0.29f, 0.42f, J_STIFLE_L, 0.42f},
+                {{0.62f, 1.3f, -1.86f}, 0.25f, 0.32f, J_STIFLE_L, 0.6f},
+                {{0.62f, 0.85f, -2.05f}, 0.22f, 0.25f, J_HOCK_L, 0.72f},
                 {{0.62f, 0.42f, -1.98f}, 0.23f, 0.25f, J_HOCK_L, 0.84f},
                 {{0.62f, 0.2f, -1.83f}, 0.26f, 0.31f, J_PAW_HL, 0.92f},
                 {{0.62f, 0.07f, -1.78f}, 0.26f, 0.33f, J_PAW_HL, 0.97f},
@@ -670,6 +681,48 @@ void LeanEarsToTheSky(MS3D* m)
         }
 }
 
+// Seen from behind with the light above the eye, the underside of a haunch
+// and the back of a thigh, which turn a little to the ground, sit in shadow
+// over the hocks below them, lit as they lean back in the stride, and the
+// thigh reads as a box with separate legs hanging from it. Their fur takes
+// the light as the leg below does: the downward part of their normals is
+// mostly taken away, fading in below the hip, and the back of the thigh
+// leans up a little more, fading out again towards the hock; the groove
+// under the tail stays dark between the thighs.
+constexpr float kThighSkyLean = 0.7f, kThighBackLift = 0.4f;
+
+void LeanThighsToTheSky(MS3D* m)
+{
+    const VECTOR3D hip = Rig(J_HIP_L).position, hock = Rig(J_HOCK_L).position;
+    for (MS3D_TRIANGLE& t : m->triangles)
+        for (int c = 0; c < 3; c++) {
+            const MS3D_VERTEX& v = m->vertices[t.vertexIndices[c]];
+            const int j = v.boneId;
+            const bool haunch = j == J_PELVIS || j == J_HIP_L || j == J_HIP_R || j == J_STIFLE_L || j == J_STIFLE_R;
+            if (!haunch || std::fabs(v.position.x) < 0.3f || v.position.z > hip.z + 0.4f)
+                continue;
+            const float below = std::clamp((hip.y - v.position.y) / 0.4f, 0.0f, 1.0f);
+            const float above = std::clamp((v.position.y - hock.y) / (hip.y - 0.4f - hock.y), 0.0f, 1.0f);
+            VECTOR3D& n = t.vertexNormals[c];
+            if (n.y < 0)
+                n.y *= 1 - kThighSkyLean * below;
+            n = Unit({n.x, n.y + kThighBackLift * below * above * std::max(0.0f, -n.z), n.z});
+        }
+}
+
+// The eye's light catch is a reflection of the sky: it shows bright whenever
+// the light is above, not only when it falls on the side of the head, so
+// the bead's normals lean up (keeping it facing the side in profile).
+constexpr float kCatchSkyLean = 0.6f;
+
+void LeanCatchToTheSky(MS3D* m, size_t first, size_t last)
+{
+    for (MS3D_TRIANGLE& t : m->triangles)
+        for (int c = 0; c < 3; c++)
+            if (t.vertexIndices[c] >= first && t.vertexIndices[c] < last)
+                t.vertexNormals[c] = Unit(Add(t.vertexNormals[c], {0, kCatchSkyLean, 0}));
+}
+
 void SetName(char* dst, const char* src)
 {
     std::strncpy(dst, src, MS3D_NAME_BYTES - 1);
@@ -689,7 +742,7 @@ void BuildSkin(MS3D* m)
     skin.SetBody(head, std::vector<Loop>(body.begin() + long(neckEnd), body.end()));
 
     // Legs from holes on the lower flanks, ears from holes on top of the skull.
-    const Hole fore{11, 2, 6, 3}, hind{2, 3, 7, 3}, ear{int(neckEnd), 1, 1, 3};
+    const Hole fore{11, 2, 6, 3}, hind{1, 3, 6, 5}, ear{int(neckEnd), 1, 1, 3};
     // Shoulder and thigh down to the elbow and stifle wear the flank's coat,
     // an ear's root the skull's.
     const size_t upperLeg = 3, thigh = 3, earRoot = 1;
@@ -717,6 +770,7 @@ void BuildSkin(MS3D* m)
     // They sit into the skull, barely proud of its side, so that in three-
     // quarter view the far eye stays inside the head's outline.
     const VECTOR3D eye = {0.17f, 0.19f, 0.14f};
+    std::vector<std::pair<size_t, size_t>> catches; // each bead's vertices
     for (float side : {1.0f, -1.0f}) {
         const VECTOR3D centre = {0.455f * side, 4.68f, 2.88f};
         skin.Sweep(Blob(centre, eye, J_HEAD, kCoatEye));
@@ -724,7 +778,9 @@ void BuildSkin(MS3D* m)
         // eye, standing a little proud of it, so the light shows in profile
         // as well as from the front.
         const VECTOR3D out = {0.85f * side * eye.x, 0.4f * eye.y, 0.3f * eye.z};
-        skin.Sweep(Blob(Add(centre, out), {0.045f, 0.05f, 0.05f}, J_HEAD, kCatchLight));
+        const size_t first = m->vertices.size();
+        skin.Sweep(Blob(Add(centre, out), {0.05f, 0.055f, 0.055f}, J_HEAD, kCatchLight));
+        catches.emplace_back(first, m->vertices.size());
     }
     skin.Sweep(Blob({0, 4.3f, 3.47f}, {0.19f, 0.13f, 0.1f}, J_HEAD, kCoatNose));
     skin.Sweep(Tongue());
@@ -747,6 +803,9 @@ void BuildSkin(MS3D* m)
     }
     skin.FinishNormals();
     LeanEarsToTheSky(m);
+    LeanThighsToTheSky(m);
+    for (const auto& bead : catches)
+        LeanCatchToTheSky(m, bead.first, bead.second);
     skin.DropUnused();
 }
 

@@ -148,14 +148,18 @@ LegSolve BendLeg(CreaturePose& pose, int leg, const MATRIX& parent)
 constexpr float kUpperArmSwing = 24.0f;
 // A hind leg's thigh turning further than this in a stride lifts the stifle
 // to the hip's height, and the thigh stands out of the rump as a block.
-constexpr float kThighSwing = 75.0f;
+// Forwards it may turn less: the skin behind it, which stays with the rump,
+// would otherwise stretch into a flap over the swinging leg.
+constexpr float kThighSwing = 75.0f, kThighSwingForward = 30.0f;
 
 // How far, in degrees, a solved leg is from what its goal asks: a
 // foreleg's upper arm or a striding thigh swinging too far, a stride's
 // lowest bone too nearly in line with the bone above.
 float Strain(const PawGoal& goal, const LegSolve& solve)
 {
-    const float limit = goal.wristFirst ? kUpperArmSwing : goal.keepBent ? kThighSwing : 180.0f;
+    // The bones turn backwards (towards -z) for positive angles.
+    const float thigh = solve.upper < 0 ? kThighSwingForward : kThighSwing;
+    const float limit = goal.wristFirst ? kUpperArmSwing : goal.keepBent ? thigh : 180.0f;
     const float swing = std::max(0.0f, std::fabs(solve.upper) - limit);
     const float straight = goal.keepBent ? std::max(0.0f, kStrideLowBend - solve.lowBend) : 0.0f;
     return swing + straight;
@@ -230,6 +234,9 @@ struct Gait {
     float bob;    // body bounce, twice per cycle
 };
 
+// How high a swinging hind paw rises, as a share of a forepaw's lift.
+constexpr float kHindLift = 0.6f;
+
 CreaturePose Stride(const Gait& g, float u)
 {
     CreaturePose p = Standing();
@@ -247,7 +254,9 @@ CreaturePose Stride(const Gait& g, float u)
             // A foreleg comes forward off the ground at once rather than
             // trailing behind, which would swing its upper arm far back.
             offset = -reach + 2 * reach * Ease(leg < 2 ? std::min(1.0f, 1.3f * s) : s);
-            height = g.lift * std::sin(kPi * s);
+            // A hind paw rises less: lifted as high as a forepaw while it is
+            // still behind the body, it folds the hock up into the rump.
+            height = g.lift * (leg < 2 ? 1.0f : kHindLift) * std::sin(kPi * s);
             curl = std::sin(kPi * s);
         }
         PawGoal& paw = p.paws[leg];
