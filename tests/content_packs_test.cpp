@@ -680,6 +680,36 @@ TEST_F(ContentTest, BendsNeverFoldTheSkinInsideOut)
     }
 }
 
+// Raising the head in the play bow folds the skin on top of the neck where it
+// meets the back; the fold must lie inside the neck, its top line rising from
+// the back's, and not dip below it in a notch behind the ears.
+TEST_F(ContentTest, BowingTheNeckRisesFromTheBackWithoutANotch)
+{
+    PosedDog dog;
+    ASSERT_TRUE(dog.Load());
+    const int chest = dog.Named("chest"), neck = dog.Named("neck");
+    // The vertices down the middle of the top line, standing.
+    dog.Pose(0);
+    std::vector<size_t> top;
+    for (size_t i = 0; i < dog.c.vertices.size(); i++) {
+        const MODELVERTEX& v = dog.c.vertices[i];
+        if ((v.joint == chest || v.joint == neck) && std::fabs(v.position.x) < 1e-3f && v.normal.y > 0.5f)
+            top.push_back(i);
+    }
+    for (int f = dogAnims[11].startFrame; f <= dogAnims[11].endFrame; f++) {
+        dog.Pose(f);
+        float back = -1e9f, lowestNeck = 1e9f;
+        for (size_t i : top) {
+            const MODELVERTEX& v = dog.c.vertices[i];
+            if (v.joint == chest)
+                back = std::max(back, v.position.y);
+            else
+                lowestNeck = std::min(lowestNeck, v.position.y);
+        }
+        EXPECT_GE(lowestNeck, back) << "frame " << f;
+    }
+}
+
 // Where pieces of the skin meet (a leg leaving the body, the head leaving
 // the neck, an ear, the tail) one vertex takes its fur from two places of the
 // coat; those must show the same colour, or the join reads as a plate or a

@@ -79,6 +79,7 @@ struct Station {
     // How far the lower half swells into two haunches either side of a
     // groove up the middle, as a share of the ring's height.
     float haunch = 0;
+    int upperJoint = -1; // the joint the upper half follows, when not `joint`
 };
 
 struct Piece {
@@ -247,7 +248,8 @@ private:
                 l.around.push_back(turn + kLipStep);
                 continue;
             }
-            l.vertex.push_back(Vertex(pos, lower && s.lowerJoint >= 0 ? s.lowerJoint : s.joint));
+            const int half = lower ? s.lowerJoint : s.upperJoint;
+            l.vertex.push_back(Vertex(pos, half >= 0 ? half : s.joint));
             l.around.push_back(turn);
         }
         return l;
@@ -370,6 +372,11 @@ Piece Tail()
 // drawn long and shortened afterwards (ShortenTrunk). The neck's rings lean
 // back less the nearer they are to the back, so the top line rises smoothly
 // from the withers to the skull instead of ringing the neck with a ledge.
+// The neck bends low, near the throat, so raising the head swings the top of
+// the neck's rings back over the withers; the top half of its first ring
+// rides with the chest, so that fold lies inside the neck and the neck's top
+// line rises from the back's instead of dipping into a notch behind the ears,
+// while the throat below still bends with the neck.
 Piece Torso()
 {
     const VECTOR3D z = {0, 0, 1};
@@ -392,7 +399,7 @@ Piece Torso()
                 {{0, 3.06f, 0.88f}, 0.96f, 1.02f, J_CHEST, 0.8f, z},
                 {{0, 3.12f, 1.18f}, 0.91f, 0.96f, J_CHEST, 0.86f, z},
                 {{0, 3.355f, 1.59f}, 0.71f, 0.83f, J_CHEST, 0.91f, {0, 0.28f, 0.96f}},
-                {{0, 3.59f, 1.81f}, 0.62f, 0.74f, J_NECK, 0.96f, {0, 0.42f, 0.91f}},
+                {{0, 3.59f, 1.81f}, 0.62f, 0.74f, J_NECK, 0.96f, {0, 0.42f, 0.91f}, -1, 0, J_CHEST},
                 {{0, 3.85f, 2.04f}, 0.56f, 0.66f, J_NECK, 1.0f, {0, 0.55f, 0.84f}},
             }};
 }
@@ -541,9 +548,12 @@ Piece Mirrored(Piece p, CoatRect rect)
 // in shadow over a lit forearm, and below the elbow a full forearm tapers to
 // a slim wrist, so it reads as a leg rather than a tube and shades as one
 // piece. The top of the foreleg rides with the
-// chest and the upper arm starts well below it, and the ring at the elbow
-// moves with the upper arm, so the skin that stretches as the leg swings
-// and bends has room to do so without folding at the shoulder.
+// chest and the upper arm starts well below it, and the rings at and just
+// below the elbow move with the upper arm, so the skin that stretches as the
+// leg swings and bends has room to do so without folding at the shoulder,
+// and with the forearm folded forward (lying, bowing) the skin crumpled on
+// the inside of the bend lies within the forearm instead of turning up a
+// band of fur facing the sky across it.
 Piece FrontLeg()
 {
     return {UVMode::AroundLimb,
@@ -555,7 +565,7 @@ Piece FrontLeg()
                 {{0.66f, 2.5f, 1.28f}, 0.42f, 0.5f, J_CHEST, 0.2f},
                 {{0.64f, 2.05f, 1.24f}, 0.34f, 0.36f, J_SHOULDER_L, 0.34f},
                 {{0.62f, 1.8f, 1.22f}, 0.31f, 0.34f, J_SHOULDER_L, 0.42f},
-                {{0.62f, 1.58f, 1.2f}, 0.3f, 0.33f, J_ELBOW_L, 0.48f},
+                {{0.62f, 1.58f, 1.2f}, 0.3f, 0.33f, J_SHOULDER_L, 0.48f},
                 {{0.62f, 1.35f, 1.24f}, 0.28f, 0.3f, J_ELBOW_L, 0.55f},
                 {{0.62f, 1.05f, 1.29f}, 0.25f, 0.26f, J_ELBOW_L, 0.64f},
                 {{0.62f, 0.65f, 1.35f}, 0.2f, 0.21f, J_WRIST_L, 0.75f},
