@@ -640,6 +640,7 @@ TEST_F(ContentTest, BendsNeverFoldTheSkinInsideOut)
         {"haunch", {"pelvis", "hip.L", "hip.R"}, dogAnims[3].startFrame, dogAnims[8].endFrame},
         {"neck and head", {"chest", "neck", "head"}, dogAnims[10].startFrame, dogAnims[10].endFrame},
         {"shoulder", {"chest", "shoulder.L", "shoulder.R"}, dogAnims[0].startFrame, dogAnims[1].endFrame},
+        {"stifle", {"hip.L", "hip.R", "stifle.L", "stifle.R"}, dogAnims[0].startFrame, dogAnims[0].endFrame},
     };
     for (const auto& row : rows) {
         std::set<int> joints;

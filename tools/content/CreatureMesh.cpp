@@ -583,7 +583,12 @@ Piece FrontLeg()
 // wide as the hole, so the skin runs straight down from the haunch rather
 // than flaring out over a shelf; below it the thigh narrows evenly to the
 // stifle and the hock, its front edge running on from the belly's line, and
-// the bend at the hip falls between the top two rings.
+// the bend at the hip falls between the top two rings. The stifle turns about
+// a point at the front of the leg, so as it folds the skin behind it gathers:
+// the ring just below that point still rides with the thigh, and the lower
+// leg's first ring sits low and leans further down at the back, keeping its
+// front where the knee's outline runs on into the shin, so the skin between
+// them has room to close before it turns inside out.
 Piece HindLeg()
 {
     return {UVMode::AroundLimb,
@@ -594,8 +599,8 @@ Piece HindLeg()
                 {{0.8f, 2.84f, -1.8f}, 0, 0, J_HIP_L, 0.0f},
                 {{0.58f, 2.12f, -1.8f}, 0.36f, 0.54f, J_PELVIS, 0.14f},
                 {{0.6f, 1.88f, -1.64f}, 0.33f, 0.45f, J_HIP_L, 0.28f},
-                {{0.62f, 1.66f, -1.64f}, 0.29f, 0.42f, J_STIFLE_L, 0.42f},
-                {{0.62f, 1.3f, -1.86f}, 0.25f, 0.32f, J_STIFLE_L, 0.6f},
+                {{0.62f, 1.66f, -1.64f}, 0.29f, 0.42f, J_HIP_L, 0.42f},
+                {{0.62f, 1.14f, -1.95f}, 0.25f, 0.32f, J_STIFLE_L, 0.6f, {0, -1, 0.6f}},
                 {{0.62f, 0.85f, -2.05f}, 0.22f, 0.25f, J_HOCK_L, 0.72f},
                 {{0.62f, 0.42f, -1.98f}, 0.23f, 0.25f, J_HOCK_L, 0.84f},
                 {{0.62f, 0.2f, -1.83f}, 0.26f, 0.31f, J_PAW_HL, 0.92f},

@@ -234,8 +234,12 @@ struct Gait {
     float bob;    // body bounce, twice per cycle
 };
 
-// How high a swinging hind paw rises, as a share of a forepaw's lift.
-constexpr float kHindLift = 0.6f;
+// How high a swinging hind paw rises, as a share of a forepaw's lift, and
+// how far (degrees) its hock folds back at the top of the swing. A lifted
+// paw mostly folds the hock, as a dog's does: raised by bending the stifle
+// instead, the shin folds up against the thigh and the skin behind the
+// stifle turns inside out.
+constexpr float kHindLift = 0.5f, kHindCurl = 100.0f;
 
 CreaturePose Stride(const Gait& g, float u)
 {
@@ -263,7 +267,7 @@ CreaturePose Stride(const Gait& g, float u)
         paw.target = Add(Rig(dogFeet[leg]).position, {0, height, g.distance * u + offset});
         // Tip the lowest bone towards the body at the ends of the stance so
         // the leg keeps some bend, and fold the paw while it swings.
-        paw.lowerPitch = -offset * (leg < 2 ? 10.0f : 14.0f) + 40 * curl;
+        paw.lowerPitch = -offset * (leg < 2 ? 10.0f : 14.0f) + (leg < 2 ? 40.0f : kHindCurl) * curl;
         paw.pawPitch = 35 * curl;
         paw.wristFirst = leg < 2;
         paw.keepBent = true;
