@@ -685,15 +685,22 @@ Piece Tongue()
 // rest, and the faces stay lit at a glancing light.
 constexpr float kEarSkyLean = 0.9f;
 
-void LeanEarsToTheSky(MS3D* m)
+// Normals live on the triangles' corners: calls fn(vertex index, vertex,
+// normal) for every corner, so a pass can turn the normals of some vertices.
+template <typename Fn>
+void ForEachCorner(MS3D* m, Fn fn)
 {
     for (MS3D_TRIANGLE& t : m->triangles)
-        for (int c = 0; c < 3; c++) {
-            const int joint = m->vertices[t.vertexIndices[c]].boneId;
-            VECTOR3D& n = t.vertexNormals[c];
-            if (joint == J_EAR_L || joint == J_EAR_R)
-                n = Unit(Add(n, {0, kEarSkyLean + std::max(0.0f, -n.y), 0}));
-        }
+        for (int c = 0; c < 3; c++)
+            fn(size_t(t.vertexIndices[c]), m->vertices[t.vertexIndices[c]], t.vertexNormals[c]);
+}
+
+void LeanEarsToTheSky(MS3D* m)
+{
+    ForEachCorner(m, [](size_t, const MS3D_VERTEX& v, VECTOR3D& n) {
+        if (v.boneId == J_EAR_L || v.boneId == J_EAR_R)
+            n = Unit(Add(n, {0, kEarSkyLean + std::max(0.0f, -n.y), 0}));
+    });
 }
 
 // Seen from behind with the light above the eye, the underside of a haunch
@@ -709,20 +716,17 @@ constexpr float kThighSkyLean = 0.7f, kThighBackLift = 0.4f;
 void LeanThighsToTheSky(MS3D* m)
 {
     const VECTOR3D hip = Rig(J_HIP_L).position, hock = Rig(J_HOCK_L).position;
-    for (MS3D_TRIANGLE& t : m->triangles)
-        for (int c = 0; c < 3; c++) {
-            const MS3D_VERTEX& v = m->vertices[t.vertexIndices[c]];
-            const int j = v.boneId;
-            const bool haunch = j == J_PELVIS || j == J_HIP_L || j == J_HIP_R || j == J_STIFLE_L || j == J_STIFLE_R;
-            if (!haunch || std::fabs(v.position.x) < 0.3f || v.position.z > hip.z + 0.4f)
-                continue;
-            const float below = std::clamp((hip.y - v.position.y) / 0.4f, 0.0f, 1.0f);
-            const float above = std::clamp((v.position.y - hock.y) / (hip.y - 0.4f - hock.y), 0.0f, 1.0f);
-            VECTOR3D& n = t.vertexNormals[c];
-            if (n.y < 0)
-                n.y *= 1 - kThighSkyLean * below;
-            n = Unit({n.x, n.y + kThighBackLift * below * above * std::max(0.0f, -n.z), n.z});
-        }
+    ForEachCorner(m, [&](size_t, const MS3D_VERTEX& v, VECTOR3D& n) {
+        const int j = v.boneId;
+        const bool haunch = j == J_PELVIS || j == J_HIP_L || j == J_HIP_R || j == J_STIFLE_L || j == J_STIFLE_R;
+        if (!haunch || std::fabs(v.position.x) < 0.3f || v.position.z > hip.z + 0.4f)
+            return;
+        const float below = std::clamp((hip.y - v.position.y) / 0.4f, 0.0f, 1.0f);
+        const float above = std::clamp((v.position.y - hock.y) / (hip.y - 0.4f - hock.y), 0.0f, 1.0f);
+        if (n.y < 0)
+            n.y *= 1 - kThighSkyLean * below;
+        n = Unit({n.x, n.y + kThighBackLift * below * above * std::max(0.0f, -n.z), n.z});
+    });
 }
 
 // The eye's light catch is a reflection of the sky: it shows bright whenever
@@ -732,10 +736,10 @@ constexpr float kCatchSkyLean = 0.6f;
 
 void LeanCatchToTheSky(MS3D* m, size_t first, size_t last)
 {
-    for (MS3D_TRIANGLE& t : m->triangles)
-        for (int c = 0; c < 3; c++)
-            if (t.vertexIndices[c] >= first && t.vertexIndices[c] < last)
-                t.vertexNormals[c] = Unit(Add(t.vertexNormals[c], {0, kCatchSkyLean, 0}));
+    ForEachCorner(m, [&](size_t i, const MS3D_VERTEX&, VECTOR3D& n) {
+        if (i >= first && i < last)
+            n = Unit(Add(n, {0, kCatchSkyLean, 0}));
+    });
 }
 
 void SetName(char* dst, const char* src)
