@@ -24,6 +24,13 @@ namespace {
 
 const std::string kResources = LARKSPUR_RESOURCES_DIR;
 
+// A triangle's normal, as long as twice its area.
+VECTOR3D FaceNormal(VECTOR3D a, VECTOR3D b, VECTOR3D e)
+{
+    const VECTOR3D u(b.x - a.x, b.y - a.y, b.z - a.z), v(e.x - a.x, e.y - a.y, e.z - a.z);
+    return VECTOR3D(u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x);
+}
+
 class ContentTest : public GLContextTest {
 protected:
     // The creature pack as the herd loads it; members, so they go before the
@@ -154,8 +161,7 @@ TEST_F(ContentTest, CreaturePackHasTheModelTheHerdExpects)
         inside++;
         const VECTOR3D a = model.vertices[t.vertexIndices[0]].position, b = model.vertices[t.vertexIndices[1]].position,
                        e = model.vertices[t.vertexIndices[2]].position;
-        const VECTOR3D u(b.x - a.x, b.y - a.y, b.z - a.z), v(e.x - a.x, e.y - a.y, e.z - a.z);
-        const VECTOR3D n(u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x);
+        const VECTOR3D n = FaceNormal(a, b, e);
         EXPECT_LT(n.x * n.x + n.y * n.y + n.z * n.z, 1e-10f) << "the shut mouth shows its inside";
     }
     EXPECT_GT(inside, 0);
@@ -426,9 +432,8 @@ TEST_F(ContentTest, FromBehindTheThighsTaperIntoTheHocks)
             for (size_t n = 0; n < 3; n++)
                 k[n] = &dog.c.vertices[dog.c.indices[i + n]];
             const VECTOR3D a = k[0]->position, b = k[1]->position, e = k[2]->position;
-            const VECTOR3D u(b.x - a.x, b.y - a.y, b.z - a.z), v(e.x - a.x, e.y - a.y, e.z - a.z);
             // Twice the area the triangle shows to the eye behind.
-            const float toward = -(u.x * v.y - u.y * v.x);
+            const float toward = -FaceNormal(a, b, e).z;
             const float y = (a.y + b.y + e.y) / 3, z = (a.z + b.z + e.z) / 3;
             if (toward <= 0 || y > top || y < low || z > back)
                 continue;
@@ -587,8 +592,7 @@ TEST_F(ContentTest, TheTongueIsAFlatBlade)
         if (k[0]->joint != tongue || k[1]->joint != tongue || k[2]->joint != tongue)
             continue;
         const VECTOR3D a = k[0]->position, b = k[1]->position, e = k[2]->position;
-        const VECTOR3D u(b.x - a.x, b.y - a.y, b.z - a.z), v(e.x - a.x, e.y - a.y, e.z - a.z);
-        const VECTOR3D n(u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x);
+        const VECTOR3D n = FaceNormal(a, b, e);
         const double twice = std::sqrt(double(n.x) * n.x + double(n.y) * n.y + double(n.z) * n.z);
         sideways += std::fabs(n.x);
         area += twice;
@@ -659,8 +663,7 @@ TEST_F(ContentTest, BendsNeverFoldTheSkinInsideOut)
                     inside = inside && joints.count(k[n]->joint);
                 }
                 const VECTOR3D a = k[0]->position, b = k[1]->position, e = k[2]->position;
-                const VECTOR3D u(b.x - a.x, b.y - a.y, b.z - a.z), v(e.x - a.x, e.y - a.y, e.z - a.z);
-                const VECTOR3D face(u.y * v.z - u.z * v.y, u.z * v.x - u.x * v.z, u.x * v.y - u.y * v.x);
+                const VECTOR3D face = FaceNormal(a, b, e);
                 float along = 0, outward = 0;
                 for (const MODELVERTEX* n : k) {
                     along += face.x * n->normal.x + face.y * n->normal.y + face.z * n->normal.z;
